@@ -1,0 +1,102 @@
+#include "app/demarrage.h"
+
+#include "admin/ficheparametreproduit.h"
+#include "app/application.h"
+#include "app/chemins.h"
+#include "app/parametres.h"
+#include "app/prompts.h"
+#include "exchange/controlestock.h"
+#include "exchange/synchronisation.h"
+#include "store/dmkestravel.h"
+#include "store/format.h"
+#include "viewer/ficheproduitliste.h"
+
+#include <QCoreApplication>
+#include <memory>
+
+namespace {
+const QString MessageParametres =
+    QStringLiteral("Erreur : impossible d'éxécuter Kestravel.\nVérifier vos paramètres.");
+const QString MessageVersion = QStringLiteral("Veuillez mettre à jour le module Kestravel.");
+
+// A screen is there when a display is named or a Qt platform is forced.
+bool EcranPossible()
+{
+    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
+           || !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+}
+
+int Executer(const QStringList& args, TApplication* app)
+{
+    // Step 2: the catalogue is opened in every mode.
+    TdmKestravel dm(TdmKestravel::CheminBaseProgramme());
+
+    const QString mode = Majuscules(args.value(1));
+    if (mode == "SYNCHRO") {
+        Synchroniser(dm, args.value(2), args.value(3));
+        return 0;
+    }
+
+    const TParametres parametres(args.value(2));
+    const QString version = parametres.Lire("General", "Version", "0");
+    SetDossierAdministration(parametres.Lire("General", "Administration", QString()));
+    VerifierDossiersImages();
+    if (version != VersionModule) {
+        Prompts().Message(MessageVersion);
+        return 1;
+    }
+
+    const int nbArguments = int(args.size()) - 1;
+    if (mode == "CONTROLE" && nbArguments == 3) {
+        ControlerStock(dm, args.value(3));
+        return 0;
+    }
+    const bool fenetre = mode == "CONFIG" || (mode == "VOIR" && nbArguments == 3);
+    if (!fenetre) {
+        Prompts().Message(MessageParametres);
+        return 1;
+    }
+    if (!app) {
+        Prompts().Erreur(QStringLiteral("Aucun écran n'est disponible pour afficher Kestravel."));
+        return 1;
+    }
+    std::unique_ptr<QWidget> principale;
+    if (mode == "CONFIG") {
+        principale = std::make_unique<TFicheParametreProduit>(dm);
+    } else {
+        auto liste = std::make_unique<TFicheProduitListe>(dm);
+        liste->SetFichierExport(args.value(3));
+        principale = std::move(liste);
+    }
+    principale->show();
+    const int code = app->exec();
+    return (code != 0 || app->ErreurSurvenue()) ? 1 : 0;
+}
+}  // namespace
+
+int Demarrer(int argc, char* argv[])
+{
+    std::unique_ptr<QCoreApplication> noyau;
+    TApplication* app = nullptr;
+    if (EcranPossible()) {
+        app = new TApplication(argc, argv);
+        noyau.reset(app);
+    } else {
+        noyau = std::make_unique<QCoreApplication>(argc, argv);
+    }
+    QCoreApplication::setApplicationName("Kestravel");
+    const QStringList args = QCoreApplication::arguments();
+
+    // Step 1: nothing else is created when the mode word or its first
+    // argument is missing.
+    if (args.size() < 3) {
+        Prompts().Message(MessageParametres);
+        return 1;
+    }
+    try {
+        return Executer(args, app);
+    } catch (...) {
+        AfficherExceptionCourante();
+        return 1;
+    }
+}

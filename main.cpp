@@ -1,0 +1,3 @@
+#include "app/demarrage.h"
+
+int main(int argc, char* argv[]) { return Demarrer(argc, argv); }

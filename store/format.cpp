@@ -1,0 +1,82 @@
+#include "store/format.h"
+
+#include <QLocale>
+#include <cmath>
+
+QString Montant(double valeur)
+{
+    if (!std::isfinite(valeur))
+        valeur = 0;
+    // Decimal digits of the value at 15 significant digits, then rounding half
+    // away from zero at two decimals: 12.345 gives 12.35 although its binary
+    // value lies just below.
+    const QString e = QString::number(std::fabs(valeur), 'e', 14);   // d.dddddddddddddde±xx
+    const int exposant = e.mid(e.indexOf('e') + 1).toInt();
+    QString chiffres = e.left(e.indexOf('e')).remove('.');           // 15 digits
+    // Position of the decimal point inside `chiffres` is exposant + 1.
+    int virgule = exposant + 1;
+    if (virgule < 0) {
+        chiffres.prepend(QString(-virgule, '0'));
+        virgule = 0;
+    }
+    if (chiffres.size() < virgule + 3)
+        chiffres.append(QString(virgule + 3 - chiffres.size(), '0'));
+    QString garde = chiffres.left(virgule + 2);
+    const bool arrondir = chiffres[virgule + 2] >= '5';
+    if (garde.isEmpty())
+        garde = "0";
+    if (arrondir) {
+        int i = int(garde.size()) - 1;
+        while (i >= 0 && garde[i] == '9') {
+            garde[i] = '0';
+            --i;
+        }
+        if (i < 0)
+            garde.prepend('1');
+        else
+            garde[i] = QChar(garde[i].unicode() + 1);
+    }
+    while (garde.size() < 3)
+        garde.prepend('0');
+    QString entier = garde.left(garde.size() - 2);
+    while (entier.size() > 1 && entier[0] == '0')
+        entier.remove(0, 1);
+    const QString decimales = garde.right(2);
+    const bool negatif = valeur < 0 && (entier != "0" || decimales != "00");
+    return (negatif ? QString("-") : QString()) + entier + QLocale().decimalPoint() + decimales;
+}
+
+double LireMontant(const QString& texte, bool* ok)
+{
+    const QString t = texte.trimmed();
+    bool bon = false;
+    QLocale loc;
+    loc.setNumberOptions(QLocale::RejectGroupSeparator);
+    double v = loc.toDouble(t, &bon);
+    if (!bon)
+        v = QLocale::c().toDouble(t, &bon);
+    if (ok)
+        *ok = bon;
+    return bon ? v : 0.0;
+}
+
+double ArrondiMontant(double valeur) { return LireMontant(Montant(valeur)); }
+
+QString DateCourte(const QDate& d) { return QLocale().toString(d, QLocale::ShortFormat); }
+
+QDate LireDateCourte(const QString& texte)
+{
+    QDate d = QLocale().toDate(texte.trimmed(), QLocale::ShortFormat);
+    if (!d.isValid())
+        d = QLocale().toDate(texte.trimmed(), QStringLiteral("dd/MM/yyyy"));
+    return d;
+}
+
+QString HeureLongue(const QTime& t)
+{
+    QString f = QLocale().timeFormat(QLocale::LongFormat);
+    f.remove('t');
+    return t.toString(f.trimmed());
+}
+
+QString Majuscules(const QString& texte) { return QLocale().toUpper(texte); }

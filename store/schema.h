@@ -1,0 +1,17 @@
+#pragma once
+// The catalogue's tables and orderings. The program never creates tables on
+// its own: `kestravel-db create` and the tests make a catalogue with this.
+
+#include <QSqlDatabase>
+#include <QStringList>
+
+constexpr int VersionSchema = 1;
+
+// The five tables, in the order the synchronisation handles them.
+QStringList TablesCatalogue();
+// Statements that create the tables and indexes of an empty catalogue.
+QStringList InstructionsSchema();
+// Creates the tables and indexes in an open, empty database (one transaction).
+void CreerSchema(const QSqlDatabase& db);
+// Creates an SQLite file at path holding an empty catalogue (throws on error).
+void CreerCatalogueVide(const QString& chemin);

@@ -1,0 +1,93 @@
+#include "tests/soutien.h"
+
+#include "store/dmkestravel.h"
+#include "store/erreurs.h"
+#include "store/schema.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLocale>
+#include <QProcess>
+#include <QSqlQuery>
+#include <stdexcept>
+
+void LocaleFrancaise() { QLocale::setDefault(QLocale(QLocale::French, QLocale::France)); }
+
+TCatalogueTest::TCatalogueTest()
+{
+    m_dossierChemin = m_dossier.path();
+    m_chemin = m_dossier.filePath("Kestravel.abs");
+    CreerCatalogueVide(m_chemin);
+}
+
+TdmKestravel& TCatalogueTest::Dm()
+{
+    if (!m_dm)
+        m_dm = std::make_unique<TdmKestravel>(m_chemin);
+    return *m_dm;
+}
+
+void TCatalogueTest::FermerDm() { m_dm.reset(); }
+
+void TCatalogueTest::Sql(const QString& sql, const QVariantList& valeurs) { ExecuterSql(Dm().Base(), sql, valeurs); }
+
+int TCatalogueTest::Entier(const QString& sql, const QVariantList& valeurs)
+{
+    QSqlQuery q = ExecuterSql(Dm().Base(), sql, valeurs);
+    return q.next() ? q.value(0).toInt() : -1;
+}
+
+TInstallation::TInstallation(bool avecCatalogue)
+{
+    QDir().mkpath(Module());
+    QDir().mkpath(Administration());
+    const QString binaire = qEnvironmentVariable("KESTRAVEL_BIN");
+    if (binaire.isEmpty() || !QFile::copy(binaire, Module() + "kestravel"))
+        throw std::runtime_error("KESTRAVEL_BIN introuvable");
+    QFile::setPermissions(Module() + "kestravel", QFile::permissions(binaire));
+    if (avecCatalogue)
+        CreerCatalogueVide(Base());
+    EcrireIni(QStringLiteral("[General]\r\nVersion=1\r\nAdministration=%1\r\n").arg(Administration()));
+}
+
+void TInstallation::EcrireIni(const QString& contenu) { EcrireFichier(Ini(), contenu.toUtf8()); }
+
+TInstallation::Resultat TInstallation::Lancer(const QStringList& arguments, int delaiMs) const
+{
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("DISPLAY");
+    env.remove("WAYLAND_DISPLAY");
+    env.remove("QT_QPA_PLATFORM");
+    env.insert("LANG", "fr_FR.UTF-8");
+    env.insert("LC_ALL", "fr_FR.UTF-8");
+    p.setProcessEnvironment(env);
+    p.start(Module() + "kestravel", arguments);
+    Resultat r;
+    if (!p.waitForFinished(delaiMs)) {
+        p.kill();
+        p.waitForFinished();
+        r.code = -2;
+    } else {
+        r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -3;
+    }
+    r.sortie = QString::fromLocal8Bit(p.readAllStandardOutput());
+    r.erreurs = QString::fromLocal8Bit(p.readAllStandardError());
+    return r;
+}
+
+QString LireFichier(const QString& chemin)
+{
+    QFile f(chemin);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(f.readAll());
+}
+
+void EcrireFichier(const QString& chemin, const QByteArray& contenu)
+{
+    QFile f(chemin);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        throw std::runtime_error("écriture impossible");
+    f.write(contenu);
+}

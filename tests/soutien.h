@@ -1,0 +1,60 @@
+#pragma once
+// Shared test fixtures: real catalogue files in temporary folders and a
+// temporary installation tree in which the real binary runs.
+
+#include <QProcessEnvironment>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <memory>
+
+class TdmKestravel;
+
+// Pins the French locale, as the users have it.
+void LocaleFrancaise();
+
+// A fresh empty catalogue file in its own temporary folder.
+class TCatalogueTest {
+public:
+    TCatalogueTest();
+    const QString& Chemin() const { return m_chemin; }
+    const QString& Dossier() const { return m_dossierChemin; }
+    // Opens the data module on it (kept by this object).
+    TdmKestravel& Dm();
+    void FermerDm();
+    // Runs SQL on the file through the data module.
+    void Sql(const QString& sql, const QVariantList& valeurs = {});
+    int Entier(const QString& sql, const QVariantList& valeurs = {});
+
+private:
+    QTemporaryDir m_dossier;
+    QString m_dossierChemin, m_chemin;
+    std::unique_ptr<TdmKestravel> m_dm;
+};
+
+// A temporary installation: Modules/Kestravel/kestravel + Kestravel.abs,
+// Administration/ and a settings file.
+class TInstallation {
+public:
+    explicit TInstallation(bool avecCatalogue = true);
+    QString Racine() const { return m_dossier.path() + "/"; }
+    QString Module() const { return Racine() + "Modules/Kestravel/"; }
+    QString Base() const { return Module() + "Kestravel.abs"; }
+    QString Administration() const { return Racine() + "Administration/"; }
+    QString Ini() const { return Racine() + "Kestravel.ini"; }
+    void EcrireIni(const QString& contenu);
+
+    struct Resultat {
+        int code = -1;
+        QString sortie, erreurs;
+    };
+    // Runs the installed binary with these arguments (no screen: messages on
+    // standard error).
+    Resultat Lancer(const QStringList& arguments, int delaiMs = 60000) const;
+
+private:
+    QTemporaryDir m_dossier;
+};
+
+QString LireFichier(const QString& chemin);
+void EcrireFichier(const QString& chemin, const QByteArray& contenu);
