@@ -1,0 +1,16 @@
+#pragma once
+// The stock indicator shared by the product editor and the product view: one
+// of four colours picked from the stock and its minimum threshold.
+
+#include <QPixmap>
+#include <QString>
+
+enum class TNiveauStock { Gris, Rouge, Orange, Vert };
+
+// Grey when there is no threshold (whatever the stock), red when the stock is
+// 0, orange up to the threshold (negative stock included), green above it.
+TNiveauStock NiveauStock(int stock, int stockMini);
+
+// Resource path of the 48×48 picture of a level (":/indicateurs/vert.png").
+QString CheminImageIndicateurStock(TNiveauStock niveau);
+QPixmap ImageIndicateurStock(TNiveauStock niveau);
