@@ -1,0 +1,137 @@
+// Start-up through the real binary in a temporary installation, without a
+// screen: messages arrive on standard error, the exit status tells failure.
+
+#include "tests/soutien.h"
+
+#include <QDir>
+#include <QtTest>
+
+namespace {
+const QString ErreurParametres = QStringLiteral("Erreur : impossible d'éxécuter Kestravel.\nVérifier vos paramètres.");
+const QString MiseAJour = QStringLiteral("Veuillez mettre à jour le module Kestravel.");
+}  // namespace
+
+class TestDemarrage : public QObject {
+    Q_OBJECT
+
+private slots:
+    void parameterErrorOpensNothing()
+    {
+        // No catalogue at all: only the parameter error may appear.
+        TInstallation inst(false);
+        for (const QStringList& args : {QStringList{}, QStringList{"CONFIG"}}) {
+            const auto r = inst.Lancer(args);
+            QCOMPARE(r.code, 1);
+            QVERIFY2(r.erreurs.contains(ErreurParametres), qPrintable(r.erreurs));
+            QVERIFY(!r.erreurs.contains("base de données"));
+        }
+        QVERIFY(!QFile::exists(inst.Base()));
+    }
+
+    void missingCatalogueIsReported()
+    {
+        TInstallation inst(false);
+        const auto r = inst.Lancer({"CONTROLE", inst.Ini(), inst.Racine() + "x.xml"});
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.erreurs.contains("Kestravel.abs"), qPrintable(r.erreurs));
+        QVERIFY(!QFile::exists(inst.Base()));
+    }
+
+    void argumentCountsAndModeWords()
+    {
+        TInstallation inst;
+        const QString xml = inst.Racine() + "demande.xml";
+        EcrireFichier(xml, "<?xml version=\"1.0\" encoding=\"windows-1252\"?><Kestravel/>");
+        struct Cas {
+            QStringList args;
+            int code;
+        };
+        const QList<Cas> cas = {
+            {{"VOIR", inst.Ini()}, 1},
+            {{"voir", inst.Ini(), xml, "en trop"}, 1},
+            {{"CONTROLE", inst.Ini()}, 1},
+            {{"Controle", inst.Ini(), xml, "en trop"}, 1},
+            {{" CONTROLE", inst.Ini(), xml}, 1},
+            {{"INCONNU", inst.Ini(), xml}, 1},
+            {{"controle", inst.Ini(), xml}, 0},
+        };
+        for (const Cas& c : cas) {
+            const auto r = inst.Lancer(c.args);
+            QVERIFY2(r.code == c.code, qPrintable(c.args.join(' ') + " → " + QString::number(r.code)));
+            QCOMPARE(r.erreurs.contains(ErreurParametres), c.code != 0);
+        }
+        // The parameter error of VOIR comes after the settings file was read:
+        // the image folders are there.
+        QVERIFY(QDir(inst.Administration() + "Images/Interne").exists());
+    }
+
+    void versionMismatch()
+    {
+        TInstallation inst;
+        const QString xml = inst.Racine() + "demande.xml";
+        EcrireFichier(xml, "<Kestravel/>");
+        const QStringList contenus = {
+            "[General]\nVersion=2\n", "[General]\nVersion=1.0\n", "[General]\nVersion=01\n",
+            "[Autre]\nVersion=1\n", "[General]\nAdministration=/tmp\n",
+        };
+        for (const QString& contenu : contenus) {
+            inst.EcrireIni(contenu);
+            const auto r = inst.Lancer({"CONTROLE", inst.Ini(), xml});
+            QCOMPARE(r.code, 1);
+            QVERIFY2(r.erreurs.contains(MiseAJour), qPrintable(contenu + r.erreurs));
+        }
+        const auto r = inst.Lancer({"CONFIG", inst.Racine() + "absent.ini"});
+        QCOMPARE(r.code, 1);
+        QVERIFY(r.erreurs.contains(MiseAJour));
+        // An unknown mode word meets the version check first.
+        QVERIFY(inst.Lancer({"INCONNU", inst.Racine() + "absent.ini"}).erreurs.contains(MiseAJour));
+    }
+
+    void administrationFolder()
+    {
+        TInstallation inst;
+        const QString xml = inst.Racine() + "demande.xml";
+        EcrireFichier(xml, "<Kestravel/>");
+        for (const QString& admin : {inst.Racine() + "SansSep", inst.Racine() + "AvecSep/"}) {
+            QDir().mkpath(admin);
+            inst.EcrireIni(QStringLiteral("[General]\nVersion=1\nAdministration=%1\n").arg(admin));
+            QCOMPARE(inst.Lancer({"CONTROLE", inst.Ini(), xml}).code, 0);
+            for (const char* d : {"Images/Interne", "Images/Externe", "Images/Standard"})
+                QVERIFY(QDir(QDir(admin).filePath(d)).exists());
+        }
+        // Folders that cannot be made are skipped silently.
+        inst.EcrireIni(QStringLiteral("[General]\nVersion=1\nAdministration=%1absent/Admin\n").arg(inst.Racine()));
+        const auto r = inst.Lancer({"CONTROLE", inst.Ini(), xml});
+        QCOMPARE(r.code, 0);
+        QVERIFY(!QDir(inst.Racine() + "absent").exists());
+    }
+
+    void synchroReadsNoSettings()
+    {
+        TInstallation source, cible;
+        cible.EcrireIni("[General]\nVersion=7\n");
+        const auto r = cible.Lancer({"synchro", source.Racine(), cible.Racine()});
+        QVERIFY2(r.code == 0, qPrintable(r.erreurs));
+        QVERIFY(!r.erreurs.contains(MiseAJour));
+    }
+
+    void configOpensItsWindow()
+    {
+        // With a (virtual) screen the lower-case mode word opens the window
+        // and the event loop runs until the window is closed.
+        TInstallation inst;
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        p.setProcessEnvironment(env);
+        p.start(inst.Module() + "kestravel", {"config", inst.Ini(), "argument ignoré"});
+        QVERIFY(p.waitForStarted());
+        QVERIFY(!p.waitForFinished(1500));
+        p.kill();
+        p.waitForFinished();
+        QVERIFY(!QString::fromLocal8Bit(p.readAllStandardError()).contains(ErreurParametres));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDemarrage)
+#include "test_demarrage.moc"
