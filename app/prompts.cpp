@@ -78,6 +78,11 @@ QString TPromptsQt::ChoisirFichier(const QString& titre, const QString& depart, 
     return QFileDialog::getOpenFileName(Parent(), titre, depart, filtre);
 }
 
+QString TPromptsQt::ChoisirFichierEnregistrement(const QString& titre, const QString& depart, const QString& filtre)
+{
+    return QFileDialog::getSaveFileName(Parent(), titre, depart, filtre);
+}
+
 bool TPromptsQt::OuvrirFichier(const QString& chemin)
 {
     return QDesktopServices::openUrl(QUrl::fromLocalFile(chemin));
@@ -157,4 +162,10 @@ bool TPromptsScriptes::OuvrirFichier(const QString& chemin)
 {
     m_traces << Trace{Genre::Ouverture, chemin};
     return true;
+}
+
+QString TPromptsScriptes::ChoisirFichierEnregistrement(const QString& titre, const QString& depart,
+                                                       const QString& filtre)
+{
+    return ChoisirFichier(titre, depart, filtre);
 }

@@ -31,6 +31,13 @@ public:
     virtual QString ChoisirFichier(const QString& titre, const QString& depart, const QString& filtre) = 0;
     // Opens a file with the desktop's default program.
     virtual bool OuvrirFichier(const QString& chemin) = 0;
+    // File-save dialog (asks before replacing a file): empty when cancelled.
+    // Without a screen there is nobody to ask: cancelled.
+    virtual QString ChoisirFichierEnregistrement(const QString& /*titre*/, const QString& /*depart*/,
+                                                 const QString& /*filtre*/)
+    {
+        return {};
+    }
 };
 
 // The process-wide prompts; the real ones until SetPrompts changes them.
@@ -49,6 +56,7 @@ public:
     QString ChoisirDossier(const QString& titre, const QString& depart) override;
     QString ChoisirFichier(const QString& titre, const QString& depart, const QString& filtre) override;
     bool OuvrirFichier(const QString& chemin) override;
+    QString ChoisirFichierEnregistrement(const QString& titre, const QString& depart, const QString& filtre) override;
 };
 
 // No screen: every text goes to standard error; questions get "Cancel".
@@ -97,6 +105,8 @@ public:
     QString ChoisirDossier(const QString& titre, const QString& depart) override;
     QString ChoisirFichier(const QString& titre, const QString& depart, const QString& filtre) override;
     bool OuvrirFichier(const QString& chemin) override;
+    // Answered from the same prepared file names as ChoisirFichier.
+    QString ChoisirFichierEnregistrement(const QString& titre, const QString& depart, const QString& filtre) override;
 
 private:
     QList<Trace> m_traces;

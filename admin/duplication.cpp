@@ -1,0 +1,53 @@
+#include "admin/duplication.h"
+
+#include "app/chemins.h"
+#include "store/acces.h"
+#include "store/catalogue.h"
+#include "store/dates.h"
+#include "store/erreurs.h"
+#include "store/format.h"
+
+#include <QDateTime>
+#include <QFile>
+
+QString LienCopie(int idProduit, const QString& lienSource)
+{
+    const int point = lienSource.indexOf('.');
+    return point < 0 ? QString() : QString::number(idProduit) + lienSource.mid(point);
+}
+
+int DupliquerProduit(TdmKestravel& dm, int externe, int idProduit, int idProduitType)
+{
+    TTransaction transaction(dm);
+    // Allocated inside the write transaction, so another process cannot take
+    // the same number meanwhile.
+    const int nouveau = ProchainIdProduit(dm);
+    const std::optional<TProduit> source = LireProduit(dm, externe, idProduit, idProduitType);
+    if (!source)
+        return 0;
+    const QString lien = LienCopie(nouveau, source->GetLien());
+    const auto valeurs = ChargerCaracValeurs(dm, *source);
+
+    ExecuterSql(dm.Base(),
+                "INSERT INTO Produit (Externe, IdProduit, IdProduitType, Reference, CodeExport, Libelle,"
+                " Description, DateCreation, Lien, PrixAchatHT, PrixTarifHT, PrixVenteHT)"
+                " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
+                {source->GetExterne(), nouveau, source->GetIdProduitType(), source->GetReference(),
+                 source->GetCodeExport(), source->GetLibelle(), source->GetDescription(),
+                 DateHeureBase(QDateTime(QDate::currentDate(), QTime(0, 0))), lien,
+                 ArrondiMontant(source->GetPrixAchatHT()), ArrondiMontant(source->GetPrixTarifHT()),
+                 ArrondiMontant(source->GetPrixVenteHT())});
+    for (const TCaracValeurPtr& v : *valeurs)
+        ExecuterSql(dm.Base(), "INSERT INTO ProduitCarac (ExterneProduitCaracV, IdProduit, IdCarac, Valeur)"
+                               " VALUES (0, ?, ?, ?)",
+                    {nouveau, v->GetIdProduitCarac(), v->GetValeur()});
+    transaction.Commit();
+
+    // QFile::copy never replaces an existing file; FichierImage refuses any
+    // name that could reach outside the images folder.
+    const QString depuis = FichierImage(0, source->GetLien());
+    const QString vers = FichierImage(0, lien);
+    if (!depuis.isEmpty() && !vers.isEmpty())
+        QFile::copy(depuis, vers);
+    return nouveau;
+}

@@ -1,0 +1,113 @@
+#include "admin/fichehaussecategorie.h"
+
+#include "admin/hausse.h"
+#include "app/prompts.h"
+#include "store/format.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QDoubleValidator>
+#include <QEvent>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+TFicheHausseCategorie::TFicheHausseCategorie(TdmKestravel& dm, QWidget* parent)
+    : QDialog(parent), m_dm(dm), m_titre(QStringLiteral("Hausse de la catégorie :"))
+{
+    setObjectName("FicheHausseCategorie");
+    setFixedSize(289, 248);
+
+    auto* Label1 = new QLabel(QStringLiteral("Valeur"), this);
+    Label1->setObjectName("Label1");
+    jveHausseValeur = new QLineEdit(this);
+    jveHausseValeur->setObjectName("jveHausseValeur");
+    jveHausseValeur->setAlignment(Qt::AlignRight);
+    auto* validateur = new QDoubleValidator(-1e9, 1e9, 2, jveHausseValeur);
+    validateur->setNotation(QDoubleValidator::StandardNotation);
+    jveHausseValeur->setValidator(validateur);
+    Label1->setBuddy(jveHausseValeur);
+
+    auto* rgHausseType = new QGroupBox(QStringLiteral("Type"), this);
+    rgHausseType->setObjectName("rgHausseType");
+    auto* colonneTypes = new QVBoxLayout(rgHausseType);
+    m_types = new QButtonGroup(this);
+    const QString items[] = {QStringLiteral("En euros"), QStringLiteral("Pourcentage"), QStringLiteral("Coefficient")};
+    for (int i = 0; i < 3; ++i) {
+        auto* r = new QRadioButton(items[i], rgHausseType);
+        r->setObjectName(QStringLiteral("rgHausseType%1").arg(i));
+        m_types->addButton(r, i);
+        colonneTypes->addWidget(r);
+    }
+    m_types->button(HausseEuros)->setChecked(true);
+
+    cbHausseSurTypesProduitsFils =
+        new QCheckBox(QStringLiteral("Appliquer la hausse sur les types produits enfants"), this);
+    cbHausseSurTypesProduitsFils->setObjectName("cbHausseSurTypesProduitsFils");
+
+    btnOk = new QPushButton(QStringLiteral("Valider"), this);
+    btnOk->setObjectName("btnOk");
+    btnOk->setDefault(true);
+    btnAnnuler = new QPushButton(QStringLiteral("Annuler"), this);
+    btnAnnuler->setObjectName("btnAnnuler");
+
+    auto* ligneValeur = new QHBoxLayout;
+    ligneValeur->addWidget(Label1);
+    ligneValeur->addWidget(jveHausseValeur, 1);
+    auto* boutons = new QHBoxLayout;
+    boutons->addStretch();
+    boutons->addWidget(btnOk);
+    boutons->addWidget(btnAnnuler);
+    auto* page = new QVBoxLayout(this);
+    page->addLayout(ligneValeur);
+    page->addWidget(rgHausseType);
+    page->addWidget(cbHausseSurTypesProduitsFils);
+    page->addStretch();
+    page->addLayout(boutons);
+
+    connect(btnOk, &QPushButton::clicked, this, &TFicheHausseCategorie::btnOkClick);
+    connect(btnAnnuler, &QPushButton::clicked, this, &QDialog::reject);
+    setWindowTitle(m_titre);
+}
+
+void TFicheHausseCategorie::SetLibelleCategorie(const QString& libelle)
+{
+    m_titre = QStringLiteral("Hausse de la catégorie : ") + libelle;
+}
+
+void TFicheHausseCategorie::FormActivate() { setWindowTitle(m_titre); }
+
+void TFicheHausseCategorie::showEvent(QShowEvent* e)
+{
+    FormActivate();
+    QDialog::showEvent(e);
+}
+
+void TFicheHausseCategorie::changeEvent(QEvent* e)
+{
+    if (e->type() == QEvent::ActivationChange && isActiveWindow())
+        FormActivate();
+    QDialog::changeEvent(e);
+}
+
+void TFicheHausseCategorie::btnOkClick()
+{
+    // The value is read before any price is touched: an empty field is
+    // refused rather than taken as 0, which would zero every price in the
+    // percentage and coefficient modes.
+    bool ok = false;
+    const double valeur = LireMontant(jveHausseValeur->text(), &ok);
+    if (!ok) {
+        Prompts().Message(QStringLiteral("Veuillez saisir la valeur de la hausse (un nombre, par exemple 1,50)."));
+        jveHausseValeur->setFocus();
+        jveHausseValeur->selectAll();
+        return;
+    }
+    AppliquerHausse(m_dm, m_idProduitType, m_types->checkedId(), valeur,
+                    cbHausseSurTypesProduitsFils->isChecked());
+    accept();
+}

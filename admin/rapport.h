@@ -1,0 +1,76 @@
+#pragma once
+// A small banded report: a title band once at the top of the first page,
+// then one master data band per record of a user data set, laid out on pages
+// (first pass) and painted on any paged device, a printer or a PDF file
+// (second pass). Values come from a callback asked for each variable of a
+// text box while the data set stands on the record being printed.
+
+#include <QFont>
+#include <QPageLayout>
+#include <QString>
+#include <QVariant>
+#include <QVector>
+#include <functional>
+
+class QPageRanges;
+class QPagedPaintDevice;
+
+// A text box, in millimetres from its band's top-left corner. `texte` is a
+// fixed text in which "[nom]" stands for the value of the variable nom.
+struct TBoiteTexte {
+    double gauche = 0, haut = 0, largeur = 0, hauteur = 0;
+    QString texte;
+    QFont police;
+    bool centree = false;   // centred horizontally in the printable width
+    bool elargir = false;   // widens to fit its text, up to the printable width
+};
+
+struct TBande {
+    double hauteur = 0;   // millimetres
+    QVector<TBoiteTexte> boites;
+};
+
+// Holds no data: only how many records there are and which one is current.
+struct TJeuDonneesUtilisateur {
+    int RangeEndCount = 0;
+    int RecNo = 0;
+};
+
+class TRapport {
+public:
+    // A4 portrait with margins of 10 mm on all four sides.
+    static QPageLayout MiseEnPageA4();
+
+    TBande TitreRapport;    // once, on the first page
+    TBande DonneesMaitre;   // once per record of JeuDonnees
+    TJeuDonneesUtilisateur* JeuDonnees = nullptr;
+    // Value of a variable for the current record; an invalid QVariant for a
+    // name it does not know (printed as nothing).
+    std::function<QVariant(const QString& nom)> OnGetValue;
+
+    // One band on a page: which band, its record (-1 for the title) and its
+    // top in millimetres from the printable area's top.
+    struct TPlacement {
+        const TBande* bande;
+        int enregistrement;
+        double haut;
+    };
+    using TPage = QVector<TPlacement>;
+    // First pass: the bands of each page for a printable height in mm. A
+    // report always has at least one page.
+    QVector<TPage> Preparer(double hauteurUtile) const;
+
+    // Text of a box with its variables replaced, for the current record.
+    QString TexteBoite(const TBoiteTexte& boite) const;
+
+    // Second pass: paints the report on the device with its current page
+    // layout, only the pages in `pages` when it is not empty (numbered from
+    // 1). Returns the number of pages of the report, or -1 when the device
+    // cannot be painted on.
+    int Imprimer(QPagedPaintDevice& device, const QPageRanges& pages);
+    int Imprimer(QPagedPaintDevice& device);
+
+    // Writes the report as a PDF file through a temporary file, so that a
+    // failure leaves any former file intact. False with a French message.
+    bool ExporterPdf(const QString& chemin, const QString& titre, QString* erreur = nullptr);
+};
