@@ -14,13 +14,16 @@ QVariantList ValeursCle(const TCurseur& c, const QVariantList& valeurs)
     QVariantList r;
     int v = 0;
     for (int i = 0; i < c.Cles().size() && v < valeurs.size(); ++i) {
-        const QString type = c.TypeCle(i);
-        if (type.contains("INT"))
+        switch (c.Genre(i)) {
+        case TCurseur::GenreCle::Entier:
             r << valeurs[v++].toLongLong();
-        else if (type.contains("CHAR") || type.contains("TEXT") || type.contains("CLOB"))
-            r << valeurs[v++].toString();
-        else
             break;
+        case TCurseur::GenreCle::Texte:
+            r << valeurs[v++].toString();
+            break;
+        case TCurseur::GenreCle::Autre:
+            return r;
+        }
     }
     return r;
 }
@@ -64,11 +67,18 @@ int ProchainIdProduitCarac(TdmKestravel& dm)
 void AjouterMouvementStock(TdmKestravel& dm, int externe, int idProduit, const QVariant& idProduitType,
                            int quantiteOld, int quantiteNew, const QString& libelle)
 {
+    AjouterMouvementStock(dm, externe, idProduit, idProduitType, QVariant(quantiteOld), quantiteNew, libelle);
+}
+
+void AjouterMouvementStock(TdmKestravel& dm, int externe, int idProduit, const QVariant& idProduitType,
+                           const QVariant& quantiteOld, int quantiteNew, const QString& libelle)
+{
     ExecuterSql(dm.Base(),
                 "INSERT INTO \"Transaction\" (Externe, IdProduit, IdProduitType, QuantiteOld, QuantiteNew,"
                 " Libelle, DateMaj) VALUES (?, ?, ?, ?, ?, ?, ?)",
                 {externe, idProduit, idProduitType.isNull() ? QVariant() : QVariant(idProduitType.toInt()),
-                 quantiteOld, quantiteNew, libelle, DateHeureBase(QDateTime::currentDateTime())});
+                 quantiteOld.isNull() ? QVariant() : QVariant(quantiteOld.toInt()), quantiteNew, libelle,
+                 DateHeureBase(QDateTime::currentDateTime())});
 }
 
 TTransaction::TTransaction(TdmKestravel& dm) : m_dm(dm)

@@ -29,6 +29,10 @@ inline const char* const LibelleCommandeAnnulee = "Commande annulée";
 // QVariant when the writer does not know the category.
 void AjouterMouvementStock(TdmKestravel& dm, int externe, int idProduit, const QVariant& idProduitType,
                            int quantiteOld, int quantiteNew, const QString& libelle);
+// Same, for a movement with no former quantity (a null `quantiteOld` leaves
+// `QuantiteOld` empty, as a new product's first stock does).
+void AjouterMouvementStock(TdmKestravel& dm, int externe, int idProduit, const QVariant& idProduitType,
+                           const QVariant& quantiteOld, int quantiteNew, const QString& libelle);
 
 // One write transaction (BEGIN IMMEDIATE): committed by Commit(), rolled back
 // when it goes out of scope without it. Inside an open transaction it joins
