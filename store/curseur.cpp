@@ -51,6 +51,7 @@ void TCurseur::Open()
     while (sqlite3_step(st) == SQLITE_ROW) {
         const QString nom = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 1)));
         const QString type = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 2)));
+        m_indiceColonne.insert(nom, int(m_colonnes.size()));
         m_indiceColonne.insert(nom.toUpper(), int(m_colonnes.size()));
         m_colonnes << nom;
         m_typesColonnes << type.toUpper();
@@ -61,6 +62,13 @@ void TCurseur::Open()
     for (const QString& c : m_cles)
         if (!m_indiceColonne.contains(c.toUpper()))
             throw EDatabaseError(QStringLiteral("Champ %1 introuvable dans la table %2.").arg(c, m_table));
+    m_genresCles.clear();
+    for (int i = 0; i < m_cles.size(); ++i) {
+        const QString type = TypeCle(i);
+        m_genresCles << (type.contains("INT") ? GenreCle::Entier
+                         : (type.contains("CHAR") || type.contains("TEXT") || type.contains("CLOB")) ? GenreCle::Texte
+                                                                                                       : GenreCle::Autre);
+    }
     m_actif = true;
     m_plage.clear();
     m_etat = Etat::Parcours;
@@ -80,6 +88,13 @@ void TCurseur::Close()
     m_etat = Etat::Parcours;
     m_modifs.clear();
     Invalider();
+}
+
+int TCurseur::Colonne(const QString& nom) const
+{
+    // Callers name fields as declared; other spellings still match.
+    const auto it = m_indiceColonne.constFind(nom);
+    return it != m_indiceColonne.constEnd() ? *it : m_indiceColonne.value(nom.toUpper(), -1);
 }
 
 QString TCurseur::TypeCle(int i) const
@@ -173,7 +188,7 @@ QVariantList TCurseur::CleDe(const Ligne& l) const
 {
     QVariantList k;
     for (const QString& c : m_cles)
-        k << l.value(m_indiceColonne.value(c.toUpper()));
+        k << l.value(Colonne(c));
     if (!m_cleUnique)
         k << l.value(m_colonnes.size());
     return k;
@@ -321,7 +336,7 @@ int TCurseur::RecordCount()
 QVariant TCurseur::Field(const QString& nom) const
 {
     Verifier();
-    const int i = m_indiceColonne.value(nom.toUpper(), -1);
+    const int i = Colonne(nom);
     if (i < 0)
         throw EDatabaseError(QStringLiteral("Champ %1 introuvable dans la table %2.").arg(nom, m_table));
     if (m_etat != Etat::Parcours) {
@@ -339,7 +354,7 @@ void TCurseur::SetField(const QString& nom, const QVariant& valeur)
     Verifier();
     if (m_etat == Etat::Parcours)
         throw EDatabaseError(QStringLiteral("La table %1 n'est pas en édition.").arg(m_table));
-    const int i = m_indiceColonne.value(nom.toUpper(), -1);
+    const int i = Colonne(nom);
     if (i < 0)
         throw EDatabaseError(QStringLiteral("Champ %1 introuvable dans la table %2.").arg(nom, m_table));
     m_modifs.insert(i, valeur);

@@ -37,6 +37,8 @@ public:
     const QString& Index() const { return m_index; }
     const QStringList& Cles() const { return m_cles; }
     QString TypeCle(int i) const;   // "INTEGER", "TEXT", "REAL"… of key field i
+    enum class GenreCle { Entier, Texte, Autre };
+    GenreCle Genre(int i) const { return m_genresCles.value(i, GenreCle::Autre); }
 
     void First();
     void Next();
@@ -98,7 +100,9 @@ private:
     bool m_actif = false;
     QStringList m_colonnes;
     QStringList m_typesColonnes;
-    QHash<QString, int> m_indiceColonne;   // upper-cased name → column
+    QHash<QString, int> m_indiceColonne;   // name as declared and upper-cased → column
+    QVector<GenreCle> m_genresCles;
+    int Colonne(const QString& nom) const;
     QVariantList m_plage;
 
     QVector<Ligne> m_page;   // rows in key order, fetched forwards from m_page[0]
