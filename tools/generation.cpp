@@ -87,7 +87,6 @@ void GenererCatalogue(const QString& chemin, const TOptionsGeneration& o)
         "INSERT INTO \"Transaction\" (Externe, IdProduit, IdProduitType, QuantiteOld, QuantiteNew, Libelle,"
         " DateMaj) VALUES (0, ?, ?, 0, ?, 'Ajout', ?)");
     const QByteArray date = QDateTime(QDate(2024, 4, 2), QTime(9, 30)).toString("yyyy-MM-dd HH:mm:ss.zzz").toUtf8();
-    const qint64 reste = o.produits - o.grosseCategorie;
     const int autres = o.grosseCategorie > 0 ? std::max(1, o.categories - 1) : o.categories;
     for (qint64 p = 1; p <= o.produits; ++p) {
         int categorie;
@@ -95,9 +94,8 @@ void GenererCatalogue(const QString& chemin, const TOptionsGeneration& o)
             categorie = p <= o.grosseCategorie ? 1 : 2 + int((p - o.grosseCategorie - 1) % autres);
         else
             categorie = 1 + int((p - 1) % o.categories);
-        if (o.grosseCategorie > 0 && categorie > o.categories)
+        if (categorie > o.categories)
             categorie = o.categories;
-        Q_UNUSED(reste);
         const double achat = 1.0 + double(p % 5000) / 7.0;
         const int stock = int(p % 37) - 3;
         sqlite3_bind_int(prod, 1, 0);
