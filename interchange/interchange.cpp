@@ -1,0 +1,286 @@
+#include "interchange/interchange.h"
+
+#include "store/acces.h"
+#include "store/dates.h"
+#include "store/dmkestravel.h"
+#include "store/format.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <optional>
+#include <sqlite3.h>
+
+namespace {
+// A statement straight on the catalogue's SQLite connection: a million rows
+// go through here, and the Qt layer's per-row cost would double the time.
+class TInstruction {
+public:
+    TInstruction(sqlite3* base, const QString& sql) : m_base(base)
+    {
+        if (sqlite3_prepare_v2(base, sql.toUtf8().constData(), -1, &m_st, nullptr) != SQLITE_OK)
+            throw EDatabaseError(Erreur());
+    }
+    ~TInstruction() { sqlite3_finalize(m_st); }
+    TInstruction(const TInstruction&) = delete;
+    TInstruction& operator=(const TInstruction&) = delete;
+
+    // True on a row, false when done; throws on an engine error.
+    bool Pas()
+    {
+        const int r = sqlite3_step(m_st);
+        if (r == SQLITE_ROW)
+            return true;
+        if (r == SQLITE_DONE)
+            return false;
+        throw EDatabaseError(Erreur());
+    }
+    void Reinitialiser()
+    {
+        sqlite3_reset(m_st);
+        sqlite3_clear_bindings(m_st);
+    }
+    QString Erreur() const { return QString::fromUtf8(sqlite3_errmsg(m_base)); }
+    sqlite3_stmt* St() const { return m_st; }
+
+private:
+    sqlite3* m_base;
+    sqlite3_stmt* m_st = nullptr;
+};
+
+QString Texte(sqlite3_stmt* st, int i)
+{
+    return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, i)), sqlite3_column_bytes(st, i));
+}
+
+// One field of the export file, as the row holds it.
+QString ChampExport(sqlite3_stmt* st, int i, const TColonneCsv& c)
+{
+    const bool nul = sqlite3_column_type(st, i) == SQLITE_NULL;
+    switch (c.type) {
+    case TTypeColonne::Entier:
+        return nul ? QString() : QString::number(sqlite3_column_int64(st, i));
+    case TTypeColonne::Prix:
+        return Montant(nul ? 0.0 : sqlite3_column_double(st, i));
+    case TTypeColonne::DateHeure: {
+        const QString t = Texte(st, i);
+        if (t.size() == 23 && t[10] == QLatin1Char(' '))
+            return t;   // already in the file's form
+        const QDateTime d = LireDateHeureBase(t);
+        return d.isValid() ? DateHeureBase(d) : t;
+    }
+    case TTypeColonne::Texte:
+        return c.nettoyee ? NettoyerTexteProduit(Texte(st, i)) : Texte(st, i);
+    }
+    return {};
+}
+
+QString MessageEcriture(const QString& ligne)
+{
+    return QStringLiteral("Exportation - Une erreur est survenue pendant l'écriture du fichier : ") + ligne;
+}
+
+QString NomTableSql(const TDescriptionTable& d) { return "\"" + d.nom + "\""; }
+
+// Why a field cannot be imported, or nothing.
+QString BinderChamp(sqlite3_stmt* st, int parametre, const TColonneCsv& c, const QString& champ, bool premier)
+{
+    const QString t = champ.trimmed();
+    switch (c.type) {
+    case TTypeColonne::Entier: {
+        if (t.isEmpty()) {
+            // An empty movement number is left to the database to assign.
+            if (premier && c.nom == QLatin1String("IdTransaction"))
+                sqlite3_bind_null(st, parametre);
+            else
+                sqlite3_bind_int64(st, parametre, 0);
+            return {};
+        }
+        bool ok = false;
+        const qint64 v = t.toLongLong(&ok);
+        if (!ok)
+            return QStringLiteral("« %1 » n'est pas un nombre entier (colonne %2)").arg(champ, c.nom);
+        sqlite3_bind_int64(st, parametre, v);
+        return {};
+    }
+    case TTypeColonne::Prix: {
+        bool ok = true;
+        const double v = t.isEmpty() ? 0.0 : LireMontant(t, &ok);
+        if (!ok)
+            return QStringLiteral("« %1 » n'est pas un prix (colonne %2)").arg(champ, c.nom);
+        sqlite3_bind_double(st, parametre, v);
+        return {};
+    }
+    case TTypeColonne::DateHeure: {
+        QDateTime d = QDateTime::currentDateTime();
+        if (!t.isEmpty()) {
+            d = LireDateHeureBase(t);
+            if (!d.isValid())
+                return QStringLiteral("« %1 » n'est pas une date-heure aaaa-mm-jj hh:nn:ss.zzz (colonne %2)")
+                    .arg(champ, c.nom);
+        }
+        const QByteArray o = DateHeureBase(d).toUtf8();
+        sqlite3_bind_text(st, parametre, o.constData(), int(o.size()), SQLITE_TRANSIENT);
+        return {};
+    }
+    case TTypeColonne::Texte: {
+        const QByteArray o = (c.nettoyee ? RestaurerTexteProduit(champ) : champ).toUtf8();
+        sqlite3_bind_text(st, parametre, o.constData(), int(o.size()), SQLITE_TRANSIENT);
+        return {};
+    }
+    }
+    return {};
+}
+}  // namespace
+
+QString CheminExport(TTableCsv table, const QString& dossier, const QDateTime& moment)
+{
+    return QDir(dossier).filePath(moment.toString(QStringLiteral("yyyyMMdd_HHmmss")) +
+                                  DescriptionTable(table).suffixeExport);
+}
+
+QString CheminImport(TTableCsv table, const QString& dossier)
+{
+    return QDir(dossier).filePath(DescriptionTable(table).fichierImport);
+}
+
+QString ExporterTable(TdmKestravel& dm, TTableCsv table, const QString& dossier,
+                      const TRappelProgression& progression)
+{
+    const TDescriptionTable& d = DescriptionTable(table);
+    const QString chemin = CheminExport(table, dossier, QDateTime::currentDateTime());
+    // The old file of the same name stays until the new one is complete.
+    QSaveFile fichier(chemin);
+    if (!fichier.open(QIODevice::WriteOnly))
+        throw EInterchange(QStringLiteral("Exportation - Une erreur est survenue pendant la création du fichier."));
+
+    TCodePage codePage;
+    QString ligne;
+    for (const TColonneCsv& c : d.colonnes)
+        AjouterChampCsv(ligne, c.nom);
+    TerminerLigneCsv(ligne);
+    const QByteArray entete = codePage.Encoder(ligne);
+    if (fichier.write(entete) != entete.size())
+        throw EInterchange(MessageEcriture(QStringLiteral("EN-TETE")));
+
+    TInstruction compte(dm.Handle(), "SELECT COUNT(*) FROM " + NomTableSql(d));
+    compte.Pas();
+    const qint64 total = sqlite3_column_int64(compte.St(), 0);
+    if (progression)
+        progression(0, total);
+
+    TInstruction selection(dm.Handle(), d.selection);
+    constexpr qsizetype tailleTampon = 1 << 20;
+    QByteArray tampon;
+    tampon.reserve(tailleTampon + 4096);
+    QString derniere = QStringLiteral("EN-TETE");
+    auto vider = [&] {
+        if (fichier.write(tampon) != tampon.size())
+            throw EInterchange(MessageEcriture(derniere));
+        tampon.clear();
+    };
+    qint64 fait = 0;
+    while (selection.Pas()) {
+        ligne.clear();
+        for (int i = 0; i < d.colonnes.size(); ++i)
+            AjouterChampCsv(ligne, ChampExport(selection.St(), i, d.colonnes[i]));
+        derniere = ligne;
+        TerminerLigneCsv(ligne);
+        tampon += codePage.Encoder(ligne);
+        if (tampon.size() >= tailleTampon)
+            vider();
+        ++fait;
+        if (progression && fait % 64 == 0)
+            progression(fait, qMax(total, fait));
+    }
+    vider();
+    if (!fichier.commit())
+        throw EInterchange(MessageEcriture(derniere));
+    if (progression)
+        progression(fait, fait);
+    return chemin;
+}
+
+TResultatImport ImporterTable(TdmKestravel& dm, TTableCsv table, const QString& dossier,
+                              const TRappelProgression& progression)
+{
+    const TDescriptionTable& d = DescriptionTable(table);
+    const QString chemin = CheminImport(table, dossier);
+    if (!QFileInfo::exists(chemin))
+        throw EInterchange(QStringLiteral("Importation - Le fichier d'importation n'existe pas : ") + chemin);
+    QFile fichier(chemin);
+    if (!fichier.open(QIODevice::ReadOnly))
+        throw EInterchange(QStringLiteral("Importation - Une erreur est survenue pendant l'ouverture du fichier : ") +
+                           chemin);
+    const qint64 taille = fichier.size();
+
+    // Emptying and inserts are one transaction: a failing line leaves the
+    // table as it was.
+    TResultatImport resultat;
+    std::optional<TTransaction> transaction;
+    try {
+        transaction.emplace(dm);
+        TInstruction vidage(dm.Handle(), d.vidage);
+        vidage.Pas();
+        resultat.supprimees = sqlite3_changes64(dm.Handle());
+    } catch (const EKestravel&) {
+        throw EInterchange(QStringLiteral("Importation - Une erreur est survenue pendant le vidage de la table ") +
+                           d.nom + ".");
+    }
+
+    auto refus = [&](qint64 ligne, const QString& raison) {
+        return EKestravel(QStringLiteral("Importation - Ligne %1 du fichier %2 : %3.\nLa table %4 n'a pas été "
+                                         "modifiée.")
+                              .arg(ligne)
+                              .arg(d.fichierImport, raison, d.nom));
+    };
+    TInstruction insertion(dm.Handle(), d.insertion);
+    QList<int> parametres;
+    for (const TColonneCsv& c : d.colonnes)
+        parametres << sqlite3_bind_parameter_index(insertion.St(), (":" + c.nom).toUtf8().constData());
+
+    TLecteurCsv lecteur(int(d.colonnes.size()), [&](const QStringList& champs, qint64 ligne) {
+        if (champs.first() == d.Entete())
+            return;
+        for (int i = 0; i < d.colonnes.size(); ++i) {
+            const QString raison = BinderChamp(insertion.St(), parametres[i], d.colonnes[i], champs[i], i == 0);
+            if (!raison.isEmpty())
+                throw refus(ligne, raison);
+        }
+        try {
+            insertion.Pas();
+        } catch (const EDatabaseError& e) {
+            throw refus(ligne, e.Message());
+        }
+        insertion.Reinitialiser();
+        ++resultat.inserees;
+    });
+
+    QByteArray morceau(256 * 1024, Qt::Uninitialized);
+    qint64 lus = 0;
+    for (;;) {
+        const qint64 n = fichier.read(morceau.data(), morceau.size());
+        if (n < 0)
+            throw EInterchange(QStringLiteral("Importation - Une erreur est survenue pendant la lecture du fichier : ") +
+                               chemin);
+        if (n == 0)
+            break;
+        lecteur.Lire(QByteArrayView(morceau.constData(), n));
+        lus += n;
+        if (progression)
+            progression(lus, qMax(taille, lus));
+    }
+    if (!lecteur.Terminer())
+        throw refus(lecteur.LigneEnCours(), QStringLiteral("guillemet ouvert mais jamais fermé"));
+    transaction->Commit();
+    if (progression)
+        progression(lus, lus);
+    return resultat;
+}
+
+QString MessageLignesSupprimees(TTableCsv table, qint64 supprimees)
+{
+    return DescriptionTable(table).nom + QStringLiteral(" : Nombre de lignes supprimées = ") +
+           QString::number(supprimees);
+}
