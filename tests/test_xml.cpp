@@ -1,0 +1,197 @@
+// The XML layer used for every exchange file with the host.
+
+#include "exchange/xmldoc.h"
+#include "store/erreurs.h"
+#include "tests/soutien.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+class TestXml : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dossier;
+    QString Fichier(const QString& nom, const QByteArray& contenu)
+    {
+        const QString chemin = m_dossier.filePath(nom);
+        EcrireFichier(chemin, contenu);
+        return chemin;
+    }
+    static QByteArray Octets(const QString& chemin)
+    {
+        QFile f(chemin);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
+private slots:
+    void initTestCase() { LocaleFrancaise(); }
+
+    void creationDeclareWindows1252EtUneRacineVide()
+    {
+        TXmlDoc doc = TXmlDoc::Create("Kestravel");
+        QCOMPARE(doc.Root().Name(), QString("Kestravel"));
+        const QString chemin = m_dossier.filePath("cree.xml");
+        doc.SaveToFile(chemin);
+        QCOMPARE(Octets(chemin), QByteArray("<?xml version=\"1.0\" encoding=\"windows-1252\"?>\n<Kestravel/>\n"));
+    }
+
+    void ecritureSansMiseEnFormeEtEnWindows1252()
+    {
+        TXmlDoc doc("Kestravel");
+        TXmlNodeRef p = doc.Root().AddChild("Produit");
+        p.WriteAttribute("Etat", "Ok");
+        p.WriteAttribute("Etat", "Épuisé & <fin>");
+        p.WriteChildString("Libelle", "Crème brûlée € \"x\"");
+        p.WriteChildInteger("Quantite", 3);
+        p.WriteChildInteger("Quantite", 5);
+        p.WriteChildString("Vide", "");
+        const QByteArray attendu = "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\n"
+                                   "<Kestravel><Produit Etat=\"\xC9puis\xE9 &amp; &lt;fin&gt;\">"
+                                   "<Libelle>Cr\xE8me br\xFBl\xE9" "e \x80 \"x\"</Libelle>"
+                                   "<Quantite>5</Quantite><Vide/></Produit></Kestravel>\n";
+        QCOMPARE(doc.Contenu(), attendu);
+
+        // Read back through the layer: the same texts.
+        const QString chemin = m_dossier.filePath("ecrit.xml");
+        doc.SaveToFile(chemin);
+        TXmlDoc relu("Kestravel");
+        relu.LoadFromFile(chemin);
+        const TXmlNodeRef q = relu.Root().FindChild("Produit");
+        QCOMPARE(q.ReadAttributeString("Etat", "?"), QString("Épuisé & <fin>"));
+        QCOMPARE(q.FindChild("Libelle").Text(), QString("Crème brûlée € \"x\""));
+        TXmlNodeRefList quantites;
+        q.ChildrenByName("Quantite", quantites);
+        QCOMPARE(quantites.Count(), 1);
+        QCOMPARE(quantites.Get(0).Text(), QString("5"));
+    }
+
+    void lectureDesAttributs()
+    {
+        TXmlDoc doc("Kestravel");
+        doc.LoadFromFile(Fichier("attr.xml", "<Kestravel><Produit Quantite='12' Lettres='abc' Type=''"
+                                              " Moins='-7' Plus='+4' Grand='4294967296' Blanc=' 3'"
+                                              " Decimal='1.5'/></Kestravel>"));
+        const TXmlNodeRef p = doc.Root().FindChild("Produit");
+        QCOMPARE(p.ReadAttributeInteger("Quantite", -1), 12);
+        QCOMPARE(p.ReadAttributeInteger("Absent", -1), -1);
+        QCOMPARE(p.ReadAttributeInteger("Lettres", -1), -1);
+        QCOMPARE(p.ReadAttributeInteger("Type", -1), -1);
+        QCOMPARE(p.ReadAttributeInteger("Moins", 0), -7);
+        QCOMPARE(p.ReadAttributeInteger("Plus", 0), 4);
+        QCOMPARE(p.ReadAttributeInteger("Grand", -1), -1);
+        QCOMPARE(p.ReadAttributeInteger("Blanc", -1), -1);
+        QCOMPARE(p.ReadAttributeInteger("Decimal", -1), -1);
+        QCOMPARE(p.ReadAttributeString("Type", "defaut"), QString(""));
+        QCOMPARE(p.ReadAttributeString("Absent", ""), QString(""));
+        QCOMPARE(p.ReadAttributeString("Absent", "defaut"), QString("defaut"));
+        QCOMPARE(p.ReadAttributeString("quantite", "non"), QString("non"));   // case counts
+    }
+
+    void enfantsParNomSansPetitsEnfants()
+    {
+        TXmlDoc doc("Kestravel");
+        doc.LoadFromFile(Fichier("enfants.xml", "<Kestravel><Produit n='1'><Produit n='petit'/></Produit>"
+                                                 "<!--Produit--><Autre/>texte<Produit n='2'/>"
+                                                 "<produit n='casse'/></Kestravel>"));
+        TXmlNodeRefList liste;
+        liste.Add(TXmlNodeRef());   // no node is ignored
+        doc.Root().ChildrenByName("Produit", liste);
+        QCOMPARE(liste.Count(), 2);
+        QCOMPARE(liste.Get(0).ReadAttributeString("n", ""), QString("1"));
+        QCOMPARE(liste.Get(1).ReadAttributeString("n", ""), QString("2"));
+        QVERIFY(liste.Get(liste.Count()).IsNull());
+        QVERIFY(liste.Get(-1).IsNull());
+        doc.Root().ChildrenByName("Autre", liste);   // appended, not cleared
+        QCOMPARE(liste.Count(), 3);
+
+        QVERIFY(doc.Root().FindChild("Absent").IsNull());
+        QVERIFY(TXmlNodeRef().FindChild("Produit").IsNull());
+        const TXmlNodeRef premier = doc.Root().FindChild("Produit");
+        QCOMPARE(doc.Root().FindOrAddChild("Produit"), premier);
+        doc.Root().AddChild("Produit");
+        TXmlNodeRefList apres;
+        doc.Root().ChildrenByName("Produit", apres);
+        QCOMPARE(apres.Count(), 3);
+    }
+
+    void racineApresChargement()
+    {
+        TXmlDoc doc("Kestravel");
+        doc.LoadFromFile(Fichier("autre.xml", "<?xml version='1.0'?><!-- hote --><Commande><Produit/></Commande>"));
+        QCOMPARE(doc.Root().Name(), QString("Commande"));
+        TXmlNodeRefList liste;
+        doc.Root().ChildrenByName("Produit", liste);
+        QCOMPARE(liste.Count(), 1);
+    }
+
+    void fichierChargeGardeSaDeclarationEtSonContenu()
+    {
+        const QByteArray utf8 = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                                "<Kestravel>\n  <Produit Type=\"Commander\">caf\xC3\xA9</Produit>\n"
+                                "  <!-- note -->\n</Kestravel>\n";
+        const QString chemin = Fichier("utf8.xml", utf8);
+        TXmlDoc doc("Kestravel");
+        doc.LoadFromFile(chemin);
+        doc.SaveToFile(chemin);
+        QCOMPARE(Octets(chemin), utf8);
+
+        const QByteArray cp1252 = "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\n"
+                                  "<Kestravel><Produit Libelle=\"\xE9t\xE9\"/></Kestravel>\n";
+        const QString chemin2 = Fichier("cp.xml", cp1252);
+        TXmlDoc doc2("Kestravel");
+        doc2.LoadFromFile(chemin2);
+        QCOMPARE(doc2.Root().FindChild("Produit").ReadAttributeString("Libelle", ""), QString("été"));
+        doc2.SaveToFile(chemin2);
+        QCOMPARE(Octets(chemin2), cp1252);
+    }
+
+    void fichierMalFormeOuAbsent()
+    {
+        TXmlDoc doc("Kestravel");
+        doc.Root().AddChild("Garde");
+        const QString chemin = Fichier("mal.xml", "<Kestravel><Produit></Kestravel>");
+        try {
+            doc.LoadFromFile(chemin);
+            QFAIL("un fichier mal formé doit être refusé");
+        } catch (const EKestravel& e) {
+            QVERIFY(e.Message().contains("n'est pas un document XML valide"));
+            QVERIFY(e.Message().contains(chemin));
+        }
+        // The document is left as it was.
+        QVERIFY(!doc.Root().FindChild("Garde").IsNull());
+        QVERIFY_THROWS_EXCEPTION(EKestravel, doc.LoadFromFile(m_dossier.filePath("absent.xml")));
+        QVERIFY_THROWS_EXCEPTION(EKestravel, doc.LoadFromFile(Fichier("vide.xml", "")));
+    }
+
+    void entitesExternesJamaisLues()
+    {
+        const QString secret = Fichier("secret.txt", "SECRET");
+        const QByteArray xxe = "<?xml version=\"1.0\"?>\n<!DOCTYPE Kestravel [<!ENTITY x SYSTEM \"file://"
+                               + QFile::encodeName(secret) + "\">]>\n<Kestravel><Produit>&x;</Produit></Kestravel>";
+        TXmlDoc doc("Kestravel");
+        doc.LoadFromFile(Fichier("xxe.xml", xxe));
+        QVERIFY(!doc.Root().FindChild("Produit").Text().contains("SECRET"));
+        QVERIFY(!doc.Contenu().contains("SECRET"));
+    }
+
+    void enregistrementImpossibleLaisseLAncienFichier()
+    {
+        TXmlDoc doc("Kestravel");
+        QVERIFY_THROWS_EXCEPTION(EKestravel, doc.SaveToFile(m_dossier.filePath("absent/dossier/x.xml")));
+        const QString chemin = Fichier("ancien.xml", "ancien");
+        QFile::setPermissions(m_dossier.path(), QFile::ReadOwner | QFile::ExeOwner);
+        bool echec = false;
+        try {
+            doc.SaveToFile(chemin);
+        } catch (const EKestravel&) {
+            echec = true;
+        }
+        QFile::setPermissions(m_dossier.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        if (echec)   // (root may write anyway)
+            QCOMPARE(Octets(chemin), QByteArray("ancien"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestXml)
+#include "test_xml.moc"
