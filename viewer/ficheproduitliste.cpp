@@ -1,6 +1,156 @@
 #include "viewer/ficheproduitliste.h"
 
-TFicheProduitListe::TFicheProduitListe(TdmKestravel& dm, QWidget* parent) : QWidget(parent), m_dm(dm)
+#include "store/catalogue.h"
+#include "store/erreurs.h"
+#include "store/format.h"
+#include "viewer/ficheproduitview.h"
+
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QShortcut>
+#include <QSplitter>
+#include <QTreeWidget>
+
+namespace {
+const char* const LibellesRacines[] = {"Interne", "Externe", "Standard"};
+
+// Columns of lvProduits: the key (origin, product, category) in three
+// one-pixel columns, then what the user reads.
+enum ColonneProduit { ColExterne, ColIdProduit, ColIdType, ColLibelle, ColReference, ColPrixVente, ColStock };
+
+void PreparerListeProduits(QTreeWidget* lv)
 {
-    setWindowTitle(QStringLiteral("Liste des produits (fenêtre provisoire, en cours de réalisation)"));
+    lv->setColumnCount(7);
+    lv->setHeaderLabels({"Externe", "IdProduit", "IdTypeProduit", "Libelle", QStringLiteral("Référence"),
+                         "Prix vente HT", "Stock"});
+    lv->setRootIsDecorated(false);
+    lv->setUniformRowHeights(true);
+    lv->setSelectionBehavior(QAbstractItemView::SelectRows);
+    lv->setSelectionMode(QAbstractItemView::SingleSelection);
+    lv->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    lv->setAllColumnsShowFocus(true);
+    lv->setStyleSheet("QTreeView::item { border-right: 1px solid palette(mid); border-bottom: 1px solid palette(mid); }");
+    QHeaderView* h = lv->header();
+    h->setStretchLastSection(false);
+    h->setMinimumSectionSize(1);
+    const int largeurs[] = {1, 1, 1, 370, 90, 80, 50};
+    for (int c = 0; c < 7; ++c)
+        h->resizeSection(c, largeurs[c]);
+    for (int c : {ColExterne, ColIdProduit, ColIdType})
+        h->setSectionResizeMode(c, QHeaderView::Fixed);
+    for (int c : {ColPrixVente, ColStock})
+        lv->headerItem()->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
+}
+}  // namespace
+
+TFicheProduitListe::TFicheProduitListe(TdmKestravel& dm, QWidget* parent)
+    : QWidget(parent), m_dm(dm), tvVisualisation(new QTreeWidget), lvProduits(new QTreeWidget)
+{
+    setWindowTitle("Visualiser des produits - Version du 02/04/2024");
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    resize(1000, 600);
+
+    tvVisualisation->setObjectName("tvVisualisation");
+    tvVisualisation->setHeaderHidden(true);
+    tvVisualisation->setIndentation(19);
+    tvVisualisation->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    lvProduits->setObjectName("lvProduits");
+    PreparerListeProduits(lvProduits);
+
+    auto* separation = new QSplitter;
+    separation->addWidget(tvVisualisation);
+    separation->addWidget(lvProduits);
+    separation->setStretchFactor(1, 1);
+    separation->setSizes({300, 700});
+    auto* disposition = new QHBoxLayout(this);
+    disposition->addWidget(separation);
+
+    connect(tvVisualisation, &QTreeWidget::currentItemChanged, this, &TFicheProduitListe::tvVisualisationChange);
+    connect(lvProduits, &QTreeWidget::itemDoubleClicked, this, &TFicheProduitListe::lvProduitsDblClick);
+    // Enter opens the product as a double click does.
+    for (const Qt::Key touche : {Qt::Key_Return, Qt::Key_Enter}) {
+        auto* raccourci = new QShortcut(QKeySequence(touche), lvProduits, nullptr, nullptr, Qt::WidgetShortcut);
+        connect(raccourci, &QShortcut::activated, this, &TFicheProduitListe::lvProduitsDblClick);
+    }
+
+    RemplirArbreVisualisation();
+    if (tvVisualisation->topLevelItemCount() > 0)
+        tvVisualisation->scrollToItem(tvVisualisation->topLevelItem(0));
+}
+
+void TFicheProduitListe::RemplirArbreVisualisation()
+{
+    // The tree signals nothing while it is rebuilt: no category is selected
+    // during a load.
+    const QSignalBlocker silence(tvVisualisation);
+    m_noeuds.Vider();
+    tvVisualisation->clear();
+
+    const QVector<TLigneCategorie> lignes = LireCategories(m_dm);
+    for (int externe = 0; externe < 3; ++externe) {
+        const bool presente = std::any_of(lignes.begin(), lignes.end(),
+                                          [externe](const TLigneCategorie& l) { return l.externe == externe; });
+        if (!presente)
+            continue;
+        auto* racine = new QTreeWidgetItem(QStringList{LibellesRacines[externe]});
+        tvVisualisation->addTopLevelItem(racine);
+        PlacerCategories(racine, lignes, externe, m_noeuds);
+    }
+    TerminerArbre(tvVisualisation);
+    tvVisualisation->setCurrentItem(nullptr);
+}
+
+void TFicheProduitListe::AfficherProduitsCategorie(int externe, int idProduitType)
+{
+    if (externe == -1 && idProduitType == -1)
+        return;
+    lvProduits->clear();
+    QSqlQuery q = ExecuterSql(m_dm.Base(),
+                              "SELECT Externe, IdProduit, IdProduitType, PrixVenteHT, Libelle, Reference, Stock"
+                              " FROM Produit WHERE Externe = ? AND IdProduitType = ? ORDER BY IdProduit",
+                              {externe, idProduitType});
+    QList<QTreeWidgetItem*> items;
+    while (q.next()) {
+        const int stock = q.value(6).toInt();
+        auto* item = new QTreeWidgetItem(QStringList{
+            QString::number(q.value(0).toInt()), QString::number(q.value(1).toInt()),
+            QString::number(q.value(2).toInt()), q.value(4).toString(), q.value(5).toString(),
+            // Prices are held in single precision everywhere a product is shown.
+            Montant(float(q.value(3).toDouble())), stock > 0 ? QString::number(stock) : QString()});
+        item->setTextAlignment(ColPrixVente, Qt::AlignRight | Qt::AlignVCenter);
+        item->setTextAlignment(ColStock, Qt::AlignRight | Qt::AlignVCenter);
+        items.append(item);
+    }
+    lvProduits->addTopLevelItems(items);
+}
+
+void TFicheProduitListe::tvVisualisationChange()
+{
+    const TObjectNoeud* objet = ObjetNoeud(tvVisualisation->currentItem());
+    if (objet)
+        AfficherProduitsCategorie(objet->GetExterne(), objet->GetIdProduitType());
+    else
+        AfficherProduitsCategorie(-1, -1);
+}
+
+void TFicheProduitListe::lvProduitsDblClick()
+{
+    const QTreeWidgetItem* item = lvProduits->currentItem();
+    if (!item || !item->isSelected())
+        return;
+    std::optional<TProduit> produit = LireProduit(m_dm, item->text(ColExterne).toInt(),
+                                                  item->text(ColIdProduit).toInt(), item->text(ColIdType).toInt());
+    // Deleted since the list was filled: nothing opens.
+    if (!produit)
+        return;
+    produit->SetCaracValeurs(ChargerCaracValeurs(m_dm, *produit));
+
+    bool exporte = false;
+    {
+        TFicheProduitView vue(this, m_cheminExport, *produit);
+        vue.exec();
+        exporte = vue.ExportEffectue();
+    }
+    if (exporte)
+        close();
 }

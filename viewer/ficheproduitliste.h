@@ -1,13 +1,41 @@
 #pragma once
+// Product browser, main window of the VOIR mode: the category trees of the
+// three origins, the products of the selected category, and the product view
+// from which one product is exported to the host.
+
+#include "app/arbrecategories.h"
+
 #include <QWidget>
+
+class QTreeWidget;
+class QTreeWidgetItem;
 class TdmKestravel;
-// Product browser (VOIR). Placeholder until the window is built.
+
 class TFicheProduitListe : public QWidget {
     Q_OBJECT
 public:
     explicit TFicheProduitListe(TdmKestravel& dm, QWidget* parent = nullptr);
-    void SetFichierExport(const QString& chemin) { m_fichierExport = chemin; }
+
+    // Path of the exchange file that an export writes; set once by start-up.
+    void DefinirCheminExport(const QString& chemin) { m_cheminExport = chemin; }
+    void SetFichierExport(const QString& chemin) { DefinirCheminExport(chemin); }
+    const QString& CheminExport() const { return m_cheminExport; }
+
+    // One root per origin that has categories ("Interne", "Externe",
+    // "Standard"), each filled by the shared tree rule; selects nothing.
+    void RemplirArbreVisualisation();
+    // Lists the products of one category; (-1, -1) (a root) keeps the list.
+    void AfficherProduitsCategorie(int externe, int idProduitType);
+
+    void tvVisualisationChange();
+    // Opens the product view of the selected product; closes this window
+    // when the view reports an export.
+    void lvProduitsDblClick();
+
 private:
     TdmKestravel& m_dm;
-    QString m_fichierExport;
+    QString m_cheminExport;
+    TTableNoeuds m_noeuds;
+    QTreeWidget* tvVisualisation;
+    QTreeWidget* lvProduits;
 };
