@@ -1,5 +1,7 @@
 // kestravel-db: makes catalogues for installations, demos and benchmarks.
 
+#include "interchange/interchange.h"
+#include "store/dmkestravel.h"
 #include "store/erreurs.h"
 #include "store/schema.h"
 #include "tools/demo.h"
@@ -18,7 +20,10 @@ int Usage()
                  "Usage :\n"
                  "  kestravel-db create CHEMIN              catalogue vide\n"
                  "  kestravel-db demo DOSSIER [--bin KESTRAVEL]  installation de démonstration\n"
-                 "  kestravel-db generate CHEMIN --products N --categories M [--big-category K]\n");
+                 "  kestravel-db generate CHEMIN --products N --categories M [--big-category K]\n"
+                 "  kestravel-db export BASE DOSSIER [TABLE...]   fichiers CSV horodatés\n"
+                 "  kestravel-db import BASE DOSSIER [TABLE...]   depuis import_*.csv\n"
+                 "  (tables : Produit ProduitCarac ProduitType ProduitTypeCarac Transaction ; toutes par défaut)\n");
     return 2;
 }
 
@@ -26,6 +31,38 @@ QString Option(const QStringList& a, const QString& nom, const QString& defaut)
 {
     const int i = int(a.indexOf(nom));
     return (i >= 0 && i + 1 < a.size()) ? a[i + 1] : defaut;
+}
+
+void Afficher(const QString& texte) { std::fprintf(stderr, "%s\n", texte.toLocal8Bit().constData()); }
+
+// export/import BASE DOSSIER [TABLE...]: the windows' runs, for scripts. Stops
+// at the first table that fails.
+int Interchange(const QStringList& a, bool exporter)
+{
+    if (a.size() < 4)
+        return Usage();
+    QList<TTableCsv> tables;
+    for (const QString& nom : a.mid(4)) {
+        const std::optional<TTableCsv> t = TableCsvParNom(nom);
+        if (!t) {
+            Afficher(QStringLiteral("Table inconnue : ") + nom);
+            return 2;
+        }
+        tables << *t;
+    }
+    if (tables.isEmpty())
+        tables = TablesCsv();
+    TdmKestravel dm(a[2]);
+    for (TTableCsv t : tables) {
+        if (exporter) {
+            // The written file's path goes to standard output, for scripts.
+            std::printf("%s\n", ExporterTable(dm, t, a[3]).toLocal8Bit().constData());
+        } else {
+            const TResultatImport r = ImporterTable(dm, t, a[3]);
+            Afficher(MessageLignesSupprimees(t, r.supprimees));
+        }
+    }
+    return 0;
 }
 }  // namespace
 
@@ -55,6 +92,8 @@ int main(int argc, char* argv[])
             if (o.produits < 0 || o.categories < 1)
                 return Usage();
             GenererCatalogue(a[2], o);
+        } else if (commande == "export" || commande == "import") {
+            return Interchange(a, commande == "export");
         } else {
             return Usage();
         }
