@@ -1,0 +1,222 @@
+#include "product/enregistrement.h"
+
+#include "app/chemins.h"
+#include "app/prompts.h"
+#include "store/acces.h"
+#include "store/dates.h"
+#include "store/erreurs.h"
+#include "store/format.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryFile>
+#include <cstdio>
+
+namespace {
+const QString RacineRefusee = QStringLiteral("Impossible de placer un produit dans la racine Interne");
+
+// The picked image, copied into the internal image folder under a temporary
+// name before any row is written; it takes its final name only once the rows
+// are committed, and vanishes if they are not.
+class TImageEnAttente {
+public:
+    explicit TImageEnAttente(const QString& source)
+    {
+        QDir().mkpath(CheminImagesInterne());
+        QFile entree(source);
+        m_copie.setFileTemplate(CheminImagesInterne() + ".kestravel-XXXXXX");
+        if (!entree.open(QIODevice::ReadOnly) || !m_copie.open())
+            return;
+        char tampon[65536];
+        qint64 lus;
+        while ((lus = entree.read(tampon, sizeof tampon)) > 0)
+            if (m_copie.write(tampon, lus) != lus)
+                return;
+        m_prete = lus == 0 && m_copie.flush();
+    }
+    bool Prete() const { return m_prete; }
+    // Gives the copy its final name, replacing a file of that name.
+    bool Installer(const QString& destination)
+    {
+        m_copie.close();
+        const QByteArray de = QFile::encodeName(m_copie.fileName()), vers = QFile::encodeName(destination);
+        if (std::rename(de.constData(), vers.constData()) != 0)
+            return false;
+        m_copie.setAutoRemove(false);
+        return true;
+    }
+
+private:
+    QTemporaryFile m_copie;
+    bool m_prete = false;
+};
+
+double Prix(float prix) { return ArrondiMontant(double(prix)); }
+
+QString LibelleCategorie(TdmKestravel& dm, int idProduitType)
+{
+    QSqlQuery q = ExecuterSql(dm.Base(), "SELECT Libelle FROM ProduitType WHERE Externe = 0 AND IdProduitType = ?",
+                              {idProduitType});
+    return q.next() ? q.value(0).toString() : QString();
+}
+
+bool ValeurPresente(TdmKestravel& dm, int idProduit, int idCarac)
+{
+    return ExecuterSql(dm.Base(), "SELECT 1 FROM ProduitCarac WHERE ExterneProduitCaracV = 0 AND IdProduit = ?"
+                                  " AND IdCarac = ? LIMIT 1",
+                       {idProduit, idCarac})
+        .next();
+}
+
+void InsererValeur(TdmKestravel& dm, int idProduit, const TCaracValeur& v)
+{
+    ExecuterSql(dm.Base(), "INSERT INTO ProduitCarac (ExterneProduitCaracV, IdProduit, IdCarac, Valeur) VALUES (0, ?, ?, ?)",
+                {idProduit, v.GetIdProduitCarac(), v.GetValeur()});
+}
+
+int AjouterProduit(TdmKestravel& dm, const TDemandeEnregistrement& d, int categorie, const QString& extension)
+{
+    const TValeursProduit& v = d.valeurs;
+    const int id = ProchainIdProduit(dm);
+    ExecuterSql(dm.Base(),
+                "INSERT INTO Produit (Externe, IdProduit, IdProduitType, Reference, CodeExport, Libelle, Description,"
+                " DateCreation, Lien, PrixAchatHT, PrixTarifHT, PrixVenteHT, Stock, StockMini)"
+                " VALUES (0, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
+                {id, categorie, v.reference, v.codeExport, v.libelle, v.description,
+                 DateHeureBase(QDateTime(v.dateCreation, QTime(0, 0))),
+                 extension.isEmpty() ? QString("") : QString::number(id) + extension, Prix(v.prixAchatHT),
+                 Prix(v.prixTarifHT), Prix(v.prixVenteHT), v.stock, v.stockMini});
+    if (v.stock > 0)
+        AjouterMouvementStock(dm, 0, id, QVariant(), QVariant(), v.stock, LibelleAjout);
+    for (const TCaracValeurPtr& c : d.caracsTravail)
+        InsererValeur(dm, id, *c);
+    return id;
+}
+
+// Writes the product row and its stock movement; false when the row is gone.
+bool ModifierProduit(TdmKestravel& dm, const TProduit& p, const TValeursProduit& v, const QString& lien)
+{
+    QSqlQuery q = ExecuterSql(dm.Base(),
+                              "UPDATE Produit SET Reference = ?, CodeExport = ?, Libelle = ?, Description = ?,"
+                              " DateCreation = ?, Lien = ?, PrixAchatHT = ?, PrixTarifHT = ?, PrixVenteHT = ?,"
+                              " Stock = ?, StockMini = ? WHERE Externe = ? AND IdProduit = ? AND IdProduitType = ?",
+                              {v.reference, v.codeExport, v.libelle, v.description,
+                               DateHeureBase(QDateTime(v.dateCreation, QTime(0, 0))), lien, Prix(v.prixAchatHT),
+                               Prix(v.prixTarifHT), Prix(v.prixVenteHT), v.stock, v.stockMini, p.GetExterne(),
+                               p.GetIdProduit(), p.GetIdProduitType()});
+    if (q.numRowsAffected() == 0)
+        return false;
+    if (p.GetStock() != v.stock && v.stock > 0)
+        AjouterMouvementStock(dm, p.GetExterne(), p.GetIdProduit(), QVariant(), p.GetStock(), v.stock,
+                              LibelleMisAJour);
+    return true;
+}
+
+// Removed values first, so that a value removed and given again ends with
+// its new text; a kept value's row is left as it is.
+void SynchroniserValeurs(TdmKestravel& dm, int idProduit, const TDemandeEnregistrement& d)
+{
+    for (const TCaracValeurPtr& c : d.caracsDepart)
+        if (!d.caracsTravail.contains(c))
+            ExecuterSql(dm.Base(), "DELETE FROM ProduitCarac WHERE rowid = (SELECT rowid FROM ProduitCarac"
+                                   " WHERE ExterneProduitCaracV = 0 AND IdProduit = ? AND IdCarac = ? LIMIT 1)",
+                        {idProduit, c->GetIdProduitCarac()});
+    for (const TCaracValeurPtr& c : d.caracsTravail)
+        if (!ValeurPresente(dm, idProduit, c->GetIdProduitCarac()))
+            InsererValeur(dm, idProduit, *c);
+}
+}  // namespace
+
+bool ExtensionImageAcceptee(const QString& extension)
+{
+    return extension == ".jpg" || extension == ".bmp" || extension == ".jpeg";
+}
+
+QString ExtensionImage(const QString& chemin)
+{
+    const QString suffixe = QFileInfo(chemin).suffix();
+    return suffixe.isEmpty() ? QString() : "." + suffixe.toLower();
+}
+
+TResultatEnregistrement EnregistrerProduit(TdmKestravel& dm, const TDemandeEnregistrement& d)
+{
+    TResultatEnregistrement r;
+    if (d.valeurs.libelle.isEmpty()) {
+        Prompts().Message("Veuillez renseigner un libellé");
+        r.issue = TIssueEnregistrement::LibelleVide;
+        return r;
+    }
+    const TProduit* p = d.produit;
+    if (!p && !d.categorieCible) {
+        Prompts().Information("Veuillez choisir la catégorie du produit");
+        r.issue = TIssueEnregistrement::CategorieRefusee;
+        return r;
+    }
+    // With no node selected the product stays where it is.
+    const int cible = d.categorieCible.value_or(d.categorieInitiale);
+    r.categorie = cible;
+    if (!p && cible == 0) {
+        Prompts().Information(RacineRefusee);
+        r.issue = TIssueEnregistrement::CategorieRefusee;
+        return r;
+    }
+
+    // Every question is asked before the write transaction starts.
+    const bool changerCategorie = p && cible != d.categorieInitiale;
+    const bool deplacer = changerCategorie && cible != 0
+                          && Prompts().Confirmer("Vous voulez vraiment changer l'emplacement du produit?");
+
+    std::unique_ptr<TImageEnAttente> image;
+    QString extension;
+    bool copieEchouee = false;
+    if (!d.imageChoisie.isEmpty() && ExtensionImageAcceptee(ExtensionImage(d.imageChoisie))) {
+        image = std::make_unique<TImageEnAttente>(d.imageChoisie);
+        if (image->Prete())
+            extension = ExtensionImage(d.imageChoisie);
+        else
+            copieEchouee = true;
+    }
+
+    bool trouve = true, deplace = false;
+    QString libelleCible;
+    {
+        TTransaction t(dm);
+        if (!p) {
+            r.idProduit = AjouterProduit(dm, d, cible, extension);
+            r.lien = extension.isEmpty() ? QString() : QString::number(r.idProduit) + extension;
+        } else {
+            r.idProduit = p->GetIdProduit();
+            r.lien = extension.isEmpty() ? p->GetLien() : QString::number(r.idProduit) + extension;
+            trouve = ModifierProduit(dm, *p, d.valeurs, r.lien);
+            SynchroniserValeurs(dm, r.idProduit, d);
+            if (deplacer && trouve) {
+                libelleCible = LibelleCategorie(dm, cible);
+                ExecuterSql(dm.Base(), "UPDATE Produit SET IdProduitType = ? WHERE Externe = ? AND IdProduit = ?"
+                                       " AND IdProduitType = ?",
+                            {cible, p->GetExterne(), p->GetIdProduit(), p->GetIdProduitType()});
+                deplace = true;
+            }
+        }
+        t.Commit();
+    }
+
+    // The rows are committed: the image takes its name, then the old file
+    // of another name goes.
+    if (!extension.isEmpty() && trouve) {
+        if (!image->Installer(CheminImagesInterne() + r.lien)) {
+            copieEchouee = true;
+        } else if (p && p->GetLien() != r.lien) {
+            const QString ancien = FichierImage(0, p->GetLien());
+            if (!ancien.isEmpty())
+                QFile::remove(ancien);
+        }
+    }
+    if (copieEchouee && trouve)
+        Prompts().Information("L'image choisie n'a pas pu être copiée dans le dossier des images.");
+    if (changerCategorie && cible == 0)
+        Prompts().Information(RacineRefusee);
+    if (deplace)
+        Prompts().Information("Le produit a été déplacé dans la catégorie " + libelleCible);
+    return r;
+}

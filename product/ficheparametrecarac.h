@@ -1,0 +1,39 @@
+#pragma once
+// The catalogue's own characteristic definitions: each button press writes
+// at once and the list is rebuilt from the table.
+
+#include <QDialog>
+
+class QLineEdit;
+class QPushButton;
+class QTreeWidget;
+class TdmKestravel;
+
+class TFicheParametreCarac : public QDialog {
+    Q_OBJECT
+public:
+    explicit TFicheParametreCarac(TdmKestravel& dm, QWidget* parent = nullptr);
+
+public slots:
+    void lvCaracsChange();
+    void btnAjouterClick();
+    void btnModifierClick();
+    void btnSupprimerClick();
+
+private:
+    void RemplirListe();
+    // Shows the refusal and returns true when the label is empty or the
+    // definition already exists.
+    bool SaisieRefusee(const QString& libelle, const QString& unite);
+    // Every press ends the same way: edits emptied, list read again.
+    void Terminer();
+
+    TdmKestravel& m_dm;
+    QLineEdit* edtLibelle;
+    QLineEdit* edtUnite;
+    QPushButton* btnAjouter;
+    QPushButton* btnModifier;
+    QPushButton* btnSupprimer;
+    QPushButton* btnOk;
+    QTreeWidget* lvCaracs;
+};
