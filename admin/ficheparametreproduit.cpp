@@ -1,7 +1,458 @@
 #include "admin/ficheparametreproduit.h"
 
+#include "admin/categories.h"
+#include "admin/ficheparametreproduittype.h"
+#include "admin/produits.h"
+#include "app/prompts.h"
+#include "store/catalogue.h"
+#include "store/dmkestravel.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDrag>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QMenu>
+#include <QMimeData>
+#include <QPainter>
+#include <QPushButton>
+#include <QScreen>
+#include <QStyledItemDelegate>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+namespace {
+int ColonneTriProduits = 0;
+
+// A product row: sorts by the text of the current sort column.
+class TElementProduit : public QTreeWidgetItem {
+public:
+    explicit TElementProduit(const QStringList& textes) : QTreeWidgetItem(textes) {}
+    bool operator<(const QTreeWidgetItem& autre) const override
+    {
+        return ComparerTexteTri(text(ColonneTriProduits), autre.text(ColonneTriProduits)) < 0;
+    }
+};
+
+// Draws the grid lines of a report-style list.
+class TDelegueGrille : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void paint(QPainter* p, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        QStyledItemDelegate::paint(p, option, index);
+        p->save();
+        p->setPen(option.palette.color(QPalette::Midlight));
+        p->drawLine(option.rect.topRight(), option.rect.bottomRight());
+        p->drawLine(option.rect.bottomLeft(), option.rect.bottomRight());
+        p->restore();
+    }
+};
+
+const char* const FormatGlisser = "application/x-kestravel-produit";
+}  // namespace
+
 TFicheParametreProduit::TFicheParametreProduit(TdmKestravel& dm, QWidget* parent) : QWidget(parent), m_dm(dm)
 {
-    setWindowTitle(QStringLiteral("Parametrage des produits (fenêtre provisoire, en cours de réalisation)"));
-    resize(984, 578);
+    ConstruireControles();
+    FormCreate();
+}
+
+TFicheParametreProduit::~TFicheParametreProduit() { FormClose(); }
+
+int TFicheParametreProduit::ColonneTri() { return ColonneTriProduits; }
+
+void TFicheParametreProduit::ConstruireControles()
+{
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                   | Qt::WindowCloseButtonHint);
+    setWindowTitle(QStringLiteral("Parametrage des produits - Version du 02/04/2024"));
+    setWindowIcon(QIcon(QStringLiteral(":/icones/kestravel.png")));
+    setFixedSize(984, 578);
+
+    const auto bouton = [this](const char* nom, const QString& texte) {
+        auto* b = new QPushButton(texte, this);
+        b->setObjectName(QString::fromLatin1(nom));
+        return b;
+    };
+    btnAjouterProduitType = bouton("btnAjouterProduitType", QStringLiteral("Gérer des types produits"));
+    btnExport = bouton("btnExport", QString());
+    btnImport = bouton("btnImport", QString());
+    btnAjouterProduit = bouton("btnAjouterProduit", QStringLiteral("Ajouter"));
+    btnDuppliquer = bouton("btnDuppliquer", QStringLiteral("Dupliquer"));
+    btnImprimer = bouton("btnImprimer", QStringLiteral("Imprimer"));
+    btnSupprimer = bouton("btnSupprimer", QStringLiteral("Supprimer"));
+    btnExport->setToolTip(QStringLiteral("Exporter"));
+    btnImport->setToolTip(QStringLiteral("Importer"));
+    btnExport->setIcon(QIcon(QStringLiteral(":/icones/export.png")));
+    btnImport->setIcon(QIcon(QStringLiteral(":/icones/import.png")));
+    for (QPushButton* b : {btnExport, btnImport}) {
+        b->setIconSize(QSize(32, 32));
+        b->setFixedSize(44, 44);
+    }
+    btnAjouterProduitType->setMinimumHeight(44);
+
+    tvProduitType = new QTreeWidget(this);
+    tvProduitType->setObjectName(QStringLiteral("tvProduitType"));
+    tvProduitType->setHeaderHidden(true);
+    tvProduitType->setIndentation(19);
+    tvProduitType->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    tvProduitType->setSelectionMode(QAbstractItemView::SingleSelection);
+    tvProduitType->setFixedWidth(300);
+    tvProduitType->setContextMenuPolicy(Qt::CustomContextMenu);
+    tvProduitType->setAcceptDrops(true);
+    tvProduitType->viewport()->setAcceptDrops(true);
+    tvProduitType->viewport()->installEventFilter(this);
+
+    pmTypeProduit = new QMenu(this);
+    pmTypeProduit->setObjectName(QStringLiteral("pmTypeProduit"));
+    miHausse = pmTypeProduit->addAction(QStringLiteral("Hausse"));
+    miHausse->setObjectName(QStringLiteral("miHausse"));
+
+    lvProduits = new QTreeWidget(this);
+    lvProduits->setObjectName(QStringLiteral("lvProduits"));
+    lvProduits->setColumnCount(NbColonnesProduit);
+    lvProduits->setHeaderLabels({QStringLiteral("Externe"), QStringLiteral("Id"), QStringLiteral("IdType"),
+                                 QStringLiteral("Libellé"), QStringLiteral("Référence"),
+                                 QStringLiteral("Prix tarif HT"), QStringLiteral("Prix achat HT"),
+                                 QStringLiteral("Prix vente HT"), QStringLiteral("Stock")});
+    lvProduits->setRootIsDecorated(false);
+    lvProduits->setItemsExpandable(false);
+    lvProduits->setUniformRowHeights(true);
+    lvProduits->setAllColumnsShowFocus(true);
+    lvProduits->setSelectionMode(QAbstractItemView::SingleSelection);
+    lvProduits->setSelectionBehavior(QAbstractItemView::SelectRows);
+    lvProduits->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    lvProduits->setItemDelegate(new TDelegueGrille(lvProduits));
+    lvProduits->viewport()->installEventFilter(this);
+    QHeaderView* entete = lvProduits->header();
+    entete->setMinimumSectionSize(1);
+    entete->setStretchLastSection(false);
+    entete->setSectionsMovable(false);
+    entete->setSectionsClickable(true);
+    // The keys travel in three columns one pixel wide that nobody can widen.
+    const int largeurs[NbColonnesProduit] = {1, 1, 1, 220, 80, 80, 80, 80, 50};
+    for (int c = 0; c < NbColonnesProduit; ++c) {
+        lvProduits->setColumnWidth(c, largeurs[c]);
+        entete->setSectionResizeMode(c, c == ColLibelle ? QHeaderView::Stretch : QHeaderView::Fixed);
+        if (c >= ColPrixTarif)
+            lvProduits->headerItem()->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
+    }
+
+    auto* haut = new QHBoxLayout;
+    haut->addWidget(btnAjouterProduitType);
+    haut->addStretch();
+    haut->addWidget(btnExport);
+    haut->addWidget(btnImport);
+    auto* boutons = new QHBoxLayout;
+    boutons->addStretch();
+    for (QPushButton* b : {btnAjouterProduit, btnDuppliquer, btnImprimer, btnSupprimer}) {
+        b->setMinimumWidth(100);
+        boutons->addWidget(b);
+    }
+    auto* droite = new QVBoxLayout;
+    droite->addWidget(lvProduits);
+    droite->addLayout(boutons);
+    auto* milieu = new QHBoxLayout;
+    milieu->addWidget(tvProduitType);
+    milieu->addLayout(droite);
+    auto* principal = new QVBoxLayout(this);
+    principal->addLayout(haut);
+    principal->addLayout(milieu);
+
+    connect(tvProduitType, &QTreeWidget::currentItemChanged, this, &TFicheParametreProduit::tvProduitTypeChange);
+    connect(tvProduitType, &QWidget::customContextMenuRequested, this,
+            &TFicheParametreProduit::tvProduitTypeMenu);
+    connect(miHausse, &QAction::triggered, this, &TFicheParametreProduit::miHausseClick);
+    connect(btnAjouterProduitType, &QPushButton::clicked, this, &TFicheParametreProduit::btnAjouterProduitTypeClick);
+    connect(btnAjouterProduit, &QPushButton::clicked, this, &TFicheParametreProduit::btnAjouterProduitClick);
+    connect(btnDuppliquer, &QPushButton::clicked, this, &TFicheParametreProduit::btnDuppliquerClick);
+    connect(btnImprimer, &QPushButton::clicked, this, &TFicheParametreProduit::btnImprimerClick);
+    connect(btnSupprimer, &QPushButton::clicked, this, &TFicheParametreProduit::btnSupprimerClick);
+    connect(btnExport, &QPushButton::clicked, this, &TFicheParametreProduit::btnExportClick);
+    connect(btnImport, &QPushButton::clicked, this, &TFicheParametreProduit::btnImportClick);
+    connect(lvProduits, &QTreeWidget::itemDoubleClicked, this, &TFicheParametreProduit::lvProduitsDblClick);
+    connect(entete, &QHeaderView::sectionClicked, this, &TFicheParametreProduit::lvProduitsColumnClick);
+
+    // Centred on the owner, or on the screen for the main window.
+    const QRect zone = parentWidget() ? parentWidget()->window()->geometry()
+                                : (screen() ? screen()->availableGeometry() : QRect());
+    if (zone.isValid())
+        move(zone.center() - rect().center());
+}
+
+void TFicheParametreProduit::FormCreate()
+{
+    if (!m_dm.tblProduitCaracIndexTriProduit.Active())
+        m_dm.tblProduitCaracIndexTriProduit.Open();
+    RemplirArbreCategories();
+    if (tvProduitType->topLevelItemCount() > 0)
+        tvProduitType->scrollToItem(tvProduitType->topLevelItem(0));
+}
+
+void TFicheParametreProduit::FormClose()
+{
+    if (m_ferme)
+        return;
+    m_ferme = true;
+    if (m_dm.tblProduitCaracIndexTriProduit.Active())
+        m_dm.tblProduitCaracIndexTriProduit.Close();
+    const QSignalBlocker bloque(tvProduitType);
+    tvProduitType->clear();
+    m_noeuds.Vider();
+}
+
+void TFicheParametreProduit::closeEvent(QCloseEvent* evenement)
+{
+    FormClose();
+    evenement->accept();
+}
+
+void TFicheParametreProduit::RemplirArbreCategories()
+{
+    QTreeWidgetItem* selection;
+    {
+        const QSignalBlocker bloque(tvProduitType);
+        selection = ChargerArbreInterne(m_dm, tvProduitType, m_noeuds, m_categorieASelectionner);
+    }
+    // The old nodes are gone: until the load selects one, none is selected.
+    tvProduitTypeChange(nullptr);
+    if (selection)
+        tvProduitType->setCurrentItem(selection);
+}
+
+QTreeWidgetItem* TFicheParametreProduit::NoeudSelectionne() const
+{
+    const QList<QTreeWidgetItem*> choix = tvProduitType->selectedItems();
+    return choix.isEmpty() ? nullptr : choix.first();
+}
+
+int TFicheParametreProduit::CategorieSelectionnee() const
+{
+    const TObjectNoeud* objet = ObjetNoeud(NoeudSelectionne());
+    return objet ? objet->GetIdProduitType() : 0;
+}
+
+void TFicheParametreProduit::tvProduitTypeChange(QTreeWidgetItem* noeud)
+{
+    for (QPushButton* b : {btnSupprimer, btnDuppliquer, btnImprimer})
+        b->setEnabled(false);
+    miHausse->setEnabled(false);
+    const TObjectNoeud* objet = ObjetNoeud(noeud);
+    if (!objet || noeud == tvProduitType->topLevelItem(0))
+        return;
+    miHausse->setEnabled(true);
+    btnAjouterProduit->setEnabled(objet->GetIdProduitType() != 0);
+    AfficherProduits(0, m_noeuds.CategorieDe(noeud));
+}
+
+void TFicheParametreProduit::AfficherProduits(int externe, int idProduitType)
+{
+    const QVector<TLigneProduit> lignes = LireProduitsCategorie(m_dm, externe, idProduitType);
+    QList<QTreeWidgetItem*> elements;
+    elements.reserve(lignes.size());
+    for (const TLigneProduit& l : lignes) {
+        auto* e = new TElementProduit(TextesProduit(l));
+        e->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
+        for (int c = ColPrixTarif; c < NbColonnesProduit; ++c)
+            e->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
+        elements.push_back(e);
+    }
+    lvProduits->clear();
+    lvProduits->addTopLevelItems(elements);
+    const bool rempli = !elements.isEmpty();
+    for (QPushButton* b : {btnSupprimer, btnDuppliquer, btnImprimer})
+        b->setEnabled(rempli);
+}
+
+std::optional<TProduit> TFicheParametreProduit::ProduitSelectionne() const
+{
+    const QList<QTreeWidgetItem*> choix = lvProduits->selectedItems();
+    if (choix.isEmpty())
+        return std::nullopt;
+    const QTreeWidgetItem* e = choix.first();
+    TProduit produit;
+    produit.SetExterne(e->text(ColExterne).toInt());
+    produit.SetIdProduit(e->text(ColId).toInt());
+    produit.SetIdProduitType(e->text(ColIdType).toInt());
+    if (auto lu = LireProduit(m_dm, produit.GetExterne(), produit.GetIdProduit(), produit.GetIdProduitType()))
+        produit = *lu;
+    produit.SetCaracValeurs(ChargerCaracValeurs(m_dm, produit));
+    return produit;
+}
+
+void TFicheParametreProduit::SupprimerProduit()
+{
+    const QList<QTreeWidgetItem*> choix = lvProduits->selectedItems();
+    if (choix.isEmpty())
+        return;
+    ::SupprimerProduit(m_dm, choix.first()->text(ColId).toInt(), choix.first()->text(ColIdType).toInt());
+}
+
+void TFicheParametreProduit::DeplacerProduit(const QTreeWidgetItem* element, int cible)
+{
+    ::DeplacerProduit(m_dm, element->text(ColExterne).toInt(), element->text(ColId).toInt(),
+                      element->text(ColIdType).toInt(), cible);
+}
+
+void TFicheParametreProduit::lvProduitsColumnClick(int colonne)
+{
+    ColonneTriProduits = colonne;
+    lvProduits->sortItems(colonne, Qt::AscendingOrder);
+}
+
+void TFicheParametreProduit::btnAjouterProduitTypeClick()
+{
+    int resultat;
+    {
+        TFicheParametreProduitType fiche(m_dm, this);
+        fiche.exec();
+        resultat = fiche.GetCategorieResultat();
+    }
+    m_categorieASelectionner = resultat;
+    RemplirArbreCategories();
+    AfficherProduits(0, resultat);
+}
+
+void TFicheParametreProduit::btnAjouterProduitClick()
+{
+    // Opens the product editor for a new product in CategorieSelectionnee() (wired with the editor).
+}
+
+void TFicheParametreProduit::lvProduitsDblClick()
+{
+    // Opens the product editor on ProduitSelectionne() (wired with the editor).
+}
+
+void TFicheParametreProduit::btnSupprimerClick()
+{
+    SupprimerProduit();
+    if (ObjetNoeud(NoeudSelectionne()))
+        AfficherProduits(0, CategorieSelectionnee());
+}
+
+void TFicheParametreProduit::btnDuppliquerClick()
+{
+    // Duplicates the selected product (wired with the duplication).
+}
+
+void TFicheParametreProduit::btnImprimerClick()
+{
+    // Prints the listed products (wired with the printing).
+}
+
+void TFicheParametreProduit::miHausseClick()
+{
+    // Opens the price increase for the selected category (wired with the price increase dialog).
+}
+
+void TFicheParametreProduit::btnExportClick()
+{
+    // Opens the CSV export window (wired with the export window).
+}
+
+void TFicheParametreProduit::btnImportClick()
+{
+    Prompts().Message(QStringLiteral("ATTENTION \n\nAvant toute utilisation de cet écran, veuillez faire une "
+                                     "sauvegarde/copie de la base de données : \"%1\".")
+                          .arg(m_dm.CheminBase()));
+    // Then opens the CSV import window (wired with the import window).
+}
+
+void TFicheParametreProduit::tvProduitTypeMenu(const QPoint& position)
+{
+    // The entry acts on the selected category: a right click selects the
+    // category under the pointer first, so it is the one raised.
+    if (QTreeWidgetItem* noeud = tvProduitType->itemAt(position))
+        tvProduitType->setCurrentItem(noeud);
+    pmTypeProduit->popup(tvProduitType->viewport()->mapToGlobal(position));
+}
+
+void TFicheParametreProduit::lvProduitsMouseDown(const QPoint& position)
+{
+    m_debutGlisser = position;
+    m_glisserPossible = lvProduits->itemAt(position) != nullptr;
+}
+
+void TFicheParametreProduit::CommencerGlisser()
+{
+    const QList<QTreeWidgetItem*> choix = lvProduits->selectedItems();
+    if (choix.isEmpty())
+        return;
+    auto* donnees = new QMimeData;
+    donnees->setData(QString::fromLatin1(FormatGlisser), choix.first()->text(ColId).toUtf8());
+    auto* glisser = new QDrag(lvProduits);
+    glisser->setMimeData(donnees);
+    glisser->exec(Qt::MoveAction);
+    tvProduitTypeEndDrag();
+}
+
+bool TFicheParametreProduit::tvProduitTypeDragOver(const QObject* source) const
+{
+    return source && source->objectName() == QLatin1String("lvProduits");
+}
+
+void TFicheParametreProduit::tvProduitTypeDragDrop(const QObject* source, const QPoint& position)
+{
+    if (!tvProduitTypeDragOver(source))
+        return;
+    const QList<QTreeWidgetItem*> choix = lvProduits->selectedItems();
+    const TObjectNoeud* cible = ObjetNoeud(tvProduitType->itemAt(position));
+    if (choix.isEmpty() || !cible)
+        return;
+    const int ancienneCategorie = choix.first()->text(ColIdType).toInt();
+    DeplacerProduit(choix.first(), cible->GetIdProduitType());
+    AfficherProduits(0, ancienneCategorie);
+}
+
+void TFicheParametreProduit::tvProduitTypeEndDrag() { tvProduitType->viewport()->update(); }
+
+bool TFicheParametreProduit::eventFilter(QObject* objet, QEvent* evenement)
+{
+    if (objet == lvProduits->viewport()) {
+        switch (evenement->type()) {
+        case QEvent::MouseButtonPress: {
+            const auto* souris = static_cast<QMouseEvent*>(evenement);
+            if (souris->button() == Qt::LeftButton)
+                lvProduitsMouseDown(souris->position().toPoint());
+            break;
+        }
+        case QEvent::MouseMove: {
+            const auto* souris = static_cast<QMouseEvent*>(evenement);
+            if (m_glisserPossible && (souris->buttons() & Qt::LeftButton)
+                && (souris->position().toPoint() - m_debutGlisser).manhattanLength()
+                       >= QApplication::startDragDistance()) {
+                m_glisserPossible = false;
+                CommencerGlisser();
+                return true;
+            }
+            break;
+        }
+        case QEvent::MouseButtonRelease:
+            m_glisserPossible = false;
+            break;
+        default:
+            break;
+        }
+    } else if (objet == tvProduitType->viewport()) {
+        switch (evenement->type()) {
+        case QEvent::DragEnter:
+        case QEvent::DragMove:
+        case QEvent::Drop: {
+            auto* depot = static_cast<QDropEvent*>(evenement);
+            if (!tvProduitTypeDragOver(depot->source())) {
+                depot->ignore();
+                return true;
+            }
+            depot->setDropAction(Qt::MoveAction);
+            depot->accept();
+            if (evenement->type() == QEvent::Drop)
+                tvProduitTypeDragDrop(depot->source(), depot->position().toPoint());
+            return true;
+        }
+        default:
+            break;
+        }
+    }
+    return QWidget::eventFilter(objet, evenement);
 }

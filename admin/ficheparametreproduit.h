@@ -1,11 +1,104 @@
 #pragma once
+// Catalogue settings window, the main window of CONFIG mode: the internal
+// category tree on the left, the products of the selected category on the
+// right, and the administration actions around them.
+
+#include "app/arbrecategories.h"
+#include "store/records.h"
+
 #include <QWidget>
+#include <optional>
+
+class QAction;
+class QMenu;
+class QPushButton;
+class QTreeWidget;
+class QTreeWidgetItem;
 class TdmKestravel;
-// Catalogue settings window (CONFIG). Placeholder until the window is built.
+
 class TFicheParametreProduit : public QWidget {
     Q_OBJECT
 public:
     explicit TFicheParametreProduit(TdmKestravel& dm, QWidget* parent = nullptr);
+    ~TFicheParametreProduit() override;
+    TFicheParametreProduit(const TFicheParametreProduit&) = delete;
+    TFicheParametreProduit& operator=(const TFicheParametreProduit&) = delete;
+
+    // Category that the next tree load selects (0: the root).
+    int GetCategorieASelectionner() const { return m_categorieASelectionner; }
+    void SetCategorieASelectionner(int id) { m_categorieASelectionner = id; }
+
+    // Reloads the category tree and selects `CategorieASelectionner`.
+    void RemplirArbreCategories();
+    // Lists the products of one category by ascending number.
+    void AfficherProduits(int externe, int idProduitType);
+    // Deletes the selected product after confirmation (the list is not reloaded).
+    void SupprimerProduit();
+    // Moves the product of a list row into category `cible`.
+    void DeplacerProduit(const QTreeWidgetItem* element, int cible);
+
+    // Column by which product lists sort, shared by the whole process.
+    static int ColonneTri();
+
+public slots:
+    void tvProduitTypeChange(QTreeWidgetItem* noeud);
+    void btnAjouterProduitTypeClick();
+    void btnAjouterProduitClick();
+    void lvProduitsDblClick();
+    void btnSupprimerClick();
+    void btnDuppliquerClick();
+    void btnImprimerClick();
+    void miHausseClick();
+    void btnExportClick();
+    void btnImportClick();
+    void lvProduitsColumnClick(int colonne);
+
+public:
+    // Drag and drop of a product row onto a category (positions in the
+    // tree's viewport).
+    void lvProduitsMouseDown(const QPoint& position);
+    bool tvProduitTypeDragOver(const QObject* source) const;
+    void tvProduitTypeDragDrop(const QObject* source, const QPoint& position);
+    void tvProduitTypeEndDrag();
+
+protected:
+    void closeEvent(QCloseEvent* evenement) override;
+    bool eventFilter(QObject* objet, QEvent* evenement) override;
+
+    // The selected tree node, or nullptr.
+    QTreeWidgetItem* NoeudSelectionne() const;
+    // IdProduitType of the selected node; 0 with no node or no payload.
+    int CategorieSelectionnee() const;
+    // The product of the selected row, read from the catalogue by the row's
+    // keys, with its characteristic values; nothing when no row is selected.
+    std::optional<TProduit> ProduitSelectionne() const;
+
+private slots:
+    void tvProduitTypeMenu(const QPoint& position);
+
 private:
+    void ConstruireControles();
+    void FormCreate();
+    void FormClose();
+    void CommencerGlisser();
+
     TdmKestravel& m_dm;
+    int m_categorieASelectionner = 0;
+    TTableNoeuds m_noeuds;
+
+    QPushButton* btnAjouterProduitType = nullptr;
+    QPushButton* btnExport = nullptr;
+    QPushButton* btnImport = nullptr;
+    QPushButton* btnAjouterProduit = nullptr;
+    QPushButton* btnDuppliquer = nullptr;
+    QPushButton* btnImprimer = nullptr;
+    QPushButton* btnSupprimer = nullptr;
+    QTreeWidget* tvProduitType = nullptr;
+    QTreeWidget* lvProduits = nullptr;
+    QMenu* pmTypeProduit = nullptr;
+    QAction* miHausse = nullptr;
+
+    QPoint m_debutGlisser;
+    bool m_glisserPossible = false;
+    bool m_ferme = false;
 };
