@@ -12,8 +12,9 @@
 
 QString LienCopie(int idProduit, const QString& lienSource)
 {
+    // Empty but not null: the column holds an empty text, not a missing one.
     const int point = lienSource.indexOf('.');
-    return point < 0 ? QString() : QString::number(idProduit) + lienSource.mid(point);
+    return point < 0 ? QStringLiteral("") : QString::number(idProduit) + lienSource.mid(point);
 }
 
 int DupliquerProduit(TdmKestravel& dm, int externe, int idProduit, int idProduitType)
