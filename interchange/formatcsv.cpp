@@ -1,5 +1,7 @@
 #include "interchange/formatcsv.h"
 
+#include <algorithm>
+
 namespace {
 using T = TTypeColonne;
 
@@ -119,6 +121,9 @@ TCodePage::TCodePage() : m_encodeur("windows-1252"), m_decodeur("windows-1252") 
 
 QByteArray TCodePage::Encoder(QStringView texte)
 {
+    // ASCII is the same in the code page; the converter is much slower.
+    if (std::all_of(texte.begin(), texte.end(), [](QChar c) { return c.unicode() < 0x80; }))
+        return texte.toLatin1();
     QByteArray octets = m_encodeur(texte);
     // The converter writes SUB (0x1A) for what it cannot represent; the files
     // use "?". A real SUB in the text is rare enough to be sorted out by code
@@ -139,19 +144,20 @@ QByteArray TCodePage::Encoder(QStringView texte)
 
 QString TCodePage::Decoder(QByteArrayView octets) { return m_decodeur(octets); }
 
-void AjouterChampCsv(QString& ligne, QStringView champ)
+void AjouterChampCsv(QByteArray& ligne, QByteArrayView champ)
 {
-    ligne += QLatin1Char('"');
-    if (champ.contains(QLatin1Char('"'))) {
-        for (QChar c : champ) {
-            if (c == QLatin1Char('"'))
-                ligne += QLatin1Char('"');
+    // The quote is the same byte in Windows-1252 as in ASCII.
+    ligne += '"';
+    if (champ.contains('"')) {
+        for (const char c : champ) {
+            if (c == '"')
+                ligne += '"';
             ligne += c;
         }
     } else {
         ligne += champ;
     }
-    ligne += QLatin1String("\";");
+    ligne += "\";";
 }
 
 // ---- parser ------------------------------------------------------------------

@@ -59,10 +59,10 @@ private:
     QStringDecoder m_decodeur;
 };
 
-// One CSV line: every field between double quotes (inner quotes doubled) and
-// followed by a semicolon, then CR LF.
-void AjouterChampCsv(QString& ligne, QStringView champ);
-inline void TerminerLigneCsv(QString& ligne) { ligne += QLatin1String("\r\n"); }
+// One CSV line, in Windows-1252 bytes: every field between double quotes
+// (inner quotes doubled) and followed by a semicolon, then CR LF.
+void AjouterChampCsv(QByteArray& ligne, QByteArrayView champ);
+inline void TerminerLigneCsv(QByteArray& ligne) { ligne += "\r\n"; }
 
 // Streaming parser. Reads what the writer produces: a quoted field keeps its
 // semicolons and line ends, a doubled quote inside it is one quote. Unquoted

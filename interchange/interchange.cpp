@@ -49,31 +49,58 @@ private:
     sqlite3_stmt* m_st = nullptr;
 };
 
-QString Texte(sqlite3_stmt* st, int i)
+QByteArrayView Octets(sqlite3_stmt* st, int i)
 {
-    return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, i)), sqlite3_column_bytes(st, i));
+    const char* t = reinterpret_cast<const char*>(sqlite3_column_text(st, i));
+    return QByteArrayView(t, sqlite3_column_bytes(st, i));
 }
 
-// One field of the export file, as the row holds it.
-QString ChampExport(sqlite3_stmt* st, int i, const TColonneCsv& c)
+bool Ascii(QByteArrayView o)
+{
+    for (const char c : o)
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return false;
+    return true;
+}
+
+// Appends one field of the export file, as the row holds it. Plain ASCII
+// (numbers, most texts) is the same in UTF-8 and Windows-1252 and is copied
+// as it is; anything else goes through the code page.
+void AjouterChampExport(QByteArray& ligne, sqlite3_stmt* st, int i, const TColonneCsv& c, TCodePage& codePage)
 {
     const bool nul = sqlite3_column_type(st, i) == SQLITE_NULL;
     switch (c.type) {
     case TTypeColonne::Entier:
-        return nul ? QString() : QString::number(sqlite3_column_int64(st, i));
+        AjouterChampCsv(ligne, nul ? QByteArray() : QByteArray::number(sqlite3_column_int64(st, i)));
+        return;
     case TTypeColonne::Prix:
-        return Montant(nul ? 0.0 : sqlite3_column_double(st, i));
+        AjouterChampCsv(ligne, codePage.Encoder(Montant(nul ? 0.0 : sqlite3_column_double(st, i))));
+        return;
     case TTypeColonne::DateHeure: {
-        const QString t = Texte(st, i);
-        if (t.size() == 23 && t[10] == QLatin1Char(' '))
-            return t;   // already in the file's form
-        const QDateTime d = LireDateHeureBase(t);
-        return d.isValid() ? DateHeureBase(d) : t;
+        // The database form is the file's; a text that is no date-time is
+        // written as it stands.
+        const QByteArrayView o = Octets(st, i);
+        if (o.size() == 23 && o[10] == ' ') {
+            AjouterChampCsv(ligne, o);
+            return;
+        }
+        const QString t = QString::fromUtf8(o);
+        const QString d = NormaliserDateHeureBase(t);
+        AjouterChampCsv(ligne, codePage.Encoder(d.isEmpty() ? t : d));
+        return;
     }
-    case TTypeColonne::Texte:
-        return c.nettoyee ? NettoyerTexteProduit(Texte(st, i)) : Texte(st, i);
+    case TTypeColonne::Texte: {
+        const QByteArrayView o = Octets(st, i);
+        const bool aNettoyer = c.nettoyee && (o.contains(';') || o.contains('\r'));
+        if (Ascii(o) && !aNettoyer) {
+            AjouterChampCsv(ligne, o);
+        } else {
+            const QString t = QString::fromUtf8(o);
+            AjouterChampCsv(ligne, codePage.Encoder(c.nettoyee ? NettoyerTexteProduit(t) : t));
+        }
+        return;
     }
-    return {};
+    }
 }
 
 QString MessageEcriture(const QString& ligne)
@@ -83,8 +110,10 @@ QString MessageEcriture(const QString& ligne)
 
 QString NomTableSql(const TDescriptionTable& d) { return "\"" + d.nom + "\""; }
 
-// Why a field cannot be imported, or nothing.
-QString BinderChamp(sqlite3_stmt* st, int parametre, const TColonneCsv& c, const QString& champ, bool premier)
+// Why a field cannot be imported, or nothing. An empty date-time becomes
+// `maintenant`.
+QString BinderChamp(sqlite3_stmt* st, int parametre, const TColonneCsv& c, const QString& champ, bool premier,
+                    const QString& maintenant)
 {
     const QString t = champ.trimmed();
     switch (c.type) {
@@ -113,14 +142,11 @@ QString BinderChamp(sqlite3_stmt* st, int parametre, const TColonneCsv& c, const
         return {};
     }
     case TTypeColonne::DateHeure: {
-        QDateTime d = QDateTime::currentDateTime();
-        if (!t.isEmpty()) {
-            d = LireDateHeureBase(t);
-            if (!d.isValid())
-                return QStringLiteral("« %1 » n'est pas une date-heure aaaa-mm-jj hh:nn:ss.zzz (colonne %2)")
-                    .arg(champ, c.nom);
-        }
-        const QByteArray o = DateHeureBase(d).toUtf8();
+        const QString d = t.isEmpty() ? maintenant : NormaliserDateHeureBase(t);
+        if (d.isEmpty())
+            return QStringLiteral("« %1 » n'est pas une date-heure aaaa-mm-jj hh:nn:ss.zzz (colonne %2)")
+                .arg(champ, c.nom);
+        const QByteArray o = d.toUtf8();
         sqlite3_bind_text(st, parametre, o.constData(), int(o.size()), SQLITE_TRANSIENT);
         return {};
     }
@@ -156,12 +182,11 @@ QString ExporterTable(TdmKestravel& dm, TTableCsv table, const QString& dossier,
         throw EInterchange(QStringLiteral("Exportation - Une erreur est survenue pendant la création du fichier."));
 
     TCodePage codePage;
-    QString ligne;
+    QByteArray ligne;
     for (const TColonneCsv& c : d.colonnes)
-        AjouterChampCsv(ligne, c.nom);
+        AjouterChampCsv(ligne, c.nom.toLatin1());
     TerminerLigneCsv(ligne);
-    const QByteArray entete = codePage.Encoder(ligne);
-    if (fichier.write(entete) != entete.size())
+    if (fichier.write(ligne) != ligne.size())
         throw EInterchange(MessageEcriture(QStringLiteral("EN-TETE")));
 
     TInstruction compte(dm.Handle(), "SELECT COUNT(*) FROM " + NomTableSql(d));
@@ -174,20 +199,19 @@ QString ExporterTable(TdmKestravel& dm, TTableCsv table, const QString& dossier,
     constexpr qsizetype tailleTampon = 1 << 20;
     QByteArray tampon;
     tampon.reserve(tailleTampon + 4096);
-    QString derniere = QStringLiteral("EN-TETE");
+    // The message names the last line that could not be written.
     auto vider = [&] {
         if (fichier.write(tampon) != tampon.size())
-            throw EInterchange(MessageEcriture(derniere));
+            throw EInterchange(MessageEcriture(codePage.Decoder(ligne).chopped(2)));
         tampon.clear();
     };
     qint64 fait = 0;
     while (selection.Pas()) {
         ligne.clear();
         for (int i = 0; i < d.colonnes.size(); ++i)
-            AjouterChampCsv(ligne, ChampExport(selection.St(), i, d.colonnes[i]));
-        derniere = ligne;
+            AjouterChampExport(ligne, selection.St(), i, d.colonnes[i], codePage);
         TerminerLigneCsv(ligne);
-        tampon += codePage.Encoder(ligne);
+        tampon += ligne;
         if (tampon.size() >= tailleTampon)
             vider();
         ++fait;
@@ -196,7 +220,7 @@ QString ExporterTable(TdmKestravel& dm, TTableCsv table, const QString& dossier,
     }
     vider();
     if (!fichier.commit())
-        throw EInterchange(MessageEcriture(derniere));
+        throw EInterchange(MessageEcriture(fait ? codePage.Decoder(ligne).chopped(2) : QStringLiteral("EN-TETE")));
     if (progression)
         progression(fait, fait);
     return chemin;
@@ -240,11 +264,13 @@ TResultatImport ImporterTable(TdmKestravel& dm, TTableCsv table, const QString& 
     for (const TColonneCsv& c : d.colonnes)
         parametres << sqlite3_bind_parameter_index(insertion.St(), (":" + c.nom).toUtf8().constData());
 
+    const QString maintenant = DateHeureBase(QDateTime::currentDateTime());
     TLecteurCsv lecteur(int(d.colonnes.size()), [&](const QStringList& champs, qint64 ligne) {
         if (champs.first() == d.Entete())
             return;
         for (int i = 0; i < d.colonnes.size(); ++i) {
-            const QString raison = BinderChamp(insertion.St(), parametres[i], d.colonnes[i], champs[i], i == 0);
+            const QString raison = BinderChamp(insertion.St(), parametres[i], d.colonnes[i], champs[i], i == 0,
+                                               maintenant);
             if (!raison.isEmpty())
                 throw refus(ligne, raison);
         }

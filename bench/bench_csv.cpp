@@ -1,0 +1,113 @@
+// CSV export and import of `Produit` against the sqlite3 command-line tool on
+// the same rows, measured in the same run: time and peak memory of each
+// process (through /usr/bin/time), for two catalogue sizes so that memory can
+// be seen not to grow with the file.
+//
+// Usage: bench_csv SCRATCH BUILD [PRODUITS...]   (default 200000 1000000)
+
+#include "store/schema.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <cstdio>
+
+namespace {
+QString g_build;
+
+struct TMesure {
+    double secondes = 0;
+    qint64 memoireKo = 0;
+};
+
+// Runs a program under /usr/bin/time; standard output may go to a file.
+TMesure Mesurer(const QString& programme, const QStringList& arguments, const QString& sortie = {})
+{
+    const QString rapport = QDir::temp().filePath("bench_csv_time.txt");
+    QProcess p;
+    if (!sortie.isEmpty())
+        p.setStandardOutputFile(sortie);
+    else
+        p.setStandardOutputFile(QProcess::nullDevice());
+    p.setStandardErrorFile(QProcess::nullDevice());
+    QElapsedTimer t;
+    t.start();
+    p.start("/usr/bin/time", QStringList{"-o", rapport, "-f", "%M"} << programme << arguments);
+    p.waitForFinished(-1);
+    TMesure m;
+    m.secondes = t.elapsed() / 1000.0;
+    QFile f(rapport);
+    if (f.open(QIODevice::ReadOnly))
+        m.memoireKo = f.readAll().trimmed().split('\n').last().toLongLong();
+    if (p.exitCode() != 0)
+        std::fprintf(stderr, "échec : %s %s\n", qPrintable(programme), qPrintable(arguments.join(' ')));
+    return m;
+}
+
+QString Outil() { return g_build + "/tools/kestravel-db"; }
+
+void Ligne(const char* quoi, const TMesure& nous, const TMesure& base)
+{
+    std::printf("  %-8s kestravel-db %6.2f s %7lld Ko | sqlite3 %6.2f s %7lld Ko | temps x%.2f (cible <= 2)\n", quoi,
+                nous.secondes, nous.memoireKo, base.secondes, base.memoireKo,
+                base.secondes > 0 ? nous.secondes / base.secondes : 0.0);
+}
+
+void Mesures(const QString& dossier, qint64 produits)
+{
+    QDir(dossier).removeRecursively();
+    QDir().mkpath(dossier + "/export");
+    QDir().mkpath(dossier + "/import");
+    const QString base = dossier + "/catalogue.abs";
+    QProcess::execute(Outil(), {"generate", base, "--products", QString::number(produits), "--categories", "10000"});
+    std::printf("%lld produits\n", produits);
+
+    const TMesure exportNous = Mesurer(Outil(), {"export", base, dossier + "/export", "Produit"});
+    const TMesure exportBase = Mesurer(
+        "/usr/bin/sqlite3",
+        {"-csv", "-separator", ";", base,
+         "SELECT Externe, IdProduit, IdProduitType, Description, CodeExport, PrixAchatHT, PrixTarifHT, "
+         "PrixVenteHT, Libelle, DateCreation, Reference, Lien, Stock, StockMini FROM Produit "
+         "ORDER BY Externe, IdProduit, IdProduitType"},
+        dossier + "/sqlite.csv");
+    Ligne("export", exportNous, exportBase);
+
+    const QStringList fichiers = QDir(dossier + "/export").entryList({"*_export_produit.csv"});
+    if (fichiers.isEmpty())
+        return;
+    const QString csv = dossier + "/import/import_produit.csv";
+    QFile::rename(dossier + "/export/" + fichiers.first(), csv);
+    std::printf("  fichier : %lld octets\n", QFile(csv).size());
+
+    // Both import into an empty catalogue of the same schema. The sqlite3
+    // tool warns on every line about the field after the last semicolon
+    // (sent to /dev/null) and imports the rows anyway.
+    const QString vide = dossier + "/vide.abs", videSqlite = dossier + "/vide-sqlite.abs";
+    CreerCatalogueVide(vide);
+    CreerCatalogueVide(videSqlite);
+    const TMesure importNous = Mesurer(Outil(), {"import", vide, dossier + "/import", "Produit"});
+    const TMesure importBase = Mesurer(
+        "/usr/bin/sqlite3", {videSqlite, ".mode csv", ".separator ;", ".import --skip 1 " + csv + " Produit"});
+    Ligne("import", importNous, importBase);
+}
+}  // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    if (argc < 3) {
+        std::fprintf(stderr, "Usage : bench_csv DOSSIER BUILD [PRODUITS...]\n");
+        return 2;
+    }
+    g_build = QString::fromLocal8Bit(argv[2]);
+    QList<qint64> tailles;
+    for (int i = 3; i < argc; ++i)
+        tailles << QByteArray(argv[i]).toLongLong();
+    if (tailles.isEmpty())
+        tailles = {200000, 1000000};
+    for (qint64 n : tailles)
+        Mesures(QDir(QString::fromLocal8Bit(argv[1])).filePath(QStringLiteral("csv-%1").arg(n)), n);
+    return 0;
+}
