@@ -1,0 +1,429 @@
+// The VOIR browser, the product view and the exchange file it writes.
+
+#include "app/chemins.h"
+#include "app/prompts.h"
+#include "exchange/xmldoc.h"
+#include "store/dmkestravel.h"
+#include "tests/soutien.h"
+#include "viewer/exportproduit.h"
+#include "viewer/ficheproduitliste.h"
+#include "viewer/ficheproduitview.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QSpinBox>
+#include <QStringDecoder>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QtTest>
+
+namespace {
+QByteArray Octets(const QString& chemin)
+{
+    QFile f(chemin);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+TCaracValeurPtr Carac(const QString& libelle, const QString& valeur, const QString& unite)
+{
+    auto v = std::make_shared<TCaracValeur>();
+    v->SetLibelle(libelle);
+    v->SetValeur(valeur);
+    v->SetUnite(unite);
+    return v;
+}
+
+// The product view open as the active modal window, or null.
+TFicheProduitView* VueOuverte() { return qobject_cast<TFicheProduitView*>(QApplication::activeModalWidget()); }
+}  // namespace
+
+class TestViewer : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_admin;
+
+    // Categories of origins 0, 2 and 3 (none of origin 1), products in the
+    // "Marteaux" category and one with the same numbers in origin 2.
+    static void Remplir(TCatalogueTest& c)
+    {
+        c.Sql("INSERT INTO ProduitType VALUES (0, 1, 0, 'Outils'), (0, 2, 1, 'Marteaux'), (0, 3, 0, 'Abrasifs'),"
+              " (0, 4, 9, 'Orpheline'), (2, 2, 0, 'Catalogue standard'), (3, 1, 0, 'Origine trois')");
+        c.Sql("INSERT INTO Produit (Externe, IdProduit, IdProduitType, Libelle, Reference, PrixVenteHT, Stock)"
+              " VALUES (0, 10, 2, 'Marteau', 'M10', 12.5, 7), (0, 11, 2, 'Maillet', 'M11', 3, 0),"
+              " (0, 12, 2, 'Masse', 'M12', 40, -2), (0, 13, 1, 'Pince', 'P13', 5, 1),"
+              " (2, 10, 2, 'Marteau standard', 'S10', 1, 1)");
+    }
+
+    static QTreeWidgetItem* Noeud(QTreeWidget* tv, const QString& libelle)
+    {
+        const auto trouves = tv->findItems(libelle, Qt::MatchExactly | Qt::MatchRecursive);
+        return trouves.value(0);
+    }
+
+    static QStringList Colonne(QTreeWidget* lv, int colonne)
+    {
+        QStringList textes;
+        for (int i = 0; i < lv->topLevelItemCount(); ++i)
+            textes << lv->topLevelItem(i)->text(colonne);
+        return textes;
+    }
+
+    static TProduit ProduitExemple()
+    {
+        TProduit p;
+        p.SetExterne(0);
+        p.SetIdProduit(10);
+        p.SetIdProduitType(2);
+        p.SetLibelle("Marteau de charpentier");
+        p.SetDescription("Tête forgée\r\nManche frêne");
+        p.SetReference("M10");
+        p.SetDateCreation("02/04/2024");
+        p.SetCodeExport("EXP-10");
+        p.SetPrixAchatHT(6.2f);
+        p.SetPrixTarifHT(0);
+        p.SetPrixVenteHT(15);
+        p.SetLien("marteau.png");
+        p.SetStock(3);
+        p.SetStockMini(5);
+        p.SetCaracValeurs(std::make_shared<TListeCaracValeurs>(TListeCaracValeurs{Carac("Poids", "600", "g")}));
+        return p;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        LocaleFrancaise();
+        SetDossierAdministration(m_admin.path());
+        VerifierDossiersImages();
+    }
+
+    void arbreUneRacineParOrigineAvecCategories()
+    {
+        TCatalogueTest c;
+        Remplir(c);
+        TPromptsScriptes prompts;
+        TFicheProduitListe liste(c.Dm());
+        auto* tv = liste.findChild<QTreeWidget*>("tvVisualisation");
+        QVERIFY(tv);
+        QCOMPARE(liste.windowTitle(), QString("Visualiser des produits - Version du 02/04/2024"));
+
+        QStringList racines;
+        for (int i = 0; i < tv->topLevelItemCount(); ++i)
+            racines << tv->topLevelItem(i)->text(0);
+        QCOMPARE(racines, QStringList({"Interne", "Standard"}));
+        // The shared rule per origin: children under their parent, sorted;
+        // an orphan and origin 3 are left out.
+        QTreeWidgetItem* interne = tv->topLevelItem(0);
+        QCOMPARE(interne->childCount(), 2);
+        QCOMPARE(interne->child(0)->text(0), QString("Abrasifs"));
+        QCOMPARE(interne->child(1)->text(0), QString("Outils"));
+        QCOMPARE(interne->child(1)->child(0)->text(0), QString("Marteaux"));
+        QVERIFY(!Noeud(tv, "Orpheline"));
+        QVERIFY(!Noeud(tv, "Origine trois"));
+        QCOMPARE(tv->topLevelItem(1)->child(0)->text(0), QString("Catalogue standard"));
+        // Nothing selected during the load, nothing listed.
+        QVERIFY(tv->selectedItems().isEmpty());
+        QVERIFY(!tv->currentItem());
+        QCOMPARE(liste.findChild<QTreeWidget*>("lvProduits")->topLevelItemCount(), 0);
+
+        // A catalogue of internal categories only: one root.
+        TCatalogueTest seul;
+        seul.Sql("INSERT INTO ProduitType VALUES (0, 1, 0, 'Outils')");
+        TFicheProduitListe listeInterne(seul.Dm());
+        auto* tvInterne = listeInterne.findChild<QTreeWidget*>("tvVisualisation");
+        QCOMPARE(tvInterne->topLevelItemCount(), 1);
+        QCOMPARE(tvInterne->topLevelItem(0)->text(0), QString("Interne"));
+
+        // No category at all: an empty tree and no message.
+        TCatalogueTest vide;
+        TFicheProduitListe listeVide(vide.Dm());
+        listeVide.show();
+        QCOMPARE(listeVide.findChild<QTreeWidget*>("tvVisualisation")->topLevelItemCount(), 0);
+        QVERIFY(prompts.Traces().isEmpty());
+    }
+
+    void listeDesProduitsDeLaCategorie()
+    {
+        TCatalogueTest c;
+        Remplir(c);
+        TFicheProduitListe liste(c.Dm());
+        auto* tv = liste.findChild<QTreeWidget*>("tvVisualisation");
+        auto* lv = liste.findChild<QTreeWidget*>("lvProduits");
+
+        tv->setCurrentItem(Noeud(tv, "Marteaux"));
+        QCOMPARE(lv->columnCount(), 7);
+        QCOMPARE(lv->headerItem()->text(3), QString("Libelle"));
+        QCOMPARE(lv->columnWidth(0), 1);
+        QCOMPARE(lv->columnWidth(2), 1);
+        // Only origin 0, category 2, by product number; the origin-2 product
+        // with the same numbers stays out.
+        QCOMPARE(Colonne(lv, 0), QStringList({"0", "0", "0"}));
+        QCOMPARE(Colonne(lv, 1), QStringList({"10", "11", "12"}));
+        QCOMPARE(Colonne(lv, 2), QStringList({"2", "2", "2"}));
+        QCOMPARE(Colonne(lv, 3), QStringList({"Marteau", "Maillet", "Masse"}));
+        QCOMPARE(Colonne(lv, 4), QStringList({"M10", "M11", "M12"}));
+        QCOMPARE(Colonne(lv, 5), QStringList({"12,50", "3,00", "40,00"}));
+        QCOMPARE(Colonne(lv, 6), QStringList({"7", "", ""}));
+
+        // Selecting a root keeps what the list showed.
+        tv->setCurrentItem(tv->topLevelItem(1));
+        QCOMPARE(Colonne(lv, 1), QStringList({"10", "11", "12"}));
+        tv->setCurrentItem(Noeud(tv, "Catalogue standard"));
+        QCOMPARE(Colonne(lv, 3), QStringList({"Marteau standard"}));
+        tv->setCurrentItem(Noeud(tv, "Abrasifs"));
+        QCOMPARE(lv->topLevelItemCount(), 0);
+    }
+
+    void vueAfficheLeProduit()
+    {
+        const QString image = CheminImagesInterne() + "marteau.png";
+        QImage(20, 10, QImage::Format_RGB32).save(image);
+        TProduit p = ProduitExemple();
+        TFicheProduitView vue(nullptr, "inutile.xml", p);
+        QCOMPARE(vue.windowTitle(), QString("Détails du produit"));
+        QCOMPARE(vue.findChild<QLabel*>("stRef")->text(), QString("M10"));
+        QCOMPARE(vue.findChild<QLabel*>("stCodeExport")->text(), QString("EXP-10"));
+        QCOMPARE(vue.findChild<QLabel*>("stDate")->text(), QString("02/04/2024"));
+        // The list price shows as held, even where the export replaces it.
+        QCOMPARE(vue.findChild<QLabel*>("stPrixTarif")->text(), QString("0,00"));
+        QCOMPARE(vue.findChild<QLabel*>("stPrixAchat")->text(), QString("6,20"));
+        QCOMPARE(vue.findChild<QLabel*>("stPrixVente")->text(), QString("15,00"));
+        QCOMPARE(vue.findChild<QLabel*>("stQuantiteDispo")->text(), QString("3"));
+        // Stock 3 at or below a threshold of 5: orange alone.
+        QVERIFY(!vue.findChild<QLabel*>("imgOrange")->isHidden());
+        for (const char* nom : {"imgGris", "imgRouge", "imgVert"})
+            QVERIFY2(vue.findChild<QLabel*>(nom)->isHidden(), nom);
+        auto* caracs = vue.findChild<QTreeWidget*>("lvCaracs");
+        QCOMPARE(caracs->topLevelItemCount(), 1);
+        QCOMPARE(caracs->topLevelItem(0)->text(2), QString("Poids"));
+        QCOMPARE(caracs->topLevelItem(0)->text(4), QString("g"));
+        vue.FormActivate();
+        QCOMPARE(caracs->topLevelItemCount(), 1);
+        auto* quantite = vue.findChild<QSpinBox*>("seQuantite");
+        QCOMPARE(quantite->value(), 1);
+        QCOMPARE(quantite->minimum(), 1);
+        QCOMPARE(quantite->maximum(), 99);
+        QCOMPARE(vue.findChild<QLineEdit*>("edtCommentaire")->maxLength(), 100);
+        QVERIFY(!vue.findChild<QLabel*>("tImageProduit")->pixmap().isNull());
+        QVERIFY(vue.findChild<QLabel*>("pImage")->text().isEmpty());
+
+        TPromptsScriptes prompts;
+        vue.tImageProduitDblClick();
+        QCOMPARE(prompts.FichiersOuverts(), QStringList{image});
+
+        // An external product: its picture is still looked for in the
+        // internal folder, so an image in the external folder is not shown.
+        QFile::rename(image, CheminImagesExterne() + "marteau.png");
+        p.SetExterne(1);
+        TFicheProduitView externe(nullptr, "inutile.xml", p);
+        QCOMPARE(externe.findChild<QLabel*>("pImage")->text(), QString("Aucune image"));
+        QVERIFY(externe.findChild<QLabel*>("tImageProduit")->pixmap().isNull());
+
+        // A name that leaves the folder is neither shown nor opened; no name
+        // opens the folder.
+        prompts.Effacer();
+        p.SetLien("../marteau.png");
+        TFicheProduitView dehors(nullptr, "inutile.xml", p);
+        QCOMPARE(dehors.findChild<QLabel*>("pImage")->text(), QString("Aucune image"));
+        dehors.tImageProduitDblClick();
+        p.SetLien("");
+        TFicheProduitView sansImage(nullptr, "inutile.xml", p);
+        sansImage.tImageProduitDblClick();
+        QCOMPARE(prompts.FichiersOuverts(), QStringList{CheminImagesInterne()});
+    }
+
+    void descriptionExportee_data()
+    {
+        QTest::addColumn<QString>("description");
+        QTest::addColumn<bool>("avecCarac");
+        QTest::addColumn<QString>("unite");
+        QTest::addColumn<QString>("commentaire");
+        QTest::addColumn<QString>("attendu");
+        QTest::newRow("deux lignes") << "Ligne 1\r\nLigne 2" << false << "" << "" << "Ligne 1[br]Ligne 2[br]";
+        QTest::newRow("déjà terminée") << "Ligne 1[br]" << false << "" << "" << "Ligne 1[br]";
+        QTest::newRow("sauts seuls") << "A\nB\rC" << false << "" << "" << "A[br]B[br]C[br]";
+        QTest::newRow("vide, carac et commentaire")
+            << "" << true << "g" << "Livrer lundi" << "Poids : 600 g[br]Livrer lundi[br]";
+        QTest::newRow("unité vide") << "" << true << "" << "" << "Poids : 600 [br]";
+        QTest::newRow("rien") << "" << false << "" << "" << "";
+    }
+
+    void descriptionExportee()
+    {
+        QFETCH(QString, description);
+        QFETCH(bool, avecCarac);
+        QFETCH(QString, unite);
+        QFETCH(QString, commentaire);
+        QFETCH(QString, attendu);
+        const TListeCaracValeurs caracs{Carac("Poids", "600", unite)};
+        QCOMPARE(DescriptionExport(description, avecCarac ? &caracs : nullptr, commentaire), attendu);
+    }
+
+    void fichierExporte()
+    {
+        QTemporaryDir dossier;
+        const QString chemin = dossier.filePath("export.xml");
+        EcrireFichier(chemin, "ancien contenu");
+        TProduit p = ProduitExemple();
+        p.SetLibelle("Crème €");
+        ExporterProduit(chemin, p, 4, "Urgent", QDate(2026, 3, 9));
+
+        // Windows-1252 bytes, no formatting, the thirteen children in order.
+        const QByteArray octets = Octets(chemin);
+        QVERIFY(octets.startsWith("<?xml version=\"1.0\" encoding=\"windows-1252\"?>"));
+        QVERIFY(octets.contains("<Libelle>Cr\xE8me \x80</Libelle>"));
+        const QString texte = QStringDecoder("windows-1252").decode(octets);
+        QStringList elements;
+        for (const auto& m : QRegularExpression("<(\\w+)>").globalMatch(texte))
+            elements << m.captured(1);
+        QCOMPARE(elements, QStringList({"Kestravel", "Externe", "IdProduit", "IdProduitType", "Libelle",
+                                        "Description", "Reference", "DateCreation", "CodeExport", "Quantite",
+                                        "PrixAchatHT", "PrixTarifHT", "PrixVentetHT", "Image"}));
+
+        TXmlDoc doc("Kestravel");
+        doc.LoadFromFile(chemin);
+        TXmlNodeRefList lignes;
+        doc.Root().ChildrenByName("Produit", lignes);
+        QCOMPARE(lignes.Count(), 1);
+        const TXmlNodeRef ligne = lignes.Get(0);
+        QCOMPARE(ligne.ReadAttributeString("DateExport", "?"), QString("09/03/2026"));
+        QCOMPARE(ligne.ReadAttributeString("Quantite", "absent"), QString("absent"));
+        const auto valeur = [&](const char* nom) { return ligne.FindChild(nom).Text(); };
+        QCOMPARE(valeur("Externe"), QString("0"));
+        QCOMPARE(valeur("IdProduit"), QString("10"));
+        QCOMPARE(valeur("IdProduitType"), QString("2"));
+        QCOMPARE(valeur("Libelle"), QString("Crème €"));
+        QCOMPARE(valeur("Description"), QString("Tête forgée[br]Manche frêne[br]Poids : 600 g[br]Urgent[br]"));
+        QCOMPARE(valeur("Reference"), QString("M10"));
+        QCOMPARE(valeur("DateCreation"), QString("02/04/2024"));
+        QCOMPARE(valeur("CodeExport"), QString("EXP-10"));
+        QCOMPARE(valeur("Quantite"), QString("4"));
+        QCOMPARE(valeur("PrixAchatHT"), QString("6,20"));
+        // A list price of 0: the sale price stands in for it.
+        QCOMPARE(valeur("PrixTarifHT"), QString("15,00"));
+        QCOMPARE(valeur("PrixVentetHT"), QString("15,00"));
+        QCOMPARE(valeur("Image"), CheminImagesInterne() + "marteau.png");
+
+        // An external product names its picture under the external folder; a
+        // list price of its own is kept.
+        p.SetExterne(1);
+        p.SetPrixTarifHT(18.4f);
+        ExporterProduit(chemin, p, 1, "");
+        TXmlDoc externe("Kestravel");
+        externe.LoadFromFile(chemin);
+        const TXmlNodeRef ligneExterne = externe.Root().FindChild("Produit");
+        QCOMPARE(ligneExterne.FindChild("Image").Text(), CheminImagesExterne() + "marteau.png");
+        QCOMPARE(ligneExterne.FindChild("PrixTarifHT").Text(), QString("18,40"));
+        QCOMPARE(ligneExterne.ReadAttributeString("DateExport", "?"), QDate::currentDate().toString("dd/MM/yyyy"));
+    }
+
+    void exportImpossibleLaisseLaVueOuverte()
+    {
+        QTemporaryDir dossier;
+        TPromptsScriptes prompts;
+        TFicheProduitView vue(nullptr, dossier.filePath("absent/export.xml"), ProduitExemple());
+        vue.show();
+        vue.btnExporterClick();
+        QVERIFY(!vue.ExportEffectue());
+        QVERIFY(vue.isVisible());
+        QCOMPARE(prompts.Textes(IPrompts::Genre::Erreur).size(), 1);
+        QVERIFY(!QFileInfo::exists(dossier.filePath("absent/export.xml")));
+    }
+
+    // The whole road: double click, "Annuler", then export, which closes the
+    // browser.
+    void annulerPuisExporterDepuisLeNavigateur()
+    {
+        TCatalogueTest c;
+        Remplir(c);
+        c.Sql("UPDATE Produit SET Description = 'Acier', PrixTarifHT = 14, StockMini = 2,"
+              " DateCreation = '2024-04-02 00:00:00.000' WHERE Externe = 0 AND IdProduit = 10");
+        c.Sql("INSERT INTO ProduitTypeCarac VALUES (0, 1, 'Poids', 'g'), (2, 1, 'Autre', '')");
+        c.Sql("INSERT INTO ProduitCarac VALUES (0, 10, 1, '600'), (2, 10, 1, 'non')");
+        QTemporaryDir dossier;
+        const QString chemin = dossier.filePath("export.xml");
+        TPromptsScriptes prompts;
+        TFicheProduitListe liste(c.Dm());
+        liste.DefinirCheminExport(chemin);
+        liste.show();
+        auto* tv = liste.findChild<QTreeWidget*>("tvVisualisation");
+        auto* lv = liste.findChild<QTreeWidget*>("lvProduits");
+        tv->setCurrentItem(Noeud(tv, "Marteaux"));
+        lv->setCurrentItem(lv->topLevelItem(0));
+
+        bool vu = false;
+        QStringList lu;
+        QTimer::singleShot(0, this, [&] {
+            TFicheProduitView* vue = VueOuverte();
+            if (!vue)
+                return;
+            vu = true;
+            lu << vue->findChild<QLabel*>("stLibelle")->text() << vue->findChild<QLabel*>("stDate")->text()
+               << QString::number(vue->findChild<QTreeWidget*>("lvCaracs")->topLevelItemCount())
+               << QString::number(!vue->findChild<QLabel*>("imgVert")->isHidden());
+            vue->findChild<QPushButton*>("btnOk")->click();
+        });
+        liste.lvProduitsDblClick();
+        QVERIFY(vu);
+        // The record, its date and its characteristic values (only those of
+        // its own origin) reached the view.
+        QCOMPARE(lu, QStringList({"Marteau", "02/04/2024", "1", "1"}));
+        QVERIFY(liste.isVisible());
+        QVERIFY(!QFileInfo::exists(chemin));
+
+        vu = false;
+        QTimer::singleShot(0, this, [&] {
+            TFicheProduitView* vue = VueOuverte();
+            if (!vue)
+                return;
+            vu = true;
+            vue->findChild<QSpinBox*>("seQuantite")->setValue(3);
+            QTest::keyClicks(vue->findChild<QLineEdit*>("edtCommentaire"), "Pour lundi");
+            vue->findChild<QPushButton*>("btnExporter")->click();
+        });
+        liste.lvProduitsDblClick();
+        QVERIFY(vu);
+        QVERIFY(!liste.isVisible());
+        QVERIFY(!QApplication::activeModalWidget());
+
+        TXmlDoc doc("Kestravel");
+        doc.LoadFromFile(chemin);
+        const TXmlNodeRef ligne = doc.Root().FindChild("Produit");
+        QCOMPARE(ligne.FindChild("Quantite").Text(), QString("3"));
+        QCOMPARE(ligne.FindChild("Description").Text(), QString("Acier[br]Poids : 600 g[br]Pour lundi[br]"));
+        QCOMPARE(ligne.FindChild("PrixTarifHT").Text(), QString("14,00"));
+        QCOMPARE(ligne.FindChild("DateCreation").Text(), QString("02/04/2024"));
+        QVERIFY(prompts.Traces().isEmpty());
+    }
+
+    void produitDisparuNOuvreRien()
+    {
+        TCatalogueTest c;
+        Remplir(c);
+        TFicheProduitListe liste(c.Dm());
+        auto* tv = liste.findChild<QTreeWidget*>("tvVisualisation");
+        auto* lv = liste.findChild<QTreeWidget*>("lvProduits");
+        tv->setCurrentItem(Noeud(tv, "Marteaux"));
+        lv->setCurrentItem(lv->topLevelItem(0));
+        c.Sql("DELETE FROM Produit WHERE IdProduit = 10");
+        bool ouverte = false;
+        QTimer::singleShot(0, this, [&] {
+            if (auto* vue = VueOuverte()) {
+                ouverte = true;
+                vue->reject();
+            }
+        });
+        liste.lvProduitsDblClick();
+        QVERIFY(!ouverte);
+        QCoreApplication::processEvents();
+    }
+};
+
+QTEST_MAIN(TestViewer)
+#include "test_viewer.moc"
