@@ -131,9 +131,11 @@ void TFicheParametreProduit::ConstruireControles()
     entete->setSectionsMovable(false);
     entete->setSectionsClickable(true);
     // The keys travel in three columns one pixel wide that nobody can widen.
+    // The other fixed columns grow when the screen font would cut their title.
     const int largeurs[NbColonnesProduit] = {1, 1, 1, 220, 80, 80, 80, 80, 50};
     for (int c = 0; c < NbColonnesProduit; ++c) {
-        lvProduits->setColumnWidth(c, largeurs[c]);
+        const int titre = entete->fontMetrics().horizontalAdvance(lvProduits->headerItem()->text(c)) + 12;
+        lvProduits->setColumnWidth(c, c < ColLibelle ? largeurs[c] : std::max(largeurs[c], titre));
         entete->setSectionResizeMode(c, c == ColLibelle ? QHeaderView::Stretch : QHeaderView::Fixed);
         if (c >= ColPrixTarif)
             lvProduits->headerItem()->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
@@ -215,8 +217,7 @@ void TFicheParametreProduit::RemplirArbreCategories()
         const QSignalBlocker bloque(tvProduitType);
         selection = ChargerArbreInterne(m_dm, tvProduitType, m_noeuds, m_categorieASelectionner);
     }
-    // The old nodes are gone: until the load selects one, none is selected.
-    tvProduitTypeChange(nullptr);
+    // Only the selection the load makes reaches tvProduitTypeChange.
     if (selection)
         tvProduitType->setCurrentItem(selection);
 }

@@ -61,10 +61,6 @@ public:
     void tvProduitTypeDragDrop(const QObject* source, const QPoint& position);
     void tvProduitTypeEndDrag();
 
-protected:
-    void closeEvent(QCloseEvent* evenement) override;
-    bool eventFilter(QObject* objet, QEvent* evenement) override;
-
     // The selected tree node, or nullptr.
     QTreeWidgetItem* NoeudSelectionne() const;
     // IdProduitType of the selected node; 0 with no node or no payload.
@@ -72,6 +68,10 @@ protected:
     // The product of the selected row, read from the catalogue by the row's
     // keys, with its characteristic values; nothing when no row is selected.
     std::optional<TProduit> ProduitSelectionne() const;
+
+protected:
+    void closeEvent(QCloseEvent* evenement) override;
+    bool eventFilter(QObject* objet, QEvent* evenement) override;
 
 private slots:
     void tvProduitTypeMenu(const QPoint& position);

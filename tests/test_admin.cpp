@@ -1,0 +1,380 @@
+// Catalogue settings window: tree placement and selection, button states,
+// the product list (content, order, text sort), deleting and moving a
+// product, the import warning, and a picture of the window.
+
+#include "admin/ficheparametreproduit.h"
+#include "admin/ficheparametreproduittype.h"
+#include "admin/produits.h"
+#include "app/chemins.h"
+#include "app/prompts.h"
+#include "store/dmkestravel.h"
+#include "tests/soutien.h"
+
+#include <QAction>
+#include <QDir>
+#include <QHeaderView>
+#include <QLabel>
+#include <QProcess>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QtTest>
+
+namespace {
+void Categorie(TCatalogueTest& c, int ext, int id, const QVariant& parent, const QString& libelle)
+{
+    c.Sql("INSERT INTO ProduitType VALUES (?, ?, ?, ?)", {ext, id, parent, libelle});
+}
+
+void Produit(TCatalogueTest& c, int ext, int id, int type, const QString& libelle, double vente = 1,
+             int stock = 1, const QString& lien = QString())
+{
+    c.Sql("INSERT INTO Produit (Externe, IdProduit, IdProduitType, Libelle, Reference, PrixAchatHT, PrixTarifHT,"
+          " PrixVenteHT, Stock, StockMini, Lien) VALUES (?, ?, ?, ?, ?, 1.5, 1234.5, ?, ?, 0, ?)",
+          {ext, id, type, libelle, QStringLiteral("R%1").arg(id), vente, stock, lien});
+}
+
+QStringList Colonne(const QTreeWidget* liste, int colonne)
+{
+    QStringList r;
+    for (int i = 0; i < liste->topLevelItemCount(); ++i)
+        r << liste->topLevelItem(i)->text(colonne);
+    return r;
+}
+
+QTreeWidgetItem* Noeud(const QTreeWidget* arbre, const QString& libelle)
+{
+    const QList<QTreeWidgetItem*> t = arbre->findItems(libelle, Qt::MatchExactly | Qt::MatchRecursive);
+    return t.isEmpty() ? nullptr : t.first();
+}
+
+// Labels of the tree, depth first, children indented by one space per level.
+QStringList Plan(const QTreeWidgetItem* noeud, int niveau = 0)
+{
+    QStringList r{QString(niveau, ' ') + noeud->text(0)};
+    for (int i = 0; i < noeud->childCount(); ++i)
+        r << Plan(noeud->child(i), niveau + 1);
+    return r;
+}
+}  // namespace
+
+class TestAdmin : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_admin;
+
+    struct Fenetre {
+        TFicheParametreProduit fiche;
+        QTreeWidget* arbre;
+        QTreeWidget* liste;
+        explicit Fenetre(TdmKestravel& dm)
+            : fiche(dm), arbre(fiche.findChild<QTreeWidget*>("tvProduitType")),
+              liste(fiche.findChild<QTreeWidget*>("lvProduits"))
+        {
+        }
+        bool Actif(const char* nom) const { return fiche.findChild<QPushButton*>(nom)->isEnabled(); }
+        bool Hausse() const { return fiche.findChild<QAction*>("miHausse")->isEnabled(); }
+        void Choisir(const QString& libelle) { arbre->setCurrentItem(Noeud(arbre, libelle)); }
+        void ChoisirProduit(int id)
+        {
+            for (int i = 0; i < liste->topLevelItemCount(); ++i)
+                if (liste->topLevelItem(i)->text(ColId).toInt() == id)
+                    liste->setCurrentItem(liste->topLevelItem(i));
+        }
+        QPoint Centre(const QString& libelle) const { return arbre->visualItemRect(Noeud(arbre, libelle)).center(); }
+    };
+
+    // Outillage(1) ─ Marteaux(2); Peinture(4); Scies(3) hangs under 6 (read
+    // later) and Lames(7) under Scies; Vis(5) under a missing 99.
+    static void Arbre(TCatalogueTest& c)
+    {
+        Categorie(c, 0, 1, QVariant(), "Outillage");
+        Categorie(c, 0, 2, 1, "Marteaux");
+        Categorie(c, 0, 3, 6, "Scies");
+        Categorie(c, 0, 4, 0, "peinture");
+        Categorie(c, 0, 5, 99, "Vis");
+        Categorie(c, 0, 6, 0, "Bois");
+        Categorie(c, 0, 7, 3, "Lames");
+        Categorie(c, 1, 1, 0, "Jardin");
+    }
+
+private slots:
+    void initTestCase()
+    {
+        LocaleFrancaise();
+        SetDossierAdministration(m_admin.path());
+        VerifierDossiersImages();
+    }
+
+    void arbreEtSelection()
+    {
+        TCatalogueTest c;
+        Arbre(c);
+        Fenetre f(c.Dm());
+        QCOMPARE(f.fiche.windowTitle(), QStringLiteral("Parametrage des produits - Version du 02/04/2024"));
+        QCOMPARE(f.fiche.size(), QSize(984, 578));
+        QCOMPARE(f.arbre->topLevelItemCount(), 1);
+        // A parent read later or missing leaves the row out with its subtree;
+        // every level sorted without regard to case, everything expanded.
+        QCOMPARE(Plan(f.arbre->topLevelItem(0)),
+                 QStringList({"Interne", " Bois", " Outillage", "  Marteaux", " peinture"}));
+        QVERIFY(f.arbre->topLevelItem(0)->child(1)->isExpanded());
+        QCOMPARE(f.arbre->currentItem(), f.arbre->topLevelItem(0));
+        for (const char* b : {"btnSupprimer", "btnDuppliquer", "btnImprimer"})
+            QVERIFY(!f.Actif(b));
+        QVERIFY(f.Actif("btnAjouterProduit"));
+        QVERIFY(!f.Hausse());
+
+        f.fiche.SetCategorieASelectionner(2);
+        f.fiche.RemplirArbreCategories();
+        QCOMPARE(f.arbre->currentItem()->text(0), QStringLiteral("Marteaux"));
+        QVERIFY(f.Hausse());
+        // A category left out of the tree: nothing selected.
+        f.fiche.SetCategorieASelectionner(3);
+        f.fiche.RemplirArbreCategories();
+        QVERIFY(f.arbre->selectedItems().isEmpty());
+    }
+
+    void selectionSansCategorieInterne()
+    {
+        TCatalogueTest c;
+        {
+            Fenetre f(c.Dm());   // empty table: no node selected, buttons as built
+            QVERIFY(f.arbre->selectedItems().isEmpty());
+            QVERIFY(f.Actif("btnSupprimer"));
+        }
+        Categorie(c, 1, 1, 0, "Jardin");
+        Fenetre f(c.Dm());
+        f.fiche.SetCategorieASelectionner(1);
+        f.fiche.RemplirArbreCategories();
+        QCOMPARE(f.arbre->currentItem(), f.arbre->topLevelItem(0));
+        QCOMPARE(f.arbre->topLevelItem(0)->childCount(), 0);
+    }
+
+    void listeEtRacine()
+    {
+        TCatalogueTest c;
+        Arbre(c);
+        Produit(c, 0, 7, 2, "Maillet", 9, 3);
+        Produit(c, 0, 2, 2, "Marteau", 2.675, 0);
+        Produit(c, 0, 5, 2, "Massette", 2.5, -4);
+        Produit(c, 1, 3, 2, "Externe", 1, 1);   // another origin, same category number
+        Produit(c, 0, 8, 1, "Caisse", 1, 1);
+        Fenetre f(c.Dm());
+        f.Choisir("Marteaux");
+        QCOMPARE(Colonne(f.liste, ColId), QStringList({"2", "5", "7"}));
+        const QTreeWidgetItem* e = f.liste->topLevelItem(1);
+        QStringList textes;
+        for (int col = 0; col < NbColonnesProduit; ++col)
+            textes << e->text(col);
+        QCOMPARE(textes, QStringList({"0", "5", "2", "Massette", "R5", "1234,50", "1,50", "2,50", ""}));
+        QCOMPARE(Colonne(f.liste, ColStock), QStringList({"", "", "3"}));
+        // Prices are formatted from single precision: 2.675 is 2.67499995 there.
+        QCOMPARE(f.liste->topLevelItem(0)->text(ColPrixVente), QStringLiteral("2,67"));
+        QVERIFY(f.Actif("btnSupprimer") && f.Actif("btnDuppliquer") && f.Actif("btnImprimer"));
+        QCOMPARE(f.liste->columnWidth(ColId), 1);
+        QCOMPARE(f.liste->header()->sectionResizeMode(ColExterne), QHeaderView::Fixed);
+
+        // The root disables the actions but keeps the list and "Ajouter".
+        f.Choisir("Interne");
+        QCOMPARE(f.liste->topLevelItemCount(), 3);
+        QVERIFY(!f.Actif("btnSupprimer") && !f.Actif("btnDuppliquer") && !f.Actif("btnImprimer"));
+        QVERIFY(!f.Hausse());
+        QVERIFY(f.Actif("btnAjouterProduit"));
+
+        // A category without products.
+        f.Choisir("peinture");
+        QCOMPARE(f.liste->topLevelItemCount(), 0);
+        QVERIFY(!f.Actif("btnSupprimer") && !f.Actif("btnDuppliquer") && !f.Actif("btnImprimer"));
+        QVERIFY(f.Hausse());
+    }
+
+    void triParTexte()
+    {
+        QCOMPARE(ComparerTexteTri("abc", "ABC"), 0);
+        QVERIFY(ComparerTexteTri("ab", "abc") < 0);
+        QVERIFY(ComparerTexteTri("10,00", "9,00") < 0);
+        QVERIFY(ComparerTexteTri("Z", "_") < 0);    // letters fold to capitals, then by code
+        QVERIFY(ComparerTexteTri("z", "_") < 0);
+        QVERIFY(ComparerTexteTri("E", "é") < 0);    // only A to Z fold
+
+        TCatalogueTest c;
+        Arbre(c);
+        Produit(c, 0, 1, 2, "b", 9, 12);
+        Produit(c, 0, 2, 2, "C", 10, 0);
+        Produit(c, 0, 3, 2, "a", 9.5, 5);
+        Produit(c, 0, 4, 2, "B", 100, -1);
+        Fenetre f(c.Dm());
+        f.Choisir("Marteaux");
+        emit f.liste->header()->sectionClicked(ColStock);
+        QCOMPARE(TFicheParametreProduit::ColonneTri(), int(ColStock));
+        QCOMPARE(Colonne(f.liste, ColStock), QStringList({"", "", "12", "5"}));
+        f.fiche.lvProduitsColumnClick(ColPrixVente);
+        QCOMPARE(Colonne(f.liste, ColPrixVente), QStringList({"10,00", "100,00", "9,00", "9,50"}));
+        f.fiche.lvProduitsColumnClick(ColLibelle);
+        QCOMPARE(Colonne(f.liste, ColLibelle).join("").toUpper(), QStringLiteral("ABBC"));
+        f.fiche.lvProduitsColumnClick(ColLibelle);   // again: still ascending
+        QCOMPARE(Colonne(f.liste, ColLibelle).first(), QStringLiteral("a"));
+        // A reload lists by number again.
+        f.fiche.AfficherProduits(0, 2);
+        QCOMPARE(Colonne(f.liste, ColId), QStringList({"1", "2", "3", "4"}));
+    }
+
+    void suppression()
+    {
+        TCatalogueTest c;
+        Arbre(c);
+        Produit(c, 0, 7, 2, "Maillet", 9, 3, "7.jpg");
+        Produit(c, 0, 8, 2, "Marteau", 9, 3, "../hors.txt");
+        Produit(c, 0, 9, 2, "Massette");
+        c.Sql("INSERT INTO ProduitTypeCarac VALUES (0, 1, 'Poids', 'g')");
+        c.Sql("INSERT INTO ProduitCarac VALUES (0, 7, 1, '500')");
+        c.Sql("INSERT INTO ProduitCarac VALUES (0, 9, 1, '800')");
+        c.Sql("INSERT INTO \"Transaction\" (Externe, IdProduit, QuantiteOld, QuantiteNew, Libelle)"
+              " VALUES (0, 7, 0, 3, 'Ajout')");
+        const QString image = CheminImagesInterne() + "7.jpg";
+        const QString dehors = CheminImages() + "hors.txt";
+        EcrireFichier(image, "image");
+        EcrireFichier(dehors, "à garder");
+
+        Fenetre f(c.Dm());
+        f.Choisir("Marteaux");
+        f.ChoisirProduit(7);
+        const std::optional<TProduit> lu = f.fiche.ProduitSelectionne();
+        QVERIFY(lu);
+        QCOMPARE(lu->GetLien(), QStringLiteral("7.jpg"));
+        QCOMPARE(lu->GetCaracValeurs()->size(), 1);
+
+        TPromptsScriptes prompts;
+        prompts.RepondreConfirmation(false);
+        f.fiche.btnSupprimerClick();
+        QCOMPARE(prompts.Textes(IPrompts::Genre::Confirmation),
+                 QStringList{"Vous voulez vraiment supprimer le produit?"});
+        QCOMPARE(c.Entier("SELECT COUNT(*) FROM Produit"), 3);
+        QCOMPARE(c.Entier("SELECT COUNT(*) FROM ProduitCarac"), 2);
+        QVERIFY(QFile::exists(image));
+
+        f.ChoisirProduit(7);
+        prompts.RepondreConfirmation(true);
+        f.fiche.btnSupprimerClick();
+        QCOMPARE(c.Entier("SELECT COUNT(*) FROM Produit WHERE IdProduit = 7"), 0);
+        QCOMPARE(c.Entier("SELECT COUNT(*) FROM ProduitCarac"), 1);
+        QCOMPARE(c.Entier("SELECT COUNT(*) FROM \"Transaction\""), 1);
+        QVERIFY(!QFile::exists(image));
+        QCOMPARE(Colonne(f.liste, ColId), QStringList({"8", "9"}));
+
+        // A link that leaves the image folder is never followed.
+        f.ChoisirProduit(8);
+        prompts.RepondreConfirmation(true);
+        f.fiche.btnSupprimerClick();
+        QCOMPARE(c.Entier("SELECT COUNT(*) FROM Produit WHERE IdProduit = 8"), 0);
+        QVERIFY(QFile::exists(dehors));
+
+        // A row that vanished meanwhile: no question, nothing done.
+        f.ChoisirProduit(9);
+        c.Sql("DELETE FROM Produit WHERE IdProduit = 9");
+        prompts.Effacer();
+        f.fiche.SupprimerProduit();
+        QVERIFY(prompts.Traces().isEmpty());
+    }
+
+    void glisserDeposer()
+    {
+        TCatalogueTest c;
+        Arbre(c);
+        Produit(c, 0, 7, 2, "Maillet");
+        Produit(c, 0, 8, 2, "Marteau");
+        c.Sql("INSERT INTO ProduitCarac VALUES (0, 7, 1, '500')");
+        Fenetre f(c.Dm());
+        f.fiche.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f.fiche));
+        f.Choisir("Marteaux");
+        f.ChoisirProduit(7);
+        QTreeWidgetItem* marteaux = f.arbre->currentItem();
+        TPromptsScriptes prompts;
+
+        QVERIFY(f.fiche.tvProduitTypeDragOver(f.liste));
+        QVERIFY(!f.fiche.tvProduitTypeDragOver(f.arbre));
+        f.fiche.tvProduitTypeDragDrop(f.arbre, f.Centre("Bois"));   // not from the list
+        f.fiche.tvProduitTypeDragDrop(f.liste, QPoint(5, f.arbre->viewport()->height() - 2));   // beside the nodes
+        QCOMPARE(c.Entier("SELECT IdProduitType FROM Produit WHERE IdProduit = 7"), 2);
+
+        f.fiche.tvProduitTypeDragDrop(f.liste, f.Centre("Interne"));
+        QCOMPARE(prompts.Textes(IPrompts::Genre::Information),
+                 QStringList{"Impossible de placer un produit dans la racine Interne"});
+        QCOMPARE(c.Entier("SELECT IdProduitType FROM Produit WHERE IdProduit = 7"), 2);
+
+        f.ChoisirProduit(7);
+        f.fiche.tvProduitTypeDragDrop(f.liste, f.Centre("Bois"));
+        QCOMPARE(c.Entier("SELECT IdProduitType FROM Produit WHERE IdProduit = 7"), 6);
+        QCOMPARE(c.Entier("SELECT COUNT(*) FROM ProduitCarac WHERE IdProduit = 7"), 1);
+        QCOMPARE(Colonne(f.liste, ColId), QStringList{"8"});   // the former category, without it
+        QCOMPARE(f.arbre->currentItem(), marteaux);
+        QCOMPARE(prompts.Messages().size(), 1);
+    }
+
+    void avertissementImport()
+    {
+        TCatalogueTest c;
+        Fenetre f(c.Dm());
+        TPromptsScriptes prompts;
+        f.fiche.findChild<QPushButton*>("btnImport")->click();
+        QCOMPARE(prompts.Textes(IPrompts::Genre::Message),
+                 QStringList{"ATTENTION \n\nAvant toute utilisation de cet écran, veuillez faire une "
+                             "sauvegarde/copie de la base de données : \""
+                             + QFileInfo(c.Chemin()).absoluteFilePath() + "\"."});
+        QCOMPARE(f.fiche.findChild<QPushButton*>("btnExport")->toolTip(), QStringLiteral("Exporter"));
+        QVERIFY(!f.fiche.findChild<QPushButton*>("btnImport")->icon().isNull());
+    }
+
+    // Category management reports its selection; the main window selects it.
+    void retourGestionCategories()
+    {
+        TCatalogueTest c;
+        Arbre(c);
+        Produit(c, 0, 7, 2, "Maillet");
+        Fenetre f(c.Dm());
+        bool vue = false;
+        QTimer::singleShot(0, this, [&] {
+            auto* fiche = qobject_cast<TFicheParametreProduitType*>(QApplication::activeModalWidget());
+            QVERIFY(fiche);
+            vue = true;
+            auto* arbre = fiche->findChild<QTreeWidget*>("tvProduitType");
+            arbre->setCurrentItem(Noeud(arbre, "Marteaux"));
+            fiche->close();
+        });
+        f.fiche.findChild<QPushButton*>("btnAjouterProduitType")->click();
+        QVERIFY(vue);
+        QCOMPARE(f.fiche.GetCategorieASelectionner(), 2);
+        QCOMPARE(f.arbre->currentItem()->text(0), QStringLiteral("Marteaux"));
+        QCOMPARE(Colonne(f.liste, ColId), QStringList{"7"});
+    }
+
+    // The window on the demo catalogue, saved for a reviewer to look at.
+    void capture()
+    {
+        const QString build = qEnvironmentVariable("KESTRAVEL_BUILD");
+        const QString outil = qEnvironmentVariable("KESTRAVEL_DB_BIN");
+        if (build.isEmpty() || outil.isEmpty())
+            QSKIP("KESTRAVEL_BUILD / KESTRAVEL_DB_BIN not set");
+        QTemporaryDir demo;
+        QCOMPARE(QProcess::execute(outil, {"demo", demo.path()}), 0);
+        SetDossierAdministration(demo.filePath("Administration"));
+        {
+            TdmKestravel dm(demo.filePath("Modules/Kestravel/Kestravel.abs"));
+            TFicheParametreProduit fiche(dm);
+            fiche.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&fiche));
+            auto* arbre = fiche.findChild<QTreeWidget*>("tvProduitType");
+            arbre->setCurrentItem(Noeud(arbre, QStringLiteral("Outillage à main")));
+            QCOMPARE(fiche.findChild<QTreeWidget*>("lvProduits")->topLevelItemCount(), 3);
+            QDir(build).mkpath("captures");
+            const QString fichier = build + "/captures/ficheparametreproduit.png";
+            QVERIFY(fiche.grab().save(fichier));
+            qInfo() << "capture :" << fichier;
+        }
+        SetDossierAdministration(m_admin.path());
+    }
+};
+
+QTEST_MAIN(TestAdmin)
+#include "test_admin.moc"
