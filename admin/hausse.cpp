@@ -6,6 +6,7 @@
 
 #include <QHash>
 #include <QSet>
+#include <QStringList>
 #include <algorithm>
 #include <cmath>
 #include <sqlite3.h>
@@ -47,16 +48,30 @@ double PrixHausse(double prix, int mode, double valeur)
 
 int HausserCategorie(TdmKestravel& dm, int idProduitType, int mode, double valeur)
 {
+    return HausserCategories(dm, {idProduitType}, mode, valeur);
+}
+
+int HausserCategories(TdmKestravel& dm, const QVector<int>& idsProduitType, int mode, double valeur)
+{
+    if (idsProduitType.isEmpty())
+        return 0;
     InstallerFonctionHausse(dm);
     const double v = ArrondiCentimes(valeur);
+    // One statement for all the categories: a statement per category costs
+    // more than its rows when a tree holds a thousand small categories. The
+    // list holds integers only, so it is written into the text.
+    QStringList ids;
+    for (int id : idsProduitType)
+        ids << QString::number(id);
     // Only the catalogue shown in the settings window: products of other
     // origins may share the category number but belong to other catalogues.
     QSqlQuery q = ExecuterSql(dm.Base(),
                               "UPDATE Produit SET PrixAchatHT = kestravel_hausse(PrixAchatHT, ?, ?),"
                               " PrixTarifHT = kestravel_hausse(PrixTarifHT, ?, ?),"
                               " PrixVenteHT = kestravel_hausse(PrixVenteHT, ?, ?)"
-                              " WHERE Externe = 0 AND IdProduitType = ?",
-                              {mode, v, mode, v, mode, v, idProduitType});
+                              " WHERE Externe = 0 AND IdProduitType IN ("
+                                  + ids.join(',') + ")",
+                              {mode, v, mode, v, mode, v});
     return std::max(0, q.numRowsAffected());
 }
 
@@ -86,10 +101,10 @@ QVector<int> CollecterDescendants(TdmKestravel& dm, int idProduitType)
 int AppliquerHausse(TdmKestravel& dm, int idProduitType, int mode, double valeur, bool descendants)
 {
     TTransaction transaction(dm);
-    int n = HausserCategorie(dm, idProduitType, mode, valeur);
+    QVector<int> ids{idProduitType};
     if (descendants)
-        for (int id : CollecterDescendants(dm, idProduitType))
-            n += HausserCategorie(dm, id, mode, valeur);
+        ids += CollecterDescendants(dm, idProduitType);
+    const int n = HausserCategories(dm, ids, mode, valeur);
     transaction.Commit();
     return n;
 }

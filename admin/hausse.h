@@ -25,6 +25,8 @@ double PrixHausse(double prix, int mode, double valeur);
 // the cent first. Joins the caller's transaction when there is one. Returns
 // the number of products changed.
 int HausserCategorie(TdmKestravel& dm, int idProduitType, int mode, double valeur);
+// The same for several categories at once (one statement).
+int HausserCategories(TdmKestravel& dm, const QVector<int>& idsProduitType, int mode, double valeur);
 
 // Every internal category below the given one, at any depth, each once, in
 // ascending order. The category itself is never part of it, even when the
