@@ -202,7 +202,7 @@ void TLecteurCsv::FinLigne()
 void TLecteurCsv::Lire(QByteArrayView morceau)
 {
     for (const char c : morceau) {
-        if (m_vide && c != '\r') {
+        if (m_vide && c != '\r' && c != '\n') {
             m_vide = false;
             m_ligneDebut = m_ligne;
         }
