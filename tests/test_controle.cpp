@@ -1,0 +1,367 @@
+// The stock control request through the real binary in a temporary
+// installation: outcomes written back, stock moved and recorded, failures
+// leaving file and catalogue as they were, several processes at once.
+
+#include "exchange/xmldoc.h"
+#include "store/dates.h"
+#include "store/dmkestravel.h"
+#include "store/erreurs.h"
+#include "store/format.h"
+#include "tests/soutien.h"
+
+#include <libxml/tree.h>
+
+#include <QDate>
+#include <QFile>
+#include <QProcess>
+#include <QSqlQuery>
+#include <QtTest>
+#include <memory>
+
+namespace {
+const QByteArray Declaration = "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\n";
+
+QByteArray Octets(const QString& chemin)
+{
+    QFile f(chemin);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// The catalogue of an installation, seen from the test.
+class TBase {
+public:
+    explicit TBase(const QString& chemin) : m_dm(std::make_unique<TdmKestravel>(chemin)) {}
+    void Sql(const QString& sql, const QVariantList& v = {}) { ExecuterSql(m_dm->Base(), sql, v); }
+    int Entier(const QString& sql, const QVariantList& v = {})
+    {
+        QSqlQuery q = ExecuterSql(m_dm->Base(), sql, v);
+        return q.next() ? q.value(0).toInt() : -999;
+    }
+    void Produit(int externe, int id, int type, int stock, const QString& lien = QString())
+    {
+        Sql("INSERT INTO Produit (Externe, IdProduit, IdProduitType, Description, CodeExport, PrixAchatHT,"
+            " PrixTarifHT, PrixVenteHT, Libelle, DateCreation, Reference, Lien, Stock, StockMini)"
+            " VALUES (?, ?, ?, ?, 'C', 10.5, 1234.567, 0, ?, '2024-01-02 00:00:00.000', ?, ?, ?, 1)",
+            {externe, id, type, QStringLiteral("Ligne 1\r\nLigne 2 & <3>"), QStringLiteral("Café n° %1").arg(id),
+             QStringLiteral("R%1").arg(id), lien, stock});
+    }
+    int Stock(int externe, int id, int type)
+    {
+        return Entier("SELECT Stock FROM Produit WHERE Externe = ? AND IdProduit = ? AND IdProduitType = ?",
+                      {externe, id, type});
+    }
+    int Mouvements() { return Entier("SELECT COUNT(*) FROM \"Transaction\""); }
+
+private:
+    std::unique_ptr<TdmKestravel> m_dm;
+};
+
+QByteArray Ligne(const QString& type, int externe, int id, int typeProduit, const QString& quantite = QString(),
+                 const QString& extra = QString())
+{
+    QString s = QStringLiteral("<Produit Type=\"%1\" Externe=\"%2\" IdProduit=\"%3\" IdProduitType=\"%4\"")
+                    .arg(type)
+                    .arg(externe)
+                    .arg(id)
+                    .arg(typeProduit);
+    if (!quantite.isNull())
+        s += QStringLiteral(" Quantite=\"%1\"").arg(quantite);
+    return (s + extra + "/>").toUtf8();
+}
+
+QStringList Enfants(const TXmlNodeRef& n)
+{
+    QStringList r;
+    for (auto* e = n.Node()->children; e; e = e->next)
+        r << TXmlNodeRef(e).Name();
+    return r;
+}
+}  // namespace
+
+class TestControle : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TInstallation> m_inst;
+    QString m_fichier;
+
+    TInstallation::Resultat Controler(const QByteArray& contenu)
+    {
+        EcrireFichier(m_fichier, contenu);
+        return m_inst->Lancer({"CONTROLE", m_inst->Ini(), m_fichier});
+    }
+
+private slots:
+    void initTestCase() { LocaleFrancaise(); }
+    void init()
+    {
+        m_inst = std::make_unique<TInstallation>();
+        m_fichier = m_inst->Racine() + "demande.xml";
+    }
+
+    void sansLigneLeContenuResteLeMeme()
+    {
+        const QByteArray contenu = Declaration + "<Kestravel><Autre Type=\"Commander\"/><!-- rien --></Kestravel>\n";
+        const auto r = Controler(contenu);
+        QCOMPARE(r.code, 0);
+        QCOMPARE(Octets(m_fichier), contenu);
+    }
+
+    void issuesDesLignes()
+    {
+        {
+            TBase b(m_inst->Base());
+            b.Produit(0, 1, 3, 5);
+            b.Produit(0, 2, 3, 5);
+            b.Produit(0, 3, 3, 5);
+            b.Produit(0, 4, 3, 1);
+            b.Produit(1, 1, 3, 9);   // same number, another origin
+        }
+        const QByteArray demande = Declaration + "<Kestravel>"
+                                   + Ligne("Commander", 0, 99, 3, "1")                       // 0 unknown
+                                   + Ligne("Commander", 0, 1, 4, "1")                        // 1 wrong category
+                                   + Ligne("Commander", 0, 1, 3, "5")                        // 2 exact stock
+                                   + Ligne("Commander", 0, 2, 3, "6")                        // 3 too many
+                                   + Ligne("Commander", 0, 3, 3, "3", " Etat=\"Ancien\"")  // 4
+                                   + Ligne("Commander", 0, 3, 3, "3")                        // 5 what is left
+                                   + Ligne("Remonter", 0, 4, 3, "4")                         // 6
+                                   + Ligne("commander", 1, 1, 3, "1")                        // 7 case counts
+                                   + Ligne("Commander", 1, 1, 3)                             // 8 no quantity
+                                   + Ligne("Remonter", 1, 1, 3, "-2")                        // 9 negative
+                                   + Ligne("Commander", 1, 1, 3, "abc")                      // 10 not a number
+                                   + Ligne("", 1, 1, 3, "1")                                 // 11 no type
+                                   + "<Produit/>"                                            // 12 no key
+                                   + "</Kestravel>";
+        const auto r = Controler(demande);
+        QVERIFY2(r.code == 0, qPrintable(r.erreurs));
+
+        TXmlDoc doc("Kestravel");
+        doc.LoadFromFile(m_fichier);
+        TXmlNodeRefList l;
+        doc.Root().ChildrenByName("Produit", l);
+        QCOMPARE(l.Count(), 13);
+        const QStringList etats = {"Supprimer", "Supprimer", "Ok", "Epuiser", "Ok", "Epuiser", "Ok",
+                                   "Vide", "Vide", "Vide", "Vide", "Vide", "Supprimer"};
+        for (int i = 0; i < l.Count(); ++i)
+            QCOMPARE(l.Get(i).ReadAttributeString("Etat", "?"), etats[i]);
+        for (int i : {0, 1, 2, 4, 6, 7, 8, 12})
+            QCOMPARE(l.Get(i).ReadAttributeString("Stock", "absent"), QString("absent"));
+        QCOMPARE(l.Get(3).ReadAttributeString("Stock", ""), QString("5"));
+        QCOMPARE(l.Get(5).ReadAttributeString("Stock", ""), QString("2"));
+        QVERIFY(doc.Root().FindChild("Produit").FindChild("Libelle").IsNull());
+
+        TBase b(m_inst->Base());
+        QCOMPARE(b.Stock(0, 1, 3), 0);
+        QCOMPARE(b.Stock(0, 2, 3), 5);
+        QCOMPARE(b.Stock(0, 3, 3), 2);
+        QCOMPARE(b.Stock(0, 4, 3), 5);
+        QCOMPARE(b.Stock(1, 1, 3), 9);
+        QCOMPARE(b.Mouvements(), 3);
+        const QString lignes = "SELECT Externe, IdProduit, IdProduitType, QuantiteOld, QuantiteNew, Libelle, DateMaj"
+                               " FROM \"Transaction\" ORDER BY IdTransaction";
+        struct Attendu {
+            int id, avant, apres;
+            QString libelle;
+        };
+        const QList<Attendu> attendus = {{1, 5, 0, "Passage en commande"},
+                                         {3, 5, 2, "Passage en commande"},
+                                         {4, 1, 5, "Commande annulée"}};
+        TdmKestravel dm(m_inst->Base());
+        QSqlQuery t = ExecuterSql(dm.Base(), lignes);
+        for (const Attendu& a : attendus) {
+            QVERIFY(t.next());
+            QCOMPARE(t.value(0).toInt(), 0);
+            QCOMPARE(t.value(1).toInt(), a.id);
+            QCOMPARE(t.value(2).toInt(), 3);
+            QCOMPARE(t.value(3).toInt(), a.avant);
+            QCOMPARE(t.value(4).toInt(), a.apres);
+            QCOMPARE(t.value(5).toString(), a.libelle);
+            QVERIFY(qAbs(LireDateHeureBase(t.value(6).toString()).secsTo(QDateTime::currentDateTime())) < 120);
+        }
+    }
+
+    void actualiserEcritLesOnzeEnfants()
+    {
+        {
+            TBase b(m_inst->Base());
+            b.Produit(0, 7, 2, 4, "7.jpg");
+            b.Produit(2, 8, 2, 4, "8.bmp");
+        }
+        const auto r = Controler(Declaration + "<Kestravel>" + Ligne("Actualiser", 0, 7, 2, "3")
+                                 + "<Produit Type=\"Actualiser\" Externe=\"2\" IdProduit=\"8\" IdProduitType=\"2\">"
+                                   "<Quantite>ancienne</Quantite><Autre/></Produit>"
+                                 + Ligne("Actualiser", 0, 9, 2, "3") + "</Kestravel>");
+        QVERIFY2(r.code == 0, qPrintable(r.erreurs));
+        TXmlDoc doc("Kestravel");
+        doc.LoadFromFile(m_fichier);
+        TXmlNodeRefList l;
+        doc.Root().ChildrenByName("Produit", l);
+        const TXmlNodeRef p = l.Get(0);
+        QCOMPARE(p.ReadAttributeString("Etat", ""), QString("Actualiser"));
+        QCOMPARE(p.ReadAttributeString("DateExport", ""), DateCourte(QDate::currentDate()));
+        QCOMPARE(Enfants(p), QStringList({"Externe", "IdProduit", "IdProduitType", "Libelle", "Description",
+                                          "Reference", "Quantite", "PrixAchatHT", "PrixTarifHT", "PrixVentetHT",
+                                          "Image"}));
+        QCOMPARE(p.FindChild("Externe").Text(), QString("0"));
+        QCOMPARE(p.FindChild("IdProduit").Text(), QString("7"));
+        QCOMPARE(p.FindChild("Libelle").Text(), QString("Café n° 7"));
+        QCOMPARE(p.FindChild("Description").Text(), QString("Ligne 1\r\nLigne 2 & <3>"));
+        QCOMPARE(p.FindChild("Reference").Text(), QString("R7"));
+        QCOMPARE(p.FindChild("Quantite").Text(), QString("3"));
+        QCOMPARE(p.FindChild("PrixAchatHT").Text(), QString("10,50"));
+        QCOMPARE(p.FindChild("PrixTarifHT").Text(), QString("1234,57"));
+        QCOMPARE(p.FindChild("PrixVentetHT").Text(), QString("0,00"));
+        QCOMPARE(p.FindChild("Image").Text(), m_inst->Administration() + "Images/Interne/7.jpg");
+
+        // Missing quantity echoed as -1; existing children updated in place.
+        const TXmlNodeRef s = l.Get(1);
+        QCOMPARE(Enfants(s), QStringList({"Quantite", "Autre", "Externe", "IdProduit", "IdProduitType", "Libelle",
+                                          "Description", "Reference", "PrixAchatHT", "PrixTarifHT",
+                                          "PrixVentetHT", "Image"}));
+        QCOMPARE(s.FindChild("Quantite").Text(), QString("-1"));
+        QCOMPARE(s.FindChild("Image").Text(), m_inst->Administration() + "Images/Standard/8.bmp");
+
+        QCOMPARE(l.Get(2).ReadAttributeString("Etat", ""), QString("Supprimer"));
+        QVERIFY(l.Get(2).ReadAttributeString("DateExport", "absent") == "absent");
+        QCOMPARE(TBase(m_inst->Base()).Mouvements(), 0);
+    }
+
+    void racineDUnAutreNom()
+    {
+        TBase(m_inst->Base()).Produit(0, 1, 1, 5);
+        const auto r = Controler("<Commande>" + Ligne("Commander", 0, 1, 1, "2") + "</Commande>");
+        QCOMPARE(r.code, 0);
+        QVERIFY(Octets(m_fichier).contains("Etat=\"Ok\""));
+        QCOMPARE(TBase(m_inst->Base()).Stock(0, 1, 1), 3);
+    }
+
+    void fichierMalFormeOuAbsent()
+    {
+        TBase(m_inst->Base()).Produit(0, 1, 1, 5);
+        const QByteArray mal = Declaration + "<Kestravel>" + Ligne("Commander", 0, 1, 1, "2") + "<Produit>";
+        auto r = Controler(mal);
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.erreurs.contains("n'est pas un document XML valide"), qPrintable(r.erreurs));
+        QCOMPARE(Octets(m_fichier), mal);
+        QCOMPARE(TBase(m_inst->Base()).Stock(0, 1, 1), 5);
+
+        r = m_inst->Lancer({"CONTROLE", m_inst->Ini(), m_inst->Racine() + "absent.xml"});
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.erreurs.contains("absent.xml"), qPrintable(r.erreurs));
+        QVERIFY(!QFile::exists(m_inst->Racine() + "absent.xml"));
+    }
+
+    // The file cannot be written back (a file size limit below the request's
+    // size, above the catalogue's needs): no stock moves.
+    void enregistrementImpossibleNeBougeRien()
+    {
+        TBase b(m_inst->Base());   // kept open so the engine's shared files exist
+        b.Produit(0, 1, 1, 50);
+        QByteArray demande = Declaration + "<Kestravel>";
+        for (int i = 0; i < 4000; ++i)
+            demande += Ligne("Commander", 0, 1, 1, "1");
+        demande += "</Kestravel>";
+        EcrireFichier(m_fichier, demande);
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove("DISPLAY");
+        env.remove("QT_QPA_PLATFORM");
+        p.setProcessEnvironment(env);
+        p.start("/bin/sh", {"-c", "ulimit -f 400; trap '' XFSZ; exec \"$0\" CONTROLE \"$1\" \"$2\"",
+                            m_inst->Module() + "kestravel", m_inst->Ini(), m_fichier});
+        QVERIFY(p.waitForFinished(60000));
+        QVERIFY(p.exitCode() != 0);
+        const QByteArray erreurs = p.readAllStandardError();
+        QVERIFY2(erreurs.contains("enregistrer"), erreurs.constData());
+        QCOMPARE(Octets(m_fichier), demande);
+        QCOMPARE(b.Stock(0, 1, 1), 50);
+        QCOMPARE(b.Mouvements(), 0);
+    }
+
+    // Several processes take stock of the same products at once: nothing is
+    // taken twice and every movement is recorded exactly once.
+    void plusieursProcessusALaFois()
+    {
+        const int nbProduits = 3, nbProcessus = 5, nbLignes = 30, initial = 60;
+        {
+            TBase b(m_inst->Base());
+            for (int id = 1; id <= nbProduits; ++id)
+                b.Produit(0, id, 1, initial);
+        }
+        QList<QString> fichiers;
+        std::vector<std::unique_ptr<QProcess>> processus;
+        for (int n = 0; n < nbProcessus; ++n) {
+            QByteArray d = Declaration + "<Kestravel>";
+            for (int i = 0; i < nbLignes; ++i) {
+                const int id = 1 + (i + n) % nbProduits;
+                const bool remonter = (i + 2 * n) % 7 == 0;
+                d += Ligne(remonter ? "Remonter" : "Commander", 0, id, 1, QString::number(1 + (i * 3 + n) % 5));
+            }
+            fichiers << m_inst->Racine() + QStringLiteral("demande%1.xml").arg(n);
+            EcrireFichier(fichiers.last(), d + "</Kestravel>");
+        }
+        for (int n = 0; n < nbProcessus; ++n) {
+            processus.push_back(std::make_unique<QProcess>());
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.remove("DISPLAY");
+            env.remove("QT_QPA_PLATFORM");
+            processus.back()->setProcessEnvironment(env);
+            processus.back()->start(m_inst->Module() + "kestravel", {"CONTROLE", m_inst->Ini(), fichiers[n]});
+        }
+        for (auto& p : processus) {
+            QVERIFY(p->waitForFinished(120000));
+            QVERIFY2(p->exitCode() == 0, p->readAllStandardError().constData());
+        }
+
+        QMap<int, int> attendu;
+        for (int id = 1; id <= nbProduits; ++id)
+            attendu[id] = initial;
+        int oks = 0, epuises = 0;
+        for (const QString& f : fichiers) {
+            TXmlDoc doc("Kestravel");
+            doc.LoadFromFile(f);
+            TXmlNodeRefList l;
+            doc.Root().ChildrenByName("Produit", l);
+            QCOMPARE(l.Count(), nbLignes);
+            for (int i = 0; i < l.Count(); ++i) {
+                const TXmlNodeRef n = l.Get(i);
+                const int id = n.ReadAttributeInteger("IdProduit", -1);
+                const int q = n.ReadAttributeInteger("Quantite", -1);
+                const QString etat = n.ReadAttributeString("Etat", "");
+                if (etat == "Ok") {
+                    ++oks;
+                    attendu[id] += n.ReadAttributeString("Type", "") == "Remonter" ? q : -q;
+                } else {
+                    QCOMPARE(etat, QString("Epuiser"));
+                    QVERIFY(n.ReadAttributeInteger("Stock", -1) < q);
+                    ++epuises;
+                }
+            }
+        }
+        QVERIFY(epuises > 0);   // stock did run out, so the race mattered
+
+        TdmKestravel dm(m_inst->Base());
+        for (int id = 1; id <= nbProduits; ++id) {
+            QSqlQuery s = ExecuterSql(dm.Base(), "SELECT Stock FROM Produit WHERE IdProduit = ?", {id});
+            QVERIFY(s.next());
+            QCOMPARE(s.value(0).toInt(), attendu[id]);
+            QVERIFY(s.value(0).toInt() >= 0);
+            // The movements of a product chain exactly from the initial stock.
+            QSqlQuery t = ExecuterSql(dm.Base(),
+                                      "SELECT QuantiteOld, QuantiteNew FROM \"Transaction\" WHERE IdProduit = ?"
+                                      " ORDER BY IdTransaction",
+                                      {id});
+            int courant = initial;
+            while (t.next()) {
+                QCOMPARE(t.value(0).toInt(), courant);
+                courant = t.value(1).toInt();
+            }
+            QCOMPARE(courant, attendu[id]);
+        }
+        QSqlQuery c = ExecuterSql(dm.Base(), "SELECT COUNT(*) FROM \"Transaction\"");
+        QVERIFY(c.next());
+        QCOMPARE(c.value(0).toInt(), oks);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestControle)
+#include "test_controle.moc"
