@@ -1,6 +1,9 @@
-#include "product/listes.h"
+#include "product/controles.h"
+
+#include "product/caracteristiques.h"
 
 #include <QHeaderView>
+#include <QPushButton>
 #include <QTreeWidget>
 
 void ConfigurerListe(QTreeWidget* liste, const QList<QPair<QString, int>>& colonnes, int colonnesCle)
@@ -29,4 +32,28 @@ QTreeWidgetItem* LigneChoisie(const QTreeWidget* liste)
 {
     const QList<QTreeWidgetItem*> choix = liste->selectedItems();
     return choix.isEmpty() ? nullptr : choix.first();
+}
+
+void RemplirDefinitions(QTreeWidget* liste, TdmKestravel& dm)
+{
+    liste->clear();
+    for (const TCaracteristiques& d : DefinitionsInternes(dm))
+        new QTreeWidgetItem(liste, {QString::number(d.GetExterne()), QString::number(d.GetIdProduitCarac()),
+                                    d.GetLibelle(), d.GetUnite()});
+}
+
+void RemplirValeurs(QTreeWidget* liste, const TListeCaracValeurs& valeurs)
+{
+    liste->clear();
+    for (const TCaracValeurPtr& c : valeurs)
+        new QTreeWidgetItem(liste, {QString::number(c->GetExterne()), QString::number(c->GetIdProduitCarac()),
+                                    c->GetLibelle(), c->GetValeur(), c->GetUnite()});
+}
+
+QPushButton* Bouton(QWidget* parent, const char* nom, const QString& texte)
+{
+    auto* b = new QPushButton(texte, parent);
+    b->setObjectName(nom);
+    b->setAutoDefault(false);
+    return b;
 }

@@ -3,7 +3,7 @@
 #include "app/prompts.h"
 #include "product/caracteristiques.h"
 #include "product/ficheparametrecarac.h"
-#include "product/listes.h"
+#include "product/controles.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -14,13 +14,6 @@
 #include <algorithm>
 
 namespace {
-QPushButton* Bouton(QWidget* parent, const char* nom, const QString& texte)
-{
-    auto* b = new QPushButton(texte, parent);
-    b->setObjectName(nom);
-    b->setAutoDefault(false);
-    return b;
-}
 
 QGroupBox* Cadre(const QString& titre, QWidget* contenu)
 {
@@ -84,18 +77,12 @@ TFicheAjouterCarac::TFicheAjouterCarac(TdmKestravel& dm, const TListeCaracValeur
 
 void TFicheAjouterCarac::RemplirDisponibles()
 {
-    lvCaracs->clear();
-    for (const TCaracteristiques& d : DefinitionsInternes(m_dm))
-        new QTreeWidgetItem(lvCaracs, {QString::number(d.GetExterne()), QString::number(d.GetIdProduitCarac()),
-                                       d.GetLibelle(), d.GetUnite()});
+    RemplirDefinitions(lvCaracs, m_dm);
 }
 
 void TFicheAjouterCarac::RemplirAffectees()
 {
-    lvCaracsProduits->clear();
-    for (const TCaracValeurPtr& c : m_caracs)
-        new QTreeWidgetItem(lvCaracsProduits, {QString::number(c->GetExterne()), QString::number(c->GetIdProduitCarac()),
-                                               c->GetLibelle(), c->GetValeur(), c->GetUnite()});
+    RemplirValeurs(lvCaracsProduits, m_caracs);
     btnSupprimer->setEnabled(!m_caracs.isEmpty());
 }
 

@@ -2,7 +2,7 @@
 
 #include "app/prompts.h"
 #include "product/caracteristiques.h"
-#include "product/listes.h"
+#include "product/controles.h"
 
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -10,16 +10,6 @@
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
-
-namespace {
-QPushButton* Bouton(QWidget* parent, const char* nom, const QString& texte)
-{
-    auto* b = new QPushButton(texte, parent);
-    b->setObjectName(nom);
-    b->setAutoDefault(false);
-    return b;
-}
-}  // namespace
 
 TFicheParametreCarac::TFicheParametreCarac(TdmKestravel& dm, QWidget* parent) : QDialog(parent), m_dm(dm)
 {
@@ -61,16 +51,8 @@ TFicheParametreCarac::TFicheParametreCarac(TdmKestravel& dm, QWidget* parent) : 
     connect(btnSupprimer, &QPushButton::clicked, this, &TFicheParametreCarac::btnSupprimerClick);
     connect(btnOk, &QPushButton::clicked, this, &QDialog::accept);
 
-    RemplirListe();
+    RemplirDefinitions(lvCaracs, m_dm);
     lvCaracsChange();
-}
-
-void TFicheParametreCarac::RemplirListe()
-{
-    lvCaracs->clear();
-    for (const TCaracteristiques& d : DefinitionsInternes(m_dm))
-        new QTreeWidgetItem(lvCaracs, {QString::number(d.GetExterne()), QString::number(d.GetIdProduitCarac()),
-                                       d.GetLibelle(), d.GetUnite()});
 }
 
 void TFicheParametreCarac::lvCaracsChange()
@@ -98,7 +80,7 @@ void TFicheParametreCarac::Terminer()
 {
     edtLibelle->clear();
     edtUnite->clear();
-    RemplirListe();
+    RemplirDefinitions(lvCaracs, m_dm);
 }
 
 void TFicheParametreCarac::btnAjouterClick()

@@ -21,7 +21,6 @@ public slots:
     void btnSupprimerClick();
 
 private:
-    void RemplirListe();
     // Shows the refusal and returns true when the label is empty or the
     // definition already exists.
     bool SaisieRefusee(const QString& libelle, const QString& unite);

@@ -7,7 +7,7 @@
 #include "product/ficheajoutercarac.h"
 #include "product/fichestockhistorique.h"
 #include "product/indicateurstock.h"
-#include "product/listes.h"
+#include "product/controles.h"
 #include "store/catalogue.h"
 #include "store/format.h"
 
@@ -83,14 +83,6 @@ QLineEdit* Edition(QWidget* parent, const char* nom, int longueur)
     e->setObjectName(nom);
     e->setMaxLength(longueur);
     return e;
-}
-
-QPushButton* Bouton(QWidget* parent, const char* nom, const QString& texte)
-{
-    auto* b = new QPushButton(texte, parent);
-    b->setObjectName(nom);
-    b->setAutoDefault(false);
-    return b;
 }
 }  // namespace
 
@@ -278,7 +270,7 @@ void TFicheProduitAddOrUpdate::FormActivate()
         m_produit->SetCaracValeurs(m_caracsDepart);
     }
     m_caracsTravail = *m_caracsDepart;
-    AfficherCaracs();
+    RemplirValeurs(lvCaracs, m_caracsTravail);
     m_categorieCible = m_categorieInitiale;
 }
 
@@ -333,14 +325,6 @@ void TFicheProduitAddOrUpdate::AfficherIndicateur()
     imgVert->setVisible(niveau == TNiveauStock::Vert);
 }
 
-void TFicheProduitAddOrUpdate::AfficherCaracs()
-{
-    lvCaracs->clear();
-    for (const TCaracValeurPtr& c : m_caracsTravail)
-        new QTreeWidgetItem(lvCaracs, {QString::number(c->GetExterne()), QString::number(c->GetIdProduitCarac()),
-                                       c->GetLibelle(), c->GetValeur(), c->GetUnite()});
-}
-
 void TFicheProduitAddOrUpdate::AfficherImage(const QString& chemin)
 {
     const QPixmap image = chemin.isEmpty() ? QPixmap() : QPixmap(chemin);
@@ -392,7 +376,7 @@ void TFicheProduitAddOrUpdate::btnGererCaracProduitClick()
         return;
     m_caracsTravail = fiche.GetCaracs();
     m_produit->SetCaracValeurs(std::make_shared<TListeCaracValeurs>(m_caracsTravail));
-    AfficherCaracs();
+    RemplirValeurs(lvCaracs, m_caracsTravail);
 }
 
 void TFicheProduitAddOrUpdate::btnGestionStocksClick()

@@ -53,7 +53,6 @@ private:
     void RemplirArbre();
     void RemplirControles();
     void AfficherIndicateur();
-    void AfficherCaracs();
     void AfficherImage(const QString& chemin);
     void LimiterDescription();
 

@@ -1,7 +1,7 @@
 #include "product/fichestockhistorique.h"
 
 #include "product/historique.h"
-#include "product/listes.h"
+#include "product/controles.h"
 
 #include <QHeaderView>
 #include <QTreeWidget>
@@ -12,10 +12,16 @@ TFicheStockHistorique::TFicheStockHistorique(TdmKestravel& dm, QWidget* parent) 
     setWindowTitle("Historique du stock pour le produit");
     lvStock = new QTreeWidget(this);
     lvStock->setObjectName("lvStock");
-    ConfigurerListe(lvStock, {{"Date", 150}, {"Libellé", 150}, {"Ancienne quantité", 100}, {"Nouvelle quantité", 100}},
-                    0);
+    const QList<QPair<QString, int>> colonnes = {
+        {"Date", 150}, {"Libellé", 150}, {"Ancienne quantité", 100}, {"Nouvelle quantité", 100}};
+    ConfigurerListe(lvStock, colonnes, 0);
     // Each column keeps at least its starting width.
-    lvStock->header()->setMinimumSectionSize(100);
+    QHeaderView* entete = lvStock->header();
+    entete->setMinimumSectionSize(100);
+    connect(entete, &QHeaderView::sectionResized, this, [entete, colonnes](int i, int, int largeur) {
+        if (i < colonnes.size() && largeur < colonnes[i].second)
+            entete->resizeSection(i, colonnes[i].second);
+    });
     auto* l = new QVBoxLayout(this);
     l->setContentsMargins(0, 0, 0, 0);
     l->addWidget(lvStock);

@@ -20,7 +20,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QHeaderView>
 #include <QTemporaryDir>
+#include <QTextEdit>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
@@ -149,6 +151,9 @@ private slots:
         QVERIFY(fiche.isVisible());
         QCOMPARE(fiche.focusWidget(), Controle<QLineEdit>(&fiche, "edtLibelle"));
 
+        auto* description = Controle<QTextEdit>(&fiche, "reDescription");
+        description->setPlainText(QString(3000, 'a'));
+        QCOMPARE(description->toPlainText().size(), 2048);
         Controle<QLineEdit>(&fiche, "edtLibelle")->setText("Boulon M8");
         Controle<QDoubleSpinBox>(&fiche, "edtVenteHT")->setValue(1.5);
         Controle<QSpinBox>(&fiche, "seQuantiteDispo")->setValue(-3);
@@ -156,6 +161,7 @@ private slots:
         QCOMPARE(fiche.result(), int(QDialog::Accepted));
         QCOMPARE(fiche.GetCategorieCible(), 5);
         QCOMPARE(Entier("SELECT IdProduitType FROM Produit WHERE Libelle = 'Boulon M8'"), 5);
+        QCOMPARE(Entier("SELECT LENGTH(Description) FROM Produit"), 2048);
         QCOMPARE(Entier("SELECT Stock FROM Produit"), -3);
         QCOMPARE(Entier("SELECT COUNT(*) FROM \"Transaction\""), 0);
     }
@@ -526,6 +532,8 @@ private slots:
         QCOMPARE(Colonne(liste, 0), (QStringList{"15/01/2025", "01/02/2025 14:05:09", "01/02/2025 14:05:09"}));
         QCOMPARE(Colonne(liste, 2), (QStringList{"0", "10", "4"}));
         QCOMPARE(Colonne(liste, 3), (QStringList{"10", "4", "3"}));
+        liste->header()->resizeSection(0, 20);   // not below its starting width
+        QCOMPARE(liste->header()->sectionSize(0), 150);
         fiche.hide();
         fiche.show();   // filled once
         QCOMPARE(liste->topLevelItemCount(), 3);
