@@ -6,7 +6,6 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
-#include <QDoubleValidator>
 #include <QEvent>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -14,22 +13,24 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpressionValidator>
 #include <QVBoxLayout>
 
 TFicheHausseCategorie::TFicheHausseCategorie(TdmKestravel& dm, QWidget* parent)
     : QDialog(parent), m_dm(dm), m_titre(QStringLiteral("Hausse de la catégorie :"))
 {
     setObjectName("FicheHausseCategorie");
-    setFixedSize(289, 248);
+    setMinimumWidth(289);
 
     auto* Label1 = new QLabel(QStringLiteral("Valeur"), this);
     Label1->setObjectName("Label1");
     jveHausseValeur = new QLineEdit(this);
     jveHausseValeur->setObjectName("jveHausseValeur");
     jveHausseValeur->setAlignment(Qt::AlignRight);
-    auto* validateur = new QDoubleValidator(-1e9, 1e9, 2, jveHausseValeur);
-    validateur->setNotation(QDoubleValidator::StandardNotation);
-    jveHausseValeur->setValidator(validateur);
+    // Numbers only, with two decimals at most; the decimal key of a French
+    // numeric keypad types ".", so both separators are taken.
+    jveHausseValeur->setValidator(new QRegularExpressionValidator(
+        QRegularExpression(QStringLiteral("-?[0-9]{0,9}([.,][0-9]{0,2})?")), jveHausseValeur));
     Label1->setBuddy(jveHausseValeur);
 
     auto* rgHausseType = new QGroupBox(QStringLiteral("Type"), this);
@@ -68,6 +69,7 @@ TFicheHausseCategorie::TFicheHausseCategorie(TdmKestravel& dm, QWidget* parent)
     page->addWidget(cbHausseSurTypesProduitsFils);
     page->addStretch();
     page->addLayout(boutons);
+    page->setSizeConstraint(QLayout::SetFixedSize);
 
     connect(btnOk, &QPushButton::clicked, this, &TFicheHausseCategorie::btnOkClick);
     connect(btnAnnuler, &QPushButton::clicked, this, &QDialog::reject);

@@ -180,7 +180,10 @@ private slots:
         QVERIFY(ok->isDefault());
         QVERIFY(f.findChild<QRadioButton*>("rgHausseType0")->isChecked());
 
-        // An empty value is refused and changes nothing; the dialog stays.
+        // Letters cannot be typed; an empty value is refused and changes
+        // nothing; the dialog stays.
+        QTest::keyClicks(valeur, "abc");
+        QCOMPARE(valeur->text(), QString());
         ok->click();
         QCOMPARE(prompts.Messages().size(), 1);
         QVERIFY(f.isVisible());
@@ -200,6 +203,14 @@ private slots:
         g.findChild<QPushButton*>("btnAnnuler")->click();
         QCOMPARE(g.result(), int(QDialog::Rejected));
         QVERIFY(Proche(Prix(c, 0, 10)[0], 11));
+
+        // The numeric keypad's "." is taken as the decimal separator too.
+        TFicheHausseCategorie h(c.Dm());
+        h.SetIdProduitType(1);
+        QTest::keyClicks(h.findChild<QLineEdit*>("jveHausseValeur"), "0.5");
+        h.findChild<QPushButton*>("btnOk")->click();
+        QVERIFY(Proche(Prix(c, 0, 10)[0], 11.5));
+        QVERIFY(Proche(Prix(c, 0, 40)[0], 11));   // check box unset: the category alone
     }
 };
 
