@@ -25,6 +25,8 @@ public:
     };
 
     bool Occupe() const { return m_occupe; }
+    // The window stays open while a run goes on.
+    void reject() override;
 
 public slots:
     void btnProduitClick();
@@ -38,8 +40,6 @@ protected:
     TFicheTables(TdmKestravel& dm, QWidget* parent, TTextes textes);
     // Runs the table's export or import; errors are thrown.
     virtual void Travailler(TTableCsv table) = 0;
-    // The window stays closed to the user while a run goes on.
-    void reject() override;
 
     QProgressBar* Barre(TTableCsv table) const { return m_barres[int(table)]; }
     QLabel* Marque(TTableCsv table) const { return m_marques[int(table)]; }

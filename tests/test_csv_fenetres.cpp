@@ -1,0 +1,159 @@
+// The export and import windows: folder choice, messages, marks, the busy
+// flag while a run goes on, and closing refused meanwhile.
+
+#include "app/prompts.h"
+#include "interchange/ficheexportation.h"
+#include "interchange/ficheimportation.h"
+#include "interchange/interchange.h"
+#include "store/dmkestravel.h"
+#include "tests/soutien.h"
+
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+namespace {
+using G = IPrompts::Genre;
+
+// Enough rows for the export to hand control to the event loop midway.
+void Categories(TCatalogueTest& c, int nombre)
+{
+    for (int i = 1; i <= nombre; ++i)
+        c.Sql("INSERT INTO ProduitType VALUES (0, ?, 0, ?)", {i, QStringLiteral("Catégorie %1").arg(i)});
+}
+}  // namespace
+
+class TestCsvFenetres : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { LocaleFrancaise(); }
+
+    void controles()
+    {
+        TCatalogueTest c;
+        TFicheExportation e(c.Dm(), nullptr);
+        TFicheImportation i(c.Dm(), nullptr);
+        QCOMPARE(e.windowTitle(), QString::fromUtf8("Exportation des données"));
+        QCOMPARE(i.windowTitle(), QString::fromUtf8("Importation des données"));
+        QCOMPARE(e.findChild<QLabel*>("lblChoixRepertoire")->text(),
+                 QString::fromUtf8("Choix du répertoire d'exportation :"));
+        QCOMPARE(i.findChild<QPushButton*>("btnProduitTypeCarac")->text(),
+                 QString::fromUtf8("Importation des caractéristiques"));
+        for (const char* t : {"Produit", "ProduitCarac", "ProduitType", "ProduitTypeCarac", "Transaction"}) {
+            const QString s = QString::fromLatin1(t);
+            QPushButton* b = e.findChild<QPushButton*>("btn" + s);
+            QVERIFY(b && b->toolTip() == "Exporter");
+            QVERIFY(e.findChild<QProgressBar*>("pb" + s));
+            QVERIFY(e.findChild<QLabel*>("imgYes" + s)->isHidden());
+            QVERIFY(i.findChild<QPushButton*>("btn" + s));
+        }
+    }
+
+    void exportation()
+    {
+        TCatalogueTest c;
+        Categories(c, 3);
+        QTemporaryDir dossier;
+        TPromptsScriptes p;
+        TFicheExportation f(c.Dm(), nullptr);
+        auto* edit = f.findChild<QLineEdit*>("deRepertoire");
+        auto* marque = f.findChild<QLabel*>("imgYesProduitType");
+
+        // No folder: the chooser opens; cancelled, nothing is written.
+        f.btnProduitTypeClick();
+        QCOMPARE(p.Textes(G::Dossier).size(), 1);
+        QCOMPARE(p.DernierMessage(), QString::fromUtf8("Veuillez sélectionner un répertoire avant d'exporter."));
+        QVERIFY(marque->isHidden());
+
+        p.Effacer();
+        p.RepondreDossier(dossier.path());
+        f.btnProduitTypeClick();
+        QCOMPARE(edit->text(), QDir::toNativeSeparators(dossier.path()));
+        QVERIFY(p.Messages().isEmpty());
+        QVERIFY(!marque->isHidden());
+        QCOMPARE(f.findChild<QProgressBar*>("pbProduitType")->value(), 3);
+        QCOMPARE(QDir(dossier.path()).entryList({"*_export_produit_type.csv"}).size(), 1);
+
+        // A folder that does not exist.
+        edit->setText(dossier.filePath("absent"));
+        f.btnProduitTypeClick();
+        QCOMPARE(p.DernierMessage(),
+                 QString::fromUtf8("Exportation - Une erreur est survenue pendant la création du fichier."));
+        QVERIFY(marque->isHidden());
+        QVERIFY(!f.Occupe());
+    }
+
+    // While an export runs, the other buttons and closing are refused; the
+    // running export still ends well.
+    void exportationOccupee()
+    {
+        TCatalogueTest c;
+        Categories(c, 300);
+        QTemporaryDir dossier;
+        TPromptsScriptes p;
+        TFicheExportation f(c.Dm(), nullptr);
+        f.findChild<QLineEdit*>("deRepertoire")->setText(dossier.path());
+        f.show();
+        bool vuOccupe = false;
+        QTimer::singleShot(0, &f, [&] {
+            vuOccupe = f.Occupe();
+            f.btnProduitClick();
+            f.reject();
+        });
+        f.btnProduitTypeClick();
+        QVERIFY(vuOccupe);
+        QCOMPARE(p.Messages(), QStringList({QString::fromUtf8("Une exportation est déjà en cours."),
+                                            QString::fromUtf8("Une exportation est déjà en cours.")}));
+        QVERIFY(f.isVisible());
+        QVERIFY(!f.findChild<QLabel*>("imgYesProduitType")->isHidden());
+        QVERIFY(f.findChild<QLabel*>("imgYesProduit")->isHidden());
+        QCOMPARE(QDir(dossier.path()).entryList(QDir::Files).size(), 1);
+        f.reject();
+        QVERIFY(!f.isVisible());
+    }
+
+    void importation()
+    {
+        TCatalogueTest c;
+        Categories(c, 300);
+        QTemporaryDir dossier;
+        QFile::rename(ExporterTable(c.Dm(), TTableCsv::ProduitType, dossier.path()),
+                      CheminImport(TTableCsv::ProduitType, dossier.path()));
+        TPromptsScriptes p;
+        TFicheImportation f(c.Dm(), nullptr);
+        f.findChild<QLineEdit*>("deRepertoire")->setText(dossier.path());
+        QTimer::singleShot(0, &f, [&] { f.btnProduitTypeClick(); });
+        f.btnProduitTypeClick();
+        QCOMPARE(p.Messages(), QStringList({QString::fromUtf8("Une importation est déjà en cours."),
+                                            QString::fromUtf8("ProduitType : Nombre de lignes supprimées = 300")}));
+        QVERIFY(!f.findChild<QLabel*>("imgYesProduitType")->isHidden());
+        auto* barre = f.findChild<QProgressBar*>("pbProduitType");
+        QCOMPARE(barre->value(), barre->maximum());
+        QCOMPARE(c.Entier("SELECT COUNT(*) FROM ProduitType"), 300);
+
+        // A failing line: the error box, the former rows, no mark.
+        p.Effacer();
+        EcrireFichier(CheminImport(TTableCsv::ProduitType, dossier.path()), "\"0\";\"1\";\"0\";\"A\";\r\n\"0\";\"1\";");
+        f.btnProduitTypeClick();
+        QCOMPARE(p.Textes(G::Erreur).size(), 1);
+        QVERIFY(p.Textes(G::Erreur).first().startsWith("Importation - Ligne 2 du fichier import_produit_type.csv"));
+        QCOMPARE(p.Messages().size(), 1);
+        QVERIFY(f.findChild<QLabel*>("imgYesProduitType")->isHidden());
+        QCOMPARE(c.Entier("SELECT COUNT(*) FROM ProduitType"), 300);
+
+        p.Effacer();
+        f.btnProduitClick();
+        QCOMPARE(p.Messages(), QStringList{"Importation - Le fichier d'importation n'existe pas : " +
+                                           CheminImport(TTableCsv::Produit, dossier.path())});
+        QVERIFY(!f.Occupe());
+    }
+};
+
+QTEST_MAIN(TestCsvFenetres)
+#include "test_csv_fenetres.moc"
