@@ -1,8 +1,6 @@
 #include "viewer/exportproduit.h"
 
-#include "app/chemins.h"
-#include "exchange/xmldoc.h"
-#include "store/format.h"
+#include "exchange/fichierechange.h"
 
 namespace {
 const QString Br = QStringLiteral("[br]");
@@ -27,26 +25,25 @@ float PrixTarifExport(const TProduit& produit)
     return produit.GetPrixTarifHT() == 0 ? produit.GetPrixVenteHT() : produit.GetPrixTarifHT();
 }
 
-void ExporterProduit(const QString& chemin, const TProduit& produit, int quantite, const QString& commentaire,
-                     const QDate& jour)
+void ExporterProduit(const QString& chemin, const TProduit& produit, int quantite, const QString& commentaire)
 {
-    TXmlDoc doc("Kestravel");
-    const TXmlNodeRef ligne = doc.Root().AddChild("Produit");
-    ligne.WriteAttribute("DateExport", DateCourte(jour));
-    ligne.WriteChildInteger("Externe", produit.GetExterne());
-    ligne.WriteChildInteger("IdProduit", produit.GetIdProduit());
-    ligne.WriteChildInteger("IdProduitType", produit.GetIdProduitType());
-    ligne.WriteChildString("Libelle", produit.GetLibelle());
-    ligne.WriteChildString("Description",
-                           DescriptionExport(produit.GetDescription(), produit.GetCaracValeurs().get(), commentaire));
-    ligne.WriteChildString("Reference", produit.GetReference());
-    ligne.WriteChildString("DateCreation", produit.GetDateCreation());
-    ligne.WriteChildString("CodeExport", produit.GetCodeExport());
-    ligne.WriteChildInteger("Quantite", quantite);
-    ligne.WriteChildString("PrixAchatHT", Montant(produit.GetPrixAchatHT()));
-    ligne.WriteChildString("PrixTarifHT", Montant(PrixTarifExport(produit)));
-    // The host reads the sale price under this spelling.
-    ligne.WriteChildString("PrixVentetHT", Montant(produit.GetPrixVenteHT()));
-    ligne.WriteChildString("Image", TexteCheminImage(produit.GetExterne(), produit.GetLien()));
+    TXmlDoc doc(RacineEchange);
+    const TXmlNodeRef ligne = doc.Root().AddChild(ElementProduit);
+    EcrireDateExport(ligne);
+    TProduitEchange e;
+    e.externe = produit.GetExterne();
+    e.idProduit = produit.GetIdProduit();
+    e.idProduitType = produit.GetIdProduitType();
+    e.libelle = produit.GetLibelle();
+    e.description = DescriptionExport(produit.GetDescription(), produit.GetCaracValeurs().get(), commentaire);
+    e.reference = produit.GetReference();
+    e.dateCreation = produit.GetDateCreation();
+    e.codeExport = produit.GetCodeExport();
+    e.quantite = quantite;
+    e.prixAchatHT = produit.GetPrixAchatHT();
+    e.prixTarifHT = PrixTarifExport(produit);
+    e.prixVenteHT = produit.GetPrixVenteHT();
+    e.lien = produit.GetLien();
+    EcrireProduitEchange(ligne, e);
     doc.SaveToFile(chemin);
 }

@@ -4,7 +4,6 @@
 
 #include "store/records.h"
 
-#include <QDate>
 #include <QString>
 
 // The description as the host shows it: every line break becomes "[br]" and
@@ -17,7 +16,6 @@ QString DescriptionExport(const QString& description, const TListeCaracValeurs* 
 float PrixTarifExport(const TProduit& produit);
 
 // Writes the exchange file at `chemin`: root Kestravel, one Produit dated
-// `jour` holding the product, `quantite` and the built description. The old
+// today holding the product, `quantite` and the built description. The old
 // file stays whole if writing fails (EKestravel is thrown).
-void ExporterProduit(const QString& chemin, const TProduit& produit, int quantite, const QString& commentaire,
-                     const QDate& jour = QDate::currentDate());
+void ExporterProduit(const QString& chemin, const TProduit& produit, int quantite, const QString& commentaire);

@@ -1,8 +1,7 @@
 #include "viewer/ficheproduitliste.h"
 
+#include "admin/produits.h"
 #include "store/catalogue.h"
-#include "store/erreurs.h"
-#include "store/format.h"
 #include "viewer/ficheproduitview.h"
 
 #include <QHBoxLayout>
@@ -16,7 +15,7 @@ const char* const LibellesRacines[] = {"Interne", "Externe", "Standard"};
 
 // Columns of lvProduits: the key (origin, product, category) in three
 // one-pixel columns, then what the user reads.
-enum ColonneProduit { ColExterne, ColIdProduit, ColIdType, ColLibelle, ColReference, ColPrixVente, ColStock };
+enum ColonneListe { ListeExterne, ListeIdProduit, ListeIdType, ListeLibelle, ListeReference, ListePrixVente, ListeStock };
 
 void PreparerListeProduits(QTreeWidget* lv)
 {
@@ -36,9 +35,9 @@ void PreparerListeProduits(QTreeWidget* lv)
     const int largeurs[] = {1, 1, 1, 370, 90, 80, 50};
     for (int c = 0; c < 7; ++c)
         h->resizeSection(c, largeurs[c]);
-    for (int c : {ColExterne, ColIdProduit, ColIdType})
+    for (int c : {ListeExterne, ListeIdProduit, ListeIdType})
         h->setSectionResizeMode(c, QHeaderView::Fixed);
-    for (int c : {ColPrixVente, ColStock})
+    for (int c : {ListePrixVente, ListeStock})
         lv->headerItem()->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
 }
 }  // namespace
@@ -105,20 +104,14 @@ void TFicheProduitListe::AfficherProduitsCategorie(int externe, int idProduitTyp
     if (externe == -1 && idProduitType == -1)
         return;
     lvProduits->clear();
-    QSqlQuery q = ExecuterSql(m_dm.Base(),
-                              "SELECT Externe, IdProduit, IdProduitType, PrixVenteHT, Libelle, Reference, Stock"
-                              " FROM Produit WHERE Externe = ? AND IdProduitType = ? ORDER BY IdProduit",
-                              {externe, idProduitType});
     QList<QTreeWidgetItem*> items;
-    while (q.next()) {
-        const int stock = q.value(6).toInt();
-        auto* item = new QTreeWidgetItem(QStringList{
-            QString::number(q.value(0).toInt()), QString::number(q.value(1).toInt()),
-            QString::number(q.value(2).toInt()), q.value(4).toString(), q.value(5).toString(),
-            // Prices are held in single precision everywhere a product is shown.
-            Montant(float(q.value(3).toDouble())), stock > 0 ? QString::number(stock) : QString()});
-        item->setTextAlignment(ColPrixVente, Qt::AlignRight | Qt::AlignVCenter);
-        item->setTextAlignment(ColStock, Qt::AlignRight | Qt::AlignVCenter);
+    for (const TLigneProduit& p : LireProduitsCategorie(m_dm, externe, idProduitType)) {
+        // The settings window's texts, without its list and purchase prices.
+        const QStringList t = TextesProduit(p);
+        auto* item = new QTreeWidgetItem(QStringList{t[ColExterne], t[ColId], t[ColIdType], t[ColLibelle],
+                                                     t[ColReference], t[ColPrixVente], t[ColStock]});
+        item->setTextAlignment(ListePrixVente, Qt::AlignRight | Qt::AlignVCenter);
+        item->setTextAlignment(ListeStock, Qt::AlignRight | Qt::AlignVCenter);
         items.append(item);
     }
     lvProduits->addTopLevelItems(items);
@@ -138,8 +131,8 @@ void TFicheProduitListe::lvProduitsDblClick()
     const QTreeWidgetItem* item = lvProduits->currentItem();
     if (!item || !item->isSelected())
         return;
-    std::optional<TProduit> produit = LireProduit(m_dm, item->text(ColExterne).toInt(),
-                                                  item->text(ColIdProduit).toInt(), item->text(ColIdType).toInt());
+    std::optional<TProduit> produit = LireProduit(m_dm, item->text(ListeExterne).toInt(),
+                                                  item->text(ListeIdProduit).toInt(), item->text(ListeIdType).toInt());
     // Deleted since the list was filled: nothing opens.
     if (!produit)
         return;
