@@ -1,0 +1,197 @@
+// A 10,000-line stock control request (orders, refreshes, give-backs) on a
+// generated 100,000-product catalogue, through the real binary, against the
+// sqlite3 CLI running the same lookups, updates and inserts in one
+// transaction on a copy of the same data.
+//
+// Usage: bench_controle SCRATCH BUILD
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QString>
+#include <QStringList>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+const int NbProduits = 100000, NbCategories = 1000, NbLignes = 10000, NbEssais = 3;
+
+struct Mesure {
+    double secondes = 0;
+    long pointeKo = 0;
+    int code = -1;
+};
+
+// Runs a program (stdin from a file when given, stdout discarded) and
+// returns its wall time and peak resident memory.
+Mesure Lancer(const QStringList& commande, const QString& entree = QString())
+{
+    std::vector<QByteArray> octets;
+    for (const QString& a : commande)
+        octets.push_back(QFile::encodeName(a));
+    std::vector<char*> argv;
+    for (QByteArray& b : octets)
+        argv.push_back(b.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    const QByteArray fichierEntree = QFile::encodeName(entree);
+    if (!entree.isEmpty())
+        posix_spawn_file_actions_addopen(&actions, 0, fichierEntree.constData(), O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    const auto debut = std::chrono::steady_clock::now();
+    pid_t pid = 0;
+    Mesure m;
+    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
+        posix_spawn_file_actions_destroy(&actions);
+        return m;
+    }
+    int statut = 0;
+    rusage ru{};
+    wait4(pid, &statut, 0, &ru);
+    m.secondes = std::chrono::duration<double>(std::chrono::steady_clock::now() - debut).count();
+    m.pointeKo = ru.ru_maxrss;
+    m.code = WIFEXITED(statut) ? WEXITSTATUS(statut) : -1;
+    posix_spawn_file_actions_destroy(&actions);
+    return m;
+}
+
+bool Copier(const QString& de, const QString& vers)
+{
+    QFile::remove(vers);
+    return QFile::copy(de, vers);
+}
+
+void Ecrire(const QString& chemin, const QByteArray& contenu)
+{
+    QFile f(chemin);
+    if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        f.write(contenu);
+}
+
+struct Ligne {
+    int type;   // 0 order, 1 refresh, 2 give back
+    int id, categorie, quantite;
+};
+}  // namespace
+
+int main(int argc, char* argv[])
+{
+    if (argc < 3) {
+        std::fprintf(stderr, "Usage : bench_controle DOSSIER_TRAVAIL DOSSIER_CONSTRUCTION\n");
+        return 2;
+    }
+    const QString travail = QDir(QString::fromLocal8Bit(argv[1])).absoluteFilePath("controle");
+    const QString build = QDir(QString::fromLocal8Bit(argv[2])).absolutePath();
+    const QString racine = travail + "/installation/";
+    const QString module = racine + "Modules/Kestravel/";
+    QDir().mkpath(module);
+    QDir().mkpath(racine + "Administration");
+
+    const QString genere = travail + QStringLiteral("/genere-%1.abs").arg(NbProduits);
+    if (!QFile::exists(genere)) {
+        const Mesure g = Lancer({build + "/tools/kestravel-db", "generate", genere, "--products",
+                                 QString::number(NbProduits), "--categories", QString::number(NbCategories)});
+        if (g.code != 0) {
+            std::fprintf(stderr, "génération impossible\n");
+            return 1;
+        }
+    }
+    Copier(build + "/kestravel", module + "kestravel");
+    QFile::setPermissions(module + "kestravel", QFile::permissions(build + "/kestravel"));
+    Ecrire(racine + "Kestravel.ini",
+           QStringLiteral("[General]\nVersion=1\nAdministration=%1Administration/\n").arg(racine).toUtf8());
+
+    // The same 10,000 lines for both: 60 % orders, 20 % refreshes, 20 %
+    // give-backs, on random internal products.
+    QRandomGenerator alea(20240402);
+    std::vector<Ligne> lignes;
+    for (int i = 0; i < NbLignes; ++i) {
+        const int id = 1 + int(alea.bounded(NbProduits));
+        const int r = int(alea.bounded(10));
+        lignes.push_back({r < 6 ? 0 : (r < 8 ? 1 : 2), id, 1 + (id - 1) % NbCategories, 1 + int(alea.bounded(5))});
+    }
+    static const char* const Types[] = {"Commander", "Actualiser", "Remonter"};
+    QByteArray demande = "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\n<Kestravel>";
+    QByteArray script = ".bail on\nBEGIN IMMEDIATE;\n";
+    const QByteArray maintenant = "strftime('%Y-%m-%d %H:%M:%f', 'now', 'localtime')";
+    for (const Ligne& l : lignes) {
+        const QByteArray cle = "Externe = 0 AND IdProduit = " + QByteArray::number(l.id)
+                               + " AND IdProduitType = " + QByteArray::number(l.categorie);
+        const QByteArray q = QByteArray::number(l.quantite);
+        demande += QStringLiteral("<Produit Type=\"%1\" Externe=\"0\" IdProduit=\"%2\" IdProduitType=\"%3\" "
+                                  "Quantite=\"%4\"/>")
+                       .arg(Types[l.type])
+                       .arg(l.id)
+                       .arg(l.categorie)
+                       .arg(l.quantite)
+                       .toUtf8();
+        // Per line: the existence lookup, then what the line does.
+        script += "SELECT 1 FROM Produit WHERE " + cle + ";\n";
+        if (l.type == 0) {
+            script += "SELECT Stock FROM Produit WHERE " + cle + ";\n";
+            script += "INSERT INTO \"Transaction\" (Externe, IdProduit, IdProduitType, QuantiteOld, QuantiteNew,"
+                      " Libelle, DateMaj) SELECT 0, IdProduit, IdProduitType, Stock, Stock - " + q
+                      + ", 'Passage en commande', " + maintenant + " FROM Produit WHERE " + cle + " AND Stock >= "
+                      + q + ";\n";
+            script += "UPDATE Produit SET Stock = Stock - " + q + " WHERE " + cle + " AND Stock >= " + q + ";\n";
+        } else if (l.type == 1) {
+            script += "SELECT Libelle, Description, Reference, PrixAchatHT, PrixTarifHT, PrixVenteHT, Lien"
+                      " FROM Produit WHERE " + cle + ";\n";
+        } else {
+            script += "UPDATE Produit SET Stock = Stock + " + q + " WHERE " + cle + ";\n";
+            script += "INSERT INTO \"Transaction\" (Externe, IdProduit, IdProduitType, QuantiteOld, QuantiteNew,"
+                      " Libelle, DateMaj) SELECT 0, IdProduit, IdProduitType, Stock - " + q + ", Stock,"
+                      " 'Commande annulée', " + maintenant + " FROM Produit WHERE " + cle + ";\n";
+        }
+    }
+    demande += "</Kestravel>\n";
+    script += "COMMIT;\n";
+    const QString fichierDemande = travail + "/demande.xml";
+    const QString fichierScript = travail + "/demande.sql";
+    const QString copieSql = travail + "/copie-sqlite3.abs";
+    Ecrire(fichierScript, script);
+
+    std::vector<double> nous, reference;
+    long pointe = 0;
+    for (int essai = 0; essai < NbEssais; ++essai) {
+        for (const QString& f : {module + "Kestravel.abs-wal", module + "Kestravel.abs-shm"})
+            QFile::remove(f);
+        Copier(genere, module + "Kestravel.abs");
+        Ecrire(fichierDemande, demande);
+        const Mesure m = Lancer({module + "kestravel", "CONTROLE", racine + "Kestravel.ini", fichierDemande});
+        if (m.code != 0) {
+            std::fprintf(stderr, "kestravel CONTROLE a échoué (code %d)\n", m.code);
+            return 1;
+        }
+        nous.push_back(m.secondes);
+        pointe = std::max(pointe, m.pointeKo);
+
+        Copier(genere, copieSql);
+        // Same journal mode as the program's catalogue.
+        Lancer({"/usr/bin/sqlite3", copieSql, "PRAGMA journal_mode=WAL;"});
+        const Mesure s = Lancer({"/usr/bin/sqlite3", copieSql}, fichierScript);
+        if (s.code != 0) {
+            std::fprintf(stderr, "sqlite3 a échoué (code %d)\n", s.code);
+            return 1;
+        }
+        reference.push_back(s.secondes);
+    }
+    std::sort(nous.begin(), nous.end());
+    std::sort(reference.begin(), reference.end());
+    const double n = nous[nous.size() / 2], r = reference[reference.size() / 2];
+    std::printf("CONTROLE %d lignes sur %d produits : %.3f s (médiane de %d)\n", NbLignes, NbProduits, n, NbEssais);
+    std::printf("sqlite3 (même SQL, une transaction)  : %.3f s\n", r);
+    std::printf("rapport CONTROLE / sqlite3            : %.2f (objectif ≤ 2)\n", n / r);
+    std::printf("mémoire de pointe de kestravel        : %.1f Mo\n", double(pointe) / 1024.0);
+    return 0;
+}
