@@ -3,10 +3,15 @@
 #include "app/prompts.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QDir>
+#include <QGraphicsView>
+#include <QGuiApplication>
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
+#include <QScreen>
+#include <QScrollBar>
 #include <QTimer>
 #include <QToolBar>
 #include <QTreeWidget>
@@ -96,6 +101,11 @@ void ImprimerListe(QTreeWidget* lvProduits, QWidget* parent)
 
     QPrintPreviewDialog apercu(&imprimante, parent);
     apercu.setObjectName("apercuListeProduits");
+    // Large enough for a page at actual size where the screen allows it.
+    if (const QScreen* ecran = parent ? parent->screen() : QGuiApplication::primaryScreen()) {
+        const QRect dispo = ecran->availableGeometry();
+        apercu.resize(qMin(1000, dispo.width() * 9 / 10), dispo.height() * 9 / 10);
+    }
     apercu.setWindowTitle(QStringLiteral("Aperçu avant impression"));
     QObject::connect(&apercu, &QPrintPreviewDialog::paintRequested, &apercu, [&rapport](QPrinter* p) {
         rapport.frxReport1.Imprimer(*p, p->pageRanges());
@@ -122,11 +132,21 @@ void ImprimerListe(QTreeWidget* lvProduits, QWidget* parent)
                 Prompts().Erreur(erreur);
         });
     }
-    // Opens at actual size, once the dialog has laid itself out.
+    // Opens at actual size, once the dialog has laid itself out. Going
+    // through the zoom box keeps the dialog's fit buttons in step.
     QTimer::singleShot(0, &apercu, [&apercu]() {
+        if (auto* zoom = apercu.findChild<QComboBox*>()) {
+            const int i = zoom->findText(QStringLiteral("100"), Qt::MatchStartsWith);
+            if (i >= 0)
+                zoom->setCurrentIndex(i);
+        }
         if (auto* vue = apercu.findChild<QPrintPreviewWidget*>()) {
             vue->setZoomMode(QPrintPreviewWidget::CustomZoom);
             vue->setZoomFactor(1.0);
+            // The zoom keeps the view's centre: bring the top of the first
+            // page into view.
+            if (auto* graphique = vue->findChild<QGraphicsView*>())
+                graphique->verticalScrollBar()->setValue(graphique->verticalScrollBar()->minimum());
         }
     });
     apercu.exec();

@@ -8,6 +8,32 @@
 #include <QRegularExpression>
 #include <QSaveFile>
 
+namespace {
+void DessinerBoite(QPainter& p, QPaintDevice& device, const TBoiteTexte& b, const QString& texte, double hautBande,
+                   double largeurUtile)
+{
+    // Device pixels per millimetre; fonts keep their point size.
+    const double mmX = device.logicalDpiX() / 25.4, mmY = device.logicalDpiY() / 25.4;
+    QFont police = b.police;
+    double largeur = b.largeur * mmX;
+    if (b.elargir)
+        largeur = qMin(qMax(largeur, QFontMetricsF(police, &device).horizontalAdvance(texte) + 1),
+                       largeurUtile * mmX);
+    // A text a little too long for its box is set smaller, so that a large
+    // price is printed whole; past that it is cut with an ellipsis rather
+    // than run over the next box.
+    const double avance = QFontMetricsF(police, &device).horizontalAdvance(texte);
+    if (avance > largeur)
+        police.setPointSizeF(police.pointSizeF() * qMax(0.7, (largeur - 1) / avance));
+    const QFontMetricsF fm(police, &device);
+    const double gauche = b.centree ? (largeurUtile * mmX - largeur) / 2 : b.gauche * mmX;
+    const QRectF r(gauche, (hautBande + b.haut) * mmY, largeur, b.hauteur * mmY);
+    p.setFont(police);
+    p.drawText(r, Qt::AlignVCenter | (b.centree ? Qt::AlignHCenter : Qt::AlignLeft),
+               fm.elidedText(texte, Qt::ElideRight, r.width()));
+}
+}  // namespace
+
 QPageLayout TRapport::MiseEnPageA4()
 {
     return QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(10, 10, 10, 10),
@@ -63,8 +89,6 @@ int TRapport::Imprimer(QPagedPaintDevice& device, const QPageRanges& pagesDemand
     QPainter p;
     if (!p.begin(&device))
         return -1;
-    // Device pixels per millimetre; fonts keep their point size.
-    const double mmX = device.logicalDpiX() / 25.4, mmY = device.logicalDpiY() / 25.4;
     p.setPen(Qt::black);
     bool premiere = true;
     for (int numero = 1; numero <= pages.size(); ++numero) {
@@ -76,20 +100,8 @@ int TRapport::Imprimer(QPagedPaintDevice& device, const QPageRanges& pagesDemand
         for (const TPlacement& pl : pages[numero - 1]) {
             if (JeuDonnees && pl.enregistrement >= 0)
                 JeuDonnees->RecNo = pl.enregistrement;
-            for (const TBoiteTexte& b : pl.bande->boites) {
-                const QString texte = TexteBoite(b);
-                p.setFont(b.police);
-                const QFontMetricsF fm(b.police, &device);
-                double largeur = b.largeur * mmX;
-                if (b.elargir)
-                    largeur = qMin(qMax(largeur, fm.horizontalAdvance(texte) + 1), zone.width() * mmX);
-                const double gauche = b.centree ? (zone.width() * mmX - largeur) / 2 : b.gauche * mmX;
-                const QRectF r(gauche, (pl.haut + b.haut) * mmY, largeur, b.hauteur * mmY);
-                // A text longer than its box is cut with an ellipsis rather
-                // than run over the next box.
-                p.drawText(r, Qt::AlignVCenter | (b.centree ? Qt::AlignHCenter : Qt::AlignLeft),
-                           fm.elidedText(texte, Qt::ElideRight, r.width()));
-            }
+            for (const TBoiteTexte& b : pl.bande->boites)
+                DessinerBoite(p, device, b, TexteBoite(b), pl.haut, zone.width());
         }
     }
     p.end();
