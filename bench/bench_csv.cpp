@@ -18,7 +18,8 @@ namespace {
 QString g_build;
 
 struct TMesure {
-    double secondes = 0;
+    double secondes = 0;   // wall clock
+    double cpu = 0;        // user + system: steadier on a shared machine
     qint64 memoireKo = 0;
 };
 
@@ -34,13 +35,16 @@ TMesure Mesurer(const QString& programme, const QStringList& arguments, const QS
     p.setStandardErrorFile(QProcess::nullDevice());
     QElapsedTimer t;
     t.start();
-    p.start("/usr/bin/time", QStringList{"-o", rapport, "-f", "%M"} << programme << arguments);
+    p.start("/usr/bin/time", QStringList{"-o", rapport, "-f", "%M %U %S"} << programme << arguments);
     p.waitForFinished(-1);
     TMesure m;
     m.secondes = t.elapsed() / 1000.0;
     QFile f(rapport);
-    if (f.open(QIODevice::ReadOnly))
-        m.memoireKo = f.readAll().trimmed().split('\n').last().toLongLong();
+    if (f.open(QIODevice::ReadOnly)) {
+        const QList<QByteArray> champs = f.readAll().trimmed().split('\n').last().split(' ');
+        m.memoireKo = champs.value(0).toLongLong();
+        m.cpu = champs.value(1).toDouble() + champs.value(2).toDouble();
+    }
     if (p.exitCode() != 0)
         std::fprintf(stderr, "échec : %s %s\n", qPrintable(programme), qPrintable(arguments.join(' ')));
     return m;
@@ -50,9 +54,11 @@ QString Outil() { return g_build + "/tools/kestravel-db"; }
 
 void Ligne(const char* quoi, const TMesure& nous, const TMesure& base)
 {
-    std::printf("  %-8s kestravel-db %6.2f s %7lld Ko | sqlite3 %6.2f s %7lld Ko | temps x%.2f (cible <= 2)\n", quoi,
-                nous.secondes, nous.memoireKo, base.secondes, base.memoireKo,
-                base.secondes > 0 ? nous.secondes / base.secondes : 0.0);
+    auto ratio = [](double a, double b) { return b > 0 ? a / b : 0.0; };
+    std::printf("  %-7s kestravel-db %6.2f s (cpu %5.2f s) %6lld Ko | sqlite3 %6.2f s (cpu %5.2f s) %6lld Ko"
+                " | temps x%.2f, cpu x%.2f (cible <= 2)\n",
+                quoi, nous.secondes, nous.cpu, nous.memoireKo, base.secondes, base.cpu, base.memoireKo,
+                ratio(nous.secondes, base.secondes), ratio(nous.cpu, base.cpu));
 }
 
 void Mesures(const QString& dossier, qint64 produits)

@@ -142,7 +142,12 @@ QByteArray TCodePage::Encoder(QStringView texte)
     return r;
 }
 
-QString TCodePage::Decoder(QByteArrayView octets) { return m_decodeur(octets); }
+QString TCodePage::Decoder(QByteArrayView octets)
+{
+    if (std::all_of(octets.begin(), octets.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+        return QString::fromLatin1(octets);
+    return m_decodeur(octets);
+}
 
 void AjouterChampCsv(QByteArray& ligne, QByteArrayView champ)
 {
@@ -179,17 +184,14 @@ void TLecteurCsv::FinLigne()
 {
     if (!m_vide) {
         FinChamp();
-        // Windows-1252 gives one UTF-16 unit per byte, so the offsets of the
-        // bytes are those of the decoded text.
-        const QString texte = m_codePage.Decoder(m_octets);
         m_champs.clear();
         int debut = 0;
         for (int fin : std::as_const(m_fins)) {
-            m_champs << texte.mid(debut, fin - debut);
+            m_champs << QByteArrayView(m_octets).sliced(debut, fin - debut);
             debut = fin;
         }
         while (m_champs.size() < m_colonnes)
-            m_champs << QString();
+            m_champs << QByteArrayView();
         m_rappel(m_champs, m_ligneDebut);
     }
     m_octets.clear();

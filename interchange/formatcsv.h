@@ -46,8 +46,7 @@ QString NettoyerTexteProduit(QString texte);
 QString RestaurerTexteProduit(QString texte);
 
 // Windows-1252 at the file boundary. A character the code page cannot hold is
-// written "?". The code page maps every byte to exactly one UTF-16 unit, which
-// the parser relies on to decode a whole line at once.
+// written "?".
 class TCodePage {
 public:
     TCodePage();
@@ -71,9 +70,9 @@ inline void TerminerLigneCsv(QByteArray& ligne) { ligne += "\r\n"; }
 class TLecteurCsv {
 public:
     // `ligne` is the number of the file line on which the record starts (1 for
-    // the first); `champs` holds exactly `colonnes` fields, missing ones empty
-    // and extra ones dropped.
-    using TRappel = std::function<void(const QStringList& champs, qint64 ligne)>;
+    // the first); `champs` holds exactly `colonnes` fields in the file's bytes
+    // (valid during the call), missing ones empty and extra ones dropped.
+    using TRappel = std::function<void(const QList<QByteArrayView>& champs, qint64 ligne)>;
 
     TLecteurCsv(int colonnes, TRappel rappel);
     void Lire(QByteArrayView morceau);
@@ -90,7 +89,6 @@ private:
 
     const int m_colonnes;
     TRappel m_rappel;
-    TCodePage m_codePage;
     Etat m_etat = Etat::DebutChamp;
     QByteArray m_octets;        // the line's kept fields, end to end
     QList<int> m_fins;          // end offset of each kept field in m_octets
@@ -98,5 +96,5 @@ private:
     bool m_vide = true;         // nothing but carriage returns on the line so far
     qint64 m_ligne = 1;         // current file line
     qint64 m_ligneDebut = 1;    // line on which the record started
-    QStringList m_champs;
+    QList<QByteArrayView> m_champs;
 };

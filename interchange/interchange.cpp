@@ -110,12 +110,21 @@ QString MessageEcriture(const QString& ligne)
 
 QString NomTableSql(const TDescriptionTable& d) { return "\"" + d.nom + "\""; }
 
-// Why a field cannot be imported, or nothing. An empty date-time becomes
-// `maintenant`.
-QString BinderChamp(sqlite3_stmt* st, int parametre, const TColonneCsv& c, const QString& champ, bool premier,
-                    const QString& maintenant)
+void BinderTexte(sqlite3_stmt* st, int parametre, QByteArrayView utf8)
 {
-    const QString t = champ.trimmed();
+    sqlite3_bind_text(st, parametre, utf8.data(), int(utf8.size()), SQLITE_TRANSIENT);
+}
+
+// Binds one field of the file (Windows-1252 bytes); returns why it cannot be
+// imported, or nothing. An empty date-time becomes `maintenant`.
+QString BinderChamp(sqlite3_stmt* st, int parametre, const TColonneCsv& c, QByteArrayView champ, bool premier,
+                    const QString& maintenant, TCodePage& codePage)
+{
+    const QByteArrayView t = champ.trimmed();
+    auto refus = [&](const char* quoi) {
+        return QStringLiteral("« %1 » n'est pas %2 (colonne %3)")
+            .arg(codePage.Decoder(champ), QString::fromUtf8(quoi), c.nom);
+    };
     switch (c.type) {
     case TTypeColonne::Entier: {
         if (t.isEmpty()) {
@@ -129,32 +138,34 @@ QString BinderChamp(sqlite3_stmt* st, int parametre, const TColonneCsv& c, const
         bool ok = false;
         const qint64 v = t.toLongLong(&ok);
         if (!ok)
-            return QStringLiteral("« %1 » n'est pas un nombre entier (colonne %2)").arg(champ, c.nom);
+            return refus("un nombre entier");
         sqlite3_bind_int64(st, parametre, v);
         return {};
     }
     case TTypeColonne::Prix: {
         bool ok = true;
-        const double v = t.isEmpty() ? 0.0 : LireMontant(t, &ok);
+        const double v = t.isEmpty() ? 0.0 : LireMontant(codePage.Decoder(t), &ok);
         if (!ok)
-            return QStringLiteral("« %1 » n'est pas un prix (colonne %2)").arg(champ, c.nom);
+            return refus("un prix");
         sqlite3_bind_double(st, parametre, v);
         return {};
     }
     case TTypeColonne::DateHeure: {
-        const QString d = t.isEmpty() ? maintenant : NormaliserDateHeureBase(t);
+        const QString d = t.isEmpty() ? maintenant : NormaliserDateHeureBase(codePage.Decoder(t));
         if (d.isEmpty())
-            return QStringLiteral("« %1 » n'est pas une date-heure aaaa-mm-jj hh:nn:ss.zzz (colonne %2)")
-                .arg(champ, c.nom);
-        const QByteArray o = d.toUtf8();
-        sqlite3_bind_text(st, parametre, o.constData(), int(o.size()), SQLITE_TRANSIENT);
+            return refus("une date-heure aaaa-mm-jj hh:nn:ss.zzz");
+        BinderTexte(st, parametre, d.toLatin1());
         return {};
     }
-    case TTypeColonne::Texte: {
-        const QByteArray o = (c.nettoyee ? RestaurerTexteProduit(champ) : champ).toUtf8();
-        sqlite3_bind_text(st, parametre, o.constData(), int(o.size()), SQLITE_TRANSIENT);
+    case TTypeColonne::Texte:
+        // ASCII needs no conversion to UTF-8.
+        if (Ascii(champ) && !(c.nettoyee && champ.contains(QByteArrayView("\\r\\n")))) {
+            BinderTexte(st, parametre, champ);
+        } else {
+            const QString texte = codePage.Decoder(champ);
+            BinderTexte(st, parametre, (c.nettoyee ? RestaurerTexteProduit(texte) : texte).toUtf8());
+        }
         return {};
-    }
     }
     return {};
 }
@@ -265,12 +276,14 @@ TResultatImport ImporterTable(TdmKestravel& dm, TTableCsv table, const QString& 
         parametres << sqlite3_bind_parameter_index(insertion.St(), (":" + c.nom).toUtf8().constData());
 
     const QString maintenant = DateHeureBase(QDateTime::currentDateTime());
-    TLecteurCsv lecteur(int(d.colonnes.size()), [&](const QStringList& champs, qint64 ligne) {
-        if (champs.first() == d.Entete())
+    const QByteArray entete = d.Entete().toLatin1();
+    TCodePage codePage;
+    TLecteurCsv lecteur(int(d.colonnes.size()), [&](const QList<QByteArrayView>& champs, qint64 ligne) {
+        if (champs.first() == entete)
             return;
         for (int i = 0; i < d.colonnes.size(); ++i) {
             const QString raison = BinderChamp(insertion.St(), parametres[i], d.colonnes[i], champs[i], i == 0,
-                                               maintenant);
+                                               maintenant, codePage);
             if (!raison.isEmpty())
                 throw refus(ligne, raison);
         }

@@ -42,8 +42,12 @@ QList<QStringList> Lire(const QByteArray& octets, int colonnes, bool* complet = 
                         QList<qint64>* numeros = nullptr)
 {
     QList<QStringList> r;
-    TLecteurCsv l(colonnes, [&](const QStringList& champs, qint64 ligne) {
-        r << champs;
+    TCodePage cp;
+    TLecteurCsv l(colonnes, [&](const QList<QByteArrayView>& champs, qint64 ligne) {
+        QStringList textes;
+        for (QByteArrayView c : champs)
+            textes << cp.Decoder(c);
+        r << textes;
         if (numeros)
             *numeros << ligne;
     });
@@ -107,12 +111,17 @@ private slots:
         QFETCH(QList<QStringList>, attendu);
         QCOMPARE(Lire(octets, 2), attendu);
         // Fed one byte at a time, as across the reads of a large file.
-        QList<QStringList> r;
-        TLecteurCsv l(2, [&](const QStringList& champs, qint64) { r << champs; });
+        QList<QByteArrayList> r;
+        TLecteurCsv l(2, [&](const QList<QByteArrayView>& champs, qint64) {
+            r << QByteArrayList{champs[0].toByteArray(), champs[1].toByteArray()};
+        });
         for (char c : octets)
             l.Lire(QByteArrayView(&c, 1));
         QVERIFY(l.Terminer());
-        QCOMPARE(r, attendu);
+        QCOMPARE(r.size(), attendu.size());
+        TCodePage cp;
+        for (int i = 0; i < r.size(); ++i)
+            QCOMPARE((QStringList{cp.Decoder(r[i][0]), cp.Decoder(r[i][1])}), attendu[i]);
     }
 
     void lectureNumerosEtGuillemetOuvert()
@@ -146,8 +155,9 @@ private slots:
         c.Sql("INSERT INTO Produit VALUES (0, 1, 2, ?, ?, 12.5, 0, -3.456, ?, '2024-04-02 10:15:30.250', ?, ?, "
               "-7, 9000000000)",
               {texte, "CODE;\"1\"", "Vis; acier", "R;1", "1.jpg"});
-        c.Sql("INSERT INTO Produit VALUES (2, 99999999, 1, '', '', 1234567.891, 0.001, 0, '', "
-              "'2024-01-31 23:59:59.999', '', '', 0, 0)");
+        c.Sql("INSERT INTO Produit VALUES (2, 99999999, 1, ?, '', 1234567.891, 0.001, 0, '', "
+              "'2024-01-31 23:59:59.999', '', '', 0, 0)",
+              {"l1\r\nl2"});
         c.Sql("INSERT INTO ProduitCarac VALUES (0, 1, 3, ?)", {texte});
         c.Sql("INSERT INTO ProduitCarac VALUES (1, 1, 3, '')");
         c.Sql("INSERT INTO ProduitType VALUES (0, 1, 0, ?)", {texte});
@@ -160,7 +170,7 @@ private slots:
         const QString cleaned = QString::fromUtf8("« Clé » \"56\" €\r\nligne 2\nfin");
         const QStringList produits = {
             "0|1|2|" + cleaned + "|CODE;\"1\"|12.5|0|-3.46|Vis acier|2024-04-02 10:15:30.250|R1|1.jpg|-7|9000000000",
-            "2|99999999|1|||1234567.89|0|0||2024-01-31 23:59:59.999|||0|0"};
+            "2|99999999|1|l1\r\nl2||1234567.89|0|0||2024-01-31 23:59:59.999|||0|0"};
         QTemporaryDir dossier;
         TdmKestravel& dm = c.Dm();
         struct Cas {
