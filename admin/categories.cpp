@@ -19,6 +19,17 @@ bool Existe(TdmKestravel& dm, const QString& sql, const QVariantList& valeurs)
 }
 }  // namespace
 
+QTreeWidget* CreerArbreCategories(QWidget* parent)
+{
+    auto* arbre = new QTreeWidget(parent);
+    arbre->setObjectName(QStringLiteral("tvProduitType"));
+    arbre->setHeaderHidden(true);
+    arbre->setIndentation(19);
+    arbre->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    arbre->setSelectionMode(QAbstractItemView::SingleSelection);
+    return arbre;
+}
+
 QTreeWidgetItem* ChargerArbreInterne(TdmKestravel& dm, QTreeWidget* arbre, TTableNoeuds& table,
                                      int categorieASelectionner)
 {

@@ -10,6 +10,10 @@
 
 class QTreeWidget;
 
+// The category tree "tvProduitType" of the administration windows:
+// read-only, no header, indent 19, one node selected at a time.
+QTreeWidget* CreerArbreCategories(QWidget* parent);
+
 // Empties the tree and the node table, then loads the internal categories
 // under a root "Interne" (payload (0, 0)) by the shared rule, sorted and
 // expanded. Returns the node the load selects: the node of

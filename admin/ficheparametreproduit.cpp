@@ -92,12 +92,7 @@ void TFicheParametreProduit::ConstruireControles()
     }
     btnAjouterProduitType->setMinimumHeight(44);
 
-    tvProduitType = new QTreeWidget(this);
-    tvProduitType->setObjectName(QStringLiteral("tvProduitType"));
-    tvProduitType->setHeaderHidden(true);
-    tvProduitType->setIndentation(19);
-    tvProduitType->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    tvProduitType->setSelectionMode(QAbstractItemView::SingleSelection);
+    tvProduitType = CreerArbreCategories(this);
     tvProduitType->setFixedWidth(300);
     tvProduitType->setContextMenuPolicy(Qt::CustomContextMenu);
     tvProduitType->setAcceptDrops(true);

@@ -43,12 +43,7 @@ TFicheParametreProduitType::TFicheParametreProduitType(TdmKestravel& dm, QWidget
     btnModifier = bouton("btnModifier", QStringLiteral("Modifier"));
     btnSupprimer = bouton("btnSupprimer", QStringLiteral("Supprimer"));
 
-    tvProduitType = new QTreeWidget(this);
-    tvProduitType->setObjectName(QStringLiteral("tvProduitType"));
-    tvProduitType->setHeaderHidden(true);
-    tvProduitType->setIndentation(19);
-    tvProduitType->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    tvProduitType->setSelectionMode(QAbstractItemView::SingleSelection);
+    tvProduitType = CreerArbreCategories(this);
 
     auto* boutons = new QHBoxLayout;
     boutons->addWidget(btnAjouter);
