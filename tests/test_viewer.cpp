@@ -10,7 +10,6 @@
 #include "viewer/ficheproduitview.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QLabel>
@@ -66,11 +65,11 @@ class TestViewer : public QObject {
         return trouves.value(0);
     }
 
-    static QStringList Colonne(QTreeWidget* lv, int colonne)
+    static QStringList Ligne(QTreeWidget* lv, int i)
     {
         QStringList textes;
-        for (int i = 0; i < lv->topLevelItemCount(); ++i)
-            textes << lv->topLevelItem(i)->text(colonne);
+        for (int c = 0; c < lv->columnCount(); ++c)
+            textes << lv->topLevelItem(i)->text(c);
         return textes;
     }
 
@@ -110,35 +109,17 @@ private slots:
         TPromptsScriptes prompts;
         TFicheProduitListe liste(c.Dm());
         auto* tv = liste.findChild<QTreeWidget*>("tvVisualisation");
-        QVERIFY(tv);
-        QCOMPARE(liste.windowTitle(), QString("Visualiser des produits - Version du 02/04/2024"));
-
-        QStringList racines;
-        for (int i = 0; i < tv->topLevelItemCount(); ++i)
-            racines << tv->topLevelItem(i)->text(0);
-        QCOMPARE(racines, QStringList({"Interne", "Standard"}));
-        // The shared rule per origin: children under their parent, sorted;
-        // an orphan and origin 3 are left out.
-        QTreeWidgetItem* interne = tv->topLevelItem(0);
-        QCOMPARE(interne->childCount(), 2);
-        QCOMPARE(interne->child(0)->text(0), QString("Abrasifs"));
-        QCOMPARE(interne->child(1)->text(0), QString("Outils"));
-        QCOMPARE(interne->child(1)->child(0)->text(0), QString("Marteaux"));
+        // No "Externe" root without external categories; origin 3 and an
+        // orphan are left out; each origin's rows sit under its own root.
+        QCOMPARE(tv->topLevelItemCount(), 2);
+        QCOMPARE(tv->topLevelItem(0)->text(0), QString("Interne"));
+        QCOMPARE(tv->topLevelItem(1)->text(0), QString("Standard"));
+        QCOMPARE(Noeud(tv, "Marteaux")->parent()->parent(), tv->topLevelItem(0));
+        QCOMPARE(Noeud(tv, "Catalogue standard")->parent(), tv->topLevelItem(1));
         QVERIFY(!Noeud(tv, "Orpheline"));
         QVERIFY(!Noeud(tv, "Origine trois"));
-        QCOMPARE(tv->topLevelItem(1)->child(0)->text(0), QString("Catalogue standard"));
-        // Nothing selected during the load, nothing listed.
-        QVERIFY(tv->selectedItems().isEmpty());
+        // Nothing selected during the load.
         QVERIFY(!tv->currentItem());
-        QCOMPARE(liste.findChild<QTreeWidget*>("lvProduits")->topLevelItemCount(), 0);
-
-        // A catalogue of internal categories only: one root.
-        TCatalogueTest seul;
-        seul.Sql("INSERT INTO ProduitType VALUES (0, 1, 0, 'Outils')");
-        TFicheProduitListe listeInterne(seul.Dm());
-        auto* tvInterne = listeInterne.findChild<QTreeWidget*>("tvVisualisation");
-        QCOMPARE(tvInterne->topLevelItemCount(), 1);
-        QCOMPARE(tvInterne->topLevelItem(0)->text(0), QString("Interne"));
 
         // No category at all: an empty tree and no message.
         TCatalogueTest vide;
@@ -157,27 +138,19 @@ private slots:
         auto* lv = liste.findChild<QTreeWidget*>("lvProduits");
 
         tv->setCurrentItem(Noeud(tv, "Marteaux"));
-        QCOMPARE(lv->columnCount(), 7);
-        QCOMPARE(lv->headerItem()->text(3), QString("Libelle"));
+        // Only origin 0, category 2, by product number (the origin-2 product
+        // with the same numbers stays out); the key in the hidden columns.
         QCOMPARE(lv->columnWidth(0), 1);
-        QCOMPARE(lv->columnWidth(2), 1);
-        // Only origin 0, category 2, by product number; the origin-2 product
-        // with the same numbers stays out.
-        QCOMPARE(Colonne(lv, 0), QStringList({"0", "0", "0"}));
-        QCOMPARE(Colonne(lv, 1), QStringList({"10", "11", "12"}));
-        QCOMPARE(Colonne(lv, 2), QStringList({"2", "2", "2"}));
-        QCOMPARE(Colonne(lv, 3), QStringList({"Marteau", "Maillet", "Masse"}));
-        QCOMPARE(Colonne(lv, 4), QStringList({"M10", "M11", "M12"}));
-        QCOMPARE(Colonne(lv, 5), QStringList({"12,50", "3,00", "40,00"}));
-        QCOMPARE(Colonne(lv, 6), QStringList({"7", "", ""}));
+        QCOMPARE(lv->topLevelItemCount(), 3);
+        QCOMPARE(Ligne(lv, 0), QStringList({"0", "10", "2", "Marteau", "M10", "12,50", "7"}));
+        QCOMPARE(Ligne(lv, 1), QStringList({"0", "11", "2", "Maillet", "M11", "3,00", ""}));
+        QCOMPARE(Ligne(lv, 2), QStringList({"0", "12", "2", "Masse", "M12", "40,00", ""}));
 
         // Selecting a root keeps what the list showed.
         tv->setCurrentItem(tv->topLevelItem(1));
-        QCOMPARE(Colonne(lv, 1), QStringList({"10", "11", "12"}));
+        QCOMPARE(lv->topLevelItemCount(), 3);
         tv->setCurrentItem(Noeud(tv, "Catalogue standard"));
-        QCOMPARE(Colonne(lv, 3), QStringList({"Marteau standard"}));
-        tv->setCurrentItem(Noeud(tv, "Abrasifs"));
-        QCOMPARE(lv->topLevelItemCount(), 0);
+        QCOMPARE(Ligne(lv, 0).value(3), QString("Marteau standard"));
     }
 
     void vueAfficheLeProduit()
@@ -186,30 +159,16 @@ private slots:
         QImage(20, 10, QImage::Format_RGB32).save(image);
         TProduit p = ProduitExemple();
         TFicheProduitView vue(nullptr, "inutile.xml", p);
-        QCOMPARE(vue.windowTitle(), QString("Détails du produit"));
-        QCOMPARE(vue.findChild<QLabel*>("stRef")->text(), QString("M10"));
-        QCOMPARE(vue.findChild<QLabel*>("stCodeExport")->text(), QString("EXP-10"));
-        QCOMPARE(vue.findChild<QLabel*>("stDate")->text(), QString("02/04/2024"));
         // The list price shows as held, even where the export replaces it.
         QCOMPARE(vue.findChild<QLabel*>("stPrixTarif")->text(), QString("0,00"));
-        QCOMPARE(vue.findChild<QLabel*>("stPrixAchat")->text(), QString("6,20"));
         QCOMPARE(vue.findChild<QLabel*>("stPrixVente")->text(), QString("15,00"));
-        QCOMPARE(vue.findChild<QLabel*>("stQuantiteDispo")->text(), QString("3"));
         // Stock 3 at or below a threshold of 5: orange alone.
         QVERIFY(!vue.findChild<QLabel*>("imgOrange")->isHidden());
         for (const char* nom : {"imgGris", "imgRouge", "imgVert"})
             QVERIFY2(vue.findChild<QLabel*>(nom)->isHidden(), nom);
-        auto* caracs = vue.findChild<QTreeWidget*>("lvCaracs");
-        QCOMPARE(caracs->topLevelItemCount(), 1);
-        QCOMPARE(caracs->topLevelItem(0)->text(2), QString("Poids"));
-        QCOMPARE(caracs->topLevelItem(0)->text(4), QString("g"));
+        // Filled again, each value is still listed once.
         vue.FormActivate();
-        QCOMPARE(caracs->topLevelItemCount(), 1);
-        auto* quantite = vue.findChild<QSpinBox*>("seQuantite");
-        QCOMPARE(quantite->value(), 1);
-        QCOMPARE(quantite->minimum(), 1);
-        QCOMPARE(quantite->maximum(), 99);
-        QCOMPARE(vue.findChild<QLineEdit*>("edtCommentaire")->maxLength(), 100);
+        QCOMPARE(vue.findChild<QTreeWidget*>("lvCaracs")->topLevelItemCount(), 1);
         QVERIFY(!vue.findChild<QLabel*>("tImageProduit")->pixmap().isNull());
         QVERIFY(vue.findChild<QLabel*>("pImage")->text().isEmpty());
 
@@ -295,16 +254,12 @@ private slots:
         QCOMPARE(ligne.ReadAttributeString("DateExport", "?"), QDate::currentDate().toString("dd/MM/yyyy"));
         QCOMPARE(ligne.ReadAttributeString("Quantite", "absent"), QString("absent"));
         const auto valeur = [&](const char* nom) { return ligne.FindChild(nom).Text(); };
-        QCOMPARE(valeur("Externe"), QString("0"));
         QCOMPARE(valeur("IdProduit"), QString("10"));
-        QCOMPARE(valeur("IdProduitType"), QString("2"));
         QCOMPARE(valeur("Libelle"), QString("Crème €"));
         QCOMPARE(valeur("Description"), QString("Tête forgée[br]Manche frêne[br]Poids : 600 g[br]Urgent[br]"));
-        QCOMPARE(valeur("Reference"), QString("M10"));
         QCOMPARE(valeur("DateCreation"), QString("02/04/2024"));
         QCOMPARE(valeur("CodeExport"), QString("EXP-10"));
         QCOMPARE(valeur("Quantite"), QString("4"));
-        QCOMPARE(valeur("PrixAchatHT"), QString("6,20"));
         // A list price of 0: the sale price stands in for it.
         QCOMPARE(valeur("PrixTarifHT"), QString("15,00"));
         QCOMPARE(valeur("PrixVentetHT"), QString("15,00"));
