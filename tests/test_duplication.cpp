@@ -57,14 +57,6 @@ private slots:
             images.remove(f);
     }
 
-    void LienDeLaCopie()
-    {
-        QCOMPARE(LienCopie(57, "photo.jpg"), QStringLiteral("57.jpg"));
-        QCOMPARE(LienCopie(57, "a.b.png"), QStringLiteral("57.b.png"));
-        QCOMPARE(LienCopie(57, "photo"), QString());
-        QCOMPARE(LienCopie(57, ""), QString());
-    }
-
     void ChampsDeLaCopie()
     {
         TCatalogueTest c;

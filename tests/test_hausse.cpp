@@ -118,15 +118,6 @@ private slots:
         QVERIFY(Proche(Prix(c, 1, 10)[0], 10));       // same category number, other origin
         QVERIFY(Proche(Prix(c, 1, 60)[0], 10));
         QVERIFY(Proche(Prix(c, 0, 60)[0], 10));       // child of origin 1's category 1 only
-    }
-
-    void SansCaseCocheeLaCategorieSeule()
-    {
-        TCatalogueTest c;
-        Arbre(c);
-        QCOMPARE(AppliquerHausse(c.Dm(), 1, HausseCoefficient, 2, false), 1);
-        QVERIFY(Proche(Prix(c, 0, 10)[2], 20));
-        QVERIFY(Proche(Prix(c, 0, 20)[2], 10));
         // A category without products or descendants changes nothing.
         QCOMPARE(AppliquerHausse(c.Dm(), 99, HausseEuros, 5, true), 0);
     }
