@@ -73,6 +73,16 @@ class TestViewer : public QObject {
         return textes;
     }
 
+    // Selects the "Marteaux" category and its first product; returns the list.
+    static QTreeWidget* ChoisirMarteau(TFicheProduitListe& liste)
+    {
+        auto* tv = liste.findChild<QTreeWidget*>("tvVisualisation");
+        auto* lv = liste.findChild<QTreeWidget*>("lvProduits");
+        tv->setCurrentItem(Noeud(tv, "Marteaux"));
+        lv->setCurrentItem(lv->topLevelItem(0));
+        return lv;
+    }
+
     static TProduit ProduitExemple()
     {
         TProduit p;
@@ -135,9 +145,7 @@ private slots:
         Remplir(c);
         TFicheProduitListe liste(c.Dm());
         auto* tv = liste.findChild<QTreeWidget*>("tvVisualisation");
-        auto* lv = liste.findChild<QTreeWidget*>("lvProduits");
-
-        tv->setCurrentItem(Noeud(tv, "Marteaux"));
+        QTreeWidget* lv = ChoisirMarteau(liste);
         // Only origin 0, category 2, by product number (the origin-2 product
         // with the same numbers stays out); the key in the hidden columns.
         QCOMPARE(lv->columnWidth(0), 1);
@@ -306,10 +314,7 @@ private slots:
         TFicheProduitListe liste(c.Dm());
         liste.DefinirCheminExport(chemin);
         liste.show();
-        auto* tv = liste.findChild<QTreeWidget*>("tvVisualisation");
-        auto* lv = liste.findChild<QTreeWidget*>("lvProduits");
-        tv->setCurrentItem(Noeud(tv, "Marteaux"));
-        lv->setCurrentItem(lv->topLevelItem(0));
+        ChoisirMarteau(liste);
 
         bool vu = false;
         QStringList lu;
@@ -361,10 +366,7 @@ private slots:
         TCatalogueTest c;
         Remplir(c);
         TFicheProduitListe liste(c.Dm());
-        auto* tv = liste.findChild<QTreeWidget*>("tvVisualisation");
-        auto* lv = liste.findChild<QTreeWidget*>("lvProduits");
-        tv->setCurrentItem(Noeud(tv, "Marteaux"));
-        lv->setCurrentItem(lv->topLevelItem(0));
+        ChoisirMarteau(liste);
         c.Sql("DELETE FROM Produit WHERE IdProduit = 10");
         bool ouverte = false;
         QTimer::singleShot(0, this, [&] {
