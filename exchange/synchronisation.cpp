@@ -92,8 +92,40 @@ void VerifierSource(const TConnexion& source, const QString& chemin)
 
 // Replaces the whole content of `cible` with the source's in one write
 // transaction of the engine: readers see the old catalogue or the new one.
+int LireMode(void* mode, int, char** valeurs, char**)
+{
+    *static_cast<QString*>(mode) = QString::fromUtf8(valeurs[0]).toLower();
+    return 0;
+}
+
+QString JournalMode(sqlite3* base, const char* mode)
+{
+    QString resultat;
+    const QByteArray sql = mode ? QByteArray("PRAGMA journal_mode=") + mode : QByteArray("PRAGMA journal_mode");
+    if (sqlite3_exec(base, sql.constData(), LireMode, &resultat, nullptr) != SQLITE_OK)
+        return {};
+    return resultat;
+}
+
 void Copier(const TConnexion& source, sqlite3* cible, const QString& cheminCible)
 {
+    // With a rollback journal the pages go once into the file, instead of
+    // into the WAL and then into the file. Switching needs the catalogue to
+    // ourselves: when another process has it open, the copy goes through the
+    // WAL (just as safe, only slower), without waiting for it.
+    sqlite3_busy_timeout(cible, 0);
+    const bool journalSimple = JournalMode(cible, nullptr) == "wal" && JournalMode(cible, "DELETE") == "delete";
+    sqlite3_busy_timeout(cible, 10000);
+    struct TRetour {
+        sqlite3* base;
+        bool actif;
+        ~TRetour()
+        {
+            if (actif)
+                JournalMode(base, "WAL");
+        }
+    } retour{cible, journalSimple};
+
     sqlite3_backup* b = sqlite3_backup_init(cible, "main", source.Base(), "main");
     if (!b)
         throw EDatabaseError(QStringLiteral("Copie du catalogue vers « %1 » impossible : %2")
@@ -131,11 +163,29 @@ void CopierImage(const QString& source, const QString& cible, QSet<QString>& dos
         fs::remove(temporaire, ec);
 }
 
+// The regular files of the source's image folders, listed once rather than
+// tested product by product.
+QSet<QString> FichiersImages(const QString& racine)
+{
+    QSet<QString> fichiers;
+    for (int externe : {0, 1, 2, 3}) {
+        const QString dossier = CheminImageInstallation(racine, externe, QString());
+        for (const QString& nom : QDir(dossier).entryList(QDir::Files | QDir::Hidden | QDir::System))
+            if (QFileInfo(dossier + nom).isFile())
+                fichiers.insert(dossier + nom);
+    }
+    return fichiers;
+}
+
 // Copies the image of every product of the (new) catalogue.
 void CopierImages(const TConnexion& source, const QString& racineSource, const QString& racineCible)
 {
+    const QSet<QString> existantes = FichiersImages(racineSource);
+    if (existantes.isEmpty())
+        return;
     sqlite3_stmt* st = nullptr;
-    if (sqlite3_prepare_v2(source.Base(), "SELECT Lien, Externe FROM Produit ORDER BY Externe, IdProduit, IdProduitType",
+    if (sqlite3_prepare_v2(source.Base(),
+                           "SELECT Lien, Externe FROM Produit WHERE Lien <> '' ORDER BY Externe, IdProduit, IdProduitType",
                            -1, &st, nullptr) != SQLITE_OK)
         source.Erreur(QStringLiteral("Lecture des produits impossible"));
     QSet<QString> dossiersPrets;
@@ -148,7 +198,7 @@ void CopierImages(const TConnexion& source, const QString& racineSource, const Q
             continue;
         const int externe = sqlite3_column_int(st, 1);
         const QString de = CheminImageInstallation(racineSource, externe, lien);
-        if (QFileInfo(de).isFile())
+        if (existantes.contains(de))
             CopierImage(de, CheminImageInstallation(racineCible, externe, lien), dossiersPrets);
     }
     sqlite3_finalize(st);

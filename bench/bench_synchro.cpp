@@ -1,0 +1,143 @@
+// Synchronisation of a generated 1,000,000-product catalogue through the real
+// binary, against `sqlite3 source ".backup target"` on the same file in the
+// same run.
+//
+// Usage: bench_synchro SCRATCH BUILD
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QString>
+#include <QStringList>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+const int NbProduits = 1000000, NbCategories = 5000, NbEssais = 3;
+// Image files in the source for the first products that name one (every
+// tenth product's `Lien` is "<number>.jpg" in the generated catalogue).
+const int NbImages = 1000;
+
+struct Mesure {
+    double secondes = 0;
+    long pointeKo = 0;
+    int code = -1;
+};
+
+// Runs a program with stdout discarded; wall time and peak resident memory.
+Mesure Lancer(const QStringList& commande)
+{
+    std::vector<QByteArray> octets;
+    for (const QString& a : commande)
+        octets.push_back(QFile::encodeName(a));
+    std::vector<char*> argv;
+    for (QByteArray& b : octets)
+        argv.push_back(b.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    const auto debut = std::chrono::steady_clock::now();
+    pid_t pid = 0;
+    Mesure m;
+    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
+        int statut = 0;
+        rusage ru{};
+        wait4(pid, &statut, 0, &ru);
+        m.secondes = std::chrono::duration<double>(std::chrono::steady_clock::now() - debut).count();
+        m.pointeKo = ru.ru_maxrss;
+        m.code = WIFEXITED(statut) ? WEXITSTATUS(statut) : -1;
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    return m;
+}
+
+void Supprimer(const QString& base)
+{
+    for (const char* suffixe : {"", "-wal", "-shm", "-journal"})
+        QFile::remove(base + suffixe);
+}
+}  // namespace
+
+int main(int argc, char* argv[])
+{
+    if (argc < 3) {
+        std::fprintf(stderr, "Usage : bench_synchro DOSSIER_TRAVAIL DOSSIER_CONSTRUCTION\n");
+        return 2;
+    }
+    const QString travail = QDir(QString::fromLocal8Bit(argv[1])).absoluteFilePath("synchro");
+    const QString build = QDir(QString::fromLocal8Bit(argv[2])).absolutePath();
+    const QString source = travail + "/source/", cible = travail + "/cible/";
+    const QString outil = build + "/tools/kestravel-db";
+    for (const QString& racine : {source, cible}) {
+        QDir().mkpath(racine + "Modules/Kestravel");
+        QDir().mkpath(racine + "Administration/Images");
+    }
+    const QString baseSource = source + "Modules/Kestravel/Kestravel.abs";
+    const QString baseCible = cible + "Modules/Kestravel/Kestravel.abs";
+    const QString marque = travail + QStringLiteral("/genere-%1").arg(NbProduits);
+    if (!QFile::exists(marque)) {
+        Supprimer(baseSource);
+        const Mesure g = Lancer({outil, "generate", baseSource, "--products", QString::number(NbProduits),
+                                 "--categories", QString::number(NbCategories)});
+        if (g.code != 0) {
+            std::fprintf(stderr, "génération impossible\n");
+            return 1;
+        }
+        QFile m(marque);
+        m.open(QIODevice::WriteOnly);
+    }
+    const QString images = source + "Administration/Images/Interne/";
+    QDir().mkpath(images);
+    for (int i = 1; i <= NbImages; ++i) {
+        QFile f(images + QStringLiteral("%1.jpg").arg(i * 10));
+        if (!f.exists() && f.open(QIODevice::WriteOnly))
+            f.write(QByteArray(2048, char(i)));
+    }
+    const QString binaire = cible + "Modules/Kestravel/kestravel";
+    QFile::remove(binaire);
+    QFile::copy(build + "/kestravel", binaire);
+    QFile::setPermissions(binaire, QFile::permissions(build + "/kestravel"));
+
+    std::vector<double> nous, reference;
+    long pointe = 0;
+    const QString copieSql = travail + "/copie-sqlite3.abs";
+    for (int essai = 0; essai < NbEssais; ++essai) {
+        // The target starts each run as an empty catalogue without images.
+        Supprimer(baseCible);
+        QDir(cible + "Administration/Images").removeRecursively();
+        Lancer({outil, "create", baseCible});
+        const Mesure m = Lancer({binaire, "SYNCHRO", source, cible});
+        if (m.code != 0) {
+            std::fprintf(stderr, "kestravel SYNCHRO a échoué (code %d)\n", m.code);
+            return 1;
+        }
+        nous.push_back(m.secondes);
+        pointe = std::max(pointe, m.pointeKo);
+
+        Supprimer(copieSql);
+        const Mesure s = Lancer({"/usr/bin/sqlite3", baseSource, ".backup '" + copieSql + "'"});
+        if (s.code != 0) {
+            std::fprintf(stderr, "sqlite3 .backup a échoué (code %d)\n", s.code);
+            return 1;
+        }
+        reference.push_back(s.secondes);
+    }
+    Supprimer(copieSql);
+    std::sort(nous.begin(), nous.end());
+    std::sort(reference.begin(), reference.end());
+    const double n = nous[nous.size() / 2], r = reference[reference.size() / 2];
+    std::printf("SYNCHRO de %d produits et %d images : %.3f s (médiane de %d)\n", NbProduits, NbImages, n, NbEssais);
+    std::printf("sqlite3 .backup (base seule)       : %.3f s\n", r);
+    std::printf("rapport SYNCHRO / sqlite3 .backup : %.2f (objectif ≤ 3)\n", n / r);
+    std::printf("mémoire de pointe de kestravel    : %.1f Mo\n", double(pointe) / 1024.0);
+    return 0;
+}
