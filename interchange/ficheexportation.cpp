@@ -2,7 +2,6 @@
 
 #include "interchange/interchange.h"
 
-#include <QLabel>
 #include <QProgressBar>
 
 TFicheExportation::TFicheExportation(TdmKestravel& dm, QWidget* parent)
@@ -22,9 +21,6 @@ TFicheExportation::TFicheExportation(TdmKestravel& dm, QWidget* parent)
 void TFicheExportation::Travailler(TTableCsv table)
 {
     QProgressBar* barre = Barre(table);
-    Marque(table)->hide();
-    barre->setRange(0, 1);
-    barre->setValue(0);
     ExporterTable(m_dm, table, Dossier(), [&](qint64 fait, qint64 total) {
         // An empty table shows a full bar rather than Qt's "busy" animation.
         barre->setRange(0, int(qMax<qint64>(total, 1)));
@@ -33,5 +29,4 @@ void TFicheExportation::Travailler(TTableCsv table)
         // refuses a second export.
         TraiterEvenements(QEventLoop::AllEvents);
     });
-    Marque(table)->show();
 }

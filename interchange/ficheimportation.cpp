@@ -3,7 +3,6 @@
 #include "app/prompts.h"
 #include "interchange/interchange.h"
 
-#include <QLabel>
 #include <QProgressBar>
 
 TFicheImportation::TFicheImportation(TdmKestravel& dm, QWidget* parent)
@@ -24,9 +23,6 @@ void TFicheImportation::Travailler(TTableCsv table)
 {
     constexpr int pleine = 1000;
     QProgressBar* barre = Barre(table);
-    Marque(table)->hide();
-    barre->setRange(0, 1);
-    barre->setValue(0);
     const TResultatImport r = ImporterTable(m_dm, table, Dossier(), [&](qint64 fait, qint64 total) {
         barre->setRange(0, pleine);
         barre->setValue(total > 0 ? int(fait * pleine / total) : pleine);
@@ -40,5 +36,4 @@ void TFicheImportation::Travailler(TTableCsv table)
     Prompts().Message(MessageLignesSupprimees(table, r.supprimees));
     barre->setRange(0, pleine);
     barre->setValue(pleine);
-    Marque(table)->show();
 }

@@ -110,8 +110,13 @@ void TFicheTables::Lancer(TTableCsv table)
     }
     m_occupe = true;
     m_depuisEvenements.invalidate();
+    QLabel* marque = m_marques[int(table)];
+    marque->hide();
+    m_barres[int(table)]->setRange(0, 1);
+    m_barres[int(table)]->setValue(0);
     try {
         Travailler(table);
+        marque->show();
     } catch (const EInterchange& e) {
         Prompts().Message(e.Message());
     } catch (const std::exception&) {

@@ -38,11 +38,11 @@ public slots:
 
 protected:
     TFicheTables(TdmKestravel& dm, QWidget* parent, TTextes textes);
-    // Runs the table's export or import; errors are thrown.
+    // Runs the table's export or import with its progress bar reset; errors
+    // are thrown. The table's mark is shown when it returns.
     virtual void Travailler(TTableCsv table) = 0;
 
     QProgressBar* Barre(TTableCsv table) const { return m_barres[int(table)]; }
-    QLabel* Marque(TTableCsv table) const { return m_marques[int(table)]; }
     QString Dossier() const;
     // Lets the toolkit handle pending events, at most every few milliseconds
     // (always on the first call of a run).
