@@ -14,6 +14,14 @@ QString Insertion(const QString& table, const QStringList& champs, const QList<T
         .arg(table, champs.join(", "), parametres.join(", "));
 }
 
+QStringList Noms(const QList<TColonneCsv>& colonnes)
+{
+    QStringList r;
+    for (const TColonneCsv& c : colonnes)
+        r << c.nom;
+    return r;
+}
+
 QList<TDescriptionTable> Descriptions()
 {
     QList<TDescriptionTable> d;
@@ -23,9 +31,7 @@ QList<TDescriptionTable> Descriptions()
         {"PrixTarifHT", T::Prix},     {"PrixVenteHT", T::Prix},        {"Libelle", T::Texte, true},
         {"DateCreation", T::DateHeure}, {"Reference", T::Texte, true}, {"Lien", T::Texte, true},
         {"Stock", T::Entier},         {"StockMini", T::Entier}};
-    QStringList champsProduit;
-    for (const TColonneCsv& c : produit)
-        champsProduit << c.nom;
+    const QStringList champsProduit = Noms(produit);
     d << TDescriptionTable{TTableCsv::Produit, "Produit", "_export_produit.csv", "import_produit.csv",
                            "SELECT " + champsProduit.join(", ") +
                                " FROM Produit ORDER BY Externe ASC, IdProduit ASC, IdProduitType ASC",
@@ -67,9 +73,7 @@ QList<TDescriptionTable> Descriptions()
         {"IdTransaction", T::Entier}, {"Externe", T::Entier},     {"IdProduit", T::Entier},
         {"IdProduitType", T::Entier}, {"QuantiteOld", T::Entier}, {"QuantiteNew", T::Entier},
         {"Libelle", T::Texte},        {"DateMaj", T::DateHeure}};
-    QStringList champsMouvement;
-    for (const TColonneCsv& c : mouvements)
-        champsMouvement << c.nom;
+    const QStringList champsMouvement = Noms(mouvements);
     // "Transaction" is an SQL keyword. The movement number breaks ties so
     // that two exports of the same table are identical.
     d << TDescriptionTable{TTableCsv::Transaction, "Transaction", "_export_transaction.csv",
@@ -117,6 +121,11 @@ QString RestaurerTexteProduit(QString texte)
 
 // ---- code page ---------------------------------------------------------------
 
+bool EstAscii(QByteArrayView octets)
+{
+    return std::all_of(octets.begin(), octets.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
 TCodePage::TCodePage() : m_encodeur("windows-1252"), m_decodeur("windows-1252") {}
 
 QByteArray TCodePage::Encoder(QStringView texte)
@@ -144,7 +153,7 @@ QByteArray TCodePage::Encoder(QStringView texte)
 
 QString TCodePage::Decoder(QByteArrayView octets)
 {
-    if (std::all_of(octets.begin(), octets.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+    if (EstAscii(octets))
         return QString::fromLatin1(octets);
     return m_decodeur(octets);
 }

@@ -47,6 +47,9 @@ QString RestaurerTexteProduit(QString texte);
 
 // Windows-1252 at the file boundary. A character the code page cannot hold is
 // written "?".
+// ASCII bytes are the same in UTF-8 and in Windows-1252.
+bool EstAscii(QByteArrayView octets);
+
 class TCodePage {
 public:
     TCodePage();

@@ -55,14 +55,6 @@ QByteArrayView Octets(sqlite3_stmt* st, int i)
     return QByteArrayView(t, sqlite3_column_bytes(st, i));
 }
 
-bool Ascii(QByteArrayView o)
-{
-    for (const char c : o)
-        if (static_cast<unsigned char>(c) >= 0x80)
-            return false;
-    return true;
-}
-
 // Appends one field of the export file, as the row holds it. Plain ASCII
 // (numbers, most texts) is the same in UTF-8 and Windows-1252 and is copied
 // as it is; anything else goes through the code page.
@@ -92,7 +84,7 @@ void AjouterChampExport(QByteArray& ligne, sqlite3_stmt* st, int i, const TColon
     case TTypeColonne::Texte: {
         const QByteArrayView o = Octets(st, i);
         const bool aNettoyer = c.nettoyee && (o.contains(';') || o.contains('\r'));
-        if (Ascii(o) && !aNettoyer) {
+        if (EstAscii(o) && !aNettoyer) {
             AjouterChampCsv(ligne, o);
         } else {
             const QString t = QString::fromUtf8(o);
@@ -159,7 +151,7 @@ QString BinderChamp(sqlite3_stmt* st, int parametre, const TColonneCsv& c, QByte
     }
     case TTypeColonne::Texte:
         // ASCII needs no conversion to UTF-8.
-        if (Ascii(champ) && !(c.nettoyee && champ.contains(QByteArrayView("\\r\\n")))) {
+        if (EstAscii(champ) && !(c.nettoyee && champ.contains(QByteArrayView("\\r\\n")))) {
             BinderTexte(st, parametre, champ);
         } else {
             const QString texte = codePage.Decoder(champ);
