@@ -6,6 +6,7 @@
 #include "interchange/interchange.h"
 #include "store/dates.h"
 #include "store/dmkestravel.h"
+#include "store/format.h"
 #include "tests/soutien.h"
 
 #include <QDir>
@@ -257,6 +258,30 @@ private slots:
         QFile::rename(chemin, CheminImport(TTableCsv::Produit, dossier.path()));
         ImporterTable(c.Dm(), TTableCsv::Produit, dossier.path());
         QCOMPARE(Lignes(c, "Produit", "IdProduit").value(0).section('|', 5, 7), QString("12.5|3.25|7"));
+    }
+
+    // The short way of reading plain amounts gives what the locale's parser
+    // gives, in locales with either separator and another minus sign.
+    void lectureMontants()
+    {
+        for (const QLocale::Language langue : {QLocale::French, QLocale::English, QLocale::German, QLocale::Swedish,
+                                              QLocale::Arabic}) {
+            QLocale::setDefault(QLocale(langue));
+            QLocale loc;
+            loc.setNumberOptions(QLocale::RejectGroupSeparator);
+            for (const char* t : {"-12,50", "12,50", "12.50", "7", "-0,5", "12.", ",5", "1.234,5", "1e3", "-",
+                                  "12,345678", "9007199254740993", " 3,5 "}) {
+                bool attenduOk = false;
+                double attendu = loc.toDouble(QString(t).trimmed(), &attenduOk);
+                if (!attenduOk)
+                    attendu = QLocale::c().toDouble(QString(t).trimmed(), &attenduOk);
+                bool ok = false;
+                const double v = LireMontant(t, &ok);
+                QVERIFY2(ok == attenduOk && v == (attenduOk ? attendu : 0.0),
+                         qPrintable(loc.name() + " " + t + " " + QString::number(v)));
+            }
+        }
+        LocaleFrancaise();
     }
 
     void conversionsImport()
