@@ -249,7 +249,12 @@ void Synchroniser(TdmKestravel& dm, const QString& racineSource, const QString& 
     // program's catalogue is then left alone.
     if (!canonCible.isEmpty() && canonCible == QFileInfo(dm.CheminBase()).canonicalFilePath()) {
         dm.DataModuleDestroy();
-        Copier(source, dm.Handle(), baseCible);
+        try {
+            Copier(source, dm.Handle(), baseCible);
+        } catch (...) {
+            dm.DataModuleCreate();
+            throw;
+        }
         dm.DataModuleCreate();
     } else {
         TConnexion cible;

@@ -121,6 +121,28 @@ private slots:
         Sql(cible.Base(), "UPDATE Produit SET Stock = 3 WHERE IdProduit = 1 AND Externe = 0");
     }
 
+    // Another process has the target catalogue open meanwhile: the copy still
+    // replaces it in one step, and that process then reads the new one.
+    void catalogueOuvertAilleurs()
+    {
+        TInstallation source, cible;
+        Produit(source.Base(), 0, 1, "");
+        Produit(source.Base(), 0, 2, "");
+        Produit(cible.Base(), 0, 40, "", 9);
+        TdmKestravel ouvert(cible.Base());
+        QSqlQuery avant = ExecuterSql(ouvert.Base(), "SELECT COUNT(*) FROM Produit");
+        QVERIFY(avant.next());
+        QCOMPARE(avant.value(0).toInt(), 1);
+        avant.finish();
+
+        const auto r = cible.Lancer({"SYNCHRO", source.Racine(), cible.Racine()});
+        QVERIFY2(r.code == 0, qPrintable(r.erreurs));
+        QSqlQuery apres = ExecuterSql(ouvert.Base(), "SELECT group_concat(IdProduit) FROM Produit");
+        QVERIFY(apres.next());
+        QCOMPARE(apres.value(0).toString(), QString("1,2"));
+        QCOMPARE(Catalogue(cible.Base()), Catalogue(source.Base()));
+    }
+
     void sourceInutilisableLaisseLeCatalogue()
     {
         TInstallation cible;
