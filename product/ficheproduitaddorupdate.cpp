@@ -1,13 +1,14 @@
 #include "product/ficheproduitaddorupdate.h"
 
 #include "app/application.h"
+#include "app/arbrecategories.h"
 #include "app/chemins.h"
 #include "app/prompts.h"
+#include "product/controles.h"
 #include "product/enregistrement.h"
 #include "product/ficheajoutercarac.h"
 #include "product/fichestockhistorique.h"
 #include "product/indicateurstock.h"
-#include "product/controles.h"
 #include "store/catalogue.h"
 #include "store/format.h"
 
@@ -16,7 +17,6 @@
 #include <QEvent>
 #include <QFileInfo>
 #include <QFormLayout>
-#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -37,7 +37,6 @@ public:
         m_image = image;
         update();
     }
-    const QPixmap& Image() const { return m_image; }
 
 protected:
     void paintEvent(QPaintEvent*) override
@@ -277,23 +276,20 @@ void TFicheProduitAddOrUpdate::FormActivate()
 void TFicheProduitAddOrUpdate::RemplirArbre()
 {
     tvProduitType->clear();
-    m_noeuds.Vider();
     auto* racine = new TNoeudCategorie("Interne", TObjectNoeud(0, 0));
     tvProduitType->addTopLevelItem(racine);
     const QVector<TLigneCategorie> lignes = LireCategories(m_dm);
-    // Root when asked for, or when the first rows read belong to another origin.
-    for (const TLigneCategorie& l : lignes) {
-        if (l.externe == 0)
-            break;
+    // The root when asked for, or when no internal row comes first.
+    if (!lignes.isEmpty() && (m_categorieInitiale == 0 || lignes.first().externe != 0))
         tvProduitType->setCurrentItem(racine);
-    }
-    if (m_categorieInitiale == 0 && !lignes.isEmpty())
-        tvProduitType->setCurrentItem(racine);
-    PlacerCategories(racine, lignes, 0, m_noeuds, [this](const TEntreeNoeud& e) {
+    TTableNoeuds noeuds;
+    PlacerCategories(racine, lignes, 0, noeuds, [this](const TEntreeNoeud& e) {
         if (e.noeud && e.objet.GetIdProduitType() == m_categorieInitiale)
             tvProduitType->setCurrentItem(e.noeud);
     });
     TerminerArbre(tvProduitType);
+    if (tvProduitType->currentItem())
+        tvProduitType->scrollToItem(tvProduitType->currentItem());
 }
 
 void TFicheProduitAddOrUpdate::RemplirControles()

@@ -2,7 +2,6 @@
 // Creation or change of one internal product. Everything stays in the window
 // until "Valider", which writes it in one pass.
 
-#include "app/arbrecategories.h"
 #include "store/records.h"
 
 #include <QDialog>
@@ -66,7 +65,6 @@ private:
     int m_categorieCible = 0;
     std::shared_ptr<TListeCaracValeurs> m_caracsDepart;
     TListeCaracValeurs m_caracsTravail;
-    TTableNoeuds m_noeuds;
 
     QTreeWidget* tvProduitType;
     QLineEdit* edtReference;

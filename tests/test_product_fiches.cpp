@@ -188,6 +188,30 @@ private slots:
         QCOMPARE(Entier("SELECT IdProduitType FROM Produit"), 4);
     }
 
+    void selectionInitiale()
+    {
+        TPromptsScriptes prompts;
+        {
+            // A category that is not shown: nothing selected, the save asks for one.
+            TFicheProduitAddOrUpdate fiche(Dm(), nullptr);
+            fiche.SetCategorieInitiale(6);
+            fiche.show();
+            QVERIFY(Controle<QTreeWidget>(&fiche, "tvProduitType")->selectedItems().isEmpty());
+            Controle<QLineEdit>(&fiche, "edtLibelle")->setText("Vis");
+            Cliquer(&fiche, "btnOk");
+            QCOMPARE(prompts.DernierMessage(), QString("Veuillez choisir la catégorie du produit"));
+            QVERIFY(fiche.isVisible());
+        }
+        // Only other origins' categories: the root.
+        Sql("DELETE FROM ProduitType WHERE Externe = 0");
+        TFicheProduitAddOrUpdate fiche(Dm(), nullptr);
+        fiche.SetCategorieInitiale(3);
+        fiche.show();
+        auto* arbre = Controle<QTreeWidget>(&fiche, "tvProduitType");
+        QCOMPARE(arbre->topLevelItem(0)->childCount(), 0);
+        QCOMPARE(arbre->selectedItems().value(0), arbre->topLevelItem(0));
+    }
+
     void modificationDepuisLaFenetre()
     {
         TPromptsScriptes prompts;
