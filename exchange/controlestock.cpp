@@ -7,6 +7,7 @@
 
 #include <QFile>
 #include <QSaveFile>
+#include <limits>
 
 namespace {
 const QString EtatOk = QStringLiteral("Ok");
@@ -54,10 +55,13 @@ QString TraiterLigne(TdmKestravel& dm, const TXmlNodeRef& ligne)
     if (type != "Commander" && type != "Remonter")
         return EtatVide;
     // A missing, unreadable or negative quantity would move stock the wrong
-    // way: such a line moves nothing.
+    // way: such a line moves nothing. (`tblProduit` is on the product.)
     if (quantite < 0)
         return EtatVide;
     if (type == "Remonter") {
+        // Nor may giving back overflow the stock field.
+        if (qint64(dm.tblProduit.AsInteger("Stock")) + quantite > std::numeric_limits<qint32>::max())
+            return EtatVide;
         RemonterStock(dm, externe, idProduit, idProduitType, quantite);
         return EtatOk;
     }

@@ -130,6 +130,7 @@ private slots:
                                    + Ligne("Commander", 1, 1, 3, "abc")                      // 10 not a number
                                    + Ligne("", 1, 1, 3, "1")                                 // 11 no type
                                    + "<Produit/>"                                            // 12 no key
+                                   + Ligne("Remonter", 0, 2, 3, "2147483647")                // 13 overflow
                                    + "</Kestravel>";
         const auto r = Controler(demande);
         QVERIFY2(r.code == 0, qPrintable(r.erreurs));
@@ -138,9 +139,9 @@ private slots:
         doc.LoadFromFile(m_fichier);
         TXmlNodeRefList l;
         doc.Root().ChildrenByName("Produit", l);
-        QCOMPARE(l.Count(), 13);
+        QCOMPARE(l.Count(), 14);
         const QStringList etats = {"Supprimer", "Supprimer", "Ok", "Epuiser", "Ok", "Epuiser", "Ok",
-                                   "Vide", "Vide", "Vide", "Vide", "Vide", "Supprimer"};
+                                   "Vide", "Vide", "Vide", "Vide", "Vide", "Supprimer", "Vide"};
         for (int i = 0; i < l.Count(); ++i)
             QCOMPARE(l.Get(i).ReadAttributeString("Etat", "?"), etats[i]);
         for (int i : {0, 1, 2, 4, 6, 7, 8, 12})
