@@ -1,7 +1,9 @@
 #include "store/format.h"
 
 #include <QLocale>
+#include <QVarLengthArray>
 #include <cmath>
+#include <cstdlib>
 #include <optional>
 
 QString Montant(double valeur)
@@ -10,41 +12,51 @@ QString Montant(double valeur)
         valeur = 0;
     // Decimal digits of the value at 15 significant digits, then rounding half
     // away from zero at two decimals: 12.345 gives 12.35 although its binary
-    // value lies just below.
-    const QString e = QString::number(std::fabs(valeur), 'e', 14);   // d.dddddddddddddde±xx
-    const int exposant = e.mid(e.indexOf('e') + 1).toInt();
-    QString chiffres = e.left(e.indexOf('e')).remove('.');           // 15 digits
+    // value lies just below. Worked on in a local buffer: a CSV export formats
+    // millions of amounts.
+    const QByteArray e = QString::number(std::fabs(valeur), 'e', 14).toLatin1();   // d.dddddddddddddde±xx
+    const qsizetype posE = e.indexOf('e');
+    const int exposant = std::atoi(e.constData() + posE + 1);
+    QVarLengthArray<char, 64> chiffres;   // the 15 digits without the point
+    for (qsizetype i = 0; i < posE; ++i)
+        if (e[i] != '.')
+            chiffres.append(e[i]);
     // Position of the decimal point inside `chiffres` is exposant + 1.
     int virgule = exposant + 1;
     if (virgule < 0) {
-        chiffres.prepend(QString(-virgule, '0'));
+        chiffres.insert(chiffres.begin(), -virgule, '0');
         virgule = 0;
     }
-    if (chiffres.size() < virgule + 3)
-        chiffres.append(QString(virgule + 3 - chiffres.size(), '0'));
-    QString garde = chiffres.left(virgule + 2);
-    const bool arrondir = chiffres[virgule + 2] >= '5';
-    if (garde.isEmpty())
-        garde = "0";
-    if (arrondir) {
-        int i = int(garde.size()) - 1;
+    while (chiffres.size() < virgule + 3)
+        chiffres.append('0');
+    // The digits kept: the integer part and two decimals.
+    QVarLengthArray<char, 64> garde(chiffres.begin(), chiffres.begin() + virgule + 2);
+    if (chiffres[virgule + 2] >= '5') {
+        qsizetype i = garde.size() - 1;
         while (i >= 0 && garde[i] == '9') {
             garde[i] = '0';
             --i;
         }
         if (i < 0)
-            garde.prepend('1');
+            garde.insert(garde.begin(), '1');
         else
-            garde[i] = QChar(garde[i].unicode() + 1);
+            ++garde[i];
     }
     while (garde.size() < 3)
-        garde.prepend('0');
-    QString entier = garde.left(garde.size() - 2);
-    while (entier.size() > 1 && entier[0] == '0')
-        entier.remove(0, 1);
-    const QString decimales = garde.right(2);
-    const bool negatif = valeur < 0 && (entier != "0" || decimales != "00");
-    return (negatif ? QString("-") : QString()) + entier + QLocale().decimalPoint() + decimales;
+        garde.insert(garde.begin(), '0');
+    const qsizetype finEntier = garde.size() - 2;
+    qsizetype debut = 0;
+    while (finEntier - debut > 1 && garde[debut] == '0')
+        ++debut;
+    const bool nul = finEntier - debut == 1 && garde[debut] == '0' && garde[finEntier] == '0' &&
+                     garde[finEntier + 1] == '0';
+    QString r;
+    if (valeur < 0 && !nul)
+        r += QLatin1Char('-');
+    r += QLatin1StringView(garde.data() + debut, finEntier - debut);
+    r += QLocale().decimalPoint();
+    r += QLatin1StringView(garde.data() + finEntier, 2);
+    return r;
 }
 
 namespace {
