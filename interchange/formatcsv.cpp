@@ -203,7 +203,7 @@ void TLecteurCsv::FinLigne()
             m_champs << QByteArrayView();
         m_rappel(m_champs, m_ligneDebut);
     }
-    m_octets.clear();
+    m_octets.resize(0);   // keeps the allocation for the next line
     m_fins.clear();
     m_champ = 0;
     m_vide = true;

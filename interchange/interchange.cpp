@@ -206,11 +206,11 @@ QString ExporterTable(TdmKestravel& dm, TTableCsv table, const QString& dossier,
     auto vider = [&] {
         if (fichier.write(tampon) != tampon.size())
             throw EInterchange(MessageEcriture(codePage.Decoder(ligne).chopped(2)));
-        tampon.clear();
+        tampon.resize(0);   // keeps the allocation
     };
     qint64 fait = 0;
     while (selection.Pas()) {
-        ligne.clear();
+        ligne.resize(0);
         for (int i = 0; i < d.colonnes.size(); ++i)
             AjouterChampExport(ligne, selection.St(), i, d.colonnes[i], codePage);
         TerminerLigneCsv(ligne);
