@@ -68,7 +68,6 @@ TFicheTables::TFicheTables(TdmKestravel& dm, QWidget* parent, TTextes textes)
         grille->addWidget(barre, i, 1);
         grille->addWidget(marque, i, 2);
         connect(bouton, &QPushButton::clicked, this, gestionnaires[i]);
-        m_boutons << bouton;
         m_barres << barre;
         m_marques << marque;
     }

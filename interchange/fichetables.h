@@ -12,7 +12,6 @@
 class QLabel;
 class QLineEdit;
 class QProgressBar;
-class QPushButton;
 class QToolButton;
 class TdmKestravel;
 
@@ -57,7 +56,6 @@ private:
     QLabel* lblChoixRepertoire;
     QLineEdit* deRepertoire;
     QToolButton* btnParcourir;
-    QList<QPushButton*> m_boutons;
     QList<QProgressBar*> m_barres;
     QList<QLabel*> m_marques;
     bool m_occupe = false;
