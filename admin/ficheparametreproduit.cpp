@@ -1,7 +1,13 @@
 #include "admin/ficheparametreproduit.h"
 
 #include "admin/categories.h"
+#include "admin/duplication.h"
+#include "admin/fichehaussecategorie.h"
 #include "admin/ficheparametreproduittype.h"
+#include "admin/impression.h"
+#include "interchange/ficheexportation.h"
+#include "interchange/ficheimportation.h"
+#include "product/ficheproduitaddorupdate.h"
 #include "admin/produits.h"
 #include "app/prompts.h"
 #include "store/catalogue.h"
@@ -312,12 +318,30 @@ void TFicheParametreProduit::btnAjouterProduitTypeClick()
 
 void TFicheParametreProduit::btnAjouterProduitClick()
 {
-    // Opens the product editor for a new product in CategorieSelectionnee() (wired with the editor).
+    const int categorie = CategorieSelectionnee();
+    {
+        TFicheProduitAddOrUpdate fiche(m_dm, nullptr, this);
+        fiche.SetCategorieInitiale(categorie);
+        fiche.exec();
+    }
+    AfficherProduits(0, categorie);
 }
 
 void TFicheParametreProduit::lvProduitsDblClick()
 {
-    // Opens the product editor on ProduitSelectionne() (wired with the editor).
+    std::optional<TProduit> produit = ProduitSelectionne();
+    if (!produit)
+        return;
+    int cible;
+    {
+        TFicheProduitAddOrUpdate fiche(m_dm, &*produit, this);
+        fiche.SetCategorieInitiale(CategorieSelectionnee());
+        fiche.exec();
+        cible = fiche.GetCategorieCible();
+    }
+    m_categorieASelectionner = cible;
+    RemplirArbreCategories();
+    AfficherProduits(0, cible);
 }
 
 void TFicheParametreProduit::btnSupprimerClick()
@@ -329,22 +353,41 @@ void TFicheParametreProduit::btnSupprimerClick()
 
 void TFicheParametreProduit::btnDuppliquerClick()
 {
-    // Duplicates the selected product (wired with the duplication).
+    const QList<QTreeWidgetItem*> choix = lvProduits->selectedItems();
+    if (choix.isEmpty())
+        return;
+    const QTreeWidgetItem* element = choix.first();
+    DupliquerProduit(m_dm, element->text(ColExterne).toInt(), element->text(ColId).toInt(),
+                     element->text(ColIdType).toInt());
+    if (ObjetNoeud(NoeudSelectionne()))
+        AfficherProduits(0, CategorieSelectionnee());
 }
 
 void TFicheParametreProduit::btnImprimerClick()
 {
-    // Prints the listed products (wired with the printing).
+    if (ObjetNoeud(NoeudSelectionne()) && lvProduits->topLevelItemCount() > 0)
+        ImprimerListe(lvProduits, this);
 }
 
 void TFicheParametreProduit::miHausseClick()
 {
-    // Opens the price increase for the selected category (wired with the price increase dialog).
+    QTreeWidgetItem* noeud = NoeudSelectionne();
+    if (!ObjetNoeud(noeud))
+        return;
+    const int categorie = CategorieSelectionnee();
+    {
+        TFicheHausseCategorie fiche(m_dm, this);
+        fiche.SetIdProduitType(categorie);
+        fiche.SetLibelleCategorie(noeud->text(0));
+        fiche.exec();
+    }
+    AfficherProduits(0, categorie);
 }
 
 void TFicheParametreProduit::btnExportClick()
 {
-    // Opens the CSV export window (wired with the export window).
+    TFicheExportation fiche(m_dm, this);
+    fiche.exec();
 }
 
 void TFicheParametreProduit::btnImportClick()
@@ -352,7 +395,8 @@ void TFicheParametreProduit::btnImportClick()
     Prompts().Message(QStringLiteral("ATTENTION \n\nAvant toute utilisation de cet écran, veuillez faire une "
                                      "sauvegarde/copie de la base de données : \"%1\".")
                           .arg(m_dm.CheminBase()));
-    // Then opens the CSV import window (wired with the import window).
+    TFicheImportation fiche(m_dm, this);
+    fiche.exec();
 }
 
 void TFicheParametreProduit::tvProduitTypeMenu(const QPoint& position)

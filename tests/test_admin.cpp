@@ -317,7 +317,16 @@ private slots:
         TCatalogueTest c;
         Fenetre f(c.Dm());
         TPromptsScriptes prompts;
+        // After the warning the import window opens.
+        QString ouverte;
+        QTimer::singleShot(0, this, [&] {
+            if (QWidget* w = QApplication::activeModalWidget()) {
+                ouverte = w->metaObject()->className();
+                w->close();
+            }
+        });
         f.fiche.findChild<QPushButton*>("btnImport")->click();
+        QCOMPARE(ouverte, QString("TFicheImportation"));
         QCOMPARE(prompts.Textes(IPrompts::Genre::Message),
                  QStringList{"ATTENTION \n\nAvant toute utilisation de cet écran, veuillez faire une "
                              "sauvegarde/copie de la base de données : \""
