@@ -1,15 +1,65 @@
 #pragma once
 // Small helpers shared by the benchmark programs.
 
+#include <QByteArray>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QString>
+#include <chrono>
 #include <cstdio>
+#include <fcntl.h>
 #include <functional>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <vector>
+
+extern char** environ;
 
 namespace bench {
+
+struct Mesure {
+    double secondes = 0;
+    long pointeKo = 0;
+    int code = -1;
+};
+
+// Runs a program (stdin from a file when given, stdout discarded) and
+// returns its wall time and peak resident memory.
+inline Mesure Lancer(const QStringList& commande, const QString& entree = QString())
+{
+    std::vector<QByteArray> octets;
+    for (const QString& a : commande)
+        octets.push_back(QFile::encodeName(a));
+    std::vector<char*> argv;
+    for (QByteArray& b : octets)
+        argv.push_back(b.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    const QByteArray fichierEntree = QFile::encodeName(entree);
+    if (!entree.isEmpty())
+        posix_spawn_file_actions_addopen(&actions, 0, fichierEntree.constData(), O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    const auto debut = std::chrono::steady_clock::now();
+    pid_t pid = 0;
+    Mesure m;
+    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
+        posix_spawn_file_actions_destroy(&actions);
+        return m;
+    }
+    int statut = 0;
+    rusage ru{};
+    wait4(pid, &statut, 0, &ru);
+    m.secondes = std::chrono::duration<double>(std::chrono::steady_clock::now() - debut).count();
+    m.pointeKo = ru.ru_maxrss;
+    m.code = WIFEXITED(statut) ? WEXITSTATUS(statut) : -1;
+    posix_spawn_file_actions_destroy(&actions);
+    return m;
+}
+
 
 // Path of a generated catalogue in the scratch folder, made once with
 // kestravel-db and reused by later runs.

@@ -20,50 +20,12 @@
 #include <sys/wait.h>
 #include <vector>
 
-extern char** environ;
+#include "bench/bench_commun.h"
 
 namespace {
+using bench::Lancer;
+using bench::Mesure;
 const int NbProduits = 100000, NbCategories = 1000, NbLignes = 10000, NbEssais = 3;
-
-struct Mesure {
-    double secondes = 0;
-    long pointeKo = 0;
-    int code = -1;
-};
-
-// Runs a program (stdin from a file when given, stdout discarded) and
-// returns its wall time and peak resident memory.
-Mesure Lancer(const QStringList& commande, const QString& entree = QString())
-{
-    std::vector<QByteArray> octets;
-    for (const QString& a : commande)
-        octets.push_back(QFile::encodeName(a));
-    std::vector<char*> argv;
-    for (QByteArray& b : octets)
-        argv.push_back(b.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    const QByteArray fichierEntree = QFile::encodeName(entree);
-    if (!entree.isEmpty())
-        posix_spawn_file_actions_addopen(&actions, 0, fichierEntree.constData(), O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    const auto debut = std::chrono::steady_clock::now();
-    pid_t pid = 0;
-    Mesure m;
-    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
-        posix_spawn_file_actions_destroy(&actions);
-        return m;
-    }
-    int statut = 0;
-    rusage ru{};
-    wait4(pid, &statut, 0, &ru);
-    m.secondes = std::chrono::duration<double>(std::chrono::steady_clock::now() - debut).count();
-    m.pointeKo = ru.ru_maxrss;
-    m.code = WIFEXITED(statut) ? WEXITSTATUS(statut) : -1;
-    posix_spawn_file_actions_destroy(&actions);
-    return m;
-}
 
 bool Copier(const QString& de, const QString& vers)
 {

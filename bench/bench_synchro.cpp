@@ -18,47 +18,15 @@
 #include <sys/wait.h>
 #include <vector>
 
-extern char** environ;
+#include "bench/bench_commun.h"
 
 namespace {
+using bench::Lancer;
+using bench::Mesure;
 const int NbProduits = 1000000, NbCategories = 5000, NbEssais = 3;
 // Image files in the source for the first products that name one (every
 // tenth product's `Lien` is "<number>.jpg" in the generated catalogue).
 const int NbImages = 1000;
-
-struct Mesure {
-    double secondes = 0;
-    long pointeKo = 0;
-    int code = -1;
-};
-
-// Runs a program with stdout discarded; wall time and peak resident memory.
-Mesure Lancer(const QStringList& commande)
-{
-    std::vector<QByteArray> octets;
-    for (const QString& a : commande)
-        octets.push_back(QFile::encodeName(a));
-    std::vector<char*> argv;
-    for (QByteArray& b : octets)
-        argv.push_back(b.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    const auto debut = std::chrono::steady_clock::now();
-    pid_t pid = 0;
-    Mesure m;
-    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
-        int statut = 0;
-        rusage ru{};
-        wait4(pid, &statut, 0, &ru);
-        m.secondes = std::chrono::duration<double>(std::chrono::steady_clock::now() - debut).count();
-        m.pointeKo = ru.ru_maxrss;
-        m.code = WIFEXITED(statut) ? WEXITSTATUS(statut) : -1;
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    return m;
-}
 
 void Supprimer(const QString& base)
 {
