@@ -154,20 +154,10 @@ void TFicheProduitAddOrUpdate::ConstruireFenetre()
     // Four pictures in one place; at most one is shown.
     auto* indicateur = new QWidget(this);
     indicateur->setFixedSize(48, 48);
-    const std::pair<QLabel**, TNiveauStock> images[] = {{&imgGris, TNiveauStock::Gris},
-                                                        {&imgOrange, TNiveauStock::Orange},
-                                                        {&imgRouge, TNiveauStock::Rouge},
-                                                        {&imgVert, TNiveauStock::Vert}};
-    for (const auto& [image, niveau] : images) {
-        *image = new QLabel(indicateur);
-        (*image)->setGeometry(0, 0, 48, 48);
-        (*image)->setPixmap(ImageIndicateurStock(niveau));
-        (*image)->hide();
-    }
-    imgGris->setObjectName("imgGris");
-    imgOrange->setObjectName("imgOrange");
-    imgRouge->setObjectName("imgRouge");
-    imgVert->setObjectName("imgVert");
+    imgGris = CreerImageIndicateur("imgGris", TNiveauStock::Gris, indicateur);
+    imgOrange = CreerImageIndicateur("imgOrange", TNiveauStock::Orange, indicateur);
+    imgRouge = CreerImageIndicateur("imgRouge", TNiveauStock::Rouge, indicateur);
+    imgVert = CreerImageIndicateur("imgVert", TNiveauStock::Vert, indicateur);
 
     btnGestionStocks = Bouton(this, "btnGestionStocks", "Historique des stocks");
     btnOk = Bouton(this, "btnOk", "Valider");
@@ -314,11 +304,7 @@ void TFicheProduitAddOrUpdate::RemplirControles()
 
 void TFicheProduitAddOrUpdate::AfficherIndicateur()
 {
-    const TNiveauStock niveau = NiveauStock(m_produit->GetStock(), m_produit->GetStockMini());
-    imgGris->setVisible(niveau == TNiveauStock::Gris);
-    imgRouge->setVisible(niveau == TNiveauStock::Rouge);
-    imgOrange->setVisible(niveau == TNiveauStock::Orange);
-    imgVert->setVisible(niveau == TNiveauStock::Vert);
+    MontrerIndicateur(m_produit->GetStock(), m_produit->GetStockMini(), imgGris, imgRouge, imgOrange, imgVert);
 }
 
 void TFicheProduitAddOrUpdate::AfficherImage(const QString& chemin)

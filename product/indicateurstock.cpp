@@ -1,5 +1,7 @@
 #include "product/indicateurstock.h"
 
+#include <QLabel>
+
 TNiveauStock NiveauStock(int stock, int stockMini)
 {
     if (stockMini == 0)
@@ -23,3 +25,22 @@ QString CheminImageIndicateurStock(TNiveauStock niveau)
 }
 
 QPixmap ImageIndicateurStock(TNiveauStock niveau) { return QPixmap(CheminImageIndicateurStock(niveau)); }
+
+QLabel* CreerImageIndicateur(const char* nom, TNiveauStock niveau, QWidget* parent)
+{
+    auto* img = new QLabel(parent);
+    img->setObjectName(nom);
+    img->setFixedSize(48, 48);
+    img->setPixmap(ImageIndicateurStock(niveau));
+    img->hide();
+    return img;
+}
+
+void MontrerIndicateur(int stock, int stockMini, QLabel* gris, QLabel* rouge, QLabel* orange, QLabel* vert)
+{
+    const TNiveauStock niveau = NiveauStock(stock, stockMini);
+    gris->setVisible(niveau == TNiveauStock::Gris);
+    rouge->setVisible(niveau == TNiveauStock::Rouge);
+    orange->setVisible(niveau == TNiveauStock::Orange);
+    vert->setVisible(niveau == TNiveauStock::Vert);
+}

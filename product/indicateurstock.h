@@ -3,6 +3,9 @@
 // of four colours picked from the stock and its minimum threshold.
 
 #include <QPixmap>
+
+class QLabel;
+class QWidget;
 #include <QString>
 
 enum class TNiveauStock { Gris, Rouge, Orange, Vert };
@@ -14,3 +17,8 @@ TNiveauStock NiveauStock(int stock, int stockMini);
 // Resource path of the 48×48 picture of a level (":/indicateurs/vert.png").
 QString CheminImageIndicateurStock(TNiveauStock niveau);
 QPixmap ImageIndicateurStock(TNiveauStock niveau);
+
+// A hidden 48×48 label showing the picture of a level, named `nom`.
+QLabel* CreerImageIndicateur(const char* nom, TNiveauStock niveau, QWidget* parent = nullptr);
+// Shows the label of the product's level and hides the three others.
+void MontrerIndicateur(int stock, int stockMini, QLabel* gris, QLabel* rouge, QLabel* orange, QLabel* vert);

@@ -41,15 +41,6 @@ QLabel* TexteStatique(const char* nom, Qt::Alignment alignement)
     return st;
 }
 
-QLabel* Indicateur(const char* nom, TNiveauStock niveau)
-{
-    auto* img = new QLabel;
-    img->setObjectName(nom);
-    img->setFixedSize(48, 48);
-    img->setPixmap(ImageIndicateurStock(niveau));
-    img->hide();
-    return img;
-}
 }  // namespace
 
 TFicheProduitView::TFicheProduitView(QWidget* proprietaire, const QString& cheminExport, const TProduit& produit)
@@ -66,10 +57,10 @@ TFicheProduitView::TFicheProduitView(QWidget* proprietaire, const QString& chemi
       stPrixAchat(TexteStatique("stPrixAchat", Qt::AlignRight)),
       stPrixVente(TexteStatique("stPrixVente", Qt::AlignRight)),
       stQuantiteDispo(TexteStatique("stQuantiteDispo", Qt::AlignRight)),
-      imgGris(Indicateur("imgGris", TNiveauStock::Gris)),
-      imgOrange(Indicateur("imgOrange", TNiveauStock::Orange)),
-      imgRouge(Indicateur("imgRouge", TNiveauStock::Rouge)),
-      imgVert(Indicateur("imgVert", TNiveauStock::Vert)),
+      imgGris(CreerImageIndicateur("imgGris", TNiveauStock::Gris)),
+      imgOrange(CreerImageIndicateur("imgOrange", TNiveauStock::Orange)),
+      imgRouge(CreerImageIndicateur("imgRouge", TNiveauStock::Rouge)),
+      imgVert(CreerImageIndicateur("imgVert", TNiveauStock::Vert)),
       seQuantite(new QSpinBox),
       edtCommentaire(new QLineEdit),
       btnExporter(new QPushButton("Exporter sur TALVIREN")),
@@ -188,11 +179,7 @@ void TFicheProduitView::FormActivate()
     stPrixVente->setText(Montant(m_produit.GetPrixVenteHT()));
     stQuantiteDispo->setText(QString::number(m_produit.GetStock()));
 
-    const TNiveauStock niveau = NiveauStock(m_produit.GetStock(), m_produit.GetStockMini());
-    imgGris->setVisible(niveau == TNiveauStock::Gris);
-    imgRouge->setVisible(niveau == TNiveauStock::Rouge);
-    imgOrange->setVisible(niveau == TNiveauStock::Orange);
-    imgVert->setVisible(niveau == TNiveauStock::Vert);
+    MontrerIndicateur(m_produit.GetStock(), m_produit.GetStockMini(), imgGris, imgRouge, imgOrange, imgVert);
 
     // The picture is looked for in the internal folder whatever the origin.
     const QString fichier = FichierImage(0, m_produit.GetLien());
