@@ -29,6 +29,14 @@ void TCurseur::Erreur() const
     throw EDatabaseError(QString::fromUtf8(m_base ? sqlite3_errmsg(m_base) : "base fermée"));
 }
 
+void TCurseur::PosterAvantDeplacement()
+{
+    // Moving away from a row being written posts it first.
+    Verifier();
+    if (m_etat != Etat::Parcours)
+        Post();
+}
+
 void TCurseur::Verifier() const
 {
     if (!m_actif)
@@ -62,6 +70,10 @@ void TCurseur::Open()
     for (const QString& c : m_cles)
         if (!m_indiceColonne.contains(c.toUpper()))
             throw EDatabaseError(QStringLiteral("Champ %1 introuvable dans la table %2.").arg(c, m_table));
+    QStringList cols;
+    for (const QString& c : m_colonnes)
+        cols << Quoter(c);
+    m_selection = cols.join(", ") + ", rowid";
     m_genresCles.clear();
     for (int i = 0; i < m_cles.size(); ++i) {
         const QString type = TypeCle(i);
@@ -201,12 +213,8 @@ bool TCurseur::ChangementsExternes() const
 
 void TCurseur::ChargerPage(const QVariantList& depuis, bool avant, bool inclure)
 {
-    QStringList cols;
-    for (const QString& c : m_colonnes)
-        cols << Quoter(c);
-    cols << "rowid";
     QString sql = QStringLiteral("SELECT %1 FROM %2 WHERE %3")
-                      .arg(cols.join(", "), Quoter(m_table), ConditionPlage());
+                      .arg(m_selection, Quoter(m_table), ConditionPlage());
     if (!depuis.isEmpty()) {
         QStringList marques;
         for (int i = 0; i < depuis.size(); ++i)
@@ -237,9 +245,7 @@ void TCurseur::ChargerPage(const QVariantList& depuis, bool avant, bool inclure)
 
 void TCurseur::First()
 {
-    Verifier();
-    if (m_etat != Etat::Parcours)
-        Post();
+    PosterAvantDeplacement();
     ChargerPage({}, true, true);
     m_bof = true;
     m_surLigne = !m_page.isEmpty();
@@ -252,9 +258,7 @@ void TCurseur::First()
 
 void TCurseur::Next()
 {
-    Verifier();
-    if (m_etat != Etat::Parcours)
-        Post();
+    PosterAvantDeplacement();
     if (!m_surLigne) {
         First();
         return;
@@ -282,9 +286,7 @@ void TCurseur::Next()
 
 void TCurseur::Prior()
 {
-    Verifier();
-    if (m_etat != Etat::Parcours)
-        Post();
+    PosterAvantDeplacement();
     if (!m_surLigne) {
         Last();
         return;
@@ -304,9 +306,7 @@ void TCurseur::Prior()
 
 void TCurseur::Last()
 {
-    Verifier();
-    if (m_etat != Etat::Parcours)
-        Post();
+    PosterAvantDeplacement();
     ChargerPage({}, false, true);
     m_surLigne = !m_page.isEmpty();
     m_eof = true;
@@ -362,9 +362,7 @@ void TCurseur::SetField(const QString& nom, const QVariant& valeur)
 
 void TCurseur::Insert()
 {
-    Verifier();
-    if (m_etat != Etat::Parcours)
-        Post();
+    PosterAvantDeplacement();
     m_etat = Etat::Insertion;
     m_modifs.clear();
 }
@@ -439,12 +437,8 @@ void TCurseur::Post()
 
 void TCurseur::PositionnerSurRowid(qint64 rowid)
 {
-    QStringList cols;
-    for (const QString& c : m_colonnes)
-        cols << Quoter(c);
-    cols << "rowid";
     sqlite3_stmt* st = Preparer(QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?")
-                                    .arg(cols.join(", "), Quoter(m_table)));
+                                    .arg(m_selection, Quoter(m_table)));
     Lier(st, 1, rowid);
     Invalider();
     const int rc = sqlite3_step(st);
@@ -493,9 +487,7 @@ void TCurseur::Delete()
 
 void TCurseur::SetRange(const QVariantList& valeurs)
 {
-    Verifier();
-    if (m_etat != Etat::Parcours)
-        Post();
+    PosterAvantDeplacement();
     m_plage = valeurs.mid(0, m_cles.size());
     First();
 }
@@ -514,23 +506,17 @@ void TCurseur::CancelRange()
 
 bool TCurseur::FindKey(const QVariantList& valeurs)
 {
-    Verifier();
-    if (m_etat != Etat::Parcours)
-        Post();
+    PosterAvantDeplacement();
     const int n = int(std::min<qsizetype>(valeurs.size(), m_cles.size()));
     if (!m_stFind || m_stFindNb != n + int(m_plage.size()) * 1000) {
         if (m_stFind)
             sqlite3_finalize(m_stFind);
         m_stFind = nullptr;
-        QStringList cols;
-        for (const QString& c : m_colonnes)
-            cols << Quoter(c);
-        cols << "rowid";
         QStringList cond{ConditionPlage()};
         for (int i = 0; i < n; ++i)
             cond << Quoter(m_cles[i]) + " = ?";
         m_stFind = Preparer(QStringLiteral("SELECT %1 FROM %2 WHERE %3 ORDER BY %4 LIMIT 1")
-                                .arg(cols.join(", "), Quoter(m_table), cond.join(" AND "), ClauseCle()));
+                                .arg(m_selection, Quoter(m_table), cond.join(" AND "), ClauseCle()));
         m_stFindNb = n + int(m_plage.size()) * 1000;
     }
     sqlite3_reset(m_stFind);

@@ -78,6 +78,7 @@ private:
     using Ligne = QVector<QVariant>;   // columns of the table, then the row id
 
     void Verifier() const;
+    void PosterAvantDeplacement();
     [[noreturn]] void Erreur() const;
     sqlite3_stmt* Preparer(const QString& sql);
     void Lier(sqlite3_stmt* st, int pos, const QVariant& v) const;
@@ -102,6 +103,7 @@ private:
     QStringList m_typesColonnes;
     QHash<QString, int> m_indiceColonne;   // name as declared and upper-cased → column
     QVector<GenreCle> m_genresCles;
+    QString m_selection;   // "col1", …, rowid: what every read selects
     int Colonne(const QString& nom) const;
     QVariantList m_plage;
 

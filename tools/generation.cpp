@@ -1,5 +1,6 @@
 #include "tools/generation.h"
 
+#include "store/dates.h"
 #include "store/erreurs.h"
 #include "store/schema.h"
 
@@ -86,7 +87,7 @@ void GenererCatalogue(const QString& chemin, const TOptionsGeneration& o)
     sqlite3_stmt* mvt = b.Preparer(
         "INSERT INTO \"Transaction\" (Externe, IdProduit, IdProduitType, QuantiteOld, QuantiteNew, Libelle,"
         " DateMaj) VALUES (0, ?, ?, 0, ?, 'Ajout', ?)");
-    const QByteArray date = QDateTime(QDate(2024, 4, 2), QTime(9, 30)).toString("yyyy-MM-dd HH:mm:ss.zzz").toUtf8();
+    const QByteArray date = DateHeureBase(QDateTime(QDate(2024, 4, 2), QTime(9, 30))).toUtf8();
     const int autres = o.grosseCategorie > 0 ? std::max(1, o.categories - 1) : o.categories;
     for (qint64 p = 1; p <= o.produits; ++p) {
         int categorie;
