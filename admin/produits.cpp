@@ -24,9 +24,9 @@ QVector<TLigneProduit> LireProduitsCategorie(TdmKestravel& dm, int externe, int 
         l.idProduitType = idProduitType;
         l.libelle = q.value(1).toString();
         l.reference = q.value(2).toString();
-        l.prixTarifHT = q.value(3).toFloat();
-        l.prixAchatHT = q.value(4).toFloat();
-        l.prixVenteHT = q.value(5).toFloat();
+        l.prixTarifHT = q.value(3).toDouble();
+        l.prixAchatHT = q.value(4).toDouble();
+        l.prixVenteHT = q.value(5).toDouble();
         l.stock = q.value(6).toInt();
         lignes.push_back(l);
     }

@@ -16,10 +16,9 @@ struct TLigneProduit {
     int idProduitType = 0;
     QString libelle;
     QString reference;
-    // Held in single precision, as a TProduit holds them, before formatting.
-    float prixTarifHT = 0;
-    float prixAchatHT = 0;
-    float prixVenteHT = 0;
+    double prixTarifHT = 0;
+    double prixAchatHT = 0;
+    double prixVenteHT = 0;
     int stock = 0;
 };
 

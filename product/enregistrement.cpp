@@ -15,6 +15,10 @@
 
 namespace {
 const QString RacineRefusee = QStringLiteral("Impossible de placer un produit dans la racine Interne");
+const QString ProduitDisparu =
+    QStringLiteral("Ce produit n'existe plus : il a été supprimé par un autre poste pendant sa modification.\n"
+                   "Rien n'a été enregistré. Les valeurs saisies restent dans la fenêtre pour être recopiées ;"
+                   " fermez-la avec « Annuler ».");
 
 // The picked image, copied into the internal image folder under a temporary
 // name before any row is written; it takes its final name only once the rows
@@ -52,7 +56,7 @@ private:
     bool m_prete = false;
 };
 
-double Prix(float prix) { return ArrondiMontant(double(prix)); }
+double Prix(double prix) { return ArrondiMontant(prix); }
 
 QString LibelleCategorie(TdmKestravel& dm, int idProduitType)
 {
@@ -178,7 +182,7 @@ TResultatEnregistrement EnregistrerProduit(TdmKestravel& dm, const TDemandeEnreg
             copieEchouee = true;
     }
 
-    bool trouve = true, deplace = false;
+    bool deplace = false;
     QString libelleCible;
     {
         TTransaction t(dm);
@@ -188,9 +192,16 @@ TResultatEnregistrement EnregistrerProduit(TdmKestravel& dm, const TDemandeEnreg
         } else {
             r.idProduit = p->GetIdProduit();
             r.lien = extension.isEmpty() ? p->GetLien() : QString::number(r.idProduit) + extension;
-            trouve = ModifierProduit(dm, *p, d.valeurs, r.lien);
+            if (!ModifierProduit(dm, *p, d.valeurs, r.lien)) {
+                // Deleted by another workstation since the editor opened:
+                // nothing is written (the transaction rolls back, the image
+                // copy goes) and the typed values stay in the window.
+                Prompts().Message(ProduitDisparu);
+                r.issue = TIssueEnregistrement::ProduitDisparu;
+                return r;
+            }
             SynchroniserValeurs(dm, r.idProduit, d);
-            if (deplacer && trouve) {
+            if (deplacer) {
                 libelleCible = LibelleCategorie(dm, cible);
                 ExecuterSql(dm.Base(), "UPDATE Produit SET IdProduitType = ? WHERE Externe = ? AND IdProduit = ?"
                                        " AND IdProduitType = ?",
@@ -203,7 +214,7 @@ TResultatEnregistrement EnregistrerProduit(TdmKestravel& dm, const TDemandeEnreg
 
     // The rows are committed: the image takes its name, then the old file
     // of another name goes.
-    if (!extension.isEmpty() && trouve) {
+    if (!extension.isEmpty()) {
         if (!image->Installer(CheminImagesInterne() + r.lien)) {
             copieEchouee = true;
         } else if (p && p->GetLien() != r.lien) {
@@ -212,7 +223,7 @@ TResultatEnregistrement EnregistrerProduit(TdmKestravel& dm, const TDemandeEnreg
                 QFile::remove(ancien);
         }
     }
-    if (copieEchouee && trouve)
+    if (copieEchouee)
         Prompts().Information("L'image choisie n'a pas pu être copiée dans le dossier des images.");
     if (changerCategorie && cible == 0)
         Prompts().Information(RacineRefusee);

@@ -13,7 +13,7 @@
 struct TValeursProduit {
     QString reference, codeExport, libelle, description;
     QDate dateCreation;
-    float prixAchatHT = 0, prixTarifHT = 0, prixVenteHT = 0;
+    double prixAchatHT = 0, prixTarifHT = 0, prixVenteHT = 0;
     int stock = 0, stockMini = 0;
 };
 
@@ -37,6 +37,7 @@ enum class TIssueEnregistrement {
     Enregistre,          // rows written, the editor closes
     LibelleVide,         // nothing written, focus to the label
     CategorieRefusee,    // new product without a category: nothing written
+    ProduitDisparu,      // the product was deleted meanwhile: nothing written
 };
 
 struct TResultatEnregistrement {

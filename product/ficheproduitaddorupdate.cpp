@@ -5,6 +5,7 @@
 #include "app/chemins.h"
 #include "app/prompts.h"
 #include "product/controles.h"
+#include "product/editionmontant.h"
 #include "product/enregistrement.h"
 #include "product/ficheajoutercarac.h"
 #include "product/fichestockhistorique.h"
@@ -13,7 +14,6 @@
 #include "store/format.h"
 
 #include <QDateEdit>
-#include <QDoubleSpinBox>
 #include <QEvent>
 #include <QFileInfo>
 #include <QFormLayout>
@@ -57,14 +57,10 @@ namespace {
 constexpr int LongueurDescription = 2048;
 const QString AucuneImage = QStringLiteral("Aucune image");
 
-QDoubleSpinBox* EditionPrix(QWidget* parent, const char* nom)
+TEditionMontant* EditionPrix(QWidget* parent, const char* nom)
 {
-    auto* e = new QDoubleSpinBox(parent);
+    auto* e = new TEditionMontant(parent);
     e->setObjectName(nom);
-    e->setDecimals(2);
-    e->setRange(-999999999.99, 999999999.99);
-    e->setButtonSymbols(QAbstractSpinBox::NoButtons);
-    e->setAlignment(Qt::AlignRight);
     return e;
 }
 
@@ -292,9 +288,9 @@ void TFicheProduitAddOrUpdate::RemplirControles()
     edtLien->setText(p.GetLien());
     const QDate date = LireDateCourte(p.GetDateCreation());
     dtpProduit->setDate(date.isValid() ? date : QDate::currentDate());
-    edtAchatHT->setValue(LireMontant(Montant(p.GetPrixAchatHT())));
-    edtTarifHT->setValue(LireMontant(Montant(p.GetPrixTarifHT())));
-    edtVenteHT->setValue(LireMontant(Montant(p.GetPrixVenteHT())));
+    edtAchatHT->setValue(ArrondiMontant(p.GetPrixAchatHT()));
+    edtTarifHT->setValue(ArrondiMontant(p.GetPrixTarifHT()));
+    edtVenteHT->setValue(ArrondiMontant(p.GetPrixVenteHT()));
     seQuantiteDispo->setValue(p.GetStock());
     seQuantiteSeuil->setValue(p.GetStockMini());
     AfficherIndicateur();
@@ -379,9 +375,15 @@ void TFicheProduitAddOrUpdate::btnOkClick()
     d.valeurs.libelle = edtLibelle->text();
     d.valeurs.description = reDescription->toPlainText();
     d.valeurs.dateCreation = dtpProduit->date();
-    d.valeurs.prixAchatHT = float(edtAchatHT->value());
-    d.valeurs.prixTarifHT = float(edtTarifHT->value());
-    d.valeurs.prixVenteHT = float(edtVenteHT->value());
+    for (const auto& [edition, nom] : {std::pair{edtTarifHT, "tarif"}, {edtAchatHT, "d'achat"}, {edtVenteHT, "de vente"}})
+        if (!edition->MontantValide()) {
+            Prompts().Message(QStringLiteral("Le prix %1 n'est pas un montant : saisissez par exemple 19,90.").arg(nom));
+            edition->setFocus();
+            return;
+        }
+    d.valeurs.prixAchatHT = edtAchatHT->value();
+    d.valeurs.prixTarifHT = edtTarifHT->value();
+    d.valeurs.prixVenteHT = edtVenteHT->value();
     d.valeurs.stock = seQuantiteDispo->value();
     d.valeurs.stockMini = seQuantiteSeuil->value();
     if (m_imageChangee)
@@ -403,6 +405,8 @@ void TFicheProduitAddOrUpdate::btnOkClick()
     switch (r.issue) {
     case TIssueEnregistrement::LibelleVide:
         edtLibelle->setFocus();
+        return;
+    case TIssueEnregistrement::ProduitDisparu:
         return;
     case TIssueEnregistrement::CategorieRefusee:
         m_categorieCible = r.categorie;

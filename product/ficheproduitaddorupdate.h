@@ -8,7 +8,6 @@
 #include <memory>
 
 class QDateEdit;
-class QDoubleSpinBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -16,6 +15,7 @@ class QSpinBox;
 class QTextEdit;
 class QTreeWidget;
 class TdmKestravel;
+class TEditionMontant;
 class TImageProduit;
 
 class TFicheProduitAddOrUpdate : public QDialog {
@@ -78,9 +78,9 @@ private:
     QPushButton* btnGererCaracProduit;
     QTreeWidget* lvCaracs;
     QTextEdit* reDescription;
-    QDoubleSpinBox* edtTarifHT;
-    QDoubleSpinBox* edtAchatHT;
-    QDoubleSpinBox* edtVenteHT;
+    TEditionMontant* edtTarifHT;
+    TEditionMontant* edtAchatHT;
+    TEditionMontant* edtVenteHT;
     QSpinBox* seQuantiteDispo;
     QSpinBox* seQuantiteSeuil;
     QLabel* imgGris;

@@ -32,9 +32,9 @@ std::optional<TProduit> LireProduit(TdmKestravel& dm, int externe, int idProduit
     p.SetDescription(q.value(2).toString());
     const QDateTime d = LireDateHeureBase(q.value(3).toString());
     p.SetDateCreation(d.isValid() ? DateCourte(d.date()) : QString());
-    p.SetPrixAchatHT(float(q.value(4).toDouble()));
-    p.SetPrixTarifHT(float(q.value(5).toDouble()));
-    p.SetPrixVenteHT(float(q.value(6).toDouble()));
+    p.SetPrixAchatHT(q.value(4).toDouble());
+    p.SetPrixTarifHT(q.value(5).toDouble());
+    p.SetPrixVenteHT(q.value(6).toDouble());
     p.SetReference(q.value(7).toString());
     p.SetLien(q.value(8).toString());
     p.SetStock(q.value(9).toInt());

@@ -70,12 +70,12 @@ public:
     void SetLien(const QString& v) { m_lien = v; }
     QString GetReference() const { return m_reference; }
     void SetReference(const QString& v) { m_reference = v; }
-    float GetPrixAchatHT() const { return m_prixAchatHT; }
-    void SetPrixAchatHT(float v) { m_prixAchatHT = v; }
-    float GetPrixTarifHT() const { return m_prixTarifHT; }
-    void SetPrixTarifHT(float v) { m_prixTarifHT = v; }
-    float GetPrixVenteHT() const { return m_prixVenteHT; }
-    void SetPrixVenteHT(float v) { m_prixVenteHT = v; }
+    double GetPrixAchatHT() const { return m_prixAchatHT; }
+    void SetPrixAchatHT(double v) { m_prixAchatHT = v; }
+    double GetPrixTarifHT() const { return m_prixTarifHT; }
+    void SetPrixTarifHT(double v) { m_prixTarifHT = v; }
+    double GetPrixVenteHT() const { return m_prixVenteHT; }
+    void SetPrixVenteHT(double v) { m_prixVenteHT = v; }
     QString GetCodeExport() const { return m_codeExport; }
     void SetCodeExport(const QString& v) { m_codeExport = v; }
     // Creation date as a date text in the user's short date format.
@@ -97,9 +97,9 @@ private:
     QString m_libelle;
     QString m_lien;
     QString m_reference;
-    float m_prixAchatHT = 0;
-    float m_prixTarifHT = 0;
-    float m_prixVenteHT = 0;
+    double m_prixAchatHT = 0;
+    double m_prixTarifHT = 0;
+    double m_prixVenteHT = 0;
     QString m_codeExport;
     QString m_dateCreation;
     int m_stock = 0;

@@ -8,6 +8,7 @@
 #include "app/chemins.h"
 #include "app/prompts.h"
 #include "store/dmkestravel.h"
+#include "store/format.h"
 #include "tests/soutien.h"
 
 #include <QAction>
@@ -168,8 +169,12 @@ private slots:
             textes << e->text(col);
         QCOMPARE(textes, QStringList({"0", "5", "2", "Massette", "R5", "1234,50", "1,50", "2,50", ""}));
         QCOMPARE(Colonne(f.liste, ColStock), QStringList({"", "", "3"}));
-        // Prices are formatted from single precision: 2.675 is 2.67499995 there.
-        QCOMPARE(f.liste->topLevelItem(0)->text(ColPrixVente), QStringLiteral("2,67"));
+        // The list shows what the shared amount format gives for the stored
+        // value (2.675 would be 2,67 through single precision).
+        QCOMPARE(f.liste->topLevelItem(0)->text(ColPrixVente), Montant(2.675));
+        TLigneProduit grand;
+        grand.prixVenteHT = 1234567.89;
+        QCOMPARE(TextesProduit(grand)[ColPrixVente], QString("1234567,89"));
         QVERIFY(f.Actif("btnSupprimer") && f.Actif("btnDuppliquer") && f.Actif("btnImprimer"));
         QCOMPARE(f.liste->columnWidth(ColId), 1);
         QCOMPARE(f.liste->header()->sectionResizeMode(ColExterne), QHeaderView::Fixed);

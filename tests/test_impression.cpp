@@ -152,8 +152,8 @@ private slots:
                                   " FROM Produit WHERE Externe = 0 AND IdProduitType = ? ORDER BY IdProduit",
                                   {categorie});
         while (q.next())
-            Ajouter(lv, q.value(0).toInt(), q.value(1).toString(), q.value(2).toString(), float(q.value(3).toDouble()),
-                    float(q.value(4).toDouble()), float(q.value(5).toDouble()), q.value(6).toInt());
+            Ajouter(lv, q.value(0).toInt(), q.value(1).toString(), q.value(2).toString(), q.value(3).toDouble(),
+                    q.value(4).toDouble(), q.value(5).toDouble(), q.value(6).toInt());
         QVERIFY(lv->topLevelItemCount() >= 3);
         const QString build = qEnvironmentVariable("KESTRAVEL_BUILD", QDir::tempPath());
         const QString chemin = QDir(build).filePath("liste-produits-demo.pdf");

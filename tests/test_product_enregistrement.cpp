@@ -192,7 +192,8 @@ private slots:
 
     void produitDisparu()
     {
-        // The row was deleted meanwhile: no row comes back, values still follow.
+        // Deleted by another workstation meanwhile: nothing at all is written,
+        // not even the values, the movement or the image, and the user is told.
         TPromptsScriptes prompts;
         Produit(Cat(), 0, 5, 3, 10);
         const TProduit p = *LireProduit(Cat().Dm(), 0, 5, 3);
@@ -201,12 +202,14 @@ private slots:
         d.valeurs.stock = 2;
         d.caracsTravail << Valeur(1, "rouge");
         d.categorieCible = 4;
+        d.imageChoisie = Source("Vis.jpg", "jpeg-vis");
         prompts.RepondreConfirmation(true);
-        QCOMPARE(EnregistrerProduit(Cat().Dm(), d).issue, TIssueEnregistrement::Enregistre);
+        QCOMPARE(EnregistrerProduit(Cat().Dm(), d).issue, TIssueEnregistrement::ProduitDisparu);
         QCOMPARE(Cat().Entier("SELECT COUNT(*) FROM Produit"), 0);
         QCOMPARE(Cat().Entier("SELECT COUNT(*) FROM \"Transaction\""), 0);
-        QCOMPARE(Cat().Entier("SELECT COUNT(*) FROM ProduitCarac WHERE IdProduit = 5"), 1);
-        QVERIFY(prompts.Messages().isEmpty());   // nothing moved, nothing said
+        QCOMPARE(Cat().Entier("SELECT COUNT(*) FROM ProduitCarac"), 0);
+        QCOMPARE(QDir(CheminImagesInterne()).entryList(QDir::Files | QDir::Hidden), QStringList());
+        QVERIFY(prompts.DernierMessage().startsWith("Ce produit n'existe plus"));
     }
 
     void caracteristiques()

@@ -253,6 +253,73 @@ private slots:
         QCOMPARE(Entier("SELECT COUNT(*) FROM ProduitCarac"), 1);
     }
 
+    void saisieDesPrix()
+    {
+        // Either separator, the keypad's included, means a decimal point; a
+        // text that is no amount cannot be typed, and an unfinished one is
+        // refused at "Valider" with nothing saved.
+        TPromptsScriptes prompts;
+        Sql("INSERT INTO Produit (Externe, IdProduit, IdProduitType, Libelle, Stock, StockMini, DateCreation)"
+            " VALUES (0, 5, 3, 'Vis', 0, 0, '2024-03-18 00:00:00.000')");
+        auto p = Charger(5, 3);
+        TFicheProduitAddOrUpdate fiche(Dm(), p.get());
+        fiche.SetCategorieInitiale(3);
+        fiche.show();
+        const auto taper = [&](const char* nom, const QString& texte) {
+            auto* e = Controle<QDoubleSpinBox>(&fiche, nom);
+            e->setFocus();
+            e->selectAll();
+            QTest::keyClick(e, Qt::Key_Delete);
+            QTest::keyClicks(e, texte);
+            return e;
+        };
+        taper("edtVenteHT", "19.9");
+        taper("edtTarifHT", "12,50");
+        auto* achat = taper("edtAchatHT", "7");
+        QTest::keyClick(achat, Qt::Key_Period, Qt::KeypadModifier);
+        QTest::keyClicks(achat, "2a5");
+        QCOMPARE(achat->text(), QString("7.25"));
+
+        // An unfinished amount: nothing is written.
+        taper("edtVenteHT", "-");
+        Cliquer(&fiche, "btnOk");
+        QVERIFY(fiche.isVisible());
+        QVERIFY(prompts.DernierMessage().contains("n'est pas un montant"));
+        QCOMPARE(Entier("SELECT COUNT(*) FROM Produit WHERE PrixVenteHT <> 0"), 0);
+
+        taper("edtVenteHT", "19.9");
+        Cliquer(&fiche, "btnOk");
+        QCOMPARE(fiche.result(), int(QDialog::Accepted));
+        QSqlQuery q = ExecuterSql(Dm().Base(), "SELECT PrixVenteHT, PrixTarifHT, PrixAchatHT FROM Produit");
+        QVERIFY(q.next());
+        QCOMPARE(q.value(0).toDouble(), 19.9);
+        QCOMPARE(q.value(1).toDouble(), 12.5);
+        QCOMPARE(q.value(2).toDouble(), 7.25);
+    }
+
+    void produitSupprimeAilleurs()
+    {
+        // Deleted by another workstation while the editor is open: the editor
+        // says so and stays open with what was typed; nothing is written.
+        TPromptsScriptes prompts;
+        Sql("INSERT INTO Produit (Externe, IdProduit, IdProduitType, Libelle, Stock, StockMini, DateCreation)"
+            " VALUES (0, 5, 3, 'Vis', 1, 0, '2024-03-18 00:00:00.000')");
+        auto p = Charger(5, 3);
+        TFicheProduitAddOrUpdate fiche(Dm(), p.get());
+        fiche.SetCategorieInitiale(3);
+        fiche.show();
+        Controle<QLineEdit>(&fiche, "edtLibelle")->setText("Vis inox");
+        Controle<QSpinBox>(&fiche, "seQuantiteDispo")->setValue(8);
+        Sql("DELETE FROM Produit");
+        Cliquer(&fiche, "btnOk");
+        QVERIFY(fiche.isVisible());
+        QVERIFY(prompts.DernierMessage().startsWith("Ce produit n'existe plus"));
+        QCOMPARE(Controle<QLineEdit>(&fiche, "edtLibelle")->text(), QString("Vis inox"));
+        QCOMPARE(Entier("SELECT (SELECT COUNT(*) FROM Produit) + (SELECT COUNT(*) FROM ProduitCarac)"
+                        " + (SELECT COUNT(*) FROM \"Transaction\")"),
+                 0);
+    }
+
     void image()
     {
         TPromptsScriptes prompts;

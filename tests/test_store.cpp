@@ -302,13 +302,34 @@ private slots:
         const auto p = LireProduit(c.Dm(), 0, 4, 2);
         QVERIFY(p.has_value());
         QCOMPARE(p->GetDateCreation(), QString("18/03/2024"));
-        QCOMPARE(p->GetPrixVenteHT(), 12.345f);
+        QCOMPARE(p->GetPrixVenteHT(), 12.345);
         QVERIFY(!LireProduit(c.Dm(), 0, 4, 3));
         const auto valeurs = ChargerCaracValeurs(c.Dm(), *p);
         QCOMPARE(valeurs->size(), 2);   // the orphan value has no definition
         QCOMPARE(valeurs->at(0)->GetLibelle(), QString("Longueur"));
         QCOMPARE(valeurs->at(0)->GetUnite(), QString("mm"));
         QCOMPARE(valeurs->at(1)->GetValeur(), QString("Rouge"));
+    }
+
+    void amountsKeepTheirCents()
+    {
+        // A product read from the catalogue shows the shared formatter's
+        // digits: around half a cent, and above 2^17 where single precision
+        // has no cents left.
+        TCatalogueTest c;
+        const QList<double> valeurs{0.145, 2.675, 1.005, 131072.01, 1234567.89, 99999999.99, 0.005};
+        int id = 0;
+        for (double v : valeurs)
+            c.Sql("INSERT INTO Produit (Externe, IdProduit, IdProduitType, Libelle, PrixAchatHT, PrixTarifHT,"
+                  " PrixVenteHT, DateCreation) VALUES (0, ?, 1, 'P', ?, ?, ?, '2024-03-18 00:00:00.000')",
+                  {++id, v, v, v});
+        QCOMPARE(Montant(0.145), QString("0,15"));
+        QCOMPARE(Montant(1234567.89), QString("1234567,89"));
+        for (int i = 0; i < valeurs.size(); ++i) {
+            const auto p = LireProduit(c.Dm(), 0, i + 1, 1);
+            QCOMPARE(Montant(p->GetPrixAchatHT()) + Montant(p->GetPrixTarifHT()) + Montant(p->GetPrixVenteHT()),
+                     Montant(valeurs[i]).repeated(3));
+        }
     }
 
     void amountsAndDates()

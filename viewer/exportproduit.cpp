@@ -20,7 +20,7 @@ QString DescriptionExport(const QString& description, const TListeCaracValeurs* 
     return texte;
 }
 
-float PrixTarifExport(const TProduit& produit)
+double PrixTarifExport(const TProduit& produit)
 {
     return produit.GetPrixTarifHT() == 0 ? produit.GetPrixVenteHT() : produit.GetPrixTarifHT();
 }

@@ -13,7 +13,7 @@ QString DescriptionExport(const QString& description, const TListeCaracValeurs* 
 
 // The list price sent to the host: the sale price stands in for a list price
 // of 0.
-float PrixTarifExport(const TProduit& produit);
+double PrixTarifExport(const TProduit& produit);
 
 // Writes the exchange file at `chemin`: root Kestravel, one Produit dated
 // today holding the product, `quantite` and the built description. The old
