@@ -2,6 +2,7 @@
 
 #include "store/acces.h"
 #include "store/catalogue.h"
+#include "store/echecs.h"
 #include "store/erreurs.h"
 
 #include <QHash>
@@ -26,7 +27,7 @@ void InstallerFonctionHausse(TdmKestravel& dm)
                                               SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, &FonctionHausse,
                                               nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK)
-        throw EDatabaseError(QString::fromUtf8(sqlite3_errmsg(dm.Handle())));
+        throw EDatabaseError(MessageSqlite(dm.Handle()));
 }
 }  // namespace
 

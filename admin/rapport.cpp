@@ -1,5 +1,7 @@
 #include "admin/rapport.h"
 
+#include "store/echecs.h"
+
 #include <QFileInfo>
 #include <QFontMetricsF>
 #include <QPageRanges>
@@ -7,6 +9,7 @@
 #include <QPdfWriter>
 #include <QRegularExpression>
 #include <QSaveFile>
+#include <cerrno>
 
 namespace {
 void DessinerBoite(QPainter& p, QPaintDevice& device, const TBoiteTexte& b, const QString& texte, double hautBande,
@@ -111,14 +114,16 @@ int TRapport::Imprimer(QPagedPaintDevice& device, const QPageRanges& pagesDemand
 bool TRapport::ExporterPdf(const QString& chemin, const QString& titre, QString* erreur)
 {
     QSaveFile fichier(chemin);
-    const auto echec = [&](const QString& raison) {
+    const QString contexte =
+        QStringLiteral("Impossible d'écrire le fichier PDF « %1 ».").arg(QFileInfo(chemin).fileName());
+    const auto echec = [&](const QString& message) {
         if (erreur)
-            *erreur = QStringLiteral("Impossible d'écrire le fichier PDF « %1 » : %2")
-                          .arg(QFileInfo(chemin).fileName(), raison);
+            *erreur = message;
         return false;
     };
+    errno = 0;
     if (!fichier.open(QIODevice::WriteOnly))
-        return echec(fichier.errorString());
+        return echec(MessageFichier(fichier, chemin, true, contexte, errno));
     {
         QPdfWriter pdf(&fichier);
         pdf.setPageLayout(MiseEnPageA4());
@@ -127,10 +132,12 @@ bool TRapport::ExporterPdf(const QString& chemin, const QString& titre, QString*
         pdf.setTitle(titre);
         if (Imprimer(pdf) < 0) {
             fichier.cancelWriting();
-            return echec(QStringLiteral("le document n'a pas pu être préparé."));
+            return echec(contexte + QStringLiteral("\nLe document n'a pas pu être préparé."));
         }
     }
+    // Drawing the pages leaves errno to whatever the fonts did: the place
+    // itself is examined instead.
     if (!fichier.commit())
-        return echec(fichier.errorString());
+        return echec(MessageFichier(fichier, chemin, true, contexte));
     return true;
 }

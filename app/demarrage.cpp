@@ -5,6 +5,7 @@
 #include "app/chemins.h"
 #include "app/parametres.h"
 #include "app/prompts.h"
+#include "app/traductions.h"
 #include "exchange/controlestock.h"
 #include "exchange/synchronisation.h"
 #include "store/dmkestravel.h"
@@ -12,6 +13,7 @@
 #include "viewer/ficheproduitliste.h"
 
 #include <QCoreApplication>
+#include <cstdio>
 #include <memory>
 
 namespace {
@@ -81,6 +83,9 @@ int Demarrer(int argc, char* argv[])
     if (EcranPossible()) {
         app = new TApplication(argc, argv);
         noyau.reset(app);
+        const QString avertissement = ChargerTraductionsQt();
+        if (!avertissement.isEmpty())
+            std::fprintf(stderr, "%s\n", avertissement.toLocal8Bit().constData());
     } else {
         noyau = std::make_unique<QCoreApplication>(argc, argv);
     }

@@ -2,6 +2,7 @@
 
 #include "app/chemins.h"
 #include "store/dmkestravel.h"
+#include "store/echecs.h"
 #include "store/erreurs.h"
 #include "store/schema.h"
 
@@ -33,7 +34,7 @@ public:
     sqlite3* Base() const { return m_base; }
     [[noreturn]] void Erreur(const QString& quoi) const
     {
-        throw EDatabaseError(QStringLiteral("%1 : %2").arg(quoi, QString::fromUtf8(sqlite3_errmsg(m_base))));
+        throw EDatabaseError(MessageSqlite(m_base, quoi + '.'));
     }
     void Executer(const QString& sql, const QString& quoi) const
     {
@@ -128,17 +129,18 @@ void Copier(const TConnexion& source, sqlite3* cible, const QString& cheminCible
 
     sqlite3_backup* b = sqlite3_backup_init(cible, "main", source.Base(), "main");
     if (!b)
-        throw EDatabaseError(QStringLiteral("Copie du catalogue vers « %1 » impossible : %2")
-                                 .arg(cheminCible, QString::fromUtf8(sqlite3_errmsg(cible))));
+        throw EDatabaseError(
+            MessageSqlite(cible, QStringLiteral("Copie du catalogue vers « %1 » impossible.").arg(cheminCible)));
     int rc;
     do {
         rc = sqlite3_backup_step(b, -1);
     } while (rc == SQLITE_OK);
     sqlite3_backup_finish(b);
     if (rc != SQLITE_DONE)
-        throw EDatabaseError(QStringLiteral("Copie du catalogue vers « %1 » impossible ; le catalogue n'a pas été "
-                                            "modifié : %2")
-                                 .arg(cheminCible, QString::fromUtf8(sqlite3_errstr(rc))));
+        throw EDatabaseError(MessageSqlite(rc, QString::fromUtf8(sqlite3_errstr(rc)),
+                                           QStringLiteral("Copie du catalogue vers « %1 » impossible ; le catalogue "
+                                                          "n'a pas été modifié.")
+                                               .arg(cheminCible)));
 }
 
 // Copies one image over any file of the same name; a failure is ignored, the

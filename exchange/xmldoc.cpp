@@ -1,5 +1,6 @@
 #include "exchange/xmldoc.h"
 
+#include "store/echecs.h"
 #include "store/erreurs.h"
 
 #include <QFile>
@@ -8,6 +9,7 @@
 #include <libxml/tree.h>
 #include <libxml/xmlerror.h>
 #include <libxml/xmlsave.h>
+#include <cerrno>
 #include <memory>
 
 namespace {
@@ -172,13 +174,14 @@ TXmlDoc::~TXmlDoc()
 
 void TXmlDoc::LoadFromFile(const QString& chemin)
 {
+    const QString contexte = QStringLiteral("Impossible de lire le fichier « %1 ».").arg(chemin);
     QFile f(chemin);
+    errno = 0;
     if (!f.open(QIODevice::ReadOnly))
-        throw EKestravel(QStringLiteral("Le fichier « %1 » est introuvable ou illisible : %2")
-                             .arg(chemin, f.errorString()));
+        throw EKestravel(MessageFichier(f, chemin, false, contexte, errno));
     const QByteArray contenu = f.readAll();
     if (f.error() != QFileDevice::NoError)
-        throw EKestravel(QStringLiteral("Lecture impossible du fichier « %1 » : %2").arg(chemin, f.errorString()));
+        throw EKestravel(MessageFichier(f, chemin, false, contexte, errno));
 
     std::unique_ptr<xmlParserCtxt, void (*)(xmlParserCtxtPtr)> ctxt(xmlNewParserCtxt(), xmlFreeParserCtxt);
     if (!ctxt)
@@ -237,7 +240,11 @@ QByteArray TXmlDoc::Contenu() const
 void TXmlDoc::SaveToFile(const QString& chemin) const
 {
     const QByteArray contenu = Contenu();
+    const QString contexte = QStringLiteral("Impossible d'enregistrer le fichier « %1 ».").arg(chemin);
     QSaveFile f(chemin);
-    if (!f.open(QIODevice::WriteOnly) || f.write(contenu) != contenu.size() || !f.commit())
-        throw EKestravel(QStringLiteral("Impossible d'enregistrer le fichier « %1 » : %2").arg(chemin, f.errorString()));
+    errno = 0;
+    if (!f.open(QIODevice::WriteOnly))
+        throw EKestravel(MessageFichier(f, chemin, true, contexte, errno, contenu.size()));
+    if (f.write(contenu) != contenu.size() || !f.commit())
+        throw EKestravel(MessageFichier(f, chemin, true, contexte, 0, contenu.size()));
 }

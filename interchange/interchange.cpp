@@ -3,6 +3,7 @@
 #include "store/acces.h"
 #include "store/dates.h"
 #include "store/dmkestravel.h"
+#include "store/echecs.h"
 #include "store/format.h"
 
 #include <QDir>
@@ -41,7 +42,7 @@ public:
         sqlite3_reset(m_st);
         sqlite3_clear_bindings(m_st);
     }
-    QString Erreur() const { return QString::fromUtf8(sqlite3_errmsg(m_base)); }
+    QString Erreur() const { return MessageSqlite(m_base); }
     sqlite3_stmt* St() const { return m_st; }
 
 private:

@@ -1,5 +1,6 @@
 #include "store/curseur.h"
 
+#include "store/echecs.h"
 #include "store/erreurs.h"
 
 #include <sqlite3.h>
@@ -26,7 +27,7 @@ void TCurseur::Attacher(sqlite3* base)
 
 void TCurseur::Erreur() const
 {
-    throw EDatabaseError(QString::fromUtf8(m_base ? sqlite3_errmsg(m_base) : "base fermée"));
+    throw EDatabaseError(MessageSqlite(m_base));
 }
 
 void TCurseur::PosterAvantDeplacement()

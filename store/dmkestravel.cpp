@@ -1,5 +1,6 @@
 #include "store/dmkestravel.h"
 
+#include "store/echecs.h"
 #include "store/erreurs.h"
 
 #include <QCoreApplication>
@@ -53,19 +54,19 @@ void TdmKestravel::Ouvrir(const QString& cheminBase)
     m_chemin = QFileInfo(cheminBase).absoluteFilePath();
     // The file is opened read-write and never created: a missing catalogue
     // must be reported, not replaced by an empty one.
+    const QString contexte = QStringLiteral("Impossible d'ouvrir la base de données « %1 ».").arg(m_chemin);
     if (!QFileInfo(m_chemin).isFile())
-        throw EDatabaseError(QStringLiteral("La base de données « %1 » est introuvable.").arg(m_chemin));
+        throw EDatabaseError(ComposerMessage(contexte, PhraseCatalogue(TCauseEchec::Introuvable), QString()));
     QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", m_connexion);
     QUrl url = QUrl::fromLocalFile(m_chemin);
     url.setQuery("mode=rw");
     db.setDatabaseName(url.toString(QUrl::FullyEncoded));
     db.setConnectOptions("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=10000");
     if (!db.open()) {
-        const QString msg = db.lastError().text();
+        const QString msg = MessageSqlError(db.lastError(), contexte);
         db = QSqlDatabase();
         QSqlDatabase::removeDatabase(m_connexion);
-        throw EDatabaseError(QStringLiteral("Impossible d'ouvrir la base de données « %1 » : %2")
-                                 .arg(m_chemin, msg));
+        throw EDatabaseError(msg);
     }
     const QVariant h = db.driver()->handle();
     m_handle = (h.isValid() && qstrcmp(h.typeName(), "sqlite3*") == 0)
@@ -74,7 +75,13 @@ void TdmKestravel::Ouvrir(const QString& cheminBase)
     if (!m_handle)
         throw EDatabaseError(QStringLiteral("Pilote SQLite indisponible."));
     // Several processes of the suite share the file.
-    ExecuterSql(db, "PRAGMA journal_mode=WAL");
+    // A damaged file or one that is not a database shows up at the first
+    // statement: the message says which file it is.
+    try {
+        ExecuterSql(db, "PRAGMA journal_mode=WAL");
+    } catch (const EDatabaseError& e) {
+        throw EDatabaseError(contexte + '\n' + e.Message());
+    }
     ExecuterSql(db, "PRAGMA foreign_keys=OFF");
     for (int i = 0; TCurseur* c = Curseurs(i); ++i)
         c->Attacher(m_handle);

@@ -1,18 +1,20 @@
 #include "store/erreurs.h"
 
+#include "store/echecs.h"
+
 #include <QSqlError>
 #include <QVariant>
 
 void Preparer(QSqlQuery& q, const QString& sql)
 {
     if (!q.prepare(sql))
-        throw EDatabaseError(q.lastError().text());
+        throw EDatabaseError(MessageSqlError(q.lastError()));
 }
 
 void Executer(QSqlQuery& q)
 {
     if (!q.exec())
-        throw EDatabaseError(q.lastError().text());
+        throw EDatabaseError(MessageSqlError(q.lastError()));
 }
 
 QSqlQuery ExecuterSql(const QSqlDatabase& db, const QString& sql, const QVariantList& valeurs)
