@@ -20,8 +20,12 @@ QTreeWidget* CreerArbreCategories(QWidget* parent);
 // `categorieASelectionner` when it is placed, the root when that id is 0 or
 // when no internal category exists; nullptr otherwise and when `ProduitType`
 // is empty. The caller makes the selection.
+// With `dernierChargement`, a tree whose rows read the same as last time is
+// kept as it stands (only the selection is worked out again): rebuilding ten
+// thousand nodes costs far more than reading them.
 QTreeWidgetItem* ChargerArbreInterne(TdmKestravel& dm, QTreeWidget* arbre, TTableNoeuds& table,
-                                     int categorieASelectionner);
+                                     int categorieASelectionner,
+                                     QVector<TLigneCategorie>* dernierChargement = nullptr);
 
 // The label of a category, or nothing when the row does not exist.
 std::optional<QString> LibelleCategorie(TdmKestravel& dm, int externe, int idProduitType);

@@ -23,37 +23,12 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
-#include <QStyledItemDelegate>
+#include <QTreeView>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
 namespace {
 int ColonneTriProduits = 0;
-
-// A product row: sorts by the text of the current sort column.
-class TElementProduit : public QTreeWidgetItem {
-public:
-    explicit TElementProduit(const QStringList& textes) : QTreeWidgetItem(textes) {}
-    bool operator<(const QTreeWidgetItem& autre) const override
-    {
-        return ComparerTexteTri(text(ColonneTriProduits), autre.text(ColonneTriProduits)) < 0;
-    }
-};
-
-// Draws the grid lines of a report-style list.
-class TDelegueGrille : public QStyledItemDelegate {
-public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-    void paint(QPainter* p, const QStyleOptionViewItem& option, const QModelIndex& index) const override
-    {
-        QStyledItemDelegate::paint(p, option, index);
-        p->save();
-        p->setPen(option.palette.color(QPalette::Midlight));
-        p->drawLine(option.rect.topRight(), option.rect.bottomRight());
-        p->drawLine(option.rect.bottomLeft(), option.rect.bottomRight());
-        p->restore();
-    }
-};
 
 const char* const FormatGlisser = "application/x-kestravel-produit";
 }  // namespace
@@ -110,36 +85,19 @@ void TFicheParametreProduit::ConstruireControles()
     miHausse = pmTypeProduit->addAction(QStringLiteral("Hausse"));
     miHausse->setObjectName(QStringLiteral("miHausse"));
 
-    lvProduits = new QTreeWidget(this);
-    lvProduits->setObjectName(QStringLiteral("lvProduits"));
-    lvProduits->setColumnCount(NbColonnesProduit);
-    lvProduits->setHeaderLabels({QStringLiteral("Externe"), QStringLiteral("Id"), QStringLiteral("IdType"),
-                                 QStringLiteral("Libellé"), QStringLiteral("Référence"),
-                                 QStringLiteral("Prix tarif HT"), QStringLiteral("Prix achat HT"),
-                                 QStringLiteral("Prix vente HT"), QStringLiteral("Stock")});
-    lvProduits->setRootIsDecorated(false);
-    lvProduits->setItemsExpandable(false);
-    lvProduits->setUniformRowHeights(true);
-    lvProduits->setAllColumnsShowFocus(true);
-    lvProduits->setSelectionMode(QAbstractItemView::SingleSelection);
-    lvProduits->setSelectionBehavior(QAbstractItemView::SelectRows);
-    lvProduits->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    lvProduits->setItemDelegate(new TDelegueGrille(lvProduits));
+    m_modele = new TModeleProduits(ColonnesParametrage(), this);
+    lvProduits = CreerListeProduits(m_modele, this);
     lvProduits->viewport()->installEventFilter(this);
     QHeaderView* entete = lvProduits->header();
-    entete->setMinimumSectionSize(1);
-    entete->setStretchLastSection(false);
     entete->setSectionsMovable(false);
     entete->setSectionsClickable(true);
     // The keys travel in three columns one pixel wide that nobody can widen.
     // The other fixed columns grow when the screen font would cut their title.
     const int largeurs[NbColonnesProduit] = {1, 1, 1, 220, 80, 80, 80, 80, 50};
     for (int c = 0; c < NbColonnesProduit; ++c) {
-        const int titre = entete->fontMetrics().horizontalAdvance(lvProduits->headerItem()->text(c)) + 12;
+        const int titre = entete->fontMetrics().horizontalAdvance(m_modele->Colonnes()[c].titre) + 12;
         lvProduits->setColumnWidth(c, c < ColLibelle ? largeurs[c] : std::max(largeurs[c], titre));
         entete->setSectionResizeMode(c, c == ColLibelle ? QHeaderView::Stretch : QHeaderView::Fixed);
-        if (c >= ColPrixTarif)
-            lvProduits->headerItem()->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
     }
 
     auto* haut = new QHBoxLayout;
@@ -174,7 +132,7 @@ void TFicheParametreProduit::ConstruireControles()
     connect(btnSupprimer, &QPushButton::clicked, this, &TFicheParametreProduit::btnSupprimerClick);
     connect(btnExport, &QPushButton::clicked, this, &TFicheParametreProduit::btnExportClick);
     connect(btnImport, &QPushButton::clicked, this, &TFicheParametreProduit::btnImportClick);
-    connect(lvProduits, &QTreeWidget::itemDoubleClicked, this, &TFicheParametreProduit::lvProduitsDblClick);
+    connect(lvProduits, &QAbstractItemView::doubleClicked, this, &TFicheParametreProduit::lvProduitsDblClick);
     connect(entete, &QHeaderView::sectionClicked, this, &TFicheParametreProduit::lvProduitsColumnClick);
 
     // Centred on the owner, or on the screen for the main window.
@@ -216,11 +174,24 @@ void TFicheParametreProduit::RemplirArbreCategories()
     QTreeWidgetItem* selection;
     {
         const QSignalBlocker bloque(tvProduitType);
-        selection = ChargerArbreInterne(m_dm, tvProduitType, m_noeuds, m_categorieASelectionner);
+        selection = ChargerArbreInterne(m_dm, tvProduitType, m_noeuds, m_categorieASelectionner, &m_categoriesLues);
+        // A kept tree still has its former selection: the load starts from
+        // none, as a rebuilt one does.
+        tvProduitType->setCurrentItem(nullptr);
     }
     // Only the selection the load makes reaches tvProduitTypeChange.
     if (selection)
         tvProduitType->setCurrentItem(selection);
+}
+
+void TFicheParametreProduit::RechargerArbreEtListe(int categorie)
+{
+    m_categorieASelectionner = categorie;
+    const int avant = m_remplissages;
+    RemplirArbreCategories();
+    // Selecting the category during the load has listed it already.
+    if (m_remplissages == avant)
+        AfficherProduits(0, categorie);
 }
 
 QTreeWidgetItem* TFicheParametreProduit::NoeudSelectionne() const
@@ -250,33 +221,23 @@ void TFicheParametreProduit::tvProduitTypeChange(QTreeWidgetItem* noeud)
 
 void TFicheParametreProduit::AfficherProduits(int externe, int idProduitType)
 {
-    const QVector<TLigneProduit> lignes = LireProduitsCategorie(m_dm, externe, idProduitType);
-    QList<QTreeWidgetItem*> elements;
-    elements.reserve(lignes.size());
-    for (const TLigneProduit& l : lignes) {
-        auto* e = new TElementProduit(TextesProduit(l));
-        e->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
-        for (int c = ColPrixTarif; c < NbColonnesProduit; ++c)
-            e->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
-        elements.push_back(e);
-    }
-    lvProduits->clear();
-    lvProduits->addTopLevelItems(elements);
-    const bool rempli = !elements.isEmpty();
+    m_modele->Remplir(LireProduitsCategorie(m_dm, externe, idProduitType));
+    ++m_remplissages;
+    const bool rempli = m_modele->rowCount() > 0;
     for (QPushButton* b : {btnSupprimer, btnDuppliquer, btnImprimer})
         b->setEnabled(rempli);
 }
 
 std::optional<TProduit> TFicheParametreProduit::ProduitSelectionne() const
 {
-    const QList<QTreeWidgetItem*> choix = lvProduits->selectedItems();
-    if (choix.isEmpty())
+    const int ligne = LigneSelectionnee(lvProduits);
+    if (ligne < 0)
         return std::nullopt;
-    const QTreeWidgetItem* e = choix.first();
+    const TLignesProduits::Ligne& l = m_modele->Ligne(ligne);
     TProduit produit;
-    produit.SetExterne(e->text(ColExterne).toInt());
-    produit.SetIdProduit(e->text(ColId).toInt());
-    produit.SetIdProduitType(e->text(ColIdType).toInt());
+    produit.SetExterne(l.externe);
+    produit.SetIdProduit(l.idProduit);
+    produit.SetIdProduitType(l.idProduitType);
     if (auto lu = LireProduit(m_dm, produit.GetExterne(), produit.GetIdProduit(), produit.GetIdProduitType()))
         produit = *lu;
     produit.SetCaracValeurs(ChargerCaracValeurs(m_dm, produit));
@@ -285,22 +246,23 @@ std::optional<TProduit> TFicheParametreProduit::ProduitSelectionne() const
 
 void TFicheParametreProduit::SupprimerProduit()
 {
-    const QList<QTreeWidgetItem*> choix = lvProduits->selectedItems();
-    if (choix.isEmpty())
+    const int ligne = LigneSelectionnee(lvProduits);
+    if (ligne < 0)
         return;
-    ::SupprimerProduit(m_dm, choix.first()->text(ColId).toInt(), choix.first()->text(ColIdType).toInt());
+    const TLignesProduits::Ligne& l = m_modele->Ligne(ligne);
+    ::SupprimerProduit(m_dm, l.idProduit, l.idProduitType);
 }
 
-void TFicheParametreProduit::DeplacerProduit(const QTreeWidgetItem* element, int cible)
+void TFicheParametreProduit::DeplacerProduit(int ligne, int cible)
 {
-    ::DeplacerProduit(m_dm, element->text(ColExterne).toInt(), element->text(ColId).toInt(),
-                      element->text(ColIdType).toInt(), cible);
+    const TLignesProduits::Ligne& l = m_modele->Ligne(ligne);
+    ::DeplacerProduit(m_dm, l.externe, l.idProduit, l.idProduitType, cible);
 }
 
 void TFicheParametreProduit::lvProduitsColumnClick(int colonne)
 {
     ColonneTriProduits = colonne;
-    lvProduits->sortItems(colonne, Qt::AscendingOrder);
+    m_modele->Trier(colonne);
 }
 
 void TFicheParametreProduit::btnAjouterProduitTypeClick()
@@ -311,9 +273,7 @@ void TFicheParametreProduit::btnAjouterProduitTypeClick()
         fiche.exec();
         resultat = fiche.GetCategorieResultat();
     }
-    m_categorieASelectionner = resultat;
-    RemplirArbreCategories();
-    AfficherProduits(0, resultat);
+    RechargerArbreEtListe(resultat);
 }
 
 void TFicheParametreProduit::btnAjouterProduitClick()
@@ -339,9 +299,7 @@ void TFicheParametreProduit::lvProduitsDblClick()
         fiche.exec();
         cible = fiche.GetCategorieCible();
     }
-    m_categorieASelectionner = cible;
-    RemplirArbreCategories();
-    AfficherProduits(0, cible);
+    RechargerArbreEtListe(cible);
 }
 
 void TFicheParametreProduit::btnSupprimerClick()
@@ -353,20 +311,19 @@ void TFicheParametreProduit::btnSupprimerClick()
 
 void TFicheParametreProduit::btnDuppliquerClick()
 {
-    const QList<QTreeWidgetItem*> choix = lvProduits->selectedItems();
-    if (choix.isEmpty())
+    const int ligne = LigneSelectionnee(lvProduits);
+    if (ligne < 0)
         return;
-    const QTreeWidgetItem* element = choix.first();
-    DupliquerProduit(m_dm, element->text(ColExterne).toInt(), element->text(ColId).toInt(),
-                     element->text(ColIdType).toInt());
+    const TLignesProduits::Ligne& l = m_modele->Ligne(ligne);
+    DupliquerProduit(m_dm, l.externe, l.idProduit, l.idProduitType);
     if (ObjetNoeud(NoeudSelectionne()))
         AfficherProduits(0, CategorieSelectionnee());
 }
 
 void TFicheParametreProduit::btnImprimerClick()
 {
-    if (ObjetNoeud(NoeudSelectionne()) && lvProduits->topLevelItemCount() > 0)
-        ImprimerListe(lvProduits, this);
+    if (ObjetNoeud(NoeudSelectionne()) && m_modele->rowCount() > 0)
+        ImprimerListe(m_modele, this);
 }
 
 void TFicheParametreProduit::miHausseClick()
@@ -395,8 +352,14 @@ void TFicheParametreProduit::btnImportClick()
     Prompts().Message(QStringLiteral("ATTENTION \n\nAvant toute utilisation de cet écran, veuillez faire une "
                                      "sauvegarde/copie de la base de données : \"%1\".")
                           .arg(m_dm.CheminBase()));
-    TFicheImportation fiche(m_dm, this);
-    fiche.exec();
+    {
+        TFicheImportation fiche(m_dm, this);
+        fiche.exec();
+    }
+    // The import may have changed any category or product: the tree and
+    // the list are read again, on the same category when it still exists.
+    const QTreeWidgetItem* noeud = NoeudSelectionne();
+    RechargerArbreEtListe(noeud != tvProduitType->topLevelItem(0) ? CategorieSelectionnee() : 0);
 }
 
 void TFicheParametreProduit::tvProduitTypeMenu(const QPoint& position)
@@ -411,16 +374,16 @@ void TFicheParametreProduit::tvProduitTypeMenu(const QPoint& position)
 void TFicheParametreProduit::lvProduitsMouseDown(const QPoint& position)
 {
     m_debutGlisser = position;
-    m_glisserPossible = lvProduits->itemAt(position) != nullptr;
+    m_glisserPossible = lvProduits->indexAt(position).isValid();
 }
 
 void TFicheParametreProduit::CommencerGlisser()
 {
-    const QList<QTreeWidgetItem*> choix = lvProduits->selectedItems();
-    if (choix.isEmpty())
+    const int ligne = LigneSelectionnee(lvProduits);
+    if (ligne < 0)
         return;
     auto* donnees = new QMimeData;
-    donnees->setData(QString::fromLatin1(FormatGlisser), choix.first()->text(ColId).toUtf8());
+    donnees->setData(QString::fromLatin1(FormatGlisser), m_modele->Texte(ligne, ColId).toUtf8());
     auto* glisser = new QDrag(lvProduits);
     glisser->setMimeData(donnees);
     glisser->exec(Qt::MoveAction);
@@ -436,12 +399,12 @@ void TFicheParametreProduit::tvProduitTypeDragDrop(const QObject* source, const 
 {
     if (!tvProduitTypeDragOver(source))
         return;
-    const QList<QTreeWidgetItem*> choix = lvProduits->selectedItems();
+    const int ligne = LigneSelectionnee(lvProduits);
     const TObjectNoeud* cible = ObjetNoeud(tvProduitType->itemAt(position));
-    if (choix.isEmpty() || !cible)
+    if (ligne < 0 || !cible)
         return;
-    const int ancienneCategorie = choix.first()->text(ColIdType).toInt();
-    DeplacerProduit(choix.first(), cible->GetIdProduitType());
+    const int ancienneCategorie = m_modele->Ligne(ligne).idProduitType;
+    DeplacerProduit(ligne, cible->GetIdProduitType());
     AfficherProduits(0, ancienneCategorie);
 }
 

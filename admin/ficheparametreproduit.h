@@ -12,9 +12,11 @@
 class QAction;
 class QMenu;
 class QPushButton;
+class QTreeView;
 class QTreeWidget;
 class QTreeWidgetItem;
 class TdmKestravel;
+class TModeleProduits;
 
 class TFicheParametreProduit : public QWidget {
     Q_OBJECT
@@ -34,8 +36,9 @@ public:
     void AfficherProduits(int externe, int idProduitType);
     // Deletes the selected product after confirmation (the list is not reloaded).
     void SupprimerProduit();
-    // Moves the product of a list row into category `cible`.
-    void DeplacerProduit(const QTreeWidgetItem* element, int cible);
+    // Moves the product shown at display position `ligne` into category
+    // `cible`.
+    void DeplacerProduit(int ligne, int cible);
 
     // Column by which product lists sort, shared by the whole process.
     static int ColonneTri();
@@ -68,6 +71,8 @@ public:
     // The product of the selected row, read from the catalogue by the row's
     // keys, with its characteristic values; nothing when no row is selected.
     std::optional<TProduit> ProduitSelectionne() const;
+    // The list's rows, in display order.
+    const TModeleProduits& ModeleProduits() const { return *m_modele; }
 
 protected:
     void closeEvent(QCloseEvent* evenement) override;
@@ -81,10 +86,15 @@ private:
     void FormCreate();
     void FormClose();
     void CommencerGlisser();
+    // After an action: the tree is read again selecting `categorie`, then
+    // the list of that category is filled, once.
+    void RechargerArbreEtListe(int categorie);
 
     TdmKestravel& m_dm;
     int m_categorieASelectionner = 0;
     TTableNoeuds m_noeuds;
+    QVector<TLigneCategorie> m_categoriesLues;   // rows of the tree as shown
+    int m_remplissages = 0;                      // lists filled so far
 
     QPushButton* btnAjouterProduitType = nullptr;
     QPushButton* btnExport = nullptr;
@@ -94,7 +104,8 @@ private:
     QPushButton* btnImprimer = nullptr;
     QPushButton* btnSupprimer = nullptr;
     QTreeWidget* tvProduitType = nullptr;
-    QTreeWidget* lvProduits = nullptr;
+    TModeleProduits* m_modele = nullptr;
+    QTreeView* lvProduits = nullptr;
     QMenu* pmTypeProduit = nullptr;
     QAction* miHausse = nullptr;
 

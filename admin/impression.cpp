@@ -14,7 +14,7 @@
 #include <QScrollBar>
 #include <QTimer>
 #include <QToolBar>
-#include <QTreeWidget>
+#include <QAbstractItemModel>
 
 namespace {
 // Columns of the product list: the key columns 0 to 2 are not printed.
@@ -50,7 +50,7 @@ TBoiteTexte Boite(double gauche, double haut, double largeur, double hauteur, co
 }
 }  // namespace
 
-TRapportListeProduits::TRapportListeProduits(QTreeWidget* lvProduits) : m_liste(lvProduits)
+TRapportListeProduits::TRapportListeProduits(const QAbstractItemModel* lvProduits) : m_liste(lvProduits)
 {
     TBoiteTexte titre = Boite(0, 4, 132, 7, QString::fromUtf8(TitreListeProduits), Police(14.25, true));
     titre.centree = true;
@@ -73,25 +73,24 @@ TRapportListeProduits::TRapportListeProduits(QTreeWidget* lvProduits) : m_liste(
         Boite(164, 7, 25, 6, QStringLiteral("Stock : [stock]"), normale),
     };
 
-    frxUserDataSet1.RangeEndCount = m_liste->topLevelItemCount();
+    frxUserDataSet1.RangeEndCount = m_liste->rowCount();
     frxReport1.JeuDonnees = &frxUserDataSet1;
     frxReport1.OnGetValue = [this](const QString& nom) { return frxReport1GetValue(nom); };
 }
 
 QVariant TRapportListeProduits::frxReport1GetValue(const QString& nom) const
 {
-    const QTreeWidgetItem* item = m_liste->topLevelItem(frxUserDataSet1.RecNo);
-    if (!item)
+    if (frxUserDataSet1.RecNo < 0 || frxUserDataSet1.RecNo >= m_liste->rowCount())
         return {};
     for (const TVariableListe& v : Variables)
         if (nom == QLatin1String(v.nom))
-            return item->text(v.colonne);
+            return m_liste->index(frxUserDataSet1.RecNo, v.colonne).data().toString();
     return {};
 }
 
-void ImprimerListe(QTreeWidget* lvProduits, QWidget* parent)
+void ImprimerListe(const QAbstractItemModel* lvProduits, QWidget* parent)
 {
-    if (lvProduits->topLevelItemCount() == 0)
+    if (lvProduits->rowCount() == 0)
         return;
     // Prepared afresh for each preview: the list may have changed since.
     TRapportListeProduits rapport(lvProduits);
@@ -152,7 +151,7 @@ void ImprimerListe(QTreeWidget* lvProduits, QWidget* parent)
     apercu.exec();
 }
 
-bool ExporterListePdf(QTreeWidget* lvProduits, const QString& chemin, QString* erreur)
+bool ExporterListePdf(const QAbstractItemModel* lvProduits, const QString& chemin, QString* erreur)
 {
     TRapportListeProduits rapport(lvProduits);
     return rapport.frxReport1.ExporterPdf(chemin, QString::fromUtf8(TitreListeProduits), erreur);

@@ -5,7 +5,7 @@
 
 #include "admin/rapport.h"
 
-class QTreeWidget;
+class QAbstractItemModel;
 class QWidget;
 
 // Text of the title band.
@@ -13,10 +13,10 @@ inline const char* const TitreListeProduits = "Liste des produits provenenant du
 
 class TRapportListeProduits {
 public:
-    // `lvProduits` has the columns of the settings window's product list
+    // `lvProduits` is the model of the settings window's product list
     // (three hidden key columns, then label, reference, the three prices and
-    // the stock). It must outlive this object.
-    explicit TRapportListeProduits(QTreeWidget* lvProduits);
+    // the stock), in display order. It must outlive this object.
+    explicit TRapportListeProduits(const QAbstractItemModel* lvProduits);
     TRapportListeProduits(const TRapportListeProduits&) = delete;
     TRapportListeProduits& operator=(const TRapportListeProduits&) = delete;
 
@@ -28,13 +28,13 @@ public:
     TRapport frxReport1;
 
 private:
-    QTreeWidget* m_liste;
+    const QAbstractItemModel* m_liste;
 };
 
 // Shows the print preview of the list (print, page set-up, zoom, page
 // navigation, export to PDF). Nothing when the list is empty.
-void ImprimerListe(QTreeWidget* lvProduits, QWidget* parent);
+void ImprimerListe(const QAbstractItemModel* lvProduits, QWidget* parent);
 
 // Writes the same report as a PDF file (the old file stays intact on
 // failure). False with a French message in `erreur`.
-bool ExporterListePdf(QTreeWidget* lvProduits, const QString& chemin, QString* erreur = nullptr);
+bool ExporterListePdf(const QAbstractItemModel* lvProduits, const QString& chemin, QString* erreur = nullptr);

@@ -9,54 +9,18 @@
 
 #include <QFile>
 
-QVector<TLigneProduit> LireProduitsCategorie(TdmKestravel& dm, int externe, int idProduitType)
+QVector<TColonneProduit> ColonnesParametrage()
 {
-    QSqlQuery q = ExecuterSql(dm.Base(),
-                              "SELECT IdProduit, Libelle, Reference, PrixTarifHT, PrixAchatHT, PrixVenteHT, Stock"
-                              " FROM Produit"
-                              " WHERE Externe = ? AND IdProduitType = ? ORDER BY IdProduit",
-                              {externe, idProduitType});
-    QVector<TLigneProduit> lignes;
-    while (q.next()) {
-        TLigneProduit l;
-        l.externe = externe;
-        l.idProduit = q.value(0).toInt();
-        l.idProduitType = idProduitType;
-        l.libelle = q.value(1).toString();
-        l.reference = q.value(2).toString();
-        l.prixTarifHT = q.value(3).toDouble();
-        l.prixAchatHT = q.value(4).toDouble();
-        l.prixVenteHT = q.value(5).toDouble();
-        l.stock = q.value(6).toInt();
-        lignes.push_back(l);
-    }
-    return lignes;
-}
-
-QStringList TextesProduit(const TLigneProduit& l)
-{
-    return {QString::number(l.externe),
-            QString::number(l.idProduit),
-            QString::number(l.idProduitType),
-            l.libelle,
-            l.reference,
-            Montant(l.prixTarifHT),
-            Montant(l.prixAchatHT),
-            Montant(l.prixVenteHT),
-            l.stock > 0 ? QString::number(l.stock) : QString()};
-}
-
-int ComparerTexteTri(const QString& a, const QString& b)
-{
-    const auto plier = [](char16_t c) { return (c >= u'a' && c <= u'z') ? char16_t(c - u'a' + u'A') : c; };
-    const qsizetype n = std::min(a.size(), b.size());
-    for (qsizetype i = 0; i < n; ++i) {
-        const char16_t x = plier(a[i].unicode());
-        const char16_t y = plier(b[i].unicode());
-        if (x != y)
-            return x < y ? -1 : 1;
-    }
-    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+    using C = TChampProduit;
+    return {{C::Externe, QStringLiteral("Externe")},
+            {C::IdProduit, QStringLiteral("Id")},
+            {C::IdProduitType, QStringLiteral("IdType")},
+            {C::Libelle, QStringLiteral("Libellé")},
+            {C::Reference, QStringLiteral("Référence")},
+            {C::PrixTarifHT, QStringLiteral("Prix tarif HT"), true},
+            {C::PrixAchatHT, QStringLiteral("Prix achat HT"), true},
+            {C::PrixVenteHT, QStringLiteral("Prix vente HT"), true},
+            {C::Stock, QStringLiteral("Stock"), true}};
 }
 
 bool DeplacerProduit(TdmKestravel& dm, int externe, int idProduit, int idProduitType, int cible)

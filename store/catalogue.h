@@ -13,6 +13,12 @@ struct TLigneCategorie {
     int idProduitType = 0;
     int idParent = 0;   // an empty parent reads as 0
     QString libelle;
+
+    bool operator==(const TLigneCategorie& autre) const
+    {
+        return externe == autre.externe && idProduitType == autre.idProduitType && idParent == autre.idParent
+               && libelle == autre.libelle;
+    }
 };
 
 // Every category row in key order (origin, then category number).

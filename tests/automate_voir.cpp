@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QTreeView>
 #include <QTreeWidget>
 #include <cstdio>
 #include <cstdlib>
@@ -71,17 +72,18 @@ bool OuvrirProduit()
     for (QWidget* w : QApplication::topLevelWidgets())
         if (w->isVisible() && (arbre = w->findChild<QTreeWidget*>("tvVisualisation")))
             break;
-    auto* liste = arbre ? arbre->window()->findChild<QTreeWidget*>("lvProduits") : nullptr;
+    auto* liste = arbre ? arbre->window()->findChild<QTreeView*>("lvProduits") : nullptr;
     if (!liste)
         return false;
     const auto noeuds = arbre->findItems(Scenario().categorie, Qt::MatchExactly | Qt::MatchRecursive);
     if (noeuds.isEmpty())
         Abandonner("catégorie introuvable");
     QTest::mouseClick(arbre->viewport(), Qt::LeftButton, {}, arbre->visualItemRect(noeuds.first()).center());
-    const auto produits = liste->findItems(Scenario().produit, Qt::MatchExactly, 3);
+    const auto produits = liste->model()->match(liste->model()->index(0, 3), Qt::DisplayRole, Scenario().produit, 1,
+                                                Qt::MatchExactly);
     if (produits.isEmpty())
         Abandonner("produit introuvable");
-    const QPoint point = liste->visualItemRect(produits.first()).center();
+    const QPoint point = liste->visualRect(produits.first()).center();
     QTest::mouseClick(liste->viewport(), Qt::LeftButton, {}, point);
     // The double click opens the view modally: the next step runs inside it.
     Repeter("vue du produit absente", Exporter);

@@ -17,6 +17,7 @@
 #include <QLabel>
 #include <QProcess>
 #include <QPushButton>
+#include <QTreeView>
 #include <QTreeWidget>
 #include <QtTest>
 
@@ -34,11 +35,11 @@ void Produit(TCatalogueTest& c, int ext, int id, int type, const QString& libell
           {ext, id, type, libelle, QStringLiteral("R%1").arg(id), vente, stock, lien});
 }
 
-QStringList Colonne(const QTreeWidget* liste, int colonne)
+QStringList Colonne(const QTreeView* liste, int colonne)
 {
     QStringList r;
-    for (int i = 0; i < liste->topLevelItemCount(); ++i)
-        r << liste->topLevelItem(i)->text(colonne);
+    for (int i = 0; i < liste->model()->rowCount(); ++i)
+        r << liste->model()->index(i, colonne).data().toString();
     return r;
 }
 
@@ -66,10 +67,10 @@ class TestAdmin : public QObject {
     struct Fenetre {
         TFicheParametreProduit fiche;
         QTreeWidget* arbre;
-        QTreeWidget* liste;
+        QTreeView* liste;
         explicit Fenetre(TdmKestravel& dm)
             : fiche(dm), arbre(fiche.findChild<QTreeWidget*>("tvProduitType")),
-              liste(fiche.findChild<QTreeWidget*>("lvProduits"))
+              liste(fiche.findChild<QTreeView*>("lvProduits"))
         {
         }
         bool Actif(const char* nom) const { return fiche.findChild<QPushButton*>(nom)->isEnabled(); }
@@ -77,9 +78,9 @@ class TestAdmin : public QObject {
         void Choisir(const QString& libelle) { arbre->setCurrentItem(Noeud(arbre, libelle)); }
         void ChoisirProduit(int id)
         {
-            for (int i = 0; i < liste->topLevelItemCount(); ++i)
-                if (liste->topLevelItem(i)->text(ColId).toInt() == id)
-                    liste->setCurrentItem(liste->topLevelItem(i));
+            for (int i = 0; i < liste->model()->rowCount(); ++i)
+                if (liste->model()->index(i, ColId).data().toInt() == id)
+                    liste->setCurrentIndex(liste->model()->index(i, 0));
         }
         QPoint Centre(const QString& libelle) const { return arbre->visualItemRect(Noeud(arbre, libelle)).center(); }
     };
@@ -163,44 +164,45 @@ private slots:
         Fenetre f(c.Dm());
         f.Choisir("Marteaux");
         QCOMPARE(Colonne(f.liste, ColId), QStringList({"2", "5", "7"}));
-        const QTreeWidgetItem* e = f.liste->topLevelItem(1);
         QStringList textes;
         for (int col = 0; col < NbColonnesProduit; ++col)
-            textes << e->text(col);
+            textes << f.liste->model()->index(1, col).data().toString();
         QCOMPARE(textes, QStringList({"0", "5", "2", "Massette", "R5", "1234,50", "1,50", "2,50", ""}));
         QCOMPARE(Colonne(f.liste, ColStock), QStringList({"", "", "3"}));
         // The list shows what the shared amount format gives for the stored
         // value (2.675 would be 2,67 through single precision).
-        QCOMPARE(f.liste->topLevelItem(0)->text(ColPrixVente), Montant(2.675));
-        TLigneProduit grand;
-        grand.prixVenteHT = 1234567.89;
-        QCOMPARE(TextesProduit(grand)[ColPrixVente], QString("1234567,89"));
+        QCOMPARE(Colonne(f.liste, ColPrixVente).first(), Montant(2.675));
+        TLignesProduits grand;
+        TLignesProduits::Ligne l;
+        l.prixVenteHT = 1234567.89;
+        grand.Ajouter(l, QStringView(), QStringView());
+        QCOMPARE(grand.Texte(0, TChampProduit::PrixVenteHT), QString("1234567,89"));
         QVERIFY(f.Actif("btnSupprimer") && f.Actif("btnDuppliquer") && f.Actif("btnImprimer"));
         QCOMPARE(f.liste->columnWidth(ColId), 1);
         QCOMPARE(f.liste->header()->sectionResizeMode(ColExterne), QHeaderView::Fixed);
 
         // The root disables the actions but keeps the list and "Ajouter".
         f.Choisir("Interne");
-        QCOMPARE(f.liste->topLevelItemCount(), 3);
+        QCOMPARE(f.liste->model()->rowCount(), 3);
         QVERIFY(!f.Actif("btnSupprimer") && !f.Actif("btnDuppliquer") && !f.Actif("btnImprimer"));
         QVERIFY(!f.Hausse());
         QVERIFY(f.Actif("btnAjouterProduit"));
 
         // A category without products.
         f.Choisir("peinture");
-        QCOMPARE(f.liste->topLevelItemCount(), 0);
+        QCOMPARE(f.liste->model()->rowCount(), 0);
         QVERIFY(!f.Actif("btnSupprimer") && !f.Actif("btnDuppliquer") && !f.Actif("btnImprimer"));
         QVERIFY(f.Hausse());
     }
 
     void triParTexte()
     {
-        QCOMPARE(ComparerTexteTri("abc", "ABC"), 0);
-        QVERIFY(ComparerTexteTri("ab", "abc") < 0);
-        QVERIFY(ComparerTexteTri("10,00", "9,00") < 0);
-        QVERIFY(ComparerTexteTri("Z", "_") < 0);    // letters fold to capitals, then by code
-        QVERIFY(ComparerTexteTri("z", "_") < 0);
-        QVERIFY(ComparerTexteTri("E", "é") < 0);    // only A to Z fold
+        QCOMPARE(ComparerTexteTri(u"abc", u"ABC"), 0);
+        QVERIFY(ComparerTexteTri(u"ab", u"abc") < 0);
+        QVERIFY(ComparerTexteTri(u"10,00", u"9,00") < 0);
+        QVERIFY(ComparerTexteTri(u"Z", u"_") < 0);    // letters fold to capitals, then by code
+        QVERIFY(ComparerTexteTri(u"z", u"_") < 0);
+        QVERIFY(ComparerTexteTri(u"E", u"é") < 0);    // only A to Z fold
 
         TCatalogueTest c;
         Arbre(c);
@@ -222,6 +224,31 @@ private slots:
         // A reload lists by number again.
         f.fiche.AfficherProduits(0, 2);
         QCOMPARE(Colonne(f.liste, ColId), QStringList({"1", "2", "3", "4"}));
+    }
+
+    void triDesEgauxEtSelection()
+    {
+        TCatalogueTest c;
+        Arbre(c);
+        // Ties on the label and on the (empty) stock cell.
+        Produit(c, 0, 1, 2, "vis", 3, 0);
+        Produit(c, 0, 2, 2, "Clou", 1, 5);
+        Produit(c, 0, 3, 2, "VIS", 2, -2);
+        Produit(c, 0, 4, 2, "clou", 4, 0);
+        Fenetre f(c.Dm());
+        f.Choisir("Marteaux");
+        f.ChoisirProduit(3);
+        // Equal texts keep the order they had: the sort is stable, as the
+        // list's was.
+        f.fiche.lvProduitsColumnClick(ColLibelle);
+        QCOMPARE(Colonne(f.liste, ColId), QStringList({"2", "4", "1", "3"}));
+        f.fiche.lvProduitsColumnClick(ColPrixVente);
+        QCOMPARE(Colonne(f.liste, ColId), QStringList({"2", "3", "1", "4"}));
+        f.fiche.lvProduitsColumnClick(ColStock);
+        QCOMPARE(Colonne(f.liste, ColId), QStringList({"3", "1", "4", "2"}));
+        // The selection follows its product through the sorts.
+        QCOMPARE(f.fiche.ProduitSelectionne()->GetIdProduit(), 3);
+        QCOMPARE(f.liste->currentIndex().row(), 0);
     }
 
     void suppression()
@@ -380,7 +407,7 @@ private slots:
             QVERIFY(QTest::qWaitForWindowExposed(&fiche));
             auto* arbre = fiche.findChild<QTreeWidget*>("tvProduitType");
             arbre->setCurrentItem(Noeud(arbre, QStringLiteral("Outillage à main")));
-            QCOMPARE(fiche.findChild<QTreeWidget*>("lvProduits")->topLevelItemCount(), 3);
+            QCOMPARE(fiche.findChild<QTreeView*>("lvProduits")->model()->rowCount(), 3);
             QDir(build).mkpath("captures");
             const QString fichier = build + "/captures/ficheparametreproduit.png";
             QVERIFY(fiche.grab().save(fichier));

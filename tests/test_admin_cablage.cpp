@@ -11,9 +11,12 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTreeView>
 #include <QTreeWidget>
 #include <QtTest>
+#include <cstring>
 #include <functional>
+#include <sqlite3.h>
 
 class TestAdminCablage : public QObject {
     Q_OBJECT
@@ -24,7 +27,7 @@ class TestAdminCablage : public QObject {
         TCatalogueTest c;
         std::unique_ptr<TFicheParametreProduit> fiche;
         QTreeWidget* arbre = nullptr;
-        QTreeWidget* liste = nullptr;
+        QTreeView* liste = nullptr;
         Fenetre()
         {
             c.Sql("INSERT INTO ProduitType VALUES (0, 1, 0, 'Outillage'), (0, 2, 1, 'Marteaux')");
@@ -33,15 +36,15 @@ class TestAdminCablage : public QObject {
                   " (0, 1, 2, 'Marteau', 'M1', 10, 12, 5, 3, 1, '')");
             fiche = std::make_unique<TFicheParametreProduit>(c.Dm());
             arbre = fiche->findChild<QTreeWidget*>("tvProduitType");
-            liste = fiche->findChild<QTreeWidget*>("lvProduits");
+            liste = fiche->findChild<QTreeView*>("lvProduits");
             arbre->setCurrentItem(arbre->findItems("Marteaux", Qt::MatchExactly | Qt::MatchRecursive).first());
-            liste->setCurrentItem(liste->topLevelItem(0));
+            liste->setCurrentIndex(liste->model()->index(0, 0));
         }
         QStringList Colonne(int col) const
         {
             QStringList r;
-            for (int i = 0; i < liste->topLevelItemCount(); ++i)
-                r << liste->topLevelItem(i)->text(col);
+            for (int i = 0; i < liste->model()->rowCount(); ++i)
+                r << liste->model()->index(i, col).data().toString();
             return r;
         }
     };
@@ -65,6 +68,25 @@ class TestAdminCablage : public QObject {
     }
     static void Cliquer(QWidget* w, const char* nom) { w->findChild<QPushButton*>(nom)->click(); }
 
+    // Counts the statements that read a category's product list, as SQLite
+    // runs them on the window's connection.
+    struct TCompteurLectures {
+        sqlite3* base;
+        int listes = 0;
+        explicit TCompteurLectures(sqlite3* b) : base(b)
+        {
+            sqlite3_trace_v2(base, SQLITE_TRACE_STMT, &TCompteurLectures::Trace, this);
+        }
+        ~TCompteurLectures() { sqlite3_trace_v2(base, 0, nullptr, nullptr); }
+        static int Trace(unsigned, void* moi, void* instruction, void*)
+        {
+            const char* sql = sqlite3_sql(static_cast<sqlite3_stmt*>(instruction));
+            if (sql && std::strstr(sql, "FROM Produit WHERE Externe = ? AND IdProduitType = ?"))
+                ++static_cast<TCompteurLectures*>(moi)->listes;
+            return 0;
+        }
+    };
+
 private slots:
     void initTestCase()
     {
@@ -85,7 +107,7 @@ private slots:
                  QString("TFicheProduitAddOrUpdate"));
         QCOMPARE(f.Colonne(3), (QStringList{"Marteau", "Maillet"}));
 
-        f.liste->setCurrentItem(f.liste->topLevelItem(0));
+        f.liste->setCurrentIndex(f.liste->model()->index(0, 0));
         QCOMPARE(Modale([&] { f.fiche->lvProduitsDblClick(); },
                         [](QWidget* w) {
                             QCOMPARE(w->findChild<QLineEdit*>("edtLibelle")->text(), QString("Marteau"));
@@ -95,6 +117,69 @@ private slots:
                  QString("TFicheProduitAddOrUpdate"));
         QCOMPARE(f.Colonne(3), (QStringList{"Marteau de coffreur", "Maillet"}));
         QCOMPARE(f.arbre->currentItem()->text(0), QString("Marteaux"));
+    }
+
+    void oneListReadPerAction()
+    {
+        Fenetre f;
+        TPromptsScriptes prompts;
+        {
+            // Saving in the editor reloads the tree on the product's category,
+            // which lists it: no second read.
+            TCompteurLectures compteur(f.c.Dm().Handle());
+            Modale([&] { f.fiche->lvProduitsDblClick(); }, [](QWidget* w) { Cliquer(w, "btnOk"); });
+            QCOMPARE(compteur.listes, 1);
+            QCOMPARE(f.arbre->currentItem()->text(0), QString("Marteaux"));
+        }
+        {
+            TCompteurLectures compteur(f.c.Dm().Handle());
+            Modale([&] { Cliquer(f.fiche.get(), "btnAjouterProduit"); },
+                   [](QWidget* w) {
+                       w->findChild<QLineEdit*>("edtLibelle")->setText("Maillet");
+                       Cliquer(w, "btnOk");
+                   });
+            QCOMPARE(compteur.listes, 1);
+        }
+        {
+            TCompteurLectures compteur(f.c.Dm().Handle());
+            Modale([&] { Cliquer(f.fiche.get(), "btnAjouterProduitType"); }, [](QWidget*) {});
+            QCOMPARE(compteur.listes, 1);
+        }
+        {
+            f.arbre->setCurrentItem(f.arbre->findItems("Marteaux", Qt::MatchExactly | Qt::MatchRecursive).first());
+            f.liste->setCurrentIndex(f.liste->model()->index(0, 0));
+            TCompteurLectures compteur(f.c.Dm().Handle());
+            f.fiche->show();
+            const QTreeWidgetItem* outillage =
+                f.arbre->findItems("Outillage", Qt::MatchExactly | Qt::MatchRecursive).first();
+            f.fiche->tvProduitTypeDragDrop(f.liste, f.arbre->visualItemRect(outillage).center());
+            QCOMPARE(compteur.listes, 1);
+            QCOMPARE(f.Colonne(3), QStringList{"Maillet"});
+        }
+    }
+
+    void importReadsTreeAndListAgain()
+    {
+        Fenetre f;
+        TPromptsScriptes prompts;
+        // What an import may do: new products, a renamed category.
+        TCompteurLectures compteur(f.c.Dm().Handle());
+        QCOMPARE(Modale([&] { Cliquer(f.fiche.get(), "btnImport"); },
+                        [&](QWidget*) {
+                            f.c.Sql("INSERT INTO Produit (Externe, IdProduit, IdProduitType, Libelle, Stock)"
+                                    " VALUES (0, 5, 2, 'Masse', 0)");
+                            f.c.Sql("UPDATE ProduitType SET Libelle = 'Marteaux et masses' WHERE IdProduitType = 2");
+                        }),
+                 QString("TFicheImportation"));
+        QCOMPARE(f.arbre->currentItem()->text(0), QString("Marteaux et masses"));
+        QCOMPARE(f.Colonne(3), (QStringList{"Marteau", "Masse"}));
+        QCOMPARE(compteur.listes, 1);
+
+        // The listed category is gone after the import: nothing is selected.
+        Modale([&] { Cliquer(f.fiche.get(), "btnImport"); },
+               [&](QWidget*) { f.c.Sql("DELETE FROM ProduitType WHERE IdProduitType = 2"); });
+        QVERIFY(f.arbre->findItems("Marteaux et masses", Qt::MatchExactly | Qt::MatchRecursive).isEmpty());
+        QVERIFY(f.arbre->selectedItems().isEmpty());
     }
 
     void duplicateAndRaise()

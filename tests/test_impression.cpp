@@ -61,7 +61,7 @@ private slots:
         Ajouter(lv, 2, "Clés plates", "CLE622", 29.9, 14, 26, 0);
         Ajouter(lv, 3, "Tournevis", "TRV55", 1234.5, 2.1, 4.2, -3);
         {
-            TRapportListeProduits r(lv);
+            TRapportListeProduits r(lv->model());
             QCOMPARE(r.frxUserDataSet1.RangeEndCount, 3);
             QCOMPARE(Libelles(r), (QStringList{"Marteau", "Clés plates", "Tournevis"}));
             r.frxUserDataSet1.RecNo = 0;
@@ -88,28 +88,28 @@ private slots:
         }
         // A column sort carries over to the print.
         lv->sortItems(3, Qt::AscendingOrder);
-        TRapportListeProduits r(lv);
+        TRapportListeProduits r(lv->model());
         QCOMPARE(Libelles(r), (QStringList{"Clés plates", "Marteau", "Tournevis"}));
     }
 
     void Pagination()
     {
         QTreeWidget* lv = Liste(this);
-        TRapportListeProduits vide(lv);
+        TRapportListeProduits vide(lv->model());
         QCOMPARE(vide.frxReport1.Preparer(HauteurA4).size(), 1);   // the title alone
         // 20 mm of title then 16 mm per product: 16 products on the first
         // page, 17 on the next ones.
         for (const auto& [n, pages] : {std::pair{16, 1}, {17, 2}, {33, 2}, {34, 3}, {50, 3}, {51, 4}}) {
             while (lv->topLevelItemCount() < n)
                 Ajouter(lv, lv->topLevelItemCount() + 1, "P", "R", 1, 1, 1, 1);
-            TRapportListeProduits r(lv);
+            TRapportListeProduits r(lv->model());
             const QVector<TRapport::TPage> p = r.frxReport1.Preparer(HauteurA4);
             QCOMPARE(p.size(), pages);
             for (const TRapport::TPage& page : p)
                 QVERIFY(page.last().haut + page.last().bande->hauteur <= HauteurA4);
         }
         // Every product printed once, in order.
-        TRapportListeProduits r(lv);
+        TRapportListeProduits r(lv->model());
         int suivant = 0;
         for (const TRapport::TPage& page : r.frxReport1.Preparer(HauteurA4))
             for (const TRapport::TPlacement& pl : page)
@@ -126,14 +126,14 @@ private slots:
             Ajouter(lv, i, QStringLiteral("Produit %1").arg(i), "R", i, i, i, i);
         const QString chemin = dossier.filePath("liste.pdf");
         QString erreur;
-        QVERIFY2(ExporterListePdf(lv, chemin, &erreur), qPrintable(erreur));
+        QVERIFY2(ExporterListePdf(lv->model(), chemin, &erreur), qPrintable(erreur));
         const QByteArray pdf = LireFichier(chemin).toLatin1();
         QVERIFY(pdf.startsWith("%PDF"));
         QCOMPARE(pdf.count("/Type /Page\n") + pdf.count("/Type /Page\r") + pdf.count("/Type /Page "), 3);
 
         // Into a folder that does not exist: a French message, no file.
         const QString manque = dossier.filePath("absent/liste.pdf");
-        QVERIFY(!ExporterListePdf(lv, manque, &erreur));
+        QVERIFY(!ExporterListePdf(lv->model(), manque, &erreur));
         QVERIFY(erreur.startsWith(QStringLiteral("Impossible d'écrire le fichier PDF « liste.pdf »")));
         QVERIFY(!QFile::exists(manque));
     }
@@ -158,7 +158,7 @@ private slots:
         const QString build = qEnvironmentVariable("KESTRAVEL_BUILD", QDir::tempPath());
         const QString chemin = QDir(build).filePath("liste-produits-demo.pdf");
         QString erreur;
-        QVERIFY2(ExporterListePdf(lv, chemin, &erreur), qPrintable(erreur));
+        QVERIFY2(ExporterListePdf(lv->model(), chemin, &erreur), qPrintable(erreur));
         QVERIFY(QFileInfo(chemin).size() > 1000);
         qInfo("Liste imprimée : %s", qPrintable(chemin));
     }
@@ -188,14 +188,14 @@ private slots:
             exporter->trigger();
             vu = true;
         });
-        ImprimerListe(lv, nullptr);
+        ImprimerListe(lv->model(), nullptr);
         QVERIFY(vu);
         QCOMPARE(pages, 2);
         QVERIFY(LireFichier(dossier.filePath("export.pdf")).startsWith("%PDF"));
         QCOMPARE(prompts.Textes(IPrompts::Genre::Information).size(), 1);
 
         // An empty list shows nothing.
-        ImprimerListe(Liste(this), nullptr);
+        ImprimerListe(Liste(this)->model(), nullptr);
     }
 };
 

@@ -1,6 +1,6 @@
 #include "viewer/ficheproduitliste.h"
 
-#include "admin/produits.h"
+#include "app/listeproduits.h"
 #include "store/catalogue.h"
 #include "viewer/ficheproduitview.h"
 
@@ -8,6 +8,7 @@
 #include <QHeaderView>
 #include <QShortcut>
 #include <QSplitter>
+#include <QTreeView>
 #include <QTreeWidget>
 
 namespace {
@@ -17,33 +18,22 @@ const char* const LibellesRacines[] = {"Interne", "Externe", "Standard"};
 // one-pixel columns, then what the user reads.
 enum ColonneListe { ListeExterne, ListeIdProduit, ListeIdType, ListeLibelle, ListeReference, ListePrixVente, ListeStock };
 
-void PreparerListeProduits(QTreeWidget* lv)
+QVector<TColonneProduit> ColonnesVisualisation()
 {
-    lv->setColumnCount(7);
-    lv->setHeaderLabels({"Externe", "IdProduit", "IdTypeProduit", "Libelle", QStringLiteral("Référence"),
-                         "Prix vente HT", "Stock"});
-    lv->setRootIsDecorated(false);
-    lv->setUniformRowHeights(true);
-    lv->setSelectionBehavior(QAbstractItemView::SelectRows);
-    lv->setSelectionMode(QAbstractItemView::SingleSelection);
-    lv->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    lv->setAllColumnsShowFocus(true);
-    lv->setStyleSheet("QTreeView::item { border-right: 1px solid palette(mid); border-bottom: 1px solid palette(mid); }");
-    QHeaderView* h = lv->header();
-    h->setStretchLastSection(false);
-    h->setMinimumSectionSize(1);
-    const int largeurs[] = {1, 1, 1, 370, 90, 80, 50};
-    for (int c = 0; c < 7; ++c)
-        h->resizeSection(c, largeurs[c]);
-    for (int c : {ListeExterne, ListeIdProduit, ListeIdType})
-        h->setSectionResizeMode(c, QHeaderView::Fixed);
-    for (int c : {ListePrixVente, ListeStock})
-        lv->headerItem()->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
+    using C = TChampProduit;
+    return {{C::Externe, QStringLiteral("Externe")},
+            {C::IdProduit, QStringLiteral("IdProduit")},
+            {C::IdProduitType, QStringLiteral("IdTypeProduit")},
+            {C::Libelle, QStringLiteral("Libelle")},
+            {C::Reference, QStringLiteral("Référence")},
+            {C::PrixVenteHT, QStringLiteral("Prix vente HT"), true},
+            {C::Stock, QStringLiteral("Stock"), true}};
 }
 }  // namespace
 
 TFicheProduitListe::TFicheProduitListe(TdmKestravel& dm, QWidget* parent)
-    : QWidget(parent), m_dm(dm), tvVisualisation(new QTreeWidget), lvProduits(new QTreeWidget)
+    : QWidget(parent), m_dm(dm), tvVisualisation(new QTreeWidget),
+      m_modele(new TModeleProduits(ColonnesVisualisation(), this)), lvProduits(CreerListeProduits(m_modele, nullptr))
 {
     setWindowTitle("Visualiser des produits - Version du 02/04/2024");
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
@@ -53,8 +43,12 @@ TFicheProduitListe::TFicheProduitListe(TdmKestravel& dm, QWidget* parent)
     tvVisualisation->setHeaderHidden(true);
     tvVisualisation->setIndentation(19);
     tvVisualisation->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    lvProduits->setObjectName("lvProduits");
-    PreparerListeProduits(lvProduits);
+    QHeaderView* entete = lvProduits->header();
+    const int largeurs[] = {1, 1, 1, 370, 90, 80, 50};
+    for (int c = 0; c < 7; ++c)
+        entete->resizeSection(c, largeurs[c]);
+    for (int c : {ListeExterne, ListeIdProduit, ListeIdType})
+        entete->setSectionResizeMode(c, QHeaderView::Fixed);
 
     auto* separation = new QSplitter;
     separation->addWidget(tvVisualisation);
@@ -65,7 +59,7 @@ TFicheProduitListe::TFicheProduitListe(TdmKestravel& dm, QWidget* parent)
     disposition->addWidget(separation);
 
     connect(tvVisualisation, &QTreeWidget::currentItemChanged, this, &TFicheProduitListe::tvVisualisationChange);
-    connect(lvProduits, &QTreeWidget::itemDoubleClicked, this, &TFicheProduitListe::lvProduitsDblClick);
+    connect(lvProduits, &QAbstractItemView::doubleClicked, this, &TFicheProduitListe::lvProduitsDblClick);
     // Enter opens the product as a double click does.
     for (const Qt::Key touche : {Qt::Key_Return, Qt::Key_Enter}) {
         auto* raccourci = new QShortcut(QKeySequence(touche), lvProduits, nullptr, nullptr, Qt::WidgetShortcut);
@@ -103,18 +97,7 @@ void TFicheProduitListe::AfficherProduitsCategorie(int externe, int idProduitTyp
 {
     if (externe == -1 && idProduitType == -1)
         return;
-    lvProduits->clear();
-    QList<QTreeWidgetItem*> items;
-    for (const TLigneProduit& p : LireProduitsCategorie(m_dm, externe, idProduitType)) {
-        // The settings window's texts, without its list and purchase prices.
-        const QStringList t = TextesProduit(p);
-        auto* item = new QTreeWidgetItem(QStringList{t[ColExterne], t[ColId], t[ColIdType], t[ColLibelle],
-                                                     t[ColReference], t[ColPrixVente], t[ColStock]});
-        item->setTextAlignment(ListePrixVente, Qt::AlignRight | Qt::AlignVCenter);
-        item->setTextAlignment(ListeStock, Qt::AlignRight | Qt::AlignVCenter);
-        items.append(item);
-    }
-    lvProduits->addTopLevelItems(items);
+    m_modele->Remplir(LireProduitsCategorie(m_dm, externe, idProduitType));
 }
 
 void TFicheProduitListe::tvVisualisationChange()
@@ -128,11 +111,11 @@ void TFicheProduitListe::tvVisualisationChange()
 
 void TFicheProduitListe::lvProduitsDblClick()
 {
-    const QTreeWidgetItem* item = lvProduits->currentItem();
-    if (!item || !item->isSelected())
+    const int ligne = LigneSelectionnee(lvProduits);
+    if (ligne < 0)
         return;
-    std::optional<TProduit> produit = LireProduit(m_dm, item->text(ListeExterne).toInt(),
-                                                  item->text(ListeIdProduit).toInt(), item->text(ListeIdType).toInt());
+    const TLignesProduits::Ligne& l = m_modele->Ligne(ligne);
+    std::optional<TProduit> produit = LireProduit(m_dm, l.externe, l.idProduit, l.idProduitType);
     // Deleted since the list was filled: nothing opens.
     if (!produit)
         return;

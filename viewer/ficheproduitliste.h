@@ -7,9 +7,10 @@
 
 #include <QWidget>
 
+class QTreeView;
 class QTreeWidget;
-class QTreeWidgetItem;
 class TdmKestravel;
+class TModeleProduits;
 
 class TFicheProduitListe : public QWidget {
     Q_OBJECT
@@ -32,10 +33,14 @@ public:
     // when the view reports an export.
     void lvProduitsDblClick();
 
+    // The list's rows, in display order.
+    const TModeleProduits& ModeleProduits() const { return *m_modele; }
+
 private:
     TdmKestravel& m_dm;
     QString m_cheminExport;
     TTableNoeuds m_noeuds;
     QTreeWidget* tvVisualisation;
-    QTreeWidget* lvProduits;
+    TModeleProduits* m_modele;
+    QTreeView* lvProduits;
 };

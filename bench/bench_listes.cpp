@@ -1,0 +1,154 @@
+// Product lists on 1,000,000 products in 10,000 categories, the biggest
+// holding 50,000: showing that category, leaving it for a small one, sorting
+// it by a column, the memory it holds, and "Valider" in the product editor
+// on one of its products. Each against a bare SQLite query returning the
+// same rows in the same run.
+
+#include "admin/ficheparametreproduit.h"
+#include "admin/produits.h"
+#include "bench/bench_commun.h"
+#include "store/dmkestravel.h"
+
+#include <QApplication>
+#include <QPushButton>
+#include <QTimer>
+#include <QTreeView>
+#include <sqlite3.h>
+
+namespace {
+// Runs the statement to its end, reading every column as the list does.
+double Brut(sqlite3* base, const char* sql, long long& lignes, int fois)
+{
+    return bench::Mesurer(fois, [&] {
+        sqlite3_stmt* st = nullptr;
+        sqlite3_prepare_v2(base, sql, -1, &st, nullptr);
+        lignes = 0;
+        long long somme = 0;
+        while (sqlite3_step(st) == SQLITE_ROW) {
+            ++lignes;
+            for (int i = 0; i < sqlite3_column_count(st); ++i)
+                somme += sqlite3_column_type(st, i) == SQLITE_TEXT
+                             ? QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, i)),
+                                                 sqlite3_column_bytes(st, i)).size()
+                             : sqlite3_column_int64(st, i);
+        }
+        sqlite3_finalize(st);
+        if (somme == -1)
+            std::puts("");
+    });
+}
+
+// Resident memory of the process now, in MiB.
+double MemoireActuelle()
+{
+    QFile f("/proc/self/status");
+    if (f.open(QIODevice::ReadOnly))
+        for (const QByteArray& l : f.readAll().split('\n'))
+            if (l.startsWith("VmRSS:"))
+                return l.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
+    return 0;
+}
+
+void Absolu(const char* quoi, double ms, double baseMs, double cibleMs)
+{
+    std::printf("%-46s %9.1f ms   base %9.1f ms   (cible < %.0f ms) %s\n", quoi, ms, baseMs, cibleMs,
+                ms < cibleMs ? "OK" : "HORS CIBLE");
+}
+}  // namespace
+
+int main(int argc, char* argv[])
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const QString dossier = argc > 1 ? argv[1] : "bench-data";
+    const QString build = argc > 2 ? argv[2] : "build";
+    const QString chemin = bench::Catalogue(dossier, build, "listes-1M.abs",
+                                            {"--products", "1000000", "--categories", "10000", "--big-category",
+                                             "50000"});
+
+    const char* sqlGrande = "SELECT IdProduit, Libelle, Reference, PrixTarifHT, PrixAchatHT, PrixVenteHT, Stock"
+                            " FROM Produit WHERE Externe = 0 AND IdProduitType = 1 ORDER BY IdProduit";
+    const char* sqlPetite = "SELECT IdProduit, Libelle, Reference, PrixTarifHT, PrixAchatHT, PrixVenteHT, Stock"
+                            " FROM Produit WHERE Externe = 0 AND IdProduitType = 2 ORDER BY IdProduit";
+    sqlite3* brut = nullptr;
+    sqlite3_open_v2(chemin.toUtf8().constData(), &brut, SQLITE_OPEN_READONLY, nullptr);
+    long long lignesGrande = 0, lignesPetite = 0;
+    const double grandeBrut = Brut(brut, sqlGrande, lignesGrande, 10);
+    const double petiteBrut = Brut(brut, sqlPetite, lignesPetite, 10);
+    sqlite3_close(brut);
+
+    TdmKestravel dm(chemin);
+    TFicheParametreProduit fiche(dm);
+    fiche.show();
+    QCoreApplication::processEvents();
+    auto* liste = fiche.findChild<QTreeView*>("lvProduits");
+    // Each step ends with the list laid out and painted, as the user sees it.
+    const auto montrer = [&] {
+        liste->doItemsLayout();
+        liste->viewport()->repaint();
+    };
+    const auto afficher = [&](int categorie) {
+        fiche.AfficherProduits(0, categorie);
+        montrer();
+    };
+
+    afficher(2);
+    const double repos = MemoireActuelle();
+    afficher(1);
+    const double chargee = MemoireActuelle();
+    const size_t octets = fiche.ModeleProduits().Lignes().Octets();
+
+    double grande = 1e300, quitter = 1e300;
+    for (int i = 0; i < 10; ++i) {
+        grande = std::min(grande, bench::Mesurer(1, [&] { afficher(1); }));
+        quitter = std::min(quitter, bench::Mesurer(1, [&] { afficher(2); }));
+    }
+    double triLibelle = 1e300, triPrix = 1e300;
+    for (int i = 0; i < 5; ++i) {
+        afficher(1);
+        triLibelle = std::min(triLibelle, bench::Mesurer(1, [&] {
+                                  fiche.lvProduitsColumnClick(ColLibelle);
+                                  montrer();
+                              }));
+        afficher(1);
+        triPrix = std::min(triPrix, bench::Mesurer(1, [&] {
+                               fiche.lvProduitsColumnClick(ColPrixVente);
+                               montrer();
+                           }));
+    }
+
+    // "Valider" on a product of the biggest category: from the click to the
+    // settings window showing the list again.
+    double valider = 1e300;
+    for (int i = 0; i < 5; ++i) {
+        afficher(1);
+        liste->setCurrentIndex(liste->model()->index(liste->model()->rowCount() / 2, 0));
+        QElapsedTimer chrono;
+        QTimer::singleShot(0, &fiche, [&] {
+            QWidget* editeur = QApplication::activeModalWidget();
+            if (!editeur)
+                return;
+            chrono.start();
+            editeur->findChild<QPushButton*>("btnOk")->click();
+        });
+        fiche.lvProduitsDblClick();
+        montrer();
+        if (chrono.isValid())
+            valider = std::min(valider, chrono.nsecsElapsed() / 1e6);
+    }
+
+    std::printf("catalogue : %s\n", qPrintable(chemin));
+    afficher(1);
+    std::printf("grande catégorie : %d lignes (base : %lld) ; petite : %lld lignes\n",
+                fiche.ModeleProduits().rowCount(), lignesGrande, lignesPetite);
+    bench::Ratio("grande catégorie affichée (50 000 produits)", grande, grandeBrut, 1.5);
+    Absolu("passage à une petite catégorie", quitter, petiteBrut, 5);
+    Absolu("tri par libellé de 50 000 lignes", triLibelle, grandeBrut, 50);
+    Absolu("tri par prix de vente de 50 000 lignes", triPrix, grandeBrut, 50);
+    bench::Ratio("« Valider » dans l'éditeur (un remplissage)", valider, grande, 1.3);
+    std::printf("%-46s %9.1f MiB  (repos %.1f MiB, lignes %.1f MiB)   (cible < 30 MiB) %s\n",
+                "mémoire résidente de la liste", chargee - repos, repos, octets / 1048576.0,
+                chargee - repos < 30 ? "OK" : "HORS CIBLE");
+    return 0;
+}
