@@ -8,8 +8,11 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 #include <QSet>
 #include <QUrl>
+#include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <sqlite3.h>
 
@@ -165,24 +168,53 @@ void CopierImage(const QString& source, const QString& cible, QSet<QString>& dos
         fs::remove(temporaire, ec);
 }
 
-// The regular files of the source's image folders, listed once rather than
-// tested product by product.
-QSet<QString> FichiersImages(const QString& racine)
+// The image files of the source's image folders, listed once rather than
+// tested product by product: each listed path with the file to copy from.
+// A symbolic link is followed only to a file inside one of those folders
+// (a link elsewhere would hand the target any file this process can read);
+// any other link maps to an empty path.
+QHash<QString, QString> FichiersImages(const QString& racine)
 {
-    QSet<QString> fichiers;
+    QStringList dossiers, racines;
     for (int externe : {0, 1, 2, 3}) {
         const QString dossier = CheminImageInstallation(racine, externe, QString());
-        for (const QString& nom : QDir(dossier).entryList(QDir::Files | QDir::Hidden | QDir::System))
-            if (QFileInfo(dossier + nom).isFile())
-                fichiers.insert(dossier + nom);
+        const QString canonique = QFileInfo(dossier).canonicalFilePath();
+        dossiers << dossier;
+        if (!canonique.isEmpty())
+            racines << canonique + Sep;
+    }
+    auto dedans = [&](const QString& chemin) {
+        return std::any_of(racines.begin(), racines.end(), [&](const QString& r) { return chemin.startsWith(r); });
+    };
+    QHash<QString, QString> fichiers;
+    for (const QString& dossier : std::as_const(dossiers)) {
+        for (const QString& nom : QDir(dossier).entryList(QDir::Files | QDir::Hidden | QDir::System)) {
+            const QFileInfo info(dossier + nom);
+            if (!info.isFile())
+                continue;
+            if (!info.isSymLink()) {
+                fichiers.insert(dossier + nom, dossier + nom);
+                continue;
+            }
+            const QString cible = info.canonicalFilePath();
+            fichiers.insert(dossier + nom, dedans(cible) ? cible : QString());
+        }
     }
     return fichiers;
+}
+
+void SignalerLienRefuse(const QString& image)
+{
+    const QString texte = QStringLiteral("Synchronisation : l'image « %1 » n'a pas été copiée : c'est un lien vers "
+                                         "« %2 », hors des dossiers d'images de la source.")
+                              .arg(image, QFileInfo(image).canonicalFilePath());
+    std::fprintf(stderr, "%s\n", texte.toLocal8Bit().constData());
 }
 
 // Copies the image of every product of the (new) catalogue.
 void CopierImages(const TConnexion& source, const QString& racineSource, const QString& racineCible)
 {
-    const QSet<QString> existantes = FichiersImages(racineSource);
+    const QHash<QString, QString> existantes = FichiersImages(racineSource);
     if (existantes.isEmpty())
         return;
     sqlite3_stmt* st = nullptr;
@@ -190,7 +222,7 @@ void CopierImages(const TConnexion& source, const QString& racineSource, const Q
                            "SELECT Lien, Externe FROM Produit WHERE Lien <> '' ORDER BY Externe, IdProduit, IdProduitType",
                            -1, &st, nullptr) != SQLITE_OK)
         source.Erreur(QStringLiteral("Lecture des produits impossible"));
-    QSet<QString> dossiersPrets;
+    QSet<QString> dossiersPrets, refusees;
     int rc;
     while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
         const QString lien = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
@@ -200,8 +232,16 @@ void CopierImages(const TConnexion& source, const QString& racineSource, const Q
             continue;
         const int externe = sqlite3_column_int(st, 1);
         const QString de = CheminImageInstallation(racineSource, externe, lien);
-        if (existantes.contains(de))
-            CopierImage(de, CheminImageInstallation(racineCible, externe, lien), dossiersPrets);
+        const auto fichier = existantes.constFind(de);
+        if (fichier == existantes.constEnd())
+            continue;
+        if (!fichier->isEmpty()) {
+            // From the file checked, not through the link again.
+            CopierImage(*fichier, CheminImageInstallation(racineCible, externe, lien), dossiersPrets);
+        } else if (!refusees.contains(de)) {
+            refusees.insert(de);
+            SignalerLienRefuse(de);
+        }
     }
     sqlite3_finalize(st);
     if (rc != SQLITE_DONE)

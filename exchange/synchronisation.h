@@ -16,5 +16,7 @@ QString CheminImageInstallation(const QString& racine, int externe, const QStrin
 // product. The source is checked (it opens and holds the five tables with
 // their fields) before anything local is touched, and the copy replaces the
 // target catalogue in one step, so a failure leaves the old one whole.
-// Throws EDatabaseError/EKestravel. Image copy failures are ignored.
+// Throws EDatabaseError/EKestravel. Image copy failures are ignored; an image
+// that is a symbolic link to a file outside the source's image folders is not
+// copied, which is said on standard error.
 void Synchroniser(TdmKestravel& dm, const QString& racineSource, const QString& racineCible);

@@ -1,5 +1,6 @@
 #include "interchange/ficheexportation.h"
 
+#include "app/prompts.h"
 #include "interchange/interchange.h"
 
 #include <QProgressBar>
@@ -21,7 +22,7 @@ TFicheExportation::TFicheExportation(TdmKestravel& dm, QWidget* parent)
 void TFicheExportation::Travailler(TTableCsv table)
 {
     QProgressBar* barre = Barre(table);
-    ExporterTable(m_dm, table, Dossier(), [&](qint64 fait, qint64 total) {
+    const TResultatExport r = ExporterTable(m_dm, table, Dossier(), [&](qint64 fait, qint64 total) {
         // An empty table shows a full bar rather than Qt's "busy" animation.
         barre->setRange(0, int(qMax<qint64>(total, 1)));
         barre->setValue(int(total == 0 ? 1 : fait));
@@ -29,4 +30,7 @@ void TFicheExportation::Travailler(TTableCsv table)
         // refuses a second export.
         TraiterEvenements(QEventLoop::AllEvents);
     });
+    const QString remplacements = MessageRemplacements(table, r);
+    if (!remplacements.isEmpty())
+        Prompts().Information(remplacements);
 }

@@ -1,5 +1,7 @@
 #include "interchange/formatcsv.h"
 
+#include "store/codepage.h"
+
 #include <algorithm>
 
 namespace {
@@ -110,7 +112,12 @@ std::optional<TTableCsv> TableCsvParNom(const QString& nom)
 QString NettoyerTexteProduit(QString texte)
 {
     texte.remove(QLatin1Char(';'));
-    texte.replace(QLatin1String("\r\n"), QLatin1String("\\r\\n"));
+    // A lone LF (what the editor saves) or CR becomes the same "\r\n" as a
+    // CR LF: written raw, it would cut the record for a line-based reader.
+    const QLatin1String echappee("\\r\\n");
+    texte.replace(QLatin1String("\r\n"), echappee);
+    texte.replace(QLatin1Char('\r'), echappee);
+    texte.replace(QLatin1Char('\n'), echappee);
     return texte;
 }
 
@@ -133,29 +140,41 @@ QByteArray TCodePage::Encoder(QStringView texte)
     // ASCII is the same in the code page; the converter is much slower.
     if (std::all_of(texte.begin(), texte.end(), [](QChar c) { return c.unicode() < 0x80; }))
         return texte.toLatin1();
-    QByteArray octets = m_encodeur(texte);
-    // The converter writes SUB (0x1A) for what it cannot represent; the files
-    // use "?". A real SUB in the text is rare enough to be sorted out by code
-    // point.
-    if (!octets.contains('\x1a'))
-        return octets;
-    if (!texte.contains(QChar(0x1a)))
-        return octets.replace('\x1a', '?');
-    QByteArray r;
-    for (qsizetype i = 0; i < texte.size(); ++i) {
-        const qsizetype n = (texte[i].isHighSurrogate() && i + 1 < texte.size()) ? 2 : 1;
-        const QByteArray c = m_encodeur(texte.mid(i, n));
-        r += (c == "\x1a" && texte[i] != QChar(0x1a)) ? QByteArray("?") : c;
-        i += n - 1;
+    // The converter would drop some characters the code page lacks without
+    // a trace (zero-width ones) and mark the others with SUB; the files use
+    // "?" for all, and the count is told to the user.
+    if (std::all_of(texte.begin(), texte.end(), [](QChar c) { return DansWindows1252(c.unicode()); }))
+        return m_encodeur(texte);
+    QString propre;
+    propre.reserve(texte.size());
+    for (const char32_t c : texte.toUcs4()) {
+        if (DansWindows1252(c)) {
+            propre += QChar(char16_t(c));
+        } else {
+            propre += QLatin1Char('?');
+            ++m_remplacements;
+        }
     }
-    return r;
+    return m_encodeur(propre);
 }
 
-QString TCodePage::Decoder(QByteArrayView octets)
+QString TCodePage::Decoder(QByteArrayView octets, bool* ok)
 {
+    if (ok)
+        *ok = true;
     if (EstAscii(octets))
         return QString::fromLatin1(octets);
-    return m_decodeur(octets);
+    if (!m_utf8)
+        return m_decodeur(octets);
+    // Stateless: a sequence cut at the end is an error, not kept for later.
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString texte = utf8(octets);
+    if (utf8.hasError()) {
+        if (ok)
+            *ok = false;
+        return {};
+    }
+    return texte;
 }
 
 void AjouterChampCsv(QByteArray& ligne, QByteArrayView champ)
@@ -176,9 +195,23 @@ void AjouterChampCsv(QByteArray& ligne, QByteArrayView champ)
 
 // ---- parser ------------------------------------------------------------------
 
-TLecteurCsv::TLecteurCsv(int colonnes, TRappel rappel) : m_colonnes(colonnes), m_rappel(std::move(rappel))
+namespace {
+// What "CSV UTF-8" in spreadsheets puts first.
+constexpr char Bom[] = "\xEF\xBB\xBF";
+}
+
+TLecteurCsv::TLecteurCsv(int colonnes, TRappel rappel)
+    : m_colonnes(qMax(colonnes, 0)), m_rappel(std::move(rappel))
 {
-    m_fins.reserve(colonnes);
+    m_fins.reserve(m_colonnes);
+}
+
+inline void TLecteurCsv::Garder(char c)
+{
+    if (m_champ < m_colonnes)
+        m_octets += c;
+    else if (c != ' ' && c != '\t')
+        m_deborde = true;
 }
 
 void TLecteurCsv::FinChamp()
@@ -207,63 +240,148 @@ void TLecteurCsv::FinLigne()
     m_fins.clear();
     m_champ = 0;
     m_vide = true;
+    m_deborde = false;
     m_etat = Etat::DebutChamp;
+}
+
+void TLecteurCsv::FinLigneOctet(char c, bool apresCr)
+{
+    // The LF of a CR LF: the CR has ended the line already.
+    if (c == '\n' && apresCr)
+        return;
+    FinLigne();
+    m_crFinLigne = c == '\r';
+}
+
+inline void TLecteurCsv::Octet(char c)
+{
+    const bool apresCr = m_crFinLigne;
+    m_crFinLigne = false;
+    if (m_vide && c != '\r' && c != '\n') {
+        m_vide = false;
+        m_ligneDebut = m_ligne;
+    }
+    switch (m_etat) {
+    case Etat::EntreGuillemets:
+        if (c == '"')
+            m_etat = Etat::ApresGuillemet;
+        else
+            Garder(c);
+        break;
+    case Etat::ApresGuillemet:
+        if (c == '"') {
+            // A doubled quote inside a quoted field.
+            Garder(c);
+            m_etat = Etat::EntreGuillemets;
+        } else if (c == ';') {
+            FinChamp();
+        } else if (c == '\n' || c == '\r') {
+            FinLigneOctet(c, apresCr);
+        } else if (c != ' ' && c != '\t') {
+            // Text right after a closing quote: that quote closed a field
+            // whose own closing quote is missing.
+            m_etat = Etat::Erreur;
+            m_erreur = TErreurCsv::GuillemetNonFerme;
+            return;
+        }
+        break;
+    case Etat::DebutChamp:
+        if (c == '"') {
+            m_etat = Etat::EntreGuillemets;
+            m_ligneChamp = m_ligne;
+            break;
+        }
+        [[fallthrough]];
+    case Etat::SansGuillemets:
+        if (c == ';') {
+            FinChamp();
+        } else if (c == '\n' || c == '\r') {
+            FinLigneOctet(c, apresCr);
+        } else {
+            Garder(c);
+            m_etat = Etat::SansGuillemets;
+        }
+        break;
+    case Etat::Erreur:
+        return;
+    }
+    // Lines are counted the same way inside quotes, for the messages.
+    if (c == '\r' || (c == '\n' && !m_cr))
+        ++m_ligne;
+    m_cr = c == '\r';
 }
 
 void TLecteurCsv::Lire(QByteArrayView morceau)
 {
-    for (const char c : morceau) {
-        if (m_vide && c != '\r' && c != '\n') {
-            m_vide = false;
-            m_ligneDebut = m_ligne;
-        }
-        const bool garde = m_champ < m_colonnes;
-        switch (m_etat) {
-        case Etat::EntreGuillemets:
-            if (c == '"')
-                m_etat = Etat::ApresGuillemet;
-            else if (garde)
-                m_octets += c;
-            break;
-        case Etat::DebutChamp:
-            if (c == '"') {
-                m_etat = Etat::EntreGuillemets;
-                break;
+    const char* p = morceau.data();
+    const char* const fin = p + morceau.size();
+    // The byte-order mark may come split across pieces.
+    while (m_bom >= 0 && p < fin) {
+        if (*p == Bom[m_bom]) {
+            ++p;
+            if (++m_bom == 3) {
+                m_bom = -1;
+                m_utf8 = true;
             }
-            [[fallthrough]];
-        case Etat::SansGuillemets:
-        case Etat::ApresGuillemet:
-            if (c == '"' && m_etat == Etat::ApresGuillemet) {
-                // A doubled quote inside a quoted field.
-                if (garde)
-                    m_octets += c;
-                m_etat = Etat::EntreGuillemets;
-            } else if (c == ';') {
-                FinChamp();
-            } else if (c == '\n') {
-                FinLigne();
-            } else if (c != '\r') {
-                if (garde)
-                    m_octets += c;
-                m_etat = Etat::SansGuillemets;
-            }
-            break;
+        } else {
+            const int vus = m_bom;
+            m_bom = -1;
+            for (int i = 0; i < vus; ++i)
+                Octet(Bom[i]);
         }
-        if (c == '\n')
-            ++m_ligne;
     }
+    for (; p < fin && m_etat != Etat::Erreur; ++p)
+        Octet(*p);
 }
 
 bool TLecteurCsv::Terminer()
 {
-    if (m_etat == Etat::EntreGuillemets) {
-        m_octets.clear();
-        m_fins.clear();
-        m_champ = 0;
-        m_vide = true;
-        m_etat = Etat::DebutChamp;
-        return false;
+    if (m_bom > 0) {
+        // A file as short as the start of a byte-order mark.
+        const int vus = m_bom;
+        m_bom = -1;
+        for (int i = 0; i < vus; ++i)
+            Octet(Bom[i]);
     }
+    m_bom = -1;
+    if (m_etat == Etat::EntreGuillemets) {
+        m_etat = Etat::Erreur;
+        m_erreur = TErreurCsv::GuillemetNonFerme;
+    }
+    if (m_etat == Etat::Erreur)
+        return false;
     FinLigne();
     return true;
+}
+
+bool TLectureCsv::operator==(const TLectureCsv& autre) const
+{
+    return lignes == autre.lignes && numeros == autre.numeros && utf8 == autre.utf8 && erreur == autre.erreur &&
+           ligneErreur == autre.ligneErreur && champErreur == autre.champErreur;
+}
+
+TLectureCsv LireCsv(QByteArrayView octets, int colonnes, qsizetype morceau)
+{
+    TLectureCsv r;
+    TLecteurCsv lecteur(colonnes, [&](const QList<QByteArrayView>& champs, qint64 ligne) {
+        QByteArrayList c;
+        c.reserve(champs.size());
+        for (QByteArrayView v : champs)
+            c << v.toByteArray();
+        r.lignes << c;
+        r.numeros << ligne;
+    });
+    if (morceau <= 0) {
+        lecteur.Lire(octets);
+    } else {
+        for (qsizetype i = 0; i < octets.size(); i += morceau)
+            lecteur.Lire(octets.sliced(i, qMin(morceau, octets.size() - i)));
+    }
+    if (!lecteur.Terminer()) {
+        r.erreur = lecteur.Erreur();
+        r.ligneErreur = lecteur.LigneErreur();
+        r.champErreur = lecteur.ChampErreur();
+    }
+    r.utf8 = lecteur.Utf8();
+    return r;
 }

@@ -84,7 +84,7 @@ void AjouterChampExport(QByteArray& ligne, sqlite3_stmt* st, int i, const TColon
     }
     case TTypeColonne::Texte: {
         const QByteArrayView o = Octets(st, i);
-        const bool aNettoyer = c.nettoyee && (o.contains(';') || o.contains('\r'));
+        const bool aNettoyer = c.nettoyee && (o.contains(';') || o.contains('\r') || o.contains('\n'));
         if (EstAscii(o) && !aNettoyer) {
             AjouterChampCsv(ligne, o);
         } else {
@@ -150,15 +150,21 @@ QString BinderChamp(sqlite3_stmt* st, int parametre, const TColonneCsv& c, QByte
         BinderTexte(st, parametre, d.toLatin1());
         return {};
     }
-    case TTypeColonne::Texte:
+    case TTypeColonne::Texte: {
         // ASCII needs no conversion to UTF-8.
         if (EstAscii(champ) && !(c.nettoyee && champ.contains(QByteArrayView("\\r\\n")))) {
             BinderTexte(st, parametre, champ);
-        } else {
-            const QString texte = codePage.Decoder(champ);
-            BinderTexte(st, parametre, (c.nettoyee ? RestaurerTexteProduit(texte) : texte).toUtf8());
+            return {};
         }
+        bool ok = true;
+        const QString texte = codePage.Decoder(champ, &ok);
+        if (!ok)
+            return QStringLiteral("texte de la colonne %1 qui n'est pas de l'UTF-8 valide (le fichier commence "
+                                  "par la marque de l'UTF-8)")
+                .arg(c.nom);
+        BinderTexte(st, parametre, (c.nettoyee ? RestaurerTexteProduit(texte) : texte).toUtf8());
         return {};
+    }
     }
     return {};
 }
@@ -175,8 +181,8 @@ QString CheminImport(TTableCsv table, const QString& dossier)
     return QDir(dossier).filePath(DescriptionTable(table).fichierImport);
 }
 
-QString ExporterTable(TdmKestravel& dm, TTableCsv table, const QString& dossier,
-                      const TRappelProgression& progression)
+TResultatExport ExporterTable(TdmKestravel& dm, TTableCsv table, const QString& dossier,
+                              const TRappelProgression& progression)
 {
     const TDescriptionTable& d = DescriptionTable(table);
     const QString chemin = CheminExport(table, dossier, QDateTime::currentDateTime());
@@ -209,12 +215,16 @@ QString ExporterTable(TdmKestravel& dm, TTableCsv table, const QString& dossier,
             throw EInterchange(MessageEcriture(codePage.Decoder(ligne).chopped(2)));
         tampon.resize(0);   // keeps the allocation
     };
+    TResultatExport resultat{chemin, 0, 0};
     qint64 fait = 0;
     while (selection.Pas()) {
         ligne.resize(0);
         for (int i = 0; i < d.colonnes.size(); ++i)
             AjouterChampExport(ligne, selection.St(), i, d.colonnes[i], codePage);
         TerminerLigneCsv(ligne);
+        // The header is line 1.
+        if (resultat.premiereLigneRemplacee == 0 && codePage.Remplacements() > 0)
+            resultat.premiereLigneRemplacee = fait + 2;
         tampon += ligne;
         if (tampon.size() >= tailleTampon)
             vider();
@@ -227,7 +237,24 @@ QString ExporterTable(TdmKestravel& dm, TTableCsv table, const QString& dossier,
         throw EInterchange(MessageEcriture(fait ? codePage.Decoder(ligne).chopped(2) : QStringLiteral("EN-TETE")));
     if (progression)
         progression(fait, fait);
-    return chemin;
+    resultat.remplacements = codePage.Remplacements();
+    return resultat;
+}
+
+QString MessageRemplacements(TTableCsv table, const TResultatExport& r)
+{
+    if (r.remplacements == 0)
+        return {};
+    const QString nombre =
+        r.remplacements == 1
+            ? QStringLiteral("1 caractère que le fichier CSV (Windows-1252) ne peut pas contenir a été remplacé")
+            : QStringLiteral("%1 caractères que le fichier CSV (Windows-1252) ne peut pas contenir ont été remplacés")
+                  .arg(r.remplacements);
+    return QStringLiteral("Exportation de la table %1 : %2 par « ? ». Première ligne concernée : ligne %3 du "
+                          "fichier %4.")
+        .arg(DescriptionTable(table).nom, nombre)
+        .arg(r.premiereLigneRemplacee)
+        .arg(QDir::toNativeSeparators(r.chemin));
 }
 
 TResultatImport ImporterTable(TdmKestravel& dm, TTableCsv table, const QString& dossier,
@@ -271,9 +298,19 @@ TResultatImport ImporterTable(TdmKestravel& dm, TTableCsv table, const QString& 
     const QString maintenant = DateHeureBase(QDateTime::currentDateTime());
     const QByteArray entete = d.Entete().toLatin1();
     TCodePage codePage;
+    const TLecteurCsv* lu = nullptr;
+    // Content past the header: a record after it, or text glued to it.
+    qint64 enregistrements = 0;
+    bool contenuApresEntete = false;
     TLecteurCsv lecteur(int(d.colonnes.size()), [&](const QList<QByteArrayView>& champs, qint64 ligne) {
-        if (champs.first() == entete)
+        if (enregistrements++ == 0)
+            codePage.SetUtf8(lu->Utf8());
+        else
+            contenuApresEntete = true;
+        if (champs.first() == entete) {
+            contenuApresEntete = contenuApresEntete || lu->LigneDeborde();
             return;
+        }
         for (int i = 0; i < d.colonnes.size(); ++i) {
             const QString raison = BinderChamp(insertion.St(), parametres[i], d.colonnes[i], champs[i], i == 0,
                                                maintenant, codePage);
@@ -288,6 +325,7 @@ TResultatImport ImporterTable(TdmKestravel& dm, TTableCsv table, const QString& 
         insertion.Reinitialiser();
         ++resultat.inserees;
     });
+    lu = &lecteur;
 
     QByteArray morceau(256 * 1024, Qt::Uninitialized);
     qint64 lus = 0;
@@ -300,11 +338,25 @@ TResultatImport ImporterTable(TdmKestravel& dm, TTableCsv table, const QString& 
             break;
         lecteur.Lire(QByteArrayView(morceau.constData(), n));
         lus += n;
+        if (lecteur.Erreur() != TErreurCsv::Aucune)
+            break;
         if (progression)
             progression(lus, qMax(taille, lus));
     }
-    if (!lecteur.Terminer())
-        throw refus(lecteur.LigneEnCours(), QStringLiteral("guillemet ouvert mais jamais fermé"));
+    if (!lecteur.Terminer()) {
+        const int champ = lecteur.ChampErreur();
+        throw refus(lecteur.LigneErreur(),
+                    QStringLiteral("guillemet non fermé") +
+                        (champ < d.colonnes.size() ? QStringLiteral(" (colonne %1)").arg(d.colonnes[champ].nom)
+                                                   : QString()));
+    }
+    // Rows were there but none could be told apart (an unknown line end or
+    // separator): emptying the table would lose it for nothing.
+    if (resultat.inserees == 0 && contenuApresEntete)
+        throw EInterchange(QStringLiteral("Importation - Le fichier %1 ne contient aucune ligne lisible après son "
+                                          "en-tête : ses champs doivent être séparés par des points-virgules et ses "
+                                          "lignes par des fins de ligne.\nLa table %2 n'a pas été modifiée.")
+                               .arg(QDir::toNativeSeparators(chemin), d.nom));
     transaction->Commit();
     if (progression)
         progression(lus, lus);

@@ -27,10 +27,20 @@ using TRappelProgression = std::function<void(qint64 fait, qint64 total)>;
 QString CheminExport(TTableCsv table, const QString& dossier, const QDateTime& moment);
 QString CheminImport(TTableCsv table, const QString& dossier);
 
-// Writes the table to CheminExport(…, now) and returns that path. The file
-// replaces one of the same name only once it is complete.
-QString ExporterTable(TdmKestravel& dm, TTableCsv table, const QString& dossier,
-                      const TRappelProgression& progression = {});
+struct TResultatExport {
+    QString chemin;
+    // Characters the code page lacks, written "?", and the file line
+    // (1 for the header) of the first.
+    qint64 remplacements = 0;
+    qint64 premiereLigneRemplacee = 0;
+};
+// Writes the table to CheminExport(…, now). The file replaces one of the
+// same name only once it is complete.
+TResultatExport ExporterTable(TdmKestravel& dm, TTableCsv table, const QString& dossier,
+                              const TRappelProgression& progression = {});
+// What to tell the user after an export with replaced characters; empty when
+// there were none.
+QString MessageRemplacements(TTableCsv table, const TResultatExport& r);
 
 struct TResultatImport {
     qint64 supprimees = 0;

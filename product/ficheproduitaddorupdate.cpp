@@ -11,6 +11,7 @@
 #include "product/fichestockhistorique.h"
 #include "product/indicateurstock.h"
 #include "store/catalogue.h"
+#include "store/codepage.h"
 #include "store/format.h"
 
 #include <QDateEdit>
@@ -393,6 +394,12 @@ void TFicheProduitAddOrUpdate::btnOkClick()
     d.categorieInitiale = m_categorieInitiale;
     if (const TObjectNoeud* objet = ObjetNoeud(LigneChoisie(tvProduitType)))
         d.categorieCible = objet->GetIdProduitType();
+
+    // Text the host's files cannot carry: the user may still correct it.
+    const QString horsCodePage = AvertissementHorsWindows1252(d.valeurs.reference + d.valeurs.codeExport +
+                                                              d.valeurs.libelle + d.valeurs.description);
+    if (!horsCodePage.isEmpty() && !Prompts().Confirmer(horsCodePage))
+        return;
 
     TResultatEnregistrement r;
     try {

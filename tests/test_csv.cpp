@@ -4,6 +4,7 @@
 
 #include "interchange/formatcsv.h"
 #include "interchange/interchange.h"
+#include "store/codepage.h"
 #include "store/dates.h"
 #include "store/dmkestravel.h"
 #include "store/format.h"
@@ -34,29 +35,60 @@ QStringList Lignes(TCatalogueTest& c, const QString& table, const QString& ordre
 // Export, then give every file its import name.
 void ExporterPourImport(TdmKestravel& dm, TTableCsv t, const QString& dossier)
 {
-    const QString chemin = ExporterTable(dm, t, dossier);
+    const QString chemin = ExporterTable(dm, t, dossier).chemin;
     QFile::remove(CheminImport(t, dossier));
     QVERIFY(QFile::rename(chemin, CheminImport(t, dossier)));
 }
 
-QList<QStringList> Lire(const QByteArray& octets, int colonnes, bool* complet = nullptr,
-                        QList<qint64>* numeros = nullptr)
+// Decoded records of a parse, checked to be the same whatever the pieces the
+// input comes in (as across the reads of a large file).
+TLectureCsv LireEnMorceaux(const QByteArray& octets, int colonnes)
 {
-    QList<QStringList> r;
+    const TLectureCsv entier = LireCsv(octets, colonnes);
+    for (qsizetype morceau : {1, 2, 3, 7})
+        if (LireCsv(octets, colonnes, morceau) != entier)
+            qFatal("lecture par morceaux de %d octets différente", int(morceau));
+    return entier;
+}
+
+QList<QStringList> Textes(const TLectureCsv& l)
+{
     TCodePage cp;
-    TLecteurCsv l(colonnes, [&](const QList<QByteArrayView>& champs, qint64 ligne) {
+    cp.SetUtf8(l.utf8);
+    QList<QStringList> r;
+    for (const QByteArrayList& champs : l.lignes) {
         QStringList textes;
-        for (QByteArrayView c : champs)
+        for (const QByteArray& c : champs)
             textes << cp.Decoder(c);
         r << textes;
-        if (numeros)
-            *numeros << ligne;
-    });
-    l.Lire(octets);
-    const bool ok = l.Terminer();
-    if (complet)
-        *complet = ok;
+    }
     return r;
+}
+
+const QByteArray EnteteProduit = "\"Externe\";\"IdProduit\";\"IdProduitType\";\"Description\";\"CodeExport\";"
+                                 "\"PrixAchatHT\";\"PrixTarifHT\";\"PrixVenteHT\";\"Libelle\";\"DateCreation\";"
+                                 "\"Reference\";\"Lien\";\"Stock\";\"StockMini\";";
+
+QString Texte(TCatalogueTest& c, const QString& sql)
+{
+    QSqlQuery q = ExecuterSql(c.Dm().Base(), sql);
+    return q.next() ? q.value(0).toString() : QString();
+}
+
+QByteArray Octets(const QString& chemin)
+{
+    QFile f(chemin);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QString MessageImport(TdmKestravel& dm, TTableCsv t, const QString& dossier)
+{
+    try {
+        ImporterTable(dm, t, dossier);
+    } catch (const EKestravel& e) {
+        return e.Message();
+    }
+    return {};
 }
 }  // namespace
 
@@ -77,14 +109,45 @@ private slots:
 
         TCodePage cp;
         QCOMPARE(cp.Encoder(QString::fromUtf8("é€")), QByteArray("\xe9\x80"));
-        // One "?" per character the code page lacks, a surrogate pair included.
+        QCOMPARE(cp.Remplacements(), qint64(0));
+        // One "?" per character the code page lacks, a surrogate pair and a
+        // zero-width space included; each one counted.
         QCOMPARE(cp.Encoder(QString::fromUtf8("a中😀b")), QByteArray("a??b"));
         QCOMPARE(cp.Encoder(QString::fromUtf8("\x1a中")), QByteArray("\x1a?"));
+        QCOMPARE(cp.Encoder(QString::fromUtf8("x\u200by")), QByteArray("x?y"));
+        QCOMPARE(cp.Remplacements(), qint64(4));
         QCOMPARE(cp.Decoder("\xe9\x80\x9c"), QString::fromUtf8("é€œ"));
 
         QCOMPARE(NettoyerTexteProduit("Vis; acier"), QString("Vis acier"));
-        QCOMPARE(NettoyerTexteProduit("a\r\nb;\nc"), QString("a\\r\\nb\nc"));
+        // Every line end, whatever its form, is written "\r\n": one product, one line.
+        QCOMPARE(NettoyerTexteProduit("a\r\nb;\nc\rd\n\re"), QString("a\\r\\nb\\r\\nc\\r\\nd\\r\\n\\r\\ne"));
         QCOMPARE(RestaurerTexteProduit("a\\r\\nb"), QString("a\r\nb"));
+    }
+
+    // The table of what the code page holds agrees with the converter on
+    // every character: held ones make one byte that reads back the same,
+    // the others a counted "?".
+    void pageDeCode()
+    {
+        TCodePage cp;
+        qint64 absents = 0;
+        for (char32_t c = 0; c < 0x10000; ++c) {
+            if (c >= 0xD800 && c < 0xE000)
+                continue;
+            const QString s{QChar(char16_t(c))};
+            const QByteArray o = cp.Encoder(s);
+            if (DansWindows1252(c)) {
+                QVERIFY2(o.size() == 1 && cp.Decoder(o) == s, qPrintable(QString::number(uint(c), 16)));
+            } else {
+                QVERIFY2(o == "?", qPrintable(QString::number(uint(c), 16)));
+                ++absents;
+            }
+        }
+        QCOMPARE(cp.Remplacements(), absents);
+        QCOMPARE(CaracteresHorsWindows1252(QString::fromUtf8("Łódź Ł 😀 œ€")),
+                 QStringList({QString::fromUtf8("Ł"), QString::fromUtf8("ź"), QString::fromUtf8("😀")}));
+        QVERIFY(AvertissementHorsWindows1252(QString::fromUtf8("Clé à molette — 12 € œ")).isEmpty());
+        QVERIFY(AvertissementHorsWindows1252(QString::fromUtf8("Łódź")).contains(QString::fromUtf8("« Ł », « ź »")));
     }
 
     void lecture_data()
@@ -104,36 +167,51 @@ private slots:
         QTest::newRow("vide") << QByteArray() << QList<QStringList>{};
         QTest::newRow("Windows-1252") << QByteArray("\"\x80\";\"\xe9t\xe9\";\r\n")
                                       << QList<QStringList>{{QString::fromUtf8("€"), QString::fromUtf8("été")}};
+        QTest::newRow("UTF-8 avec sa marque") << QByteArray("\xef\xbb\xbf\"\xe2\x82\xac\";\"\xc3\xa9t\xc3\xa9\";\r\n")
+                                              << QList<QStringList>{{QString::fromUtf8("€"), QString::fromUtf8("été")}};
+        QTest::newRow("début de marque seulement") << QByteArray("\xef\xbb;x")
+                                                   << QList<QStringList>{{QString::fromUtf8("ï»"), "x"}};
+        QTest::newRow("fins de ligne CR seul") << QByteArray("\"1\";\"a\";\r\"2\";\"b\";\r")
+                                               << QList<QStringList>{{"1", "a"}, {"2", "b"}};
+        QTest::newRow("fins de ligne mêlées") << QByteArray("1;a\r\n2;b\r3;c\n\r\r\n4;\"d\"\r5")
+                                              << QList<QStringList>{{"1", "a"}, {"2", "b"}, {"3", "c"}, {"4", "d"},
+                                                                    {"5", ""}};
+        QTest::newRow("CR seul entre guillemets") << QByteArray("\"1\";\"a\rb\";\r")
+                                                  << QList<QStringList>{{"1", "a\rb"}};
+        QTest::newRow("blancs après un guillemet fermant") << QByteArray("\"1\" ;\"a\"\t\r\n")
+                                                           << QList<QStringList>{{"1", "a"}};
     }
 
     void lecture()
     {
         QFETCH(QByteArray, octets);
         QFETCH(QList<QStringList>, attendu);
-        QCOMPARE(Lire(octets, 2), attendu);
-        // Fed one byte at a time, as across the reads of a large file.
-        QList<QByteArrayList> r;
-        TLecteurCsv l(2, [&](const QList<QByteArrayView>& champs, qint64) {
-            r << QByteArrayList{champs[0].toByteArray(), champs[1].toByteArray()};
-        });
-        for (char c : octets)
-            l.Lire(QByteArrayView(&c, 1));
-        QVERIFY(l.Terminer());
-        QCOMPARE(r.size(), attendu.size());
-        TCodePage cp;
-        for (int i = 0; i < r.size(); ++i)
-            QCOMPARE((QStringList{cp.Decoder(r[i][0]), cp.Decoder(r[i][1])}), attendu[i]);
+        const TLectureCsv l = LireEnMorceaux(octets, 2);
+        QCOMPARE(l.erreur, TErreurCsv::Aucune);
+        QCOMPARE(Textes(l), attendu);
     }
 
     void lectureNumerosEtGuillemetOuvert()
     {
-        QList<qint64> numeros;
-        Lire("\"a\";\"x\r\ny\";\r\n\"b\";\r\n\r\n\"c\"\r\n", 2, nullptr, &numeros);
-        QCOMPARE(numeros, (QList<qint64>{1, 3, 5}));
-        bool complet = true;
-        numeros.clear();
-        QCOMPARE(int(Lire("\"a\";\r\n\"b\";\"jamais fermé\r\nc;\r\n", 2, &complet, &numeros).size()), 1);
-        QVERIFY(!complet);
+        QCOMPARE(LireEnMorceaux("\"a\";\"x\r\ny\";\r\n\"b\";\r\n\r\n\"c\"\r\n", 2).numeros, (QList<qint64>{1, 3, 5}));
+        QCOMPARE(LireEnMorceaux("\"a\";\"x\ry\";\r\"b\";\r\r\"c\"\n\"d\"", 2).numeros, (QList<qint64>{1, 3, 5, 6}));
+
+        // Still open at the end: reported on the line where the field started,
+        // the record not delivered.
+        TLectureCsv l = LireEnMorceaux("\"a\";\r\n\"b\";\"jamais fermé\r\nc;\r\n", 2);
+        QCOMPARE(l.lignes.size(), 1);
+        QCOMPARE(l.erreur, TErreurCsv::GuillemetNonFerme);
+        QCOMPARE(l.ligneErreur, qint64(2));
+        QCOMPARE(l.champErreur, 1);
+
+        // A quote missing in the middle of a line: the next field's opening
+        // quote closes it, and text follows. Reported as such, not as a
+        // shifted field; nothing after it is read.
+        l = LireEnMorceaux("\"0\";\"1\";\r\n\"0\";\"desc;\"12,50\";\r\n\"2\";\"b\";\r\n", 3);
+        QCOMPARE(l.lignes, (QList<QByteArrayList>{{"0", "1", ""}}));
+        QCOMPARE(l.erreur, TErreurCsv::GuillemetNonFerme);
+        QCOMPARE(l.ligneErreur, qint64(2));
+        QCOMPARE(l.champErreur, 1);
     }
 
     void dates()
@@ -168,7 +246,8 @@ private slots:
         c.Sql("INSERT INTO \"Transaction\" VALUES (7, 0, 1, 2, 5, -3, ?, '2024-04-02 10:15:30.250')", {texte});
         c.Sql("INSERT INTO \"Transaction\" VALUES (12, 0, 1, 2, 2147483648, 0, 'Ajout', '2023-12-31 00:00:00.000')");
 
-        const QString cleaned = QString::fromUtf8("« Clé » \"56\" €\r\nligne 2\nfin");
+        // A lone LF comes back as the host's CR LF.
+        const QString cleaned = QString::fromUtf8("« Clé » \"56\" €\r\nligne 2\r\nfin");
         const QStringList produits = {
             "0|1|2|" + cleaned + "|CODE;\"1\"|12.5|0|-3.46|Vis acier|2024-04-02 10:15:30.250|R1|1.jpg|-7|9000000000",
             "2|99999999|1|l1\r\nl2||1234567.89|0|0||2024-01-31 23:59:59.999|||0|0"};
@@ -201,11 +280,12 @@ private slots:
     {
         TCatalogueTest c;
         c.Sql("INSERT INTO Produit (Externe, IdProduit, IdProduitType, PrixAchatHT, PrixTarifHT, PrixVenteHT, Libelle,"
-              " DateCreation) VALUES (0, 3, 1, 12.5, 0, NULL, 'Vis; acier', '2024-04-02')");
+              " DateCreation, Description) VALUES (0, 3, 1, 12.5, 0, NULL, 'Vis; acier', '2024-04-02', ?)",
+              {"a\nb\rc"});
         c.Sql("INSERT INTO ProduitCarac VALUES (0, 3, 1, '5;\"6\"')");
         QTemporaryDir dossier;
         const QDateTime avant = QDateTime::currentDateTime();
-        const QString chemin = ExporterTable(c.Dm(), TTableCsv::Produit, dossier.path());
+        const QString chemin = ExporterTable(c.Dm(), TTableCsv::Produit, dossier.path()).chemin;
         // yyyyMMdd_HHmmss of the moment of the export.
         const QString nom = QFileInfo(chemin).fileName();
         QVERIFY2(QRegularExpression("^\\d{8}_\\d{6}_export_produit\\.csv$").match(nom).hasMatch(), qPrintable(nom));
@@ -216,15 +296,15 @@ private slots:
                  QByteArray("\"Externe\";\"IdProduit\";\"IdProduitType\";\"Description\";\"CodeExport\";"
                             "\"PrixAchatHT\";\"PrixTarifHT\";\"PrixVenteHT\";\"Libelle\";\"DateCreation\";"
                             "\"Reference\";\"Lien\";\"Stock\";\"StockMini\";\r\n"
-                            "\"0\";\"3\";\"1\";\"\";\"\";\"12,50\";\"0,00\";\"0,00\";\"Vis acier\";"
+                            "\"0\";\"3\";\"1\";\"a\\r\\nb\\r\\nc\";\"\";\"12,50\";\"0,00\";\"0,00\";\"Vis acier\";"
                             "\"2024-04-02 00:00:00.000\";\"\";\"\";\"\";\"\";\r\n"));
 
-        QFile v(ExporterTable(c.Dm(), TTableCsv::ProduitCarac, dossier.path()));
+        QFile v(ExporterTable(c.Dm(), TTableCsv::ProduitCarac, dossier.path()).chemin);
         QVERIFY(v.open(QIODevice::ReadOnly));
         QVERIFY(v.readAll().endsWith("\"0\";\"3\";\"1\";\"5;\"\"6\"\"\";\r\n"));
 
         // An empty table: the header alone.
-        QFile t(ExporterTable(c.Dm(), TTableCsv::ProduitTypeCarac, dossier.path()));
+        QFile t(ExporterTable(c.Dm(), TTableCsv::ProduitTypeCarac, dossier.path()).chemin);
         QVERIFY(t.open(QIODevice::ReadOnly));
         QCOMPARE(t.readAll(), QByteArray("\"Externe\";\"IdProduitCarac\";\"Libelle\";\"Unite\";\r\n"));
 
@@ -250,7 +330,7 @@ private slots:
         QCOMPARE(Lignes(c, "Produit", "IdProduit").value(0).section('|', 5, 7), QString("12.5|3.25|7"));
 
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-        const QString chemin = ExporterTable(c.Dm(), TTableCsv::Produit, dossier.path());
+        const QString chemin = ExporterTable(c.Dm(), TTableCsv::Produit, dossier.path()).chemin;
         QLocale::setDefault(QLocale(QLocale::French, QLocale::France));
         QVERIFY(LireFichier(chemin).contains("\"12.50\";\"3.25\";\"7.00\";"));
         // The English file read back under a French locale.
@@ -320,7 +400,9 @@ private slots:
         QTest::newRow("entier") << QByteArray("\"0\";\"2x\";\"0\";\"Autre\";")
                                 << QString::fromUtf8("« 2x » n'est pas un nombre entier (colonne IdProduitType)");
         QTest::newRow("guillemet non fermé") << QByteArray("\"0\";\"2\";\"0\";\"Autre;")
-                                            << "guillemet ouvert mais jamais fermé";
+                                            << "guillemet non fermé (colonne Libelle)";
+        QTest::newRow("guillemet manquant en milieu de ligne")
+            << QByteArray("\"0\";\"2;\"0\";\"Autre\";") << "guillemet non fermé (colonne IdProduitType)";
     }
 
     void importToutOuRien()
@@ -345,6 +427,97 @@ private slots:
             QVERIFY(e.Message().contains(QString::fromUtf8("La table ProduitType n'a pas été modifiée.")));
         }
         QCOMPARE(Lignes(c, "ProduitType", "IdProduitType"), QStringList{"0|7|0|Ancienne"});
+    }
+
+    // Files as spreadsheets and old programs save them: CR-only line ends,
+    // UTF-8 with its byte-order mark.
+    void importFichiersDeTableurs()
+    {
+        TCatalogueTest c;
+        QTemporaryDir dossier;
+        const QString chemin = CheminImport(TTableCsv::Produit, dossier.path());
+        EcrireFichier(chemin, EnteteProduit + "\r\"0\";\"1\";\"1\";\"\";\"\";\"1,00\";\"0\";\"2,50\";\"Vis\";\"\";\"\";"
+                                              "\"\";\"4\";\"0\";\r0;2;1;;;0;0;3,5;Clou;;;;1;0\r");
+        TResultatImport r = ImporterTable(c.Dm(), TTableCsv::Produit, dossier.path());
+        QCOMPARE(r.inserees, qint64(2));
+        QCOMPARE(Texte(c, "SELECT group_concat(Libelle || '=' || PrixVenteHT, ' ') FROM Produit"),
+                 QString("Vis=2.5 Clou=3.5"));
+
+        // The mark is not part of the header; texts are read as UTF-8.
+        EcrireFichier(chemin, "\xef\xbb\xbf" + EnteteProduit +
+                                  "\r\n\"0\";\"3\";\"1\";\"Ligne 1\\r\\nŁódź\";\"\";\"0\";\"0\";\"12,50\";"
+                                  "\"Clé € œ\";\"\";\"\";\"\";\"1\";\"0\";\r\n");
+        r = ImporterTable(c.Dm(), TTableCsv::Produit, dossier.path());
+        QCOMPARE(r.supprimees, qint64(2));
+        QCOMPARE(r.inserees, qint64(1));
+        QCOMPARE(Texte(c, "SELECT Libelle FROM Produit"), QString::fromUtf8("Clé € œ"));
+        QCOMPARE(Texte(c, "SELECT Description FROM Produit"), QString::fromUtf8("Ligne 1\r\nŁódź"));
+
+        // Without the mark the same bytes are Windows-1252.
+        EcrireFichier(CheminImport(TTableCsv::ProduitType, dossier.path()), "\"0\";\"1\";\"0\";\"Cl\xc3\xa9\";\r\n");
+        ImporterTable(c.Dm(), TTableCsv::ProduitType, dossier.path());
+        QCOMPARE(Texte(c, "SELECT Libelle FROM ProduitType"), QString::fromUtf8("ClÃ©"));
+
+        // Bytes that are not UTF-8 behind the mark are refused.
+        EcrireFichier(chemin, "\xef\xbb\xbf" "0;4;1;;;0;0;0;Cl\xe9" ";;;;1;0\r\n");
+        const QString m = MessageImport(c.Dm(), TTableCsv::Produit, dossier.path());
+        QVERIFY2(m.startsWith("Importation - Ligne 1 du fichier import_produit.csv : ") && m.contains("Libelle") &&
+                     m.contains("UTF-8"),
+                 qPrintable(m));
+        QCOMPARE(c.Entier("SELECT COUNT(*) FROM Produit"), 1);
+    }
+
+    // Content after the header that yields no row is refused: emptying the
+    // table then would lose it for nothing.
+    void importSansLigneLisible_data()
+    {
+        QTest::addColumn<QByteArray>("octets");
+        QTest::newRow("lignes collées à l'en-tête")
+            << QByteArray("\"Externe\";\"IdProduitType\";\"IdParent\";\"Libelle\";\"0\";\"1\";\"0\";\"Outils\";");
+        QTest::newRow("en-têtes seulement")
+            << QByteArray("Externe;IdProduitType;IdParent;Libelle\r\nExterne;IdProduitType;IdParent;Libelle\r\n");
+    }
+
+    void importSansLigneLisible()
+    {
+        QFETCH(QByteArray, octets);
+        TCatalogueTest c;
+        QTemporaryDir dossier;
+        c.Sql("INSERT INTO ProduitType VALUES (0, 7, 0, 'Ancienne')");
+        EcrireFichier(CheminImport(TTableCsv::ProduitType, dossier.path()), octets);
+        try {
+            ImporterTable(c.Dm(), TTableCsv::ProduitType, dossier.path());
+            QFAIL("pas d'erreur");
+        } catch (const EInterchange& e) {
+            QVERIFY2(e.Message().startsWith("Importation - Le fichier ") &&
+                         e.Message().contains(QString::fromUtf8("aucune ligne lisible après son en-tête")) &&
+                         e.Message().endsWith(QString::fromUtf8("La table ProduitType n'a pas été modifiée.")),
+                     qPrintable(e.Message()));
+        }
+        QCOMPARE(c.Entier("SELECT COUNT(*) FROM ProduitType"), 1);
+    }
+
+    // Characters the code page lacks are counted, with the first file line
+    // that holds one.
+    void exportCaracteresAbsents()
+    {
+        TCatalogueTest c;
+        QTemporaryDir dossier;
+        c.Sql("INSERT INTO ProduitType VALUES (0, 1, 0, 'Outils'), (0, 2, 0, ?), (0, 3, 0, ?)",
+              {QString::fromUtf8("Łódź"), QString::fromUtf8("Ł")});
+        TResultatExport r = ExporterTable(c.Dm(), TTableCsv::ProduitType, dossier.path());
+        QCOMPARE(r.remplacements, qint64(3));
+        QCOMPARE(r.premiereLigneRemplacee, qint64(3));
+        QVERIFY(Octets(r.chemin).contains("\"0\";\"2\";\"0\";\"?\xf3" "d?\";\r\n"));
+        QCOMPARE(MessageRemplacements(TTableCsv::ProduitType, r),
+                 QString::fromUtf8("Exportation de la table ProduitType : 3 caractères que le fichier CSV "
+                                   "(Windows-1252) ne peut pas contenir ont été remplacés par « ? ». Première ligne "
+                                   "concernée : ligne 3 du fichier ") +
+                     QDir::toNativeSeparators(r.chemin) + ".");
+
+        r = ExporterTable(c.Dm(), TTableCsv::Produit, dossier.path());
+        QCOMPARE(r.remplacements, qint64(0));
+        QVERIFY(MessageRemplacements(TTableCsv::Produit, r).isEmpty());
     }
 
     void importFichiers()

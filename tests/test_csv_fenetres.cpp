@@ -1,10 +1,12 @@
 // The export and import windows: folder choice, messages, marks, the busy
-// flag while a run goes on, and closing refused meanwhile.
+// flag while a run goes on, and closing refused meanwhile; the product
+// editor's warning about text the files cannot carry.
 
 #include "app/prompts.h"
 #include "interchange/ficheexportation.h"
 #include "interchange/ficheimportation.h"
 #include "interchange/interchange.h"
+#include "product/ficheproduitaddorupdate.h"
 #include "store/dmkestravel.h"
 #include "tests/soutien.h"
 
@@ -80,6 +82,17 @@ private slots:
         QCOMPARE(f.findChild<QProgressBar*>("pbProduitType")->value(), 3);
         QCOMPARE(QDir(dossier.path()).entryList({"*_export_produit_type.csv"}).size(), 1);
 
+        // A character the file cannot hold: said at the end, export done.
+        c.Sql("UPDATE ProduitType SET Libelle = ? WHERE IdProduitType = 2", {QString::fromUtf8("Łódź")});
+        p.Effacer();
+        f.btnProduitTypeClick();
+        QCOMPARE(p.Textes(G::Information).size(), 1);
+        QVERIFY2(p.Textes(G::Information).first().startsWith(
+                     QString::fromUtf8("Exportation de la table ProduitType : 2 caractères que le fichier CSV")) &&
+                     p.Textes(G::Information).first().contains("ligne 3 du fichier"),
+                 qPrintable(p.Textes(G::Information).first()));
+        QVERIFY(!marque->isHidden());
+
         // A folder that does not exist.
         edit->setText(dossier.filePath("absent"));
         f.btnProduitTypeClick();
@@ -123,7 +136,7 @@ private slots:
         TCatalogueTest c;
         Categories(c, 300);
         QTemporaryDir dossier;
-        QFile::rename(ExporterTable(c.Dm(), TTableCsv::ProduitType, dossier.path()),
+        QFile::rename(ExporterTable(c.Dm(), TTableCsv::ProduitType, dossier.path()).chemin,
                       CheminImport(TTableCsv::ProduitType, dossier.path()));
         TPromptsScriptes p;
         TFicheImportation f(c.Dm(), nullptr);
@@ -152,6 +165,31 @@ private slots:
         QCOMPARE(p.Messages(), QStringList{"Importation - Le fichier d'importation n'existe pas : " +
                                            CheminImport(TTableCsv::Produit, dossier.path())});
         QVERIFY(!f.Occupe());
+    }
+
+    // The product editor warns before saving a text the host's files cannot
+    // carry; the user may go back and correct it.
+    void editeurCaracteresAbsents()
+    {
+        TCatalogueTest c;
+        c.Sql("INSERT INTO ProduitType VALUES (0, 5, 0, 'Boulons')");
+        TPromptsScriptes p;
+        TFicheProduitAddOrUpdate fiche(c.Dm(), nullptr);
+        fiche.SetCategorieInitiale(5);
+        fiche.show();
+        fiche.findChild<QLineEdit*>("edtLibelle")->setText(QString::fromUtf8("Vis Łódź"));
+        auto* ok = fiche.findChild<QPushButton*>("btnOk");
+        ok->click();
+        QCOMPARE(p.Textes(G::Confirmation).size(), 1);
+        QVERIFY2(p.Textes(G::Confirmation).first().contains(QString::fromUtf8("« Ł », « ź »")),
+                 qPrintable(p.Textes(G::Confirmation).first()));
+        QVERIFY(fiche.isVisible());
+        QCOMPARE(c.Entier("SELECT COUNT(*) FROM Produit"), 0);
+
+        p.RepondreConfirmation(true);
+        ok->click();
+        QCOMPARE(fiche.result(), int(QDialog::Accepted));
+        QCOMPARE(c.Entier("SELECT COUNT(*) FROM Produit WHERE Libelle = ?", {QString::fromUtf8("Vis Łódź")}), 1);
     }
 };
 

@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QtTest>
@@ -119,6 +120,38 @@ private slots:
         QCOMPARE(QDir(imgCible + "Interne").entryList(QDir::Files).size(), 2);   // no temporary left
         // The new catalogue is a working one: a later request uses it.
         Sql(cible.Base(), "UPDATE Produit SET Stock = 3 WHERE IdProduit = 1 AND Externe = 0");
+    }
+
+    // An image that is a symbolic link is copied only when it leads into the
+    // source's image folders; any other is skipped and said.
+    void liensSymboliques()
+    {
+        TInstallation source, cible;
+        QTemporaryDir ailleurs;
+        const QString src = source.Base();
+        Produit(src, 0, 1, "dedans.jpg");
+        Produit(src, 0, 2, "dehors.jpg");
+        Produit(src, 0, 3, "dehors.jpg");   // told once
+        Produit(src, 1, 4, "casse.jpg");    // leads nowhere: a missing image
+        const QString imgSrc = source.Administration() + "Images/";
+        QDir().mkpath(imgSrc + "Interne");
+        QDir().mkpath(imgSrc + "Externe");
+        EcrireFichier(imgSrc + "Standard.jpg", "image commune");
+        EcrireFichier(ailleurs.filePath("secret"), "secret");
+        QVERIFY(QFile::link("../Standard.jpg", imgSrc + "Interne/dedans.jpg"));
+        QVERIFY(QFile::link(ailleurs.filePath("secret"), imgSrc + "Interne/dehors.jpg"));
+        QVERIFY(QFile::link(ailleurs.filePath("absent"), imgSrc + "Externe/casse.jpg"));
+
+        const auto r = cible.Lancer({"SYNCHRO", source.Racine(), cible.Racine()});
+        QVERIFY2(r.code == 0, qPrintable(r.erreurs));
+        const QString imgCible = cible.Administration() + "Images/";
+        QCOMPARE(Octets(imgCible + "Interne/dedans.jpg"), QByteArray("image commune"));
+        QVERIFY(!QFileInfo(imgCible + "Interne/dedans.jpg").isSymLink());
+        QVERIFY(!QFileInfo::exists(imgCible + "Interne/dehors.jpg"));
+        QVERIFY(!QFileInfo::exists(imgCible + "Externe/casse.jpg"));
+        QCOMPARE(r.erreurs.count(QString::fromUtf8("n'a pas été copiée")), 1);
+        QVERIFY2(r.erreurs.contains(imgSrc + "Interne/dehors.jpg") && r.erreurs.contains(ailleurs.filePath("secret")),
+                 qPrintable(r.erreurs));
     }
 
     // Another process has the target catalogue open meanwhile: the copy still

@@ -56,7 +56,10 @@ int Interchange(const QStringList& a, bool exporter)
     for (TTableCsv t : tables) {
         if (exporter) {
             // The written file's path goes to standard output, for scripts.
-            std::printf("%s\n", ExporterTable(dm, t, a[3]).toLocal8Bit().constData());
+            const TResultatExport r = ExporterTable(dm, t, a[3]);
+            std::printf("%s\n", r.chemin.toLocal8Bit().constData());
+            if (r.remplacements > 0)
+                Afficher(MessageRemplacements(t, r));
         } else {
             const TResultatImport r = ImporterTable(dm, t, a[3]);
             Afficher(MessageLignesSupprimees(t, r.supprimees));
