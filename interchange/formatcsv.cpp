@@ -3,6 +3,7 @@
 #include "store/codepage.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
 using T = TTypeColonne;
@@ -111,14 +112,30 @@ std::optional<TTableCsv> TableCsvParNom(const QString& nom)
 
 QString NettoyerTexteProduit(QString texte)
 {
-    texte.remove(QLatin1Char(';'));
     // A lone LF (what the editor saves) or CR becomes the same "\r\n" as a
     // CR LF: written raw, it would cut the record for a line-based reader.
-    const QLatin1String echappee("\\r\\n");
-    texte.replace(QLatin1String("\r\n"), echappee);
-    texte.replace(QLatin1Char('\r'), echappee);
-    texte.replace(QLatin1Char('\n'), echappee);
-    return texte;
+    // One pass: every product of an export goes through here.
+    const auto aChanger = [](QChar c) {
+        return c == QLatin1Char(';') || c == QLatin1Char('\r') || c == QLatin1Char('\n');
+    };
+    const auto premier = std::find_if(texte.cbegin(), texte.cend(), aChanger);
+    if (premier == texte.cend())
+        return texte;
+    QString r;
+    r.reserve(texte.size() + 8);
+    r.append(texte.constData(), premier - texte.cbegin());
+    for (auto i = premier; i != texte.cend(); ++i) {
+        if (*i == QLatin1Char(';'))
+            continue;
+        if (*i == QLatin1Char('\r') || *i == QLatin1Char('\n')) {
+            r += QLatin1String("\\r\\n");
+            if (*i == QLatin1Char('\r') && i + 1 != texte.cend() && i[1] == QLatin1Char('\n'))
+                ++i;
+        } else {
+            r += *i;
+        }
+    }
+    return r;
 }
 
 QString RestaurerTexteProduit(QString texte)
@@ -137,14 +154,24 @@ TCodePage::TCodePage() : m_encodeur("windows-1252"), m_decodeur("windows-1252") 
 
 QByteArray TCodePage::Encoder(QStringView texte)
 {
+    bool ascii = true, complet = true;
+    for (const QChar c : texte) {
+        if (c.unicode() >= 0x80) {
+            ascii = false;
+            if (!DansWindows1252(c.unicode())) {
+                complet = false;
+                break;
+            }
+        }
+    }
     // ASCII is the same in the code page; the converter is much slower.
-    if (std::all_of(texte.begin(), texte.end(), [](QChar c) { return c.unicode() < 0x80; }))
+    if (ascii)
         return texte.toLatin1();
+    if (complet)
+        return m_encodeur(texte);
     // The converter would drop some characters the code page lacks without
     // a trace (zero-width ones) and mark the others with SUB; the files use
     // "?" for all, and the count is told to the user.
-    if (std::all_of(texte.begin(), texte.end(), [](QChar c) { return DansWindows1252(c.unicode()); }))
-        return m_encodeur(texte);
     QString propre;
     propre.reserve(texte.size());
     for (const char32_t c : texte.toUcs4()) {
@@ -311,6 +338,24 @@ inline void TLecteurCsv::Octet(char c)
     m_cr = c == '\r';
 }
 
+void TLecteurCsv::Dedans(const char* debut, const char* fin)
+{
+    const qsizetype n = fin - debut;
+    if (m_champ < m_colonnes)
+        m_octets.append(debut, n);
+    else if (!std::all_of(debut, fin, [](char c) { return c == ' ' || c == '\t'; }))
+        m_deborde = true;
+    if (!std::memchr(debut, '\n', size_t(n)) && !std::memchr(debut, '\r', size_t(n))) {
+        m_cr = false;
+        return;
+    }
+    for (const char* p = debut; p < fin; ++p) {
+        if (*p == '\r' || (*p == '\n' && !m_cr))
+            ++m_ligne;
+        m_cr = *p == '\r';
+    }
+}
+
 void TLecteurCsv::Lire(QByteArrayView morceau)
 {
     const char* p = morceau.data();
@@ -330,8 +375,19 @@ void TLecteurCsv::Lire(QByteArrayView morceau)
                 Octet(Bom[i]);
         }
     }
-    for (; p < fin && m_etat != Etat::Erreur; ++p)
-        Octet(*p);
+    while (p < fin && m_etat != Etat::Erreur) {
+        if (m_etat == Etat::EntreGuillemets) {
+            // Most of a file is inside quotes: up to the next quote at once.
+            const auto* guillemet = static_cast<const char*>(std::memchr(p, '"', size_t(fin - p)));
+            const char* finTexte = guillemet ? guillemet : fin;
+            if (finTexte > p) {
+                Dedans(p, finTexte);
+                p = finTexte;
+                continue;
+            }
+        }
+        Octet(*p++);
+    }
 }
 
 bool TLecteurCsv::Terminer()

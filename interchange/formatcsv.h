@@ -117,6 +117,8 @@ private:
     enum class Etat { DebutChamp, SansGuillemets, EntreGuillemets, ApresGuillemet, Erreur };
     void Octet(char c);
     void Garder(char c);
+    // Bytes inside a quoted field, quotes excluded.
+    void Dedans(const char* debut, const char* fin);
     void FinChamp();
     void FinLigne();
     void FinLigneOctet(char c, bool apresCr);

@@ -2,10 +2,8 @@
 
 #include <QList>
 
-bool DansWindows1252(char32_t c)
+bool DansWindows1252Hors8Bits(char32_t c)
 {
-    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
-        return true;
     switch (c) {
     case 0x81: case 0x8D: case 0x8F: case 0x90: case 0x9D:
     case 0x20AC: case 0x201A: case 0x0192: case 0x201E: case 0x2026: case 0x2020: case 0x2021:

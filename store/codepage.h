@@ -10,8 +10,16 @@
 
 // True when the code page has the character (the 27 typographic signs of
 // 0x80–0x9F included, and the five bytes it leaves unassigned, which read
-// back as the C1 controls of the same number).
-bool DansWindows1252(char32_t c);
+// back as the C1 controls of the same number). The second function answers
+// for the characters that are neither ASCII nor Latin-1 letters and signs.
+bool DansWindows1252Hors8Bits(char32_t c);
+inline bool DansWindows1252(char32_t c)
+{
+    // Latin-1 but for its C1 controls: the most common case, kept inline.
+    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
+        return true;
+    return DansWindows1252Hors8Bits(c);
+}
 
 // The characters of `texte` the code page lacks, each once, in order of
 // appearance; empty when it has them all.
