@@ -1,6 +1,7 @@
 #include "admin/fichehaussecategorie.h"
 
 #include "admin/hausse.h"
+#include "app/attente.h"
 #include "app/prompts.h"
 #include "store/format.h"
 
@@ -109,7 +110,12 @@ void TFicheHausseCategorie::btnOkClick()
         jveHausseValeur->selectAll();
         return;
     }
-    AppliquerHausse(m_dm, m_idProduitType, m_types->checkedId(), valeur,
-                    cbHausseSurTypesProduitsFils->isChecked());
+    {
+        // A large tree takes a while: one transaction that cannot be
+        // watched, so the busy cursor says the window is working.
+        const TCurseurOccupe occupe;
+        AppliquerHausse(m_dm, m_idProduitType, m_types->checkedId(), valeur,
+                        cbHausseSurTypesProduitsFils->isChecked());
+    }
     accept();
 }

@@ -9,6 +9,7 @@
 #include "interchange/ficheimportation.h"
 #include "product/ficheproduitaddorupdate.h"
 #include "admin/produits.h"
+#include "app/attente.h"
 #include "app/prompts.h"
 #include "store/catalogue.h"
 #include "store/dmkestravel.h"
@@ -315,6 +316,7 @@ void TFicheParametreProduit::btnDuppliquerClick()
     if (ligne < 0)
         return;
     const TLignesProduits::Ligne& l = m_modele->Ligne(ligne);
+    const TCurseurOccupe occupe;   // the copy, then a new reading of the list
     DupliquerProduit(m_dm, l.externe, l.idProduit, l.idProduitType);
     if (ObjetNoeud(NoeudSelectionne()))
         AfficherProduits(0, CategorieSelectionnee());

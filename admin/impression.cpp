@@ -1,20 +1,12 @@
 #include "admin/impression.h"
 
-#include "app/prompts.h"
+#include "admin/ficheapercu.h"
+#include "app/attente.h"
 
-#include <QAction>
-#include <QComboBox>
-#include <QDir>
-#include <QGraphicsView>
+#include <QAbstractItemModel>
 #include <QGuiApplication>
-#include <QPrintPreviewDialog>
-#include <QPrintPreviewWidget>
 #include <QPrinter>
 #include <QScreen>
-#include <QScrollBar>
-#include <QTimer>
-#include <QToolBar>
-#include <QAbstractItemModel>
 
 namespace {
 // Columns of the product list: the key columns 0 to 2 are not printed.
@@ -80,11 +72,12 @@ TRapportListeProduits::TRapportListeProduits(const QAbstractItemModel* lvProduit
 
 QVariant TRapportListeProduits::frxReport1GetValue(const QString& nom) const
 {
-    if (frxUserDataSet1.RecNo < 0 || frxUserDataSet1.RecNo >= m_liste->rowCount())
+    const int ligne = frxUserDataSet1.RecNo;
+    if (ligne < 0 || ligne >= m_liste->rowCount())
         return {};
     for (const TVariableListe& v : Variables)
         if (nom == QLatin1String(v.nom))
-            return m_liste->index(frxUserDataSet1.RecNo, v.colonne).data().toString();
+            return m_liste->index(ligne, v.colonne).data().toString();
     return {};
 }
 
@@ -92,67 +85,28 @@ void ImprimerListe(const QAbstractItemModel* lvProduits, QWidget* parent)
 {
     if (lvProduits->rowCount() == 0)
         return;
+    std::optional<TCurseurOccupe> occupe(std::in_place);
     // Prepared afresh for each preview: the list may have changed since.
     TRapportListeProduits rapport(lvProduits);
     QPrinter imprimante(QPrinter::HighResolution);
     imprimante.setPageLayout(TRapport::MiseEnPageA4());
     imprimante.setDocName(QString::fromUtf8(TitreListeProduits));
 
-    QPrintPreviewDialog apercu(&imprimante, parent);
+    TFicheApercu apercu(rapport.frxReport1, imprimante, parent);
     apercu.setObjectName("apercuListeProduits");
+    apercu.SetFichierPdf(QStringLiteral("Liste des produits.pdf"));
     // Large enough for a page at actual size where the screen allows it.
     if (const QScreen* ecran = parent ? parent->screen() : QGuiApplication::primaryScreen()) {
         const QRect dispo = ecran->availableGeometry();
         apercu.resize(qMin(1000, dispo.width() * 9 / 10), dispo.height() * 9 / 10);
     }
-    apercu.setWindowTitle(QStringLiteral("Aperçu avant impression"));
-    QObject::connect(&apercu, &QPrintPreviewDialog::paintRequested, &apercu, [&rapport](QPrinter* p) {
-        rapport.frxReport1.Imprimer(*p, p->pageRanges());
-    });
-
-    if (auto* barre = apercu.findChild<QToolBar*>()) {
-        barre->addSeparator();
-        QAction* exporter = barre->addAction(QStringLiteral("Exporter en PDF"));
-        exporter->setObjectName("actExporterPdf");
-        exporter->setToolTip(QStringLiteral("Enregistrer la liste dans un fichier PDF"));
-        QObject::connect(exporter, &QAction::triggered, &apercu, [lvProduits]() {
-            QString chemin = Prompts().ChoisirFichierEnregistrement(
-                QStringLiteral("Exporter en PDF"), QDir::home().filePath(QStringLiteral("Liste des produits.pdf")),
-                QStringLiteral("Documents PDF (*.pdf)"));
-            if (chemin.isEmpty())
-                return;
-            if (!chemin.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive))
-                chemin += QLatin1String(".pdf");
-            QString erreur;
-            if (ExporterListePdf(lvProduits, chemin, &erreur))
-                Prompts().Information(QStringLiteral("La liste a été enregistrée dans « %1 ».")
-                                          .arg(QDir::toNativeSeparators(chemin)));
-            else
-                Prompts().Erreur(erreur);
-        });
-    }
-    // Opens at actual size, once the dialog has laid itself out. Going
-    // through the zoom box keeps the dialog's fit buttons in step.
-    QTimer::singleShot(0, &apercu, [&apercu]() {
-        if (auto* zoom = apercu.findChild<QComboBox*>()) {
-            const int i = zoom->findText(QStringLiteral("100"), Qt::MatchStartsWith);
-            if (i >= 0)
-                zoom->setCurrentIndex(i);
-        }
-        if (auto* vue = apercu.findChild<QPrintPreviewWidget*>()) {
-            vue->setZoomMode(QPrintPreviewWidget::CustomZoom);
-            vue->setZoomFactor(1.0);
-            // The zoom keeps the view's centre: bring the top of the first
-            // page into view.
-            if (auto* graphique = vue->findChild<QGraphicsView*>())
-                graphique->verticalScrollBar()->setValue(graphique->verticalScrollBar()->minimum());
-        }
-    });
+    occupe.reset();
     apercu.exec();
 }
 
 bool ExporterListePdf(const QAbstractItemModel* lvProduits, const QString& chemin, QString* erreur)
 {
     TRapportListeProduits rapport(lvProduits);
-    return rapport.frxReport1.ExporterPdf(chemin, QString::fromUtf8(TitreListeProduits), erreur);
+    return rapport.frxReport1.ExporterPdf(chemin, QString::fromUtf8(TitreListeProduits), erreur)
+           == TRapport::TResultatPdf::Ecrit;
 }

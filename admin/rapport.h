@@ -1,9 +1,10 @@
 #pragma once
 // A small banded report: a title band once at the top of the first page,
-// then one master data band per record of a user data set, laid out on pages
-// (first pass) and painted on any paged device, a printer or a PDF file
-// (second pass). Values come from a callback asked for each variable of a
-// text box while the data set stands on the record being printed.
+// then one master data band per record of a user data set. The bands are laid
+// out on pages once (first pass); each page is then painted on demand (second
+// pass) on a printer, a PDF file or the preview's screen. Values come from a
+// callback asked for each variable of a text box while the data set stands on
+// the record being printed.
 
 #include <QFont>
 #include <QPageLayout>
@@ -14,6 +15,7 @@
 
 class QPageRanges;
 class QPagedPaintDevice;
+class QPainter;
 
 // A text box, in millimetres from its band's top-left corner. `texte` is a
 // fixed text in which "[nom]" stands for the value of the variable nom.
@@ -35,6 +37,10 @@ struct TJeuDonneesUtilisateur {
     int RangeEndCount = 0;
     int RecNo = 0;
 };
+
+// Called while pages are painted with the number of pages done and the total;
+// false stops the work.
+using TAvancement = std::function<bool(int faites, int total)>;
 
 class TRapport {
 public:
@@ -60,17 +66,34 @@ public:
     // report always has at least one page.
     QVector<TPage> Preparer(double hauteurUtile) const;
 
+    // The first pass for a page layout, kept to paint any page later.
+    struct TMiseEnPage {
+        QPageLayout miseEnPage;
+        QVector<TPage> pages;
+    };
+    TMiseEnPage MettreEnPage(const QPageLayout& miseEnPage) const;
+
     // Text of a box with its variables replaced, for the current record.
     QString TexteBoite(const TBoiteTexte& boite) const;
 
-    // Second pass: paints the report on the device with its current page
-    // layout, only the pages in `pages` when it is not empty (numbered from
-    // 1). Returns the number of pages of the report, or -1 when the device
-    // cannot be painted on.
-    int Imprimer(QPagedPaintDevice& device, const QPageRanges& pages);
+    // Second pass for one page (numbered from 0). The painter's origin is the
+    // printable area's top-left corner and one unit is one dot at
+    // `resolution` dots per inch; texts are laid out at that resolution
+    // whatever the painter's device, so a scaled preview shows the page as it
+    // prints.
+    void PeindrePage(QPainter& p, const TMiseEnPage& miseEnPage, int page, double resolution);
+
+    // Paints the report on the device with its current page layout, only the
+    // pages in `pages` when it is not empty (numbered from 1). Returns the
+    // number of pages of the report, -1 when the device cannot be painted on,
+    // or Annule when `avancement` stopped the work.
+    static constexpr int Annule = -2;
+    int Imprimer(QPagedPaintDevice& device, const QPageRanges& pages, const TAvancement& avancement = {});
     int Imprimer(QPagedPaintDevice& device);
 
-    // Writes the report as a PDF file through a temporary file, so that a
-    // failure leaves any former file intact. False with a French message.
-    bool ExporterPdf(const QString& chemin, const QString& titre, QString* erreur = nullptr);
+    // Writes the report as a PDF file through a temporary file: a failure or
+    // a stop leaves any former file as it was and no new file.
+    enum class TResultatPdf { Ecrit, Echec, Annule };
+    TResultatPdf ExporterPdf(const QString& chemin, const QString& titre, QString* erreur = nullptr,
+                             const TAvancement& avancement = {});
 };

@@ -205,7 +205,7 @@ private slots:
         QCOMPARE(Modale([&] { Cliquer(f.fiche.get(), "btnExport"); }, [](QWidget*) {}),
                  QString("TFicheExportation"));
         QCOMPARE(Modale([&] { Cliquer(f.fiche.get(), "btnImprimer"); }, [](QWidget*) {}),
-                 QString("QPrintPreviewDialog"));
+                 QString("TFicheApercu"));
     }
 };
 

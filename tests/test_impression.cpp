@@ -1,6 +1,7 @@
 // Product list report: variables read from the list in display order, the
 // printed texts, pagination, the PDF file and the preview window.
 
+#include "admin/ficheapercu.h"
 #include "admin/impression.h"
 #include "app/prompts.h"
 #include "store/dmkestravel.h"
@@ -10,9 +11,12 @@
 #include "tools/demo.h"
 
 #include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QPaintEngine>
+#include <QPainter>
+#include <QSpinBox>
 #include <QDir>
-#include <QPrintPreviewDialog>
-#include <QPrintPreviewWidget>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -46,6 +50,69 @@ QStringList Libelles(TRapportListeProduits& r)
     return l;
 }
 const double HauteurA4 = 277;   // 297 less two margins of 10
+
+// A device that keeps every text painted on it with its baseline position
+// (in the device's dots, 1200 per inch) and its size.
+class TEnregistreur : public QPaintDevice {
+public:
+    struct Texte {
+        QPointF position;
+        QString texte;
+        double points;
+    };
+    QVector<Texte> textes;
+
+    QPaintEngine* paintEngine() const override { return &m_moteur; }
+
+protected:
+    int metric(PaintDeviceMetric m) const override
+    {
+        switch (m) {
+        case PdmWidth: return 9921;   // A4 at 1200 dpi
+        case PdmHeight: return 14031;
+        case PdmWidthMM: return 210;
+        case PdmHeightMM: return 297;
+        case PdmDpiX: case PdmDpiY: case PdmPhysicalDpiX: case PdmPhysicalDpiY: return 1200;
+        case PdmDepth: return 32;
+        case PdmNumColors: return INT_MAX;
+        case PdmDevicePixelRatio: return 1;
+        case PdmDevicePixelRatioScaled: return int(devicePixelRatioFScale());
+        default: return 0;
+        }
+    }
+
+private:
+    class TMoteur : public QPaintEngine {
+    public:
+        explicit TMoteur(TEnregistreur& e) : QPaintEngine(AllFeatures), m_e(e) {}
+        bool begin(QPaintDevice*) override { return true; }
+        bool end() override { return true; }
+        void updateState(const QPaintEngineState&) override {}
+        void drawPixmap(const QRectF&, const QPixmap&, const QRectF&) override {}
+        void drawTextItem(const QPointF& p, const QTextItem& ti) override
+        {
+            const QTransform t = painter()->combinedTransform();
+            m_e.textes.push_back({t.map(p), ti.text(), ti.font().pointSizeF() * t.m22()});
+        }
+        Type type() const override { return User; }
+
+    private:
+        TEnregistreur& m_e;
+    };
+    mutable TMoteur m_moteur{*this};
+};
+
+// Paints one page of the report on a recording device, `echelle` dots of the
+// device for one dot of the report's 1200 per inch.
+QVector<TEnregistreur::Texte> TextesPage(TRapport& r, const TRapport::TMiseEnPage& mep, int page, double echelle)
+{
+    TEnregistreur e;
+    QPainter p(&e);
+    p.scale(echelle, echelle);
+    r.PeindrePage(p, mep, page, 1200);
+    p.end();
+    return e.textes;
+}
 }  // namespace
 
 class TestImpression : public QObject {
@@ -118,6 +185,95 @@ private slots:
         QCOMPARE(suivant, 51);
     }
 
+    // The first page as it prints: the title, then the first 16 products
+    // with each text at its place; painted scaled, as the preview does, the
+    // page keeps the same texts at the same places.
+    void PremierePage()
+    {
+        QTreeWidget* lv = Liste(this);
+        for (int i = 1; i <= 40; ++i)
+            Ajouter(lv, i, QStringLiteral("Produit %1").arg(i), QStringLiteral("R%1").arg(i), i, i / 2.0, i * 0.9,
+                    i % 4 ? i : 0);
+        Ajouter(lv, 41, "Gros prix", "R41", 123456789.5, 1, 1, 1);
+        TRapportListeProduits r(lv->model());
+        const TRapport::TMiseEnPage mep = r.frxReport1.MettreEnPage(TRapport::MiseEnPageA4());
+        QCOMPARE(mep.pages.size(), 3);
+
+        const QVector<TEnregistreur::Texte> textes = TextesPage(r.frxReport1, mep, 0, 1.0);
+        QCOMPARE(textes.size(), 1 + 16 * 6);
+        QCOMPARE(textes[0].texte, QStringLiteral("Liste des produits provenenant du module Kestravel"));
+        QCOMPARE(textes[0].points, 14.25);
+        const double mm = 1200 / 25.4;
+        // Centred in the 190 mm of the printable width.
+        QVERIFY(textes[0].position.x() > 20 * mm && textes[0].position.x() < 60 * mm);
+        QStringList premier;
+        for (int i = 1; i <= 6; ++i)
+            premier << textes[i].texte;
+        QCOMPARE(premier, (QStringList{"Libellé : Produit 1", "Référence : R1", "Prix tarif HT : 1,00",
+                                       "Prix achat HT : 0,50", "Prix vente HT : 0,90", "Stock : 1"}));
+        // Boxes at 0, 0, 51, 88, 126 and 164 mm; the first block starts
+        // under the 20 mm title, the next one 16 mm lower.
+        const double gauches[] = {0, 0, 51, 88, 126, 164};
+        for (int i = 0; i < 6; ++i)
+            QVERIFY2(qAbs(textes[1 + i].position.x() - gauches[i] * mm) < 0.05, qPrintable(textes[1 + i].texte));
+        QVERIFY(textes[1].position.y() > 22 * mm && textes[1].position.y() < 28 * mm);
+        QVERIFY(textes[2].position.y() > 27 * mm && textes[2].position.y() < 33 * mm);
+        QCOMPARE(textes[7].position.y() - textes[1].position.y(), 16 * mm);
+        QCOMPARE(textes[3 * 6 + 6].texte, QStringLiteral("Stock : "));   // product 4 has no stock
+        QCOMPARE(textes[textes.size() - 6].texte, QStringLiteral("Libellé : Produit 16"));
+
+        // The preview's painting: same texts, same places, scaled.
+        const double echelle = 96.0 / 1200;
+        const QVector<TEnregistreur::Texte> apercu = TextesPage(r.frxReport1, mep, 0, echelle);
+        QCOMPARE(apercu.size(), textes.size());
+        for (int i = 0; i < textes.size(); ++i) {
+            QCOMPARE(apercu[i].texte, textes[i].texte);
+            QVERIFY(QLineF(apercu[i].position, textes[i].position * echelle).length() < 0.05);
+        }
+
+        // The last page: products 34 to 41; a price too long for its box is
+        // set smaller and cut rather than run over the next box.
+        const QVector<TEnregistreur::Texte> derniere = TextesPage(r.frxReport1, mep, 2, 1.0);
+        QCOMPARE(derniere.size(), 8 * 6);
+        QCOMPARE(derniere[0].texte, QStringLiteral("Libellé : Produit 34"));
+        const TEnregistreur::Texte& gros = derniere[7 * 6 + 2];
+        QVERIFY(gros.texte.startsWith(QStringLiteral("Prix tarif HT : 1234")));
+        QVERIFY(gros.points < 8);
+        QVERIFY(gros.texte.endsWith(QStringLiteral("…")) || gros.texte == QStringLiteral("Prix tarif HT : 123456789,50"));
+    }
+
+    // A stopped export leaves the former file as it was, or no file, and no
+    // temporary file; a finished one reports every page.
+    void ExportArrete()
+    {
+        QTemporaryDir dossier;
+        QTreeWidget* lv = Liste(this);
+        for (int i = 1; i <= 60; ++i)
+            Ajouter(lv, i, QStringLiteral("Produit %1").arg(i), "R", i, i, i, i);
+        TRapportListeProduits r(lv->model());
+        const QString chemin = dossier.filePath("liste.pdf");
+        EcrireFichier(chemin, "ancien");
+        QVector<std::pair<int, int>> appels;
+        const auto arreterApres = [&](int n) {
+            return [&appels, n](int faites, int total) {
+                appels.push_back({faites, total});
+                return faites < n;
+            };
+        };
+        QCOMPARE(r.frxReport1.ExporterPdf(chemin, "Liste", nullptr, arreterApres(2)), TRapport::TResultatPdf::Annule);
+        QCOMPARE(LireFichier(chemin), QStringLiteral("ancien"));
+        QCOMPARE(appels, (QVector<std::pair<int, int>>{{0, 4}, {1, 4}, {2, 4}}));
+        const QString neuf = dossier.filePath("neuf.pdf");
+        QCOMPARE(r.frxReport1.ExporterPdf(neuf, "Liste", nullptr, arreterApres(0)), TRapport::TResultatPdf::Annule);
+        QCOMPARE(QDir(dossier.path()).entryList(QDir::Files), QStringList{"liste.pdf"});
+
+        appels.clear();
+        QCOMPARE(r.frxReport1.ExporterPdf(chemin, "Liste", nullptr, arreterApres(100)), TRapport::TResultatPdf::Ecrit);
+        QVERIFY(LireFichier(chemin).startsWith("%PDF"));
+        QCOMPARE(appels.last(), std::make_pair(4, 4));
+        QCOMPARE(QDir(dossier.path()).entryList(QDir::Files), QStringList{"liste.pdf"});
+    }
+
     void FichierPdf()
     {
         QTemporaryDir dossier;
@@ -163,6 +319,51 @@ private slots:
         qInfo("Liste imprimée : %s", qPrintable(chemin));
     }
 
+    // A long list: the preview opens on its first page having painted only
+    // what shows; navigation and zoom reach every page.
+    void ApercuLongueListe()
+    {
+        QTreeWidget* lv = Liste(this);
+        for (int i = 1; i <= 5000; ++i)
+            Ajouter(lv, i, QStringLiteral("Produit %1").arg(i), "R", i, i, i, i);
+        bool vu = false;
+        QTimer::singleShot(0, this, [&]() {
+            auto* apercu = qobject_cast<TFicheApercu*>(QApplication::activeModalWidget());
+            QVERIFY(apercu);
+            const auto fermer = qScopeGuard([apercu]() { apercu->reject(); });
+            TVuePages* vue = apercu->Vue();
+            QCOMPARE(vue->NombrePages(), 295);   // 16 products, then 17 a page
+            QTRY_VERIFY(vue->PagesPeintes() > 0);
+            QVERIFY(vue->PagesPeintes() <= 3);
+            QCOMPARE(vue->PageCourante(), 0);
+            auto* sePage = apercu->findChild<QSpinBox*>("sePage");
+            QCOMPARE(sePage->maximum(), 295);
+            QCOMPARE(apercu->findChild<QLabel*>("lbNombrePages")->text().trimmed(), QStringLiteral("sur 295"));
+
+            apercu->findChild<QAction*>("actDernierePage")->trigger();
+            QCOMPARE(vue->PageCourante(), 294);
+            QCOMPARE(sePage->value(), 295);
+            apercu->findChild<QAction*>("actPagePrecedente")->trigger();
+            QCOMPARE(sePage->value(), 294);
+            sePage->setValue(10);
+            QCOMPARE(vue->PageCourante(), 9);
+
+            auto* cbZoom = apercu->findChild<QComboBox*>("cbZoom");
+            QCOMPARE(cbZoom->currentText(), QStringLiteral("100 %"));
+            apercu->findChild<QAction*>("actZoomAvant")->trigger();
+            QCOMPARE(vue->Zoom(), 1.25);
+            QCOMPARE(cbZoom->currentText(), QStringLiteral("125 %"));
+            QCOMPARE(vue->PageCourante(), 9);   // the zoom keeps the page
+            cbZoom->setCurrentIndex(1);
+            emit cbZoom->activated(1);
+            QVERIFY(vue->Zoom() < 1.0);
+            QCOMPARE(vue->PageCourante(), 9);
+            vu = true;
+        });
+        ImprimerListe(lv->model(), nullptr);
+        QVERIFY(vu);
+    }
+
     void Apercu()
     {
         QTemporaryDir dossier;
@@ -175,13 +376,10 @@ private slots:
         int pages = -1;
         bool vu = false;
         QTimer::singleShot(0, this, [&]() {
-            auto* apercu = qobject_cast<QPrintPreviewDialog*>(QApplication::activeModalWidget());
+            auto* apercu = qobject_cast<TFicheApercu*>(QApplication::activeModalWidget());
             QVERIFY(apercu);
             const auto fermer = qScopeGuard([apercu]() { apercu->reject(); });
-            auto* vue = apercu->findChild<QPrintPreviewWidget*>();
-            QVERIFY(vue);
-            QTRY_VERIFY(vue->pageCount() > 0);
-            pages = vue->pageCount();
+            pages = apercu->Vue()->NombrePages();
             auto* exporter = apercu->findChild<QAction*>("actExporterPdf");
             QVERIFY(exporter);
             QCOMPARE(exporter->text(), QStringLiteral("Exporter en PDF"));
