@@ -1,7 +1,8 @@
-// A 10,000-line stock control request (orders, refreshes, give-backs) on a
-// generated 100,000-product catalogue, through the real binary, against the
-// sqlite3 CLI running the same lookups, updates and inserts in one
-// transaction on a copy of the same data.
+// A 10,000-line stock control request (orders, refreshes, give-backs) and a
+// one-line order (what a sale costs the host) on a generated 100,000-product
+// catalogue, through the real binary, against the sqlite3 CLI running the
+// same lookups, updates and inserts in one transaction on a copy of the same
+// data.
 //
 // Usage: bench_controle SCRATCH BUILD
 
@@ -25,7 +26,7 @@
 namespace {
 using bench::Lancer;
 using bench::Mesure;
-const int NbProduits = 100000, NbCategories = 1000, NbLignes = 10000, NbEssais = 3;
+const int NbProduits = 100000, NbCategories = 1000, NbLignes = 10000, NbEssais = 3, NbEssaisUneLigne = 15;
 
 bool Copier(const QString& de, const QString& vers)
 {
@@ -86,6 +87,18 @@ int main(int argc, char* argv[])
     QByteArray demande = "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\n<Kestravel>";
     QByteArray script = ".bail on\nBEGIN IMMEDIATE;\n";
     const QByteArray maintenant = "strftime('%Y-%m-%d %H:%M:%f', 'now', 'localtime')";
+    // The one-line request: one unit of a product that holds 33 (the
+    // generator gives product p a stock of p % 37 - 3), ordered at each run.
+    const QByteArray demandeUneLigne =
+        demande + "<Produit Type=\"Commander\" Externe=\"0\" IdProduit=\"36\" IdProduitType=\"36\" Quantite=\"1\"/>"
+                  "</Kestravel>\n";
+    const QByteArray cleUneLigne = "Externe = 0 AND IdProduit = 36 AND IdProduitType = 36";
+    const QByteArray scriptUneLigne =
+        script + "SELECT 1 FROM Produit WHERE " + cleUneLigne + ";\nSELECT Stock FROM Produit WHERE " + cleUneLigne
+        + ";\nINSERT INTO \"Transaction\" (Externe, IdProduit, IdProduitType, QuantiteOld, QuantiteNew, Libelle,"
+          " DateMaj) SELECT 0, IdProduit, IdProduitType, Stock, Stock - 1, 'Passage en commande', " + maintenant
+        + " FROM Produit WHERE " + cleUneLigne + " AND Stock >= 1;\nUPDATE Produit SET Stock = Stock - 1 WHERE "
+        + cleUneLigne + " AND Stock >= 1;\nCOMMIT;\n";
     for (const Ligne& l : lignes) {
         const QByteArray cle = "Externe = 0 AND IdProduit = " + QByteArray::number(l.id)
                                + " AND IdProduitType = " + QByteArray::number(l.categorie);
@@ -121,7 +134,9 @@ int main(int argc, char* argv[])
     const QString fichierDemande = travail + "/demande.xml";
     const QString fichierScript = travail + "/demande.sql";
     const QString copieSql = travail + "/copie-sqlite3.abs";
+    const QString fichierScriptUneLigne = travail + "/demande-une-ligne.sql";
     Ecrire(fichierScript, script);
+    Ecrire(fichierScriptUneLigne, scriptUneLigne);
 
     std::vector<double> nous, reference;
     long pointe = 0;
@@ -148,12 +163,36 @@ int main(int argc, char* argv[])
         }
         reference.push_back(s.secondes);
     }
-    std::sort(nous.begin(), nous.end());
-    std::sort(reference.begin(), reference.end());
-    const double n = nous[nous.size() / 2], r = reference[reference.size() / 2];
+
+    // The one-line order, repeated on one fresh copy.
+    std::vector<double> nousUne, referenceUne;
+    for (const QString& f : {module + "Kestravel.abs-wal", module + "Kestravel.abs-shm"})
+        QFile::remove(f);
+    Copier(genere, module + "Kestravel.abs");
+    Copier(genere, copieSql);
+    Lancer({"/usr/bin/sqlite3", copieSql, "PRAGMA journal_mode=WAL;"});
+    for (int essai = 0; essai < NbEssaisUneLigne; ++essai) {
+        Ecrire(fichierDemande, demandeUneLigne);
+        const Mesure m = Lancer({module + "kestravel", "CONTROLE", racine + "Kestravel.ini", fichierDemande});
+        if (m.code != 0) {
+            std::fprintf(stderr, "kestravel CONTROLE (une ligne) a échoué (code %d)\n", m.code);
+            return 1;
+        }
+        nousUne.push_back(m.secondes);
+        referenceUne.push_back(Lancer({"/usr/bin/sqlite3", copieSql}, fichierScriptUneLigne).secondes);
+    }
+
+    const auto mediane = [](std::vector<double>& v) {
+        std::sort(v.begin(), v.end());
+        return v[v.size() / 2];
+    };
+    const double n = mediane(nous), r = mediane(reference);
+    const double n1 = mediane(nousUne), r1 = mediane(referenceUne);
     std::printf("CONTROLE %d lignes sur %d produits : %.3f s (médiane de %d)\n", NbLignes, NbProduits, n, NbEssais);
     std::printf("sqlite3 (même SQL, une transaction)  : %.3f s\n", r);
     std::printf("rapport CONTROLE / sqlite3            : %.2f (objectif ≤ 2)\n", n / r);
     std::printf("mémoire de pointe de kestravel        : %.1f Mo\n", double(pointe) / 1024.0);
+    std::printf("CONTROLE une ligne : %.1f ms (médiane de %d) ; sqlite3 : %.1f ms ; rapport %.2f\n", n1 * 1000,
+                NbEssaisUneLigne, r1 * 1000, n1 / r1);
     return 0;
 }
