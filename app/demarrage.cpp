@@ -13,6 +13,7 @@
 #include "viewer/ficheproduitliste.h"
 
 #include <QCoreApplication>
+#include <QLocale>
 #include <cstdio>
 #include <memory>
 
@@ -26,6 +27,25 @@ bool EcranPossible()
 {
     return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
            || !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+}
+
+// `CONTROLE` and `SYNCHRO` run on a core application in every environment:
+// a display that does not answer must not stop a sale's request.
+bool ModeSansFenetre(int argc, char* argv[])
+{
+    if (argc < 2)
+        return false;
+    const QString mode = Majuscules(QString::fromLocal8Bit(argv[1]));
+    return mode == "CONTROLE" || mode == "SYNCHRO";
+}
+
+// A process without regional settings (the C/POSIX locale of servers and
+// services) would write "8 Dec 2026" and "18.00" for the host: it gets the
+// French forms, dd/MM/yyyy and a decimal comma. Real settings are followed.
+void ChoisirFormatsRegionaux()
+{
+    if (QLocale::system().language() == QLocale::C)
+        QLocale::setDefault(QLocale(QLocale::French, QLocale::France));
 }
 
 int Executer(const QStringList& args, TApplication* app)
@@ -78,9 +98,11 @@ int Executer(const QStringList& args, TApplication* app)
 
 int Demarrer(int argc, char* argv[])
 {
+    ChoisirFormatsRegionaux();
+    // The mode is decided before the application object exists.
     std::unique_ptr<QCoreApplication> noyau;
     TApplication* app = nullptr;
-    if (EcranPossible()) {
+    if (!ModeSansFenetre(argc, argv) && EcranPossible()) {
         app = new TApplication(argc, argv);
         noyau.reset(app);
         const QString avertissement = ChargerTraductionsQt();

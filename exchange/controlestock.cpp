@@ -5,9 +5,17 @@
 #include "store/acces.h"
 #include "store/erreurs.h"
 
+#include "exchange/remplacementfichier.h"
+
+#include <QCryptographicHash>
 #include <QFile>
-#include <QSaveFile>
+#include <QFileInfo>
+#include <QSqlQuery>
+#include <cerrno>
+#include <fcntl.h>
 #include <limits>
+#include <sys/file.h>
+#include <unistd.h>
 
 namespace {
 const QString EtatOk = QStringLiteral("Ok");
@@ -74,14 +82,93 @@ QString TraiterLigne(TdmKestravel& dm, const TXmlNodeRef& ligne)
     return EtatOk;
 }
 
-// Puts the host's file back as it was (the commit failed after saving).
-void Restaurer(const QString& chemin, const QByteArray& contenu)
+// Reads a whole file; false when it cannot be read.
+bool Lire(const QString& chemin, QByteArray& contenu)
 {
-    if (contenu.isEmpty())
-        return;
-    QSaveFile f(chemin);
-    if (f.open(QIODevice::WriteOnly) && f.write(contenu) == contenu.size())
-        f.commit();
+    QFile f(chemin);
+    if (!f.open(QIODevice::ReadOnly))
+        return false;
+    contenu = f.readAll();
+    return f.error() == QFileDevice::NoError;
+}
+
+QByteArray Empreinte(const QByteArray& contenu)
+{
+    return QCryptographicHash::hash(contenu, QCryptographicHash::Sha256);
+}
+
+// Only one request at a time may look at or leave interrupted requests: an
+// exclusive lock on a file beside the catalogue, which the system frees when
+// its holder ends, even killed.
+class TVerrouDemandes {
+public:
+    explicit TVerrouDemandes(const TdmKestravel& dm)
+    {
+        const QString chemin = dm.CheminBase() + "-controle";
+        m_fd = ::open(QFile::encodeName(chemin).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+        if (m_fd < 0)
+            throw EKestravel(MessageEcritureImpossible(chemin, errno));
+        while (::flock(m_fd, LOCK_EX) != 0) {
+            if (errno != EINTR) {
+                const int erreur = errno;
+                ::close(m_fd);
+                throw EKestravel(MessageEcritureImpossible(chemin, erreur));
+            }
+        }
+    }
+    ~TVerrouDemandes() { ::close(m_fd); }
+    TVerrouDemandes(const TVerrouDemandes&) = delete;
+    TVerrouDemandes& operator=(const TVerrouDemandes&) = delete;
+
+private:
+    int m_fd = -1;
+};
+
+const QString TableEnCours = QStringLiteral("ControleEnCours");
+
+// Finishes the requests interrupted between their commit and the renaming
+// of their file, and forgets the finished ones (see ControlerStock). True
+// when the request at `chemin`, whose bytes have `empreinte`, is one of them
+// sent again: its outcomes are then in `chemin` and it must not be applied.
+bool ReprendreInterrompues(TdmKestravel& dm, const QString& chemin, const QByteArray& empreinte)
+{
+    ExecuterSql(dm.Base(), "CREATE TABLE IF NOT EXISTS " + TableEnCours
+                               + " (Chemin TEXT NOT NULL, Temporaire TEXT NOT NULL, Empreinte BLOB NOT NULL)");
+    struct TEnCours {
+        qint64 id;
+        QString chemin, temporaire;
+        QByteArray empreinte;
+    };
+    QList<TEnCours> enCours;
+    QSqlQuery q = ExecuterSql(dm.Base(), "SELECT rowid, Chemin, Temporaire, Empreinte FROM " + TableEnCours);
+    while (q.next())
+        enCours.append({q.value(0).toLongLong(), q.value(1).toString(), q.value(2).toString(),
+                        q.value(3).toByteArray()});
+
+    bool reconnue = false;
+    for (const TEnCours& e : enCours) {
+        ExecuterSql(dm.Base(), "DELETE FROM " + TableEnCours + " WHERE rowid = ?", {e.id});
+        // Its temporary file renamed: that request was finished.
+        if (!QFileInfo::exists(e.temporaire))
+            continue;
+        if (e.empreinte == empreinte && e.chemin != chemin) {
+            // Sent again under another name: that file receives the outcomes.
+            QByteArray resultat;
+            if (!Lire(e.temporaire, resultat))
+                throw EKestravel(QStringLiteral("Lecture impossible du fichier « %1 ».").arg(e.temporaire));
+            TRemplacementFichier(chemin, resultat).Publier();
+            reconnue = true;
+        }
+        QByteArray actuel;
+        if (Lire(e.chemin, actuel) && Empreinte(actuel) == e.empreinte) {
+            Renommer(e.temporaire, e.chemin);
+            reconnue = reconnue || e.chemin == chemin;
+        } else {
+            // The host has put something else there: its file is its own.
+            QFile::remove(e.temporaire);
+        }
+    }
+    return reconnue;
 }
 }  // namespace
 
@@ -137,32 +224,78 @@ void PrendreStock(TdmKestravel& dm, int externe, int idProduit, int idProduitTyp
     EcrireStock(dm, avant - quantite);
 }
 
-void ControlerStock(TdmKestravel& dm, const QString& chemin)
+void TraiterDemande(TdmKestravel& dm, const TXmlDoc& doc)
 {
-    TXmlDoc doc(RacineEchange);
-    doc.LoadFromFile(chemin);
-    QByteArray original;
-    {
-        QFile f(chemin);
-        if (f.open(QIODevice::ReadOnly))
-            original = f.readAll();
-    }
     TXmlNodeRefList lignes;
     doc.Root().ChildrenByName(ElementProduit, lignes);
-
-    // One write transaction for the whole request: two processes handling
-    // requests on the same catalogue never both take the same stock, and a
-    // request that fails anywhere moves nothing.
-    TTransaction transaction(dm);
     for (int i = 0; i < lignes.Count(); ++i) {
         const TXmlNodeRef ligne = lignes.Get(i);
         ligne.WriteAttribute("Etat", TraiterLigne(dm, ligne));
     }
-    doc.SaveToFile(chemin);
-    try {
+}
+
+// How the host's file and the stock stay in agreement.
+//
+// The outcomes go into the host's file and the stock moves into the
+// catalogue: two places that no single write covers. The order of the steps
+// makes the pair atomic across a crash at any instant and a full disk:
+//
+//  1. The request's bytes O are read, and under the lock of the requests
+//     one write transaction begins.
+//  2. Interrupted requests are finished first (below).
+//  3. Every line is handled inside the transaction; the outcome document R
+//     is written out in memory and checked (parsed back, it must be the
+//     same document).
+//  4. R goes to a temporary file beside the request, flushed to disk.
+//  5. A row (request path, temporary file, fingerprint of O) is added to
+//     `ControleEnCours` and the transaction commits.
+//  6. The temporary file is renamed over the request.
+//
+// Any failure up to 5 (full disk, file not writable, a file that cannot be
+// written back faithfully, a database error) rolls back: nothing moved and
+// the file is as the host wrote it. After 6 the file shows the outcomes and
+// the stock moved. A crash between 5 and 6 leaves a row whose temporary file
+// still exists: the next request finishes it before its own work, renaming
+// the temporary file over its request when that still holds O (roll
+// forward); and when the new request is O itself, sent again by the host, it
+// is recognised by its fingerprint and answered with R instead of being
+// applied twice. A row whose temporary file is gone belongs to a finished
+// request and is forgotten. The lock, held from 1 to 6, keeps a request in
+// progress from being taken for an interrupted one.
+void ControlerStock(TdmKestravel& dm, const QString& cheminDemande)
+{
+    TXmlDoc doc(RacineEchange);
+    const QByteArray empreinte = Empreinte(doc.LoadFromFile(cheminDemande));
+    // The file itself, not a link to it, is replaced.
+    const QString chemin = QFileInfo(cheminDemande).canonicalFilePath();
+
+    TVerrouDemandes verrou(dm);
+    // One write transaction for the whole request: two processes handling
+    // requests on the same catalogue never both take the same stock, and a
+    // request that fails anywhere moves nothing.
+    TTransaction transaction(dm);
+    if (ReprendreInterrompues(dm, chemin, empreinte)) {
         transaction.Commit();
-    } catch (...) {
-        Restaurer(chemin, original);
-        throw;
+        return;
+    }
+    TraiterDemande(dm, doc);
+    QByteArray resultat;
+    try {
+        resultat = doc.Contenu();
+    } catch (const EKestravel& e) {
+        throw EKestravel(QStringLiteral("La demande « %1 » est refusée et rien n'a été modifié. %2")
+                             .arg(cheminDemande, e.Message()));
+    }
+    TRemplacementFichier remplacement(chemin, resultat);
+    ExecuterSql(dm.Base(), "INSERT INTO " + TableEnCours + " (Chemin, Temporaire, Empreinte) VALUES (?, ?, ?)",
+                {chemin, remplacement.Temporaire(), empreinte});
+    transaction.Commit();
+    remplacement.Garder();
+    try {
+        remplacement.Publier();
+    } catch (const EKestravel& e) {
+        throw EKestravel(e.Message()
+                         + QStringLiteral(" Le stock a bien été mis à jour : les résultats seront écrits dans la "
+                                          "demande au prochain contrôle de stock."));
     }
 }

@@ -7,13 +7,21 @@
 #include <QString>
 
 class TdmKestravel;
+class TXmlDoc;
 class TXmlNodeRef;
 
-// Handles the whole request in one write transaction: the file is saved (to a
-// temporary name renamed over it) before the commit, and put back as it was
-// if the commit fails, so the host's file and the catalogue never disagree.
-// Throws EKestravel/EDatabaseError; nothing is then moved.
+// Handles the whole request in one write transaction and writes the
+// outcomes back into the file; the file and the catalogue agree after a
+// crash at any instant (the protocol is described in controlestock.cpp).
+// Throws EKestravel/EDatabaseError; nothing is then moved and the file is as
+// it was, unless only the last step, renaming the written outcomes over the
+// file, failed: the next request then finishes it.
 void ControlerStock(TdmKestravel& dm, const QString& chemin);
+// Handles every `Produit` line of a loaded request against the catalogue and
+// writes its `Etat` (and `Stock`, or the refreshed data) into it; no
+// transaction, no file. For a check from bytes: LoadFromMemory, then this
+// inside a TTransaction, then Contenu() and load that again.
+void TraiterDemande(TdmKestravel& dm, const TXmlDoc& doc);
 
 // True when the product exists; `tblProduit` is then positioned on it.
 bool ProduitExiste(TdmKestravel& dm, int externe, int idProduit, int idProduitType);

@@ -26,5 +26,7 @@ void EcrireProduitEchange(const TXmlNodeRef& produit, const TProduitEchange& p)
     produit.WriteChildString("PrixAchatHT", Montant(p.prixAchatHT));
     produit.WriteChildString("PrixTarifHT", Montant(p.prixTarifHT));
     produit.WriteChildString("PrixVentetHT", Montant(p.prixVenteHT));
-    produit.WriteChildString("Image", TexteCheminImage(p.externe, p.lien));
+    // Only a plain file name reaches the host, as everywhere else: another
+    // `Lien` would name a file outside the image folders.
+    produit.WriteChildString("Image", TexteCheminImage(p.externe, LienSur(p.lien) ? p.lien : QString()));
 }

@@ -37,6 +37,7 @@ void EcrireDateExport(const TXmlNodeRef& produit);
 // IdProduit, IdProduitType, Libelle, Description, Reference, [DateCreation],
 // [CodeExport], Quantite, PrixAchatHT, PrixTarifHT, PrixVentetHT (the host
 // reads the sale price under that spelling), Image. Prices go as "0.00" in
-// the regional format; Image is the origin's image folder followed by `Lien`.
+// the regional format; Image is the origin's image folder followed by `Lien`
+// (by nothing when `Lien` is not a plain file name).
 // An element already there has its text replaced, in place.
 void EcrireProduitEchange(const TXmlNodeRef& produit, const TProduitEchange& p);

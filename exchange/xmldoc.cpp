@@ -1,15 +1,16 @@
 #include "exchange/xmldoc.h"
 
+#include "exchange/remplacementfichier.h"
 #include "store/echecs.h"
 #include "store/erreurs.h"
 
 #include <QFile>
-#include <QSaveFile>
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 #include <libxml/xmlerror.h>
 #include <libxml/xmlsave.h>
 #include <cerrno>
+#include <limits>
 #include <memory>
 
 namespace {
@@ -24,6 +25,88 @@ struct LibererXml {
     void operator()(xmlChar* p) const { xmlFree(p); }
 };
 using XmlTexte = std::unique_ptr<xmlChar, LibererXml>;
+using XmlDocument = std::unique_ptr<xmlDoc, void (*)(xmlDocPtr)>;
+using XmlContexte = std::unique_ptr<xmlParserCtxt, void (*)(xmlParserCtxtPtr)>;
+
+// The host's file is untrusted: no network, no DTD loaded, no entity
+// substituted, libxml2's limits on sizes and depth kept; nothing printed.
+const int OptionsLecture = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
+
+// XML 1.0 allows tab, line feed, carriage return and the characters from
+// U+0020 on, except U+FFFE and U+FFFF.
+bool InterditEnXml(char16_t c) { return (c < 0x20 && c != 0x09 && c != 0x0A && c != 0x0D) || c >= 0xFFFE; }
+
+QString SansCaracteresInterdits(const QString& s)
+{
+    qsizetype i = 0;
+    while (i < s.size() && !InterditEnXml(s[i].unicode()))
+        ++i;
+    if (i == s.size())
+        return s;
+    QString r = s.left(i);
+    for (; i < s.size(); ++i)
+        if (!InterditEnXml(s[i].unicode()))
+            r += s[i];
+    return r;
+}
+
+#if LIBXML_VERSION >= 21200
+using ErreurXml = const xmlError*;
+#else
+using ErreurXml = xmlError*;
+#endif
+
+// Keeps libxml2's messages while it writes, instead of their going to
+// standard error, so a failed conversion is reported as a failed save.
+class TCaptureErreurs {
+public:
+    TCaptureErreurs() { xmlSetStructuredErrorFunc(this, &TCaptureErreurs::Recevoir); }
+    ~TCaptureErreurs() { xmlSetStructuredErrorFunc(nullptr, nullptr); }
+    TCaptureErreurs(const TCaptureErreurs&) = delete;
+    TCaptureErreurs& operator=(const TCaptureErreurs&) = delete;
+    bool Aucune() const { return m_nombre == 0; }
+    const QString& Premiere() const { return m_premiere; }
+
+private:
+    static void Recevoir(void* moi, ErreurXml e)
+    {
+        auto* capture = static_cast<TCaptureErreurs*>(moi);
+        if (capture->m_nombre++ == 0 && e && e->message)
+            capture->m_premiere = QString::fromUtf8(e->message).trimmed();
+    }
+    int m_nombre = 0;
+    QString m_premiere;
+};
+
+// The document serialised in `encodage` (null: UTF-8); empty with the
+// first message when libxml2 reported any error on the way.
+QByteArray Serialiser(xmlDoc* doc, const char* encodage, QString& erreur)
+{
+    TCaptureErreurs capture;
+    xmlChar* tampon = nullptr;
+    int taille = 0;
+    xmlDocDumpFormatMemoryEnc(doc, &tampon, &taille, encodage, 0);
+    QByteArray r;
+    if (tampon && capture.Aucune())
+        r = QByteArray(reinterpret_cast<const char*>(tampon), taille);
+    else
+        erreur = capture.Premiere();
+    xmlFree(tampon);
+    return r;
+}
+
+// The line end of a file: that of its first line (LF when it has none). Only
+// for bytes that spell ASCII: in UTF-16 or UTF-32 a line end is not one byte.
+QByteArray FinDeLigne(const QByteArray& contenu)
+{
+    if (contenu.size() < 2 || contenu[0] == '\0' || contenu[1] == '\0')
+        return "\n";
+    const qsizetype lf = contenu.indexOf('\n');
+    const qsizetype cr = QByteArrayView(contenu).first(lf < 0 ? contenu.size() : lf).indexOf('\r');
+    if (cr < 0)
+        return "\n";
+    return cr + 1 == lf ? QByteArray("\r\n") : QByteArray("\r");
+}
 
 bool EstElement(const xmlNode* n, const QByteArray& nom)
 {
@@ -38,7 +121,7 @@ void RemplacerTexte(xmlNode* n, const QString& texte)
         xmlUnlinkNode(enfant);
         xmlFreeNode(enfant);
     }
-    const QByteArray b = Utf8(texte);
+    const QByteArray b = Utf8(SansCaracteresInterdits(texte));
     if (!b.isEmpty())
         xmlAddChild(n, xmlNewDocText(n->doc, X(b)));
 }
@@ -99,7 +182,7 @@ void TXmlNodeRef::WriteAttribute(const QString& nom, const QString& valeur) cons
 {
     if (!m_noeud)
         throw EKestravel(QStringLiteral("Attribut XML « %1 » écrit hors de tout document.").arg(nom));
-    const QByteArray n = Utf8(nom), v = Utf8(valeur);
+    const QByteArray n = Utf8(nom), v = Utf8(SansCaracteresInterdits(valeur));
     if (!xmlSetProp(m_noeud, X(n), X(v)))
         throw EKestravel(QStringLiteral("Impossible d'écrire l'attribut XML « %1 ».").arg(nom));
 }
@@ -172,7 +255,7 @@ TXmlDoc::~TXmlDoc()
         xmlFreeDoc(m_doc);
 }
 
-void TXmlDoc::LoadFromFile(const QString& chemin)
+QByteArray TXmlDoc::LoadFromFile(const QString& chemin)
 {
     const QString contexte = QStringLiteral("Impossible de lire le fichier « %1 ».").arg(chemin);
     QFile f(chemin);
@@ -182,16 +265,20 @@ void TXmlDoc::LoadFromFile(const QString& chemin)
     const QByteArray contenu = f.readAll();
     if (f.error() != QFileDevice::NoError)
         throw EKestravel(MessageFichier(f, chemin, false, contexte, errno));
+    LoadFromMemory(contenu, chemin);
+    return contenu;
+}
 
-    std::unique_ptr<xmlParserCtxt, void (*)(xmlParserCtxtPtr)> ctxt(xmlNewParserCtxt(), xmlFreeParserCtxt);
+void TXmlDoc::LoadFromMemory(const QByteArray& contenu, const QString& nom)
+{
+    if (contenu.size() > std::numeric_limits<int>::max())
+        throw EKestravel(QStringLiteral("Le fichier « %1 » est trop volumineux.").arg(nom));
+    XmlContexte ctxt(xmlNewParserCtxt(), xmlFreeParserCtxt);
     if (!ctxt)
-        throw EKestravel(QStringLiteral("Mémoire insuffisante pour lire le fichier « %1 ».").arg(chemin));
-    // The host's file is untrusted: no network, no DTD loaded, no entity
-    // substituted, libxml2's limits on sizes and depth kept; nothing printed.
-    const int options = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
-    const QByteArray url = QFile::encodeName(chemin);
+        throw EKestravel(QStringLiteral("Mémoire insuffisante pour lire le fichier « %1 ».").arg(nom));
+    const QByteArray url = QFile::encodeName(nom);
     xmlDoc* nouveau = xmlCtxtReadMemory(ctxt.get(), contenu.constData(), int(contenu.size()), url.constData(),
-                                        nullptr, options);
+                                        nullptr, OptionsLecture);
     if (!nouveau || !ctxt->wellFormed) {
         QString detail;
         int ligne = 0;
@@ -202,12 +289,13 @@ void TXmlDoc::LoadFromFile(const QString& chemin)
         if (nouveau)
             xmlFreeDoc(nouveau);
         throw EKestravel(QStringLiteral("Le fichier « %1 » n'est pas un document XML valide (ligne %2) : %3")
-                             .arg(chemin)
+                             .arg(nom)
                              .arg(ligne)
                              .arg(detail));
     }
     xmlFreeDoc(m_doc);
     m_doc = nouveau;
+    m_finLigne = FinDeLigne(contenu);
     TrouverRacine();
 }
 
@@ -225,26 +313,43 @@ void TXmlDoc::TrouverRacine()
 
 QByteArray TXmlDoc::Contenu() const
 {
-    xmlChar* tampon = nullptr;
-    int taille = 0;
     // A loaded document keeps the encoding of its own declaration (none: UTF-8).
-    xmlDocDumpFormatMemoryEnc(m_doc, &tampon, &taille, reinterpret_cast<const char*>(m_doc->encoding), 0);
-    if (!tampon)
-        throw EKestravel(QStringLiteral("Impossible d'écrire le document XML dans l'encodage « %1 ».")
-                             .arg(Texte(m_doc->encoding)));
-    const QByteArray r(reinterpret_cast<const char*>(tampon), taille);
-    xmlFree(tampon);
+    const char* encodage = reinterpret_cast<const char*>(m_doc->encoding);
+    const QString nomEncodage = encodage ? QString::fromUtf8(encodage) : QStringLiteral("UTF-8");
+    const auto infidele = [&nomEncodage](const QString& detail) {
+        return EKestravel(QStringLiteral("Le document XML ne peut pas être écrit fidèlement dans l'encodage « %1 » "
+                                         "qu'il déclare : %2")
+                              .arg(nomEncodage, detail.isEmpty() ? QStringLiteral("échec de la conversion")
+                                                                 : detail));
+    };
+    QString erreur;
+    QByteArray r = Serialiser(m_doc, encodage, erreur);
+    if (r.isEmpty())
+        throw infidele(erreur);
+    // libxml2 writes LF only (and a carriage return of a text as a character
+    // reference), so every LF byte is a line end.
+    if (m_finLigne != "\n" && r.size() > 1 && r[0] == '<' && r[1] != '\0')
+        r.replace('\n', m_finLigne);
+
+    // Parsed back, the bytes must give the same document: compared through
+    // both documents written in UTF-8, which can carry any character.
+    XmlContexte ctxt(xmlNewParserCtxt(), xmlFreeParserCtxt);
+    if (!ctxt)
+        throw EKestravel(QStringLiteral("Mémoire insuffisante pour vérifier un document XML."));
+    XmlDocument relu(xmlCtxtReadMemory(ctxt.get(), r.constData(), int(r.size()), nullptr, nullptr, OptionsLecture),
+                     xmlFreeDoc);
+    if (!relu || !ctxt->wellFormed) {
+        const xmlError* e = xmlCtxtGetLastError(ctxt.get());
+        throw infidele(e && e->message ? QString::fromUtf8(e->message).trimmed() : QString());
+    }
+    QString ignore;
+    const QByteArray attendu = Serialiser(m_doc, "UTF-8", ignore);
+    if (attendu.isEmpty() || attendu != Serialiser(relu.get(), "UTF-8", ignore))
+        throw infidele(QStringLiteral("des caractères n'y ont pas de forme"));
     return r;
 }
 
 void TXmlDoc::SaveToFile(const QString& chemin) const
 {
-    const QByteArray contenu = Contenu();
-    const QString contexte = QStringLiteral("Impossible d'enregistrer le fichier « %1 ».").arg(chemin);
-    QSaveFile f(chemin);
-    errno = 0;
-    if (!f.open(QIODevice::WriteOnly))
-        throw EKestravel(MessageFichier(f, chemin, true, contexte, errno, contenu.size()));
-    if (f.write(contenu) != contenu.size() || !f.commit())
-        throw EKestravel(MessageFichier(f, chemin, true, contexte, 0, contenu.size()));
+    TRemplacementFichier(chemin, Contenu()).Publier();
 }

@@ -10,7 +10,8 @@
 // Names and values cross the layer as QString; libxml2 converts them to the
 // file's encoding when saving. Element and attribute names are compared
 // exactly, case included. Nothing is reformatted: no indentation or line
-// breaks are added between elements.
+// breaks are added between elements, and a loaded file is written back with
+// the line end it was read with.
 
 #include <QString>
 #include <QVector>
@@ -41,7 +42,10 @@ public:
     TXmlNodeRef FindOrAddChild(const QString& nom) const;
     // Appends a new empty child element after the existing children.
     TXmlNodeRef AddChild(const QString& nom) const;
-    // FindOrAddChild, then replaces the child's whole text content.
+    // FindOrAddChild, then replaces the child's whole text content. The
+    // characters XML 1.0 forbids (control characters other than tab, line
+    // feed and carriage return) are left out, here and in WriteAttribute:
+    // one of them would make the host reject the whole file.
     void WriteChildString(const QString& nom, const QString& texte) const;
     void WriteChildInteger(const QString& nom, qint32 valeur) const;
     // Adds or replaces the attribute.
@@ -93,11 +97,19 @@ public:
     // the document's own root element. No network access, no DTD loading, no
     // external entities. Throws EKestravel (French message) on a missing,
     // unreadable or malformed file; the document is then left as it was.
-    void LoadFromFile(const QString& chemin);
-    // Writes the document in its declared encoding to a temporary file renamed
-    // over `chemin`, so a failure leaves any old file whole. Throws EKestravel.
+    // Returns the bytes read.
+    QByteArray LoadFromFile(const QString& chemin);
+    // The same from bytes already read; `nom` names them in messages.
+    void LoadFromMemory(const QByteArray& contenu, const QString& nom);
+    // Writes Contenu() to a temporary file renamed over `chemin`, so a
+    // failure leaves any old file whole. Throws EKestravel, whose message
+    // says whether the disk is full or the file not writable.
     void SaveToFile(const QString& chemin) const;
-    // The document serialised as SaveToFile writes it.
+    // The document serialised in its declared encoding with its line end,
+    // checked: it is parsed back and must give the same document. Throws
+    // EKestravel when the encoding cannot carry it (a character with no
+    // form in it where no character reference may stand, a converter that
+    // fails): such a file cannot be written back faithfully.
     QByteArray Contenu() const;
 
     TXmlNodeRef Root() const { return m_racine; }
@@ -109,4 +121,5 @@ private:
     _xmlDoc* m_doc = nullptr;
     TXmlNodeRef m_racine;
     QString m_nomRacine;
+    QByteArray m_finLigne = "\n";
 };

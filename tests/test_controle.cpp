@@ -12,11 +12,16 @@
 #include <libxml/tree.h>
 
 #include <QDate>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QLocale>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSqlQuery>
 #include <QtTest>
 #include <memory>
+#include <unistd.h>
 
 namespace {
 const QByteArray Declaration = "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\n";
@@ -51,6 +56,18 @@ public:
                       {externe, id, type});
     }
     int Mouvements() { return Entier("SELECT COUNT(*) FROM \"Transaction\""); }
+    // Temporary files of requests committed but not yet renamed.
+    QStringList EnAttente()
+    {
+        QStringList r;
+        if (Entier("SELECT COUNT(*) FROM sqlite_master WHERE name = 'ControleEnCours'") == 0)
+            return r;
+        QSqlQuery q = ExecuterSql(m_dm->Base(), "SELECT Temporaire FROM ControleEnCours");
+        while (q.next())
+            if (QFile::exists(q.value(0).toString()))
+                r << q.value(0).toString();
+        return r;
+    }
 
 private:
     std::unique_ptr<TdmKestravel> m_dm;
@@ -67,6 +84,46 @@ QByteArray Ligne(const QString& type, int externe, int id, int typeProduit, cons
     if (!quantite.isNull())
         s += QStringLiteral(" Quantite=\"%1\"").arg(quantite);
     return (s + extra + "/>").toUtf8();
+}
+
+// Runs the installed binary as TInstallation::Lancer does (no screen, French
+// settings), with these variables set (an empty value removes one).
+TInstallation::Resultat LancerAvec(const TInstallation& inst, const QStringList& arguments,
+                                   const QList<QPair<QString, QString>>& variables)
+{
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* nom : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        env.remove(nom);
+    env.insert("LANG", "fr_FR.UTF-8");
+    env.insert("LC_ALL", "fr_FR.UTF-8");
+    for (const auto& [nom, valeur] : variables) {
+        if (valeur.isEmpty())
+            env.remove(nom);
+        else
+            env.insert(nom, valeur);
+    }
+    p.setProcessEnvironment(env);
+    p.start(inst.Module() + "kestravel", arguments);
+    TInstallation::Resultat r;
+    if (!p.waitForFinished(60000)) {
+        p.kill();
+        p.waitForFinished();
+        r.code = -2;
+    } else {
+        r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -3;
+    }
+    r.erreurs = QString::fromLocal8Bit(p.readAllStandardError());
+    return r;
+}
+
+bool Xmllint(const QString& chemin, QString& erreurs)
+{
+    QProcess p;
+    p.start("xmllint", {"--noout", chemin});
+    const bool ok = p.waitForFinished() && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    erreurs = QString::fromLocal8Bit(p.readAllStandardError());
+    return ok;
 }
 
 QStringList Enfants(const TXmlNodeRef& n)
@@ -361,6 +418,267 @@ private slots:
         QSqlQuery c = ExecuterSql(dm.Base(), "SELECT COUNT(*) FROM \"Transaction\"");
         QVERIFY(c.next());
         QCOMPARE(c.value(0).toInt(), oks);
+    }
+
+    // --- The request file and the stock always agree ---------------------
+
+    // The process is killed before each of its changes to the disk in turn
+    // (the catalogue's and the file's). Each time the file is as the host
+    // wrote it and nothing moved, or it shows the outcomes and the stock
+    // moved, or the request is pending: then the host, sending it again
+    // (under its own name or a new one), gets the outcomes and the stock
+    // does not move twice.
+    void arretBrutalAChaqueEcriture()
+    {
+        const QString arret = qEnvironmentVariable("KESTRAVEL_BUILD") + "/tests/kestravel-arret.so";
+        QVERIFY2(QFileInfo::exists(arret), qPrintable(arret));
+        {
+            TBase b(m_inst->Base());
+            b.Produit(0, 1, 1, 10);
+            b.Produit(0, 2, 1, 4);
+        }
+        const QString intacte = m_inst->Racine() + "intacte.abs";
+        QVERIFY(QFile::copy(m_inst->Base(), intacte));
+        const QByteArray demande =
+            Declaration + "<Kestravel>" + Ligne("Commander", 0, 1, 1, "3") + Ligne("Remonter", 0, 2, 1, "5") + "</Kestravel>\n";
+        const QByteArray resultat =
+            QByteArray(demande).replace("\"3\"/>", "\"3\" Etat=\"Ok\"/>").replace("\"5\"/>", "\"5\" Etat=\"Ok\"/>");
+        const QString renvoi = m_inst->Racine() + "renvoi.xml";
+
+        bool auBout = false;
+        int points = 0, enAttenteVus = 0;
+        for (int n = 1; n <= 400 && !auBout; ++n) {
+            for (const QString& f : QDir(m_inst->Racine()).entryList({".*.kestravel-*", "renvoi.xml"}, QDir::Files | QDir::Hidden))
+                QFile::remove(m_inst->Racine() + f);
+            for (const QString& f : {m_inst->Base(), m_inst->Base() + "-wal", m_inst->Base() + "-shm"})
+                QFile::remove(f);
+            QVERIFY(QFile::copy(intacte, m_inst->Base()));
+            EcrireFichier(m_fichier, demande);
+
+            const auto r = LancerAvec(*m_inst, {"CONTROLE", m_inst->Ini(), m_fichier},
+                                      {{"LD_PRELOAD", arret}, {"KESTRAVEL_ARRET_ECRITURE", QString::number(n)}});
+            auBout = r.code != -3;
+            QVERIFY2(!auBout || r.code == 0, qPrintable(r.erreurs));
+            points = n;
+
+            const QByteArray apres = Octets(m_fichier);
+            bool bouge = false, enAttente = false;
+            {
+                TBase b(m_inst->Base());
+                bouge = b.Stock(0, 1, 1) == 7;
+                QCOMPARE(b.Stock(0, 1, 1), bouge ? 7 : 10);
+                QCOMPARE(b.Stock(0, 2, 1), bouge ? 9 : 4);
+                QCOMPARE(b.Mouvements(), bouge ? 2 : 0);
+                enAttente = !b.EnAttente().isEmpty();
+            }
+            const QString etape = QStringLiteral("arrêt avant l'écriture %1").arg(n);
+            if (apres == resultat) {
+                QVERIFY2(bouge, qPrintable(etape));
+                continue;
+            }
+            QVERIFY2(apres == demande, qPrintable(etape));
+            QVERIFY2(!bouge || enAttente, qPrintable(etape + " : stock pris sans résultat ni reprise"));
+            enAttenteVus += bouge;
+
+            // The host sends it again.
+            const QString fichier = n % 2 ? m_fichier : renvoi;
+            EcrireFichier(fichier, demande);
+            const auto r2 = m_inst->Lancer({"CONTROLE", m_inst->Ini(), fichier});
+            QVERIFY2(r2.code == 0, qPrintable(etape + r2.erreurs));
+            QVERIFY2(Octets(fichier) == resultat, qPrintable(etape));
+            // Sent under a new name: the interrupted request's own file was
+            // finished as well, or left alone when nothing had moved.
+            if (fichier != m_fichier)
+                QVERIFY2(Octets(m_fichier) == (bouge ? resultat : demande), qPrintable(etape));
+            TBase b(m_inst->Base());
+            QCOMPARE(b.Stock(0, 1, 1), 7);
+            QCOMPARE(b.Stock(0, 2, 1), 9);
+            QCOMPARE(b.Mouvements(), 2);
+            QVERIFY(b.EnAttente().isEmpty());
+        }
+        QVERIFY(auBout);
+        // The window between the commit and the renaming was hit.
+        QVERIFY2(enAttenteVus > 0, qPrintable(QString::number(points)));
+        qInfo("%d points d'arrêt, %d entre la validation et le renommage", points, enAttenteVus);
+    }
+
+    // The request on a full file system and on a read-only one, then the
+    // catalogue on a full one: a French message that names the cause, exit
+    // 1, the file as the host wrote it, nothing moved. Each case runs in its
+    // own mount namespace on a small tmpfs; where mounting is not allowed the
+    // file size limit of enregistrementImpossibleNeBougeRien stands in.
+    void disquePleinOuLectureSeule()
+    {
+        {
+            TBase b(m_inst->Base());
+            b.Produit(0, 1, 1, 5000);
+        }
+        QByteArray demande = Declaration + "<Kestravel>";
+        for (int i = 0; i < 1500; ++i)
+            demande += Ligne(i % 2 ? "Remonter" : "Commander", 0, 1, 1, "1");
+        demande += "</Kestravel>\n";
+        const QString source = m_inst->Racine() + "source.xml";
+        EcrireFichier(source, demande);
+        const char* const script =
+            "cas=$1 d=$2 bin=$3 ini=$4 source=$5 sortie=$6\n"
+            "mount -t tmpfs -o size=1m tmpfs \"$d\" || exit 99\n"
+            "cp \"$source\" \"$d/demande.xml\"\n"
+            "case $cas in\n"
+            "plein) cat /dev/zero > \"$d/remplissage\" 2>/dev/null ;;\n"
+            "lecture-seule) mount -o remount,ro \"$d\" || exit 99 ;;\n"
+            "catalogue-plein)\n"
+            "  m=${bin%/*}\n"
+            "  cp \"$m/Kestravel.abs\" \"$d/\"\n"
+            "  mount -t tmpfs -o size=$(( $(stat -c %s \"$bin\") / 1024 + 1024 ))k tmpfs \"$m\" || exit 99\n"
+            "  cp \"$source.bin\" \"$bin\" && cp \"$d/Kestravel.abs\" \"$m/\" && rm \"$d/Kestravel.abs\"\n"
+            "  cat /dev/zero > \"$m/remplissage\" 2>/dev/null\n"
+            "  truncate -s -48K \"$m/remplissage\" ;;\n"
+            "esac\n"
+            "\"$bin\" CONTROLE \"$ini\" \"$d/demande.xml\"\n"
+            "code=$?\n"
+            "cp \"$d/demande.xml\" \"$sortie\"\n"
+            "cp \"${bin%/*}/Kestravel.abs\" \"$sortie.abs\"\n"
+            "cp \"${bin%/*}/Kestravel.abs-wal\" \"$sortie.abs-wal\" 2>/dev/null\n"
+            "exit $code\n";
+        QVERIFY(QFile::copy(m_inst->Module() + "kestravel", source + ".bin"));
+        QDir().mkpath(m_inst->Racine() + "tmpfs");
+        struct Cas {
+            QString nom, message;
+        };
+        for (const Cas& c : {Cas{"plein", "Le disque est plein"}, Cas{"lecture-seule", "en lecture seule"},
+                             Cas{"catalogue-plein", QString()}}) {
+            const QString sortie = m_inst->Racine() + "sortie-" + c.nom + ".xml";
+            QProcess p;
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.remove("DISPLAY");
+            env.remove("QT_QPA_PLATFORM");
+            p.setProcessEnvironment(env);
+            const QStringList unshare = ::getuid() == 0 ? QStringList{"-m"} : QStringList{"-r", "-m"};
+            p.start("unshare", unshare + QStringList{"sh", "-c", QString::fromUtf8(script), "sh", c.nom, m_inst->Racine() + "tmpfs",
+                                                     m_inst->Module() + "kestravel", m_inst->Ini(), source, sortie});
+            QVERIFY(p.waitForFinished(120000));
+            const QString erreurs = QString::fromLocal8Bit(p.readAllStandardError());
+            if (p.exitCode() == 99 || (p.exitCode() == 1 && erreurs.contains("unshare")))
+                QSKIP("pas de montage tmpfs possible ici");
+            QVERIFY2(p.exitCode() == 1, qPrintable(c.nom + " : " + erreurs));
+            if (!c.message.isEmpty())
+                QVERIFY2(erreurs.contains(c.message), qPrintable(erreurs));
+            QVERIFY(!erreurs.contains("Unknown error"));
+            QCOMPARE(Octets(sortie), demande);
+            TBase b(sortie + ".abs");
+            QCOMPARE(b.Stock(0, 1, 1), 5000);
+            QCOMPARE(b.Mouvements(), 0);
+        }
+    }
+
+    // --- A save that cannot be faithful is refused before anything moves -
+
+    void encodageQuiNePeutPasToutEcrire()
+    {
+        TBase(m_inst->Base()).Produit(0, 1, 1, 5);   // "Café n° 1"
+        const QByteArray demande = "<?xml version=\"1.\" encoding=\"windows20127\"?><Kestravel>"
+                                   + Ligne("Commander", 0, 1, 1, "2") + Ligne("Actualiser", 0, 1, 1, "1")
+                                   + "</Kestravel>";
+        const auto r = Controler(demande);
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.erreurs.contains("est refusée et rien n'a été modifié"), qPrintable(r.erreurs));
+        QCOMPARE(Octets(m_fichier), demande);
+        TBase b(m_inst->Base());
+        QCOMPARE(b.Stock(0, 1, 1), 5);
+        QCOMPARE(b.Mouvements(), 0);
+    }
+
+    // --- What is written for the host -------------------------------------
+
+    // Control characters that reached the catalogue are left out of
+    // "Actualiser": the file stays well-formed.
+    void caracteresInterditsLaissesDeCote()
+    {
+        {
+            TBase b(m_inst->Base());
+            b.Produit(0, 1, 1, 5);
+            b.Sql("UPDATE Produit SET Libelle = 'Cl' || char(11) || 'é' || char(1), Description = 'a' || char(27) || 'b'");
+        }
+        const auto r = Controler(Declaration + "<Kestravel>" + Ligne("Actualiser", 0, 1, 1, "1") + "</Kestravel>");
+        QVERIFY2(r.code == 0, qPrintable(r.erreurs));
+        QString erreurs;
+        QVERIFY2(Xmllint(m_fichier, erreurs), qPrintable(erreurs));
+        TXmlDoc doc("Kestravel");
+        doc.LoadFromFile(m_fichier);
+        const TXmlNodeRef p = doc.Root().FindChild("Produit");
+        QCOMPARE(p.FindChild("Libelle").Text(), QString("Clé"));
+        QCOMPARE(p.FindChild("Description").Text(), QString("ab"));
+    }
+
+    // Without regional settings (C/POSIX) the host gets the French forms;
+    // with real ones, those. Never a month name in a short date.
+    void formatsRegionauxPourLHote()
+    {
+        TBase(m_inst->Base()).Produit(0, 1, 1, 5);   // purchase price 10.5
+        const QByteArray demande = Declaration + "<Kestravel>" + Ligne("Actualiser", 0, 1, 1, "1") + "</Kestravel>";
+        struct Cas {
+            QList<QPair<QString, QString>> variables;
+            QString date, prix;
+        };
+        const QDate aujourdhui = QDate::currentDate();
+        const QString anglaise = QLocale(QLocale::English, QLocale::UnitedStates).toString(aujourdhui, QLocale::ShortFormat);
+        const QList<Cas> cas = {
+            {{{"LANG", "C"}, {"LC_ALL", ""}}, aujourdhui.toString("dd/MM/yyyy"), "10,50"},
+            {{{"LANG", ""}, {"LC_ALL", "POSIX"}}, aujourdhui.toString("dd/MM/yyyy"), "10,50"},
+            {{{"LANG", "C.UTF-8"}, {"LC_ALL", ""}}, aujourdhui.toString("dd/MM/yyyy"), "10,50"},
+            {{{"LANG", "en_US.UTF-8"}, {"LC_ALL", ""}}, anglaise, "10.50"},
+        };
+        for (const Cas& c : cas) {
+            EcrireFichier(m_fichier, demande);
+            const auto r = LancerAvec(*m_inst, {"CONTROLE", m_inst->Ini(), m_fichier}, c.variables);
+            QVERIFY2(r.code == 0, qPrintable(r.erreurs));
+            TXmlDoc doc("Kestravel");
+            doc.LoadFromFile(m_fichier);
+            const TXmlNodeRef p = doc.Root().FindChild("Produit");
+            const QString date = p.ReadAttributeString("DateExport", "");
+            QCOMPARE(date, c.date);
+            QVERIFY2(!date.contains(QRegularExpression("[A-Za-z]")), qPrintable(date));
+            QCOMPARE(p.FindChild("PrixAchatHT").Text(), c.prix);
+        }
+    }
+
+    // A `Lien` that is not a plain file name is sent as no image at all.
+    void lienDangereuxCommeVide()
+    {
+        {
+            TBase b(m_inst->Base());
+            b.Produit(0, 1, 1, 5, "../../../../etc/passwd");
+            b.Produit(0, 2, 1, 5, "/etc/passwd");
+            b.Produit(1, 3, 1, 5, "photo.jpg");
+        }
+        const auto r = Controler(Declaration + "<Kestravel>" + Ligne("Actualiser", 0, 1, 1, "1")
+                                 + Ligne("Actualiser", 0, 2, 1, "1") + Ligne("Actualiser", 1, 3, 1, "1") + "</Kestravel>");
+        QVERIFY2(r.code == 0, qPrintable(r.erreurs));
+        TXmlDoc doc("Kestravel");
+        doc.LoadFromFile(m_fichier);
+        TXmlNodeRefList l;
+        doc.Root().ChildrenByName("Produit", l);
+        QCOMPARE(l.Get(0).FindChild("Image").Text(), m_inst->Administration() + "Images/Interne/");
+        QCOMPARE(l.Get(1).FindChild("Image").Text(), m_inst->Administration() + "Images/Interne/");
+        QCOMPARE(l.Get(2).FindChild("Image").Text(), m_inst->Administration() + "Images/Externe/photo.jpg");
+    }
+
+    // A request written with CR LF comes back with CR LF; the lines the
+    // module did not touch are byte for byte the host's.
+    void finsDeLigneDeLHote()
+    {
+        TBase(m_inst->Base()).Produit(0, 1, 1, 5);
+        const QByteArray avant = "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\r\n<Kestravel>\r\n"
+                                 "<!-- commande 12 -->\r\n"
+                                 + Ligne("Commander", 0, 1, 1, "2") + "\r\n<Note>livrer\r\nlundi</Note>\r\n"
+                                 + Ligne("Commander", 0, 9, 1, "1") + "\r\n</Kestravel>\r\n";
+        const QByteArray apres = QByteArray(avant)
+                                     .replace("\"2\"/>", "\"2\" Etat=\"Ok\"/>")
+                                     .replace("\"9\" IdProduitType=\"1\" Quantite=\"1\"/>",
+                                              "\"9\" IdProduitType=\"1\" Quantite=\"1\" Etat=\"Supprimer\"/>");
+        const auto r = Controler(avant);
+        QVERIFY2(r.code == 0, qPrintable(r.erreurs));
+        QCOMPARE(Octets(m_fichier), apres);
     }
 };
 

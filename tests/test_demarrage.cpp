@@ -115,6 +115,29 @@ private slots:
         QVERIFY(!r.erreurs.contains(MiseAJour));
     }
 
+    // A display that does not answer: the windowless modes never ask for
+    // it, so the request is handled and the synchronisation runs.
+    void modesSansFenetreSansEcran()
+    {
+        TInstallation inst, source;
+        const QString xml = inst.Racine() + "demande.xml";
+        EcrireFichier(xml, "<?xml version=\"1.0\" encoding=\"windows-1252\"?><Kestravel><Produit/></Kestravel>");
+        for (const QStringList& args : {QStringList{"CONTROLE", inst.Ini(), xml},
+                                        QStringList{"SYNCHRO", source.Racine(), inst.Racine()}}) {
+            QProcess p;
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.remove("QT_QPA_PLATFORM");
+            env.remove("WAYLAND_DISPLAY");
+            env.insert("DISPLAY", ":99");
+            p.setProcessEnvironment(env);
+            p.start(inst.Module() + "kestravel", args);
+            QVERIFY(p.waitForFinished(60000));
+            QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+            QVERIFY2(p.exitCode() == 0, p.readAllStandardError().constData());
+        }
+        QVERIFY(LireFichier(xml).contains("Etat=\"Supprimer\""));
+    }
+
     void configOpensItsWindow()
     {
         // With a (virtual) screen the lower-case mode word opens the window

@@ -5,6 +5,7 @@
 #include "tests/soutien.h"
 
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -178,7 +179,81 @@ private slots:
     void enregistrementImpossible()
     {
         TXmlDoc doc("Kestravel");
-        QVERIFY_THROWS_EXCEPTION(EKestravel, doc.SaveToFile(m_dossier.filePath("absent/dossier/x.xml")));
+        try {
+            doc.SaveToFile(m_dossier.filePath("absent/dossier/x.xml"));
+            QFAIL("un dossier absent doit être signalé");
+        } catch (const EKestravel& e) {
+            QVERIFY2(e.Message().contains("son dossier est introuvable"), qPrintable(e.Message()));
+        }
+    }
+
+    // Control characters reach the catalogue through imports; written raw
+    // they would make the host reject the whole file.
+    void caracteresInterditsLaissesDeCote()
+    {
+        TXmlDoc doc("Kestravel");
+        const TXmlNodeRef p = doc.Root().AddChild("Produit");
+        const QString texte = QString::fromUtf16(u"a\x01" "b\x0B" "c\x0C\x1F" "d\tE\r\nf\uFFFE\uFFFFg");
+        p.WriteChildString("Libelle", texte);
+        p.WriteAttribute("Etat", texte);
+        const QString chemin = m_dossier.filePath("controles.xml");
+        doc.SaveToFile(chemin);
+        QProcess xmllint;
+        xmllint.start("xmllint", {"--noout", chemin});
+        QVERIFY(xmllint.waitForFinished());
+        QVERIFY2(xmllint.exitCode() == 0, xmllint.readAllStandardError().constData());
+
+        TXmlDoc relu("Kestravel");
+        relu.LoadFromFile(chemin);
+        const TXmlNodeRef q = relu.Root().FindChild("Produit");
+        QCOMPARE(q.FindChild("Libelle").Text(), QString("abcd\tE\r\nfg"));
+        QCOMPARE(q.ReadAttributeString("Etat", ""), QString("abcd\tE\r\nfg"));
+    }
+
+    // A loaded file goes back with its own line end; lines left alone come
+    // back byte for byte.
+    void finDeLigneDuFichierGardee()
+    {
+        for (const QByteArray& fin : {QByteArray("\r\n"), QByteArray("\r"), QByteArray("\n")}) {
+            const QByteArray debut = "<?xml version=\"1.0\" encoding=\"windows-1252\"?>" + fin + "<Kestravel>" + fin
+                                     + "<!-- note -->" + fin + "<Produit Type=\"Commander\"";
+            const QByteArray suite = "/>" + fin + "<Texte>a" + fin + "b</Texte>" + fin + "</Kestravel>" + fin;
+            TXmlDoc doc("Kestravel");
+            doc.LoadFromMemory(debut + suite, "fins.xml");
+            doc.Root().FindChild("Produit").WriteAttribute("Etat", "Ok");
+            doc.Root().FindChild("Texte").WriteChildString("Ajout", "x\ny");
+            const QByteArray attendu = debut + " Etat=\"Ok\""
+                                       + QByteArray(suite).replace("b</Texte>", "b<Ajout>x" + fin + "y</Ajout></Texte>");
+            QCOMPARE(doc.Contenu(), attendu);
+        }
+    }
+
+    // What the declared encoding cannot carry is written as a character
+    // reference; where even that fails, the document is refused and the
+    // file left alone.
+    void ecritureFideleOuRefusee()
+    {
+        TXmlDoc ascii("Kestravel");
+        ascii.LoadFromMemory("<?xml version=\"1.0\" encoding=\"US-ASCII\"?><Kestravel/>", "ascii.xml");
+        ascii.Root().WriteChildString("Libelle", "Clé à 5 €");
+        QVERIFY(ascii.Contenu().contains("Cl&#233; &#224; 5 &#8364;"));
+
+        const QByteArray declare = "<?xml version=\"1.\" encoding=\"windows20127\"?><Kestravel><Produit/></Kestravel>";
+        const QString chemin = Fichier("windows20127.xml", declare);
+        TXmlDoc doc("Kestravel");
+        doc.LoadFromFile(chemin);
+        doc.Root().FindChild("Produit").WriteChildString("Libelle", "Tournevis");
+        QVERIFY(doc.Contenu().contains("<Libelle>Tournevis</Libelle>"));
+        doc.Root().FindChild("Produit").WriteChildString("Libelle", "Clé plate");
+        try {
+            doc.SaveToFile(chemin);
+            QFAIL("une conversion qui échoue doit être signalée");
+        } catch (const EKestravel& e) {
+            QVERIFY2(e.Message().contains("ne peut pas être écrit fidèlement dans l'encodage « windows20127 »"),
+                     qPrintable(e.Message()));
+        }
+        QCOMPARE(Octets(chemin), declare);
+        QVERIFY_THROWS_EXCEPTION(EKestravel, doc.Contenu());
     }
 };
 

@@ -1,0 +1,38 @@
+#pragma once
+// Replacing a file so that a reader sees the old content or the new one,
+// never a mix, and a failure says its cause in French.
+
+#include <QByteArray>
+#include <QString>
+
+// The new content of a file, made durable beside it before it replaces it:
+// the constructor writes it to a temporary file in the same folder (with the
+// permissions of the file it will replace) and flushes it to disk; Publier()
+// puts it in place with one rename. An existing file that this process may
+// not write is refused rather than replaced behind its owner's back.
+class TRemplacementFichier {
+public:
+    // Throws EKestravel (disk full, file not writable, folder missing…).
+    TRemplacementFichier(const QString& chemin, const QByteArray& contenu);
+    // Removes the temporary file, unless it was published or kept.
+    ~TRemplacementFichier();
+    TRemplacementFichier(const TRemplacementFichier&) = delete;
+    TRemplacementFichier& operator=(const TRemplacementFichier&) = delete;
+
+    const QString& Temporaire() const { return m_temporaire; }
+    // The temporary file is recorded elsewhere from now on: leave it on disk.
+    void Garder() { m_garde = true; }
+    // Renames the temporary file over the file. Throws EKestravel.
+    void Publier();
+
+private:
+    QString m_chemin, m_temporaire;
+    bool m_garde = false;
+};
+
+// Renames `de` over `vers` and makes the rename durable. Throws EKestravel.
+void Renommer(const QString& de, const QString& vers);
+
+// The French message for a file that could not be written (errno value):
+// disk full, read-only, not writable, folder missing…
+QString MessageEcritureImpossible(const QString& chemin, int erreur);
