@@ -8,7 +8,12 @@ TParametres::TParametres(const QString& chemin)
     QFile f(chemin);
     if (!f.open(QIODevice::ReadOnly))
         return;
-    const QByteArray octets = f.readAll();
+    QByteArray octets = f.readAll();
+    // A byte-order mark goes before the guess: on a file not wholly UTF-8
+    // after it, the Windows-1252 reading would turn it into text and lose the
+    // first section.
+    if (octets.startsWith("\xEF\xBB\xBF"))
+        octets.remove(0, 3);
     // The host writes its settings in Windows-1252; UTF-8 is accepted too.
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     QString texte = utf8(octets);

@@ -117,10 +117,9 @@ struct TEtatCatalogue {
     int mouvements = 0;
 };
 
-TEtatCatalogue LireCatalogue(const QString& chemin)
+TEtatCatalogue LireCatalogue(TdmKestravel& dm)
 {
     TEtatCatalogue e;
-    TdmKestravel dm(chemin);
     QSqlQuery q = ExecuterSql(dm.Base(), "SELECT Externe, IdProduit, IdProduitType, Stock FROM Produit");
     while (q.next())
         e.stock[Cle(q.value(0).toInt(), q.value(1).toInt(), q.value(2).toInt())] = q.value(3).toLongLong();
@@ -219,6 +218,7 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* donnees, size_t taill
     QString erreur;
     const bool lisible = Charger(avant, chemin, erreur);
     bool traite = true;
+    TEtatCatalogue catalogue;
     {
         TdmKestravel dm(base);
         try {
@@ -227,9 +227,9 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* donnees, size_t taill
             traite = false;
             erreur = e.Message();
         }
+        catalogue = LireCatalogue(dm);
     }
     const QByteArray ecrit = LireOctets(chemin);
-    const TEtatCatalogue catalogue = LireCatalogue(base);
     if (!traite) {
         VERIFIER(ecrit == octets, "fichier changé par une requête en échec : " + erreur);
         VERIFIER(RienNeBouge(catalogue), "stock changé par une requête en échec : " + erreur);
