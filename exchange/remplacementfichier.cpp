@@ -83,6 +83,9 @@ TRemplacementFichier::TRemplacementFichier(const QString& chemin, const QByteArr
         m_temporaire.clear();
         Echec(chemin, cause);
     }
+    // Its name too, so that after a power cut it is there if the caller
+    // recorded it.
+    SynchroniserDossier(chemin);
 }
 
 TRemplacementFichier::~TRemplacementFichier()
