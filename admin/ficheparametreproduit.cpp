@@ -10,6 +10,7 @@
 #include "product/ficheproduitaddorupdate.h"
 #include "admin/produits.h"
 #include "app/attente.h"
+#include "app/ergonomie.h"
 #include "app/prompts.h"
 #include "store/catalogue.h"
 #include "store/dmkestravel.h"
@@ -37,6 +38,7 @@ const char* const FormatGlisser = "application/x-kestravel-produit";
 TFicheParametreProduit::TFicheParametreProduit(TdmKestravel& dm, QWidget* parent) : QWidget(parent), m_dm(dm)
 {
     ConstruireControles();
+    ConfigurerClavier();
     FormCreate();
 }
 
@@ -266,11 +268,15 @@ void TFicheParametreProduit::lvProduitsColumnClick(int colonne)
     m_modele->Trier(colonne);
 }
 
-void TFicheParametreProduit::btnAjouterProduitTypeClick()
+void TFicheParametreProduit::btnAjouterProduitTypeClick() { OuvrirGestionCategories(0); }
+
+void TFicheParametreProduit::OuvrirGestionCategories(int categorie)
 {
     int resultat;
     {
         TFicheParametreProduitType fiche(m_dm, this);
+        if (categorie != 0)
+            fiche.SetCategorieASelectionner(categorie);
         fiche.exec();
         resultat = fiche.GetCategorieResultat();
     }
@@ -460,4 +466,25 @@ bool TFicheParametreProduit::eventFilter(QObject* objet, QEvent* evenement)
         }
     }
     return QWidget::eventFilter(objet, evenement);
+}
+
+void TFicheParametreProduit::ConfigurerClavier()
+{
+    NommerPourLecteur(btnExport, QStringLiteral("Exporter"));
+    NommerPourLecteur(btnImport, QStringLiteral("Importer"));
+    NommerPourLecteur(tvProduitType, QStringLiteral("Catégories de produits"));
+    NommerPourLecteur(lvProduits, QStringLiteral("Produits de la catégorie"));
+    OrdreTabulation({btnAjouterProduitType, btnExport, btnImport, tvProduitType, lvProduits, btnAjouterProduit,
+                     btnDuppliquer, btnImprimer, btnSupprimer});
+    // On the product list, Enter opens the product as a double click does and
+    // Delete is the "Supprimer" button; on the tree, F2 manages the category.
+    LierTouches(lvProduits, {Qt::Key_Return, Qt::Key_Enter}, [this] { lvProduitsDblClick(); });
+    LierTouches(lvProduits, {Qt::Key_Delete}, [this] {
+        if (btnSupprimer->isEnabled())
+            btnSupprimerClick();
+    });
+    LierTouches(tvProduitType, {Qt::Key_F2}, [this] {
+        if (ObjetNoeud(NoeudSelectionne()))
+            OuvrirGestionCategories(CategorieSelectionnee());
+    });
 }

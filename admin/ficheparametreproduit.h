@@ -83,6 +83,9 @@ private slots:
 
 private:
     void ConstruireControles();
+    void ConfigurerClavier();
+    // Category management, opened on category `categorie` (0: the root).
+    void OuvrirGestionCategories(int categorie);
     void FormCreate();
     void FormClose();
     void CommencerGlisser();

@@ -1,6 +1,7 @@
 #include "admin/ficheparametreproduittype.h"
 
 #include "admin/categories.h"
+#include "app/ergonomie.h"
 #include "app/prompts.h"
 #include "store/dmkestravel.h"
 
@@ -60,6 +61,13 @@ TFicheParametreProduitType::TFicheParametreProduitType(TdmKestravel& dm, QWidget
     connect(btnModifier, &QPushButton::clicked, this, &TFicheParametreProduitType::btnModifierClick);
     connect(btnSupprimer, &QPushButton::clicked, this, &TFicheParametreProduitType::btnSupprimerClick);
 
+    NommerPourLecteur(tvProduitType, QStringLiteral("Catégories de produits"));
+    RemplirArbreCategories();
+}
+
+void TFicheParametreProduitType::SetCategorieASelectionner(int id)
+{
+    m_categorieASelectionner = id;
     RemplirArbreCategories();
 }
 

@@ -23,6 +23,8 @@ public:
     // Category selected when the window closed (0: the root or none).
     int GetCategorieResultat() const { return m_categorieResultat; }
     int GetCategorieASelectionner() const { return m_categorieASelectionner; }
+    // Opens the window on category `id` (0: the root): reloads the tree with it selected.
+    void SetCategorieASelectionner(int id);
 
 public slots:
     void tvProduitTypeChange(QTreeWidgetItem* noeud);

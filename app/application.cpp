@@ -4,6 +4,7 @@
 #include "store/echecs.h"
 #include "store/erreurs.h"
 
+#include <QWidget>
 #include <new>
 
 namespace {
@@ -17,12 +18,27 @@ TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {}
 bool TApplication::notify(QObject* cible, QEvent* evenement)
 {
     try {
-        return QApplication::notify(cible, evenement);
+        const bool resultat = QApplication::notify(cible, evenement);
+        if (evenement->type() == QEvent::Hide && cible->isWidgetType())
+            RendreLaMain(static_cast<QWidget*>(cible));
+        return resultat;
     } catch (...) {
         m_erreur = true;
         AfficherExceptionCourante();
     }
     return false;
+}
+
+void TApplication::RendreLaMain(QWidget* fermee)
+{
+    // A closed dialog gives the keyboard back to the window that opened it.
+    // Window managers do this; without one (a bare X server) nothing would.
+    if (!fermee->isWindow() || fermee->windowType() == Qt::Popup || fermee->windowType() == Qt::ToolTip
+        || !fermee->parentWidget())
+        return;
+    QWidget* proprietaire = fermee->parentWidget()->window();
+    if (proprietaire->isVisible() && (!activeWindow() || activeWindow() == fermee))
+        proprietaire->activateWindow();
 }
 
 void AfficherExceptionCourante()

@@ -12,6 +12,7 @@ public:
     bool ErreurSurvenue() const { return m_erreur; }
 
 private:
+    void RendreLaMain(QWidget* fermee);
     bool m_erreur = false;
 };
 

@@ -91,6 +91,8 @@ int Executer(const QStringList& args, TApplication* app)
         principale = std::move(liste);
     }
     principale->show();
+    // The new window takes the keyboard, also where no window manager gives it.
+    principale->activateWindow();
     const int code = app->exec();
     return (code != 0 || app->ErreurSurvenue()) ? 1 : 0;
 }

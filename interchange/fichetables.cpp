@@ -1,6 +1,7 @@
 #include "interchange/fichetables.h"
 
 #include "app/application.h"
+#include "app/ergonomie.h"
 #include "app/prompts.h"
 #include "interchange/interchange.h"
 
@@ -37,6 +38,7 @@ TFicheTables::TFicheTables(TdmKestravel& dm, QWidget* parent, TTextes textes)
     btnParcourir->setObjectName("btnParcourir");
     btnParcourir->setText(QStringLiteral("…"));
     btnParcourir->setToolTip(QStringLiteral("Parcourir"));
+    NommerPourLecteur(btnParcourir, QStringLiteral("Parcourir"));
     ligneDossier->addWidget(deRepertoire);
     ligneDossier->addWidget(btnParcourir);
     principal->addLayout(ligneDossier);
@@ -64,6 +66,8 @@ TFicheTables::TFicheTables(TdmKestravel& dm, QWidget* parent, TTextes textes)
         marque->setPixmap(coche);
         marque->setFixedSize(20, 20);
         marque->hide();
+        NommerPourLecteur(barre, m_textes.boutons.value(i));
+        NommerPourLecteur(marque, QStringLiteral("Terminé"));
         grille->addWidget(bouton, i, 0);
         grille->addWidget(barre, i, 1);
         grille->addWidget(marque, i, 2);

@@ -1,5 +1,6 @@
 #include "product/ficheajoutercarac.h"
 
+#include "app/ergonomie.h"
 #include "app/prompts.h"
 #include "product/caracteristiques.h"
 #include "product/ficheparametrecarac.h"
@@ -63,6 +64,10 @@ TFicheAjouterCarac::TFicheAjouterCarac(TdmKestravel& dm, const TListeCaracValeur
     l->addLayout(listes);
     l->addLayout(bas);
     resize(900, 420);
+
+    NommerPourLecteur(lvCaracs, QStringLiteral("Liste des caractéristiques"));
+    NommerPourLecteur(lvCaracsProduits, QStringLiteral("Liste des caractéristiques du produit"));
+    OrdreTabulation({lvCaracs, btnAjouterProduit, btnSupprimer, lvCaracsProduits, btnGestionCarac, btnOk, BitBtn1});
 
     connect(btnAjouterProduit, &QPushButton::clicked, this, &TFicheAjouterCarac::btnAjouterProduitClick);
     connect(lvCaracs, &QTreeWidget::itemDoubleClicked, this, &TFicheAjouterCarac::btnAjouterProduitClick);

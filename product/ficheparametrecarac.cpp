@@ -1,5 +1,6 @@
 #include "product/ficheparametrecarac.h"
 
+#include "app/ergonomie.h"
 #include "app/prompts.h"
 #include "product/caracteristiques.h"
 #include "product/controles.h"
@@ -44,6 +45,8 @@ TFicheParametreCarac::TFicheParametreCarac(TdmKestravel& dm, QWidget* parent) : 
     l->addLayout(boutons);
     l->addWidget(lvCaracs);
     resize(440, 400);
+
+    NommerPourLecteur(lvCaracs, QStringLiteral("Liste des caractéristiques"));
 
     connect(lvCaracs, &QTreeWidget::itemSelectionChanged, this, &TFicheParametreCarac::lvCaracsChange);
     connect(btnAjouter, &QPushButton::clicked, this, &TFicheParametreCarac::btnAjouterClick);

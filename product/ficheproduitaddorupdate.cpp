@@ -1,6 +1,7 @@
 #include "product/ficheproduitaddorupdate.h"
 
 #include "app/application.h"
+#include "app/ergonomie.h"
 #include "app/arbrecategories.h"
 #include "app/chemins.h"
 #include "app/prompts.h"
@@ -192,7 +193,9 @@ void TFicheProduitAddOrUpdate::ConstruireFenetre()
     caracs->addWidget(btnGererCaracProduit);
     caracs->addWidget(lvCaracs);
     auto* description = new QVBoxLayout;
-    description->addWidget(new QLabel("Description", this));
+    auto* lbDescription = new QLabel("Description", this);
+    lbDescription->setBuddy(reDescription);
+    description->addWidget(lbDescription);
     description->addWidget(reDescription);
     auto* milieu = new QHBoxLayout;
     milieu->addLayout(caracs);
@@ -212,6 +215,20 @@ void TFicheProduitAddOrUpdate::ConstruireFenetre()
     l->addWidget(tvProduitType);
     l->addLayout(droite, 1);
     l->setSizeConstraint(QLayout::SetFixedSize);
+
+    NommerPourLecteur(tvProduitType, QStringLiteral("Catégorie du produit"));
+    NommerPourLecteur(edtLien, QStringLiteral("Fichier image"));
+    NommerPourLecteur(pImage, QStringLiteral("Image du produit"));
+    NommerPourLecteur(tImageProduit, QStringLiteral("Image du produit"), tImageProduit->toolTip());
+    NommerPourLecteur(lvCaracs, QStringLiteral("Caractéristiques du produit"));
+    NommerPourLecteur(reDescription, QStringLiteral("Description"));
+    // Tab follows the eye: the category, the identification, the prices and
+    // stock, the characteristics and description, then the two buttons.
+    OrdreTabulation({tvProduitType, edtReference, edtCodeExport, edtLibelle, dtpProduit, edtLien, btnParcourrir,
+                     edtTarifHT, edtAchatHT, edtVenteHT, seQuantiteDispo, seQuantiteSeuil, btnGestionStocks,
+                     btnGererCaracProduit, lvCaracs, reDescription, btnOk, btnAnnuler});
+    // Tab in the description moves on instead of typing a tab.
+    reDescription->setTabChangesFocus(true);
 
     connect(btnOk, &QPushButton::clicked, this, &TFicheProduitAddOrUpdate::btnOkClick);
     connect(btnAnnuler, &QPushButton::clicked, this, &QDialog::reject);

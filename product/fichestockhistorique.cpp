@@ -1,11 +1,13 @@
 #include "product/fichestockhistorique.h"
 
+#include "app/ergonomie.h"
 #include "product/historique.h"
 #include "product/controles.h"
 
 #include <QHeaderView>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 TFicheStockHistorique::TFicheStockHistorique(TdmKestravel& dm, QWidget* parent) : QDialog(parent), m_dm(dm)
 {
@@ -15,17 +17,23 @@ TFicheStockHistorique::TFicheStockHistorique(TdmKestravel& dm, QWidget* parent) 
     const QList<QPair<QString, int>> colonnes = {
         {"Date", 150}, {"Libellé", 150}, {"Ancienne quantité", 100}, {"Nouvelle quantité", 100}};
     ConfigurerListe(lvStock, colonnes, 0);
-    // Each column keeps at least its starting width.
+    // A title the screen font would cut widens its column; each column then
+    // keeps at least its starting width.
     QHeaderView* entete = lvStock->header();
     entete->setMinimumSectionSize(100);
-    connect(entete, &QHeaderView::sectionResized, this, [entete, colonnes](int i, int, int largeur) {
-        if (i < colonnes.size() && largeur < colonnes[i].second)
-            entete->resizeSection(i, colonnes[i].second);
+    ElargirAuxTitres(entete);
+    QList<int> minimums;
+    for (int i = 0; i < entete->count(); ++i)
+        minimums << entete->sectionSize(i);
+    connect(entete, &QHeaderView::sectionResized, this, [entete, minimums](int i, int, int largeur) {
+        if (i < minimums.size() && largeur < minimums[i])
+            entete->resizeSection(i, minimums[i]);
     });
+    NommerPourLecteur(lvStock, QStringLiteral("Mouvements de stock"));
     auto* l = new QVBoxLayout(this);
     l->setContentsMargins(0, 0, 0, 0);
     l->addWidget(lvStock);
-    resize(520, 300);
+    resize(std::max(520, entete->length() + 20), 300);
 }
 
 void TFicheStockHistorique::showEvent(QShowEvent* e)

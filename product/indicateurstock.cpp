@@ -24,6 +24,17 @@ QString CheminImageIndicateurStock(TNiveauStock niveau)
     return QStringLiteral(":/indicateurs/vert.png");
 }
 
+QString TexteNiveauStock(TNiveauStock niveau)
+{
+    switch (niveau) {
+    case TNiveauStock::Gris: return QStringLiteral("Stock non suivi (pas de stock minimum)");
+    case TNiveauStock::Rouge: return QStringLiteral("Stock épuisé");
+    case TNiveauStock::Orange: return QStringLiteral("Stock faible");
+    case TNiveauStock::Vert: break;
+    }
+    return QStringLiteral("Stock suffisant");
+}
+
 QPixmap ImageIndicateurStock(TNiveauStock niveau) { return QPixmap(CheminImageIndicateurStock(niveau)); }
 
 QLabel* CreerImageIndicateur(const char* nom, TNiveauStock niveau, QWidget* parent)
@@ -32,6 +43,8 @@ QLabel* CreerImageIndicateur(const char* nom, TNiveauStock niveau, QWidget* pare
     img->setObjectName(nom);
     img->setFixedSize(48, 48);
     img->setPixmap(ImageIndicateurStock(niveau));
+    // A picture says nothing to a screen reader: its meaning does.
+    img->setAccessibleName(TexteNiveauStock(niveau));
     img->hide();
     return img;
 }

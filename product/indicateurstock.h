@@ -14,6 +14,9 @@ enum class TNiveauStock { Gris, Rouge, Orange, Vert };
 // 0, orange up to the threshold (negative stock included), green above it.
 TNiveauStock NiveauStock(int stock, int stockMini);
 
+// What a level means, as a screen reader announces it ("Stock suffisant").
+QString TexteNiveauStock(TNiveauStock niveau);
+
 // Resource path of the 48×48 picture of a level (":/indicateurs/vert.png").
 QString CheminImageIndicateurStock(TNiveauStock niveau);
 QPixmap ImageIndicateurStock(TNiveauStock niveau);

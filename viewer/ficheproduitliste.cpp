@@ -1,12 +1,12 @@
 #include "viewer/ficheproduitliste.h"
 
+#include "app/ergonomie.h"
 #include "app/listeproduits.h"
 #include "store/catalogue.h"
 #include "viewer/ficheproduitview.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QShortcut>
 #include <QSplitter>
 #include <QTreeView>
 #include <QTreeWidget>
@@ -61,10 +61,11 @@ TFicheProduitListe::TFicheProduitListe(TdmKestravel& dm, QWidget* parent)
     connect(tvVisualisation, &QTreeWidget::currentItemChanged, this, &TFicheProduitListe::tvVisualisationChange);
     connect(lvProduits, &QAbstractItemView::doubleClicked, this, &TFicheProduitListe::lvProduitsDblClick);
     // Enter opens the product as a double click does.
-    for (const Qt::Key touche : {Qt::Key_Return, Qt::Key_Enter}) {
-        auto* raccourci = new QShortcut(QKeySequence(touche), lvProduits, nullptr, nullptr, Qt::WidgetShortcut);
-        connect(raccourci, &QShortcut::activated, this, &TFicheProduitListe::lvProduitsDblClick);
-    }
+    LierTouches(lvProduits, {Qt::Key_Return, Qt::Key_Enter}, [this] { lvProduitsDblClick(); });
+    NommerPourLecteur(tvVisualisation, QStringLiteral("Catégories de produits"));
+    NommerPourLecteur(lvProduits, QStringLiteral("Produits de la catégorie"));
+    // Titles such as "Prix vente HT" are wider than their column in most fonts.
+    ElargirAuxTitres(lvProduits->header(), ListeLibelle);
 
     RemplirArbreVisualisation();
     if (tvVisualisation->topLevelItemCount() > 0)

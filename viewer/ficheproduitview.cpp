@@ -2,6 +2,7 @@
 
 #include "app/application.h"
 #include "app/chemins.h"
+#include "app/ergonomie.h"
 #include "app/prompts.h"
 #include "product/indicateurstock.h"
 #include "store/format.h"
@@ -159,6 +160,17 @@ TFicheProduitView::TFicheProduitView(QWidget* proprietaire, const QString& chemi
     fenetre->addLayout(bas);
     fenetre->addLayout(boutons);
     resize(760, 600);
+
+    NommerPourLecteur(lvCaracs, QStringLiteral("Liste des caractéristiques"));
+    NommerPourLecteur(reDescription, QStringLiteral("Description"));
+    NommerPourLecteur(pImage, QStringLiteral("Image du produit"));
+    NommerPourLecteur(tImageProduit, QStringLiteral("Image du produit"), tImageProduit->toolTip());
+    // Each value is announced with its title.
+    for (auto [valeur, titre] : {std::pair{stRef, "Référence"}, {stCodeExport, "Code Export"},
+                                 {stDate, "Date de création"}, {stLibelle, "Libellé"}, {stPrixTarif, "Prix Tarif HT"},
+                                 {stPrixAchat, "Prix Achat HT"}, {stPrixVente, "Prix Vente HT"},
+                                 {stQuantiteDispo, "Stock"}})
+        valeur->setAccessibleDescription(QString::fromUtf8(titre));
 
     connect(btnExporter, &QPushButton::clicked, this, &TFicheProduitView::btnExporterClick);
     connect(btnOk, &QPushButton::clicked, this, &QDialog::reject);

@@ -1,0 +1,289 @@
+#!/usr/bin/python3
+"""The real CONFIG window read and driven through the accessibility bus, the
+way a screen reader and a keyboard-only user meet it.
+
+Usage: e2e_accessibilite.py KESTRAVEL_BINARY INSTALLATION_ROOT
+Runs inside an X server and a D-Bus session. Exit 0: passed, 1: failed,
+77: the accessibility bus could not be reached (test skipped).
+"""
+import os
+import subprocess
+import sys
+import time
+
+SKIP = 77
+
+try:
+    import pyatspi
+    from pyatspi import Registry
+except Exception as e:  # pragma: no cover - depends on the machine
+    print(f"SKIP: python3-pyatspi unavailable ({e})")
+    sys.exit(SKIP)
+
+KEYS = {"Tab": 0xFF09, "Return": 0xFF0D, "Escape": 0xFF1B, "Home": 0xFF50, "Delete": 0xFFFF, "F2": 0xFFBF,
+        "space": 0x20}
+failures = []
+
+
+def check(condition, message):
+    if condition:
+        print(f"ok   - {message}")
+    else:
+        print(f"FAIL - {message}")
+        failures.append(message)
+    return condition
+
+
+def wait_for(what, probe, timeout=20.0):
+    """Polls probe() until it returns something true; None after the timeout."""
+    end = time.time() + timeout
+    while time.time() < end:
+        try:
+            result = probe()
+        except Exception:
+            result = None
+        if result:
+            return result
+        time.sleep(0.2)
+    print(f"     (timed out waiting for {what})")
+    return None
+
+
+def press(key, pause=0.4):
+    Registry.generateKeyboardEvent(KEYS[key], None, pyatspi.KEY_SYM)
+    time.sleep(pause)
+
+
+def type_text(text):
+    Registry.generateKeyboardEvent(0, text, pyatspi.KEY_STRING)
+    time.sleep(0.6)
+
+
+def walk(node, depth=0):
+    if node is None or depth > 25:
+        return
+    yield node
+    try:
+        count = node.childCount
+    except Exception:
+        return
+    for i in range(count):
+        try:
+            child = node.getChildAtIndex(i)
+        except Exception:
+            continue
+        yield from walk(child, depth + 1)
+
+
+def role(node):
+    try:
+        return node.getRoleName()
+    except Exception:
+        return ""
+
+
+def focused(node):
+    try:
+        return node.getState().contains(pyatspi.STATE_FOCUSED)
+    except Exception:
+        return False
+
+
+def find(root, predicate):
+    for n in walk(root):
+        try:
+            if predicate(n):
+                return n
+        except Exception:
+            pass
+    return None
+
+
+def find_all(root, predicate):
+    found = []
+    for n in walk(root):
+        try:
+            if predicate(n):
+                found.append(n)
+        except Exception:
+            pass
+    return found
+
+
+def application():
+    desktop = Registry.getDesktop(0)
+    for i in range(desktop.childCount):
+        app = desktop.getChildAtIndex(i)
+        if app is not None and app.name == "Kestravel":
+            app.clearCache()
+            return app
+    return None
+
+
+def window(title):
+    app = application()
+    if app is None:
+        return None
+    for i in range(app.childCount):
+        w = app.getChildAtIndex(i)
+        if w is not None and w.name == title:
+            return w
+    return None
+
+
+def window_starting(prefix, other_than=()):
+    app = application()
+    if app is None:
+        return None
+    for i in range(app.childCount):
+        w = app.getChildAtIndex(i)
+        if w is not None and w.name not in other_than and (w.name or "").startswith(prefix):
+            return w
+    return None
+
+
+def unnamed_buttons(root):
+    return [n for n in find_all(root, lambda n: role(n) == "push button") if not (n.name or "").strip()]
+
+
+def list_rows(product_list):
+    """Cells of the product list, header cells left out."""
+    return [n for n in find_all(product_list, lambda n: role(n) == "table cell")]
+
+
+def main():
+    binary, root = sys.argv[1], sys.argv[2]
+    try:
+        Registry.getDesktop(0).childCount
+    except Exception as e:
+        print(f"SKIP: the accessibility bus cannot be reached ({e})")
+        return SKIP
+
+    env = dict(os.environ)
+    env.update({"QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1", "QT_QPA_PLATFORM": "xcb", "QT_ACCESSIBILITY": "1",
+                # The toolkit's texts must be French whatever the system's language.
+                "LANG": "C", "LC_ALL": "C"})
+    ini = os.path.join(root, "Administration", "Kestravel.ini")
+    process = subprocess.Popen([binary, "CONFIG", ini], env=env)
+    try:
+        return scenario(process)
+    finally:
+        process.kill()
+        process.wait(timeout=10)
+
+
+def scenario(process):
+    main_title = "Parametrage des produits - Version du 02/04/2024"
+    main = wait_for("the settings window on the bus", lambda: window(main_title), 40)
+    if main is None:
+        if process.poll() is not None:
+            print(f"FAIL - kestravel ended with status {process.returncode}")
+            return 1
+        print("FAIL - the settings window never appeared on the accessibility bus")
+        return 1
+
+    # Names a screen reader announces.
+    buttons = find_all(main, lambda n: role(n) == "push button")
+    check(len(buttons) >= 7, f"the settings window shows its push buttons ({len(buttons)})")
+    check(not unnamed_buttons(main), "every push button of the settings window has a name")
+    names = {b.name for b in buttons}
+    check({"Exporter", "Importer"} <= names, f"the icon buttons are 'Exporter' and 'Importer' ({sorted(names)})")
+
+    # Keyboard only: Tab from the first button reaches the tree third.
+    start = wait_for("the focus on the first button", lambda: find(main, lambda n: focused(n)), 10)
+    check(start is not None and start.name == "Gérer des types produits",
+          "the first control in the tab order has the focus at start")
+    for _ in range(3):
+        press("Tab")
+    tree = find(main, lambda n: n.name == "Catégories de produits")
+    check(tree is not None and wait_for("the tree focused", lambda: focused(tree), 5),
+          "Tab reaches the category tree after the three top buttons")
+    type_text("Visserie")
+    product_list = find(main, lambda n: n.name == "Produits de la catégorie")
+    check(product_list is not None, "the product list is named")
+    rows = wait_for("the products of 'Visserie'",
+                    lambda: [c for c in list_rows(product_list) if (c.name or "").startswith("Vis à bois")], 10)
+    check(rows and len(rows) == 2, "typing a category's name selects it and lists its two products")
+    press("Tab")
+    check(wait_for("the list focused", lambda: focused(product_list), 5), "Tab moves on to the product list")
+
+    # Enter on the product that has the focus opens the editor.
+    press("Return", 1.0)
+    editor = wait_for("the product editor", lambda: window("Modifier un produit"), 15)
+    if check(editor is not None, "Enter on the selected product opens the product editor"):
+        check(not unnamed_buttons(editor), "every push button of the editor has a name")
+        indicators = find_all(editor, lambda n: (n.name or "").startswith("Stock ") and role(n) == "image"
+                              and n.getState().contains(pyatspi.STATE_SHOWING))
+        check([i.name for i in indicators] == ["Stock suffisant"],
+              f"the stock indicator says what it shows ({[(i.name, role(i)) for i in indicators]})")
+        # The file dialog speaks French.
+        choose = find(editor, lambda n: role(n) == "push button" and n.name == "Choisir Image")
+        if check(choose is not None, "the editor's image button is found"):
+            choose.queryComponent().grabFocus()
+            time.sleep(0.4)
+            press("space", 1.5)
+            dialog = wait_for("the file dialog",
+                              lambda: window_starting("", other_than=(main_title, "Modifier un produit")), 15)
+            if check(dialog is not None, "the image button opens a file dialog"):
+                labels = {n.name for n in find_all(dialog, lambda n: role(n) == "label")}
+                captions = {n.name for n in find_all(dialog, lambda n: role(n) == "push button")}
+                check("Voir dans :" in labels and "Nom de fichier :" in labels,
+                      f"the file dialog's labels are French ({sorted(l for l in labels if l)})")
+                check("Annuler" in captions, f"the file dialog's buttons are French ({sorted(captions)})")
+                check(not unnamed_buttons(dialog), "every push button of the file dialog has a name")
+                press("Escape", 1.0)
+                check(wait_for("the file dialog closed",
+                               lambda: not window_starting("", other_than=(main_title, "Modifier un produit")), 10),
+                      "Escape closes the file dialog")
+        press("Escape", 1.0)
+        check(wait_for("the editor closed", lambda: window("Modifier un produit") is None, 10),
+              "Escape closes the editor as 'Annuler' does")
+
+    # Delete on a product asks the confirmation of "Supprimer".
+    product_list = find(main, lambda n: n.name == "Produits de la catégorie")
+    check(wait_for("the list focused again", lambda: focused(product_list), 5),
+          "the focus is back on the product list")
+    press("Delete", 1.0)
+    box = wait_for("the confirmation box", lambda: window_starting("Kestravel"), 10)
+    if check(box is not None, "Delete on a product asks for confirmation"):
+        text = find(box, lambda n: "supprimer le produit" in (n.name or ""))
+        check(text is not None, "the confirmation is the one of 'Supprimer'")
+        captions = sorted(n.name for n in find_all(box, lambda n: role(n) == "push button"))
+        check(captions == ["Annuler", "OK"], f"the confirmation box's buttons are 'OK' and 'Annuler' ({captions})")
+        press("Escape", 1.0)
+        check(wait_for("the box closed", lambda: window_starting("Kestravel") is None, 10),
+              "Escape answers the confirmation with 'Annuler'")
+    rows = wait_for("the two products", lambda: [c for c in list_rows(find(main, lambda n: n.name ==
+                                                 "Produits de la catégorie")) if (c.name or "").startswith("Vis à bois")])
+    check(rows and len(rows) == 2, "nothing was deleted")
+
+    # Tab goes round the window in visual order back to the tree; F2 there
+    # opens category management on the selected category.
+    for _ in range(8):
+        press("Tab", 0.3)
+    tree = find(main, lambda n: n.name == "Catégories de produits")
+    check(wait_for("the tree focused", lambda: focused(tree), 5),
+          "Tab goes through the four bottom buttons and the top ones back to the tree")
+    press("F2", 1.0)
+    gestion = wait_for("category management", lambda: window("Gestion des catégories produits"), 10)
+    if check(gestion is not None, "F2 on a category opens category management"):
+        selected = find(gestion, lambda n: role(n) == "table cell" and n.name == "Visserie"
+                        and n.getState().contains(pyatspi.STATE_SELECTED))
+        check(selected is not None, "category management opens on that category")
+        check(not unnamed_buttons(gestion), "every push button of category management has a name")
+        press("Escape", 1.0)
+        check(wait_for("category management closed", lambda: window("Gestion des catégories produits") is None, 10),
+              "Escape closes category management")
+    return finish()
+
+
+def finish():
+    if failures:
+        print(f"{len(failures)} check(s) failed")
+        return 1
+    print("all checks passed")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

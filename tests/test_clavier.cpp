@@ -1,0 +1,155 @@
+// Keyboard use of the settings window and the browser, and columns whose
+// titles stay readable.
+
+#include "admin/ficheparametreproduit.h"
+#include "app/prompts.h"
+#include "product/fichestockhistorique.h"
+#include "store/dmkestravel.h"
+#include "tests/soutien.h"
+#include "viewer/ficheproduitliste.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QHeaderView>
+#include <QPushButton>
+#include <QTreeView>
+#include <QTreeWidget>
+#include <QtTest>
+#include <functional>
+
+namespace {
+void Remplir(TCatalogueTest& c)
+{
+    c.Sql("INSERT INTO ProduitType VALUES (0, 1, 0, 'Outillage'), (0, 2, 1, 'Marteaux')");
+    c.Sql("INSERT INTO Produit (Externe, IdProduit, IdProduitType, Libelle, Reference, PrixVenteHT,"
+          " PrixTarifHT, PrixAchatHT, Stock, StockMini, Lien) VALUES"
+          " (0, 1, 2, 'Marteau', 'M1', 10, 12, 5, 3, 1, ''), (0, 2, 2, 'Maillet', 'M2', 8, 9, 4, 0, 0, '')");
+}
+
+// Presses `touche` on `cible`; `dedans` sees the modal window it opened,
+// which is then closed with Escape. Returns that window's class name.
+QString ToucheModale(QWidget* cible, int touche, const std::function<void(QWidget*)>& dedans = {})
+{
+    QString classe;
+    QTimer::singleShot(0, [&] {
+        QWidget* ouverte = QApplication::activeModalWidget();
+        if (!ouverte)
+            return;
+        classe = ouverte->metaObject()->className();
+        if (dedans)
+            dedans(ouverte);
+        // Escape closes a dialog as its "Annuler" does.
+        QTest::keyClick(ouverte, Qt::Key_Escape);
+    });
+    QTest::keyClick(cible, Qt::Key(touche));
+    return classe;
+}
+
+QAbstractItemView* Liste(QWidget* fenetre) { return fenetre->findChild<QAbstractItemView*>("lvProduits"); }
+
+void ChoisirLigne(QAbstractItemView* liste, int ligne)
+{
+    liste->setFocus();
+    liste->setCurrentIndex(liste->model()->index(ligne, 0));
+    liste->selectionModel()->select(liste->currentIndex(),
+                                    QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+}
+
+// No column is narrower than what its title needs.
+void VerifierTitres(QHeaderView* entete, int premiere)
+{
+    for (int c = premiere; c < entete->count(); ++c)
+        QVERIFY2(entete->sectionSize(c) >= entete->sectionSizeHint(c),
+                 qPrintable(entete->model()->headerData(c, Qt::Horizontal).toString()));
+}
+}  // namespace
+
+class TestClavier : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { LocaleFrancaise(); }
+
+    void settingsWindowKeys()
+    {
+        TCatalogueTest c;
+        Remplir(c);
+        TFicheParametreProduit fiche(c.Dm());
+        fiche.show();
+        QApplication::setActiveWindow(&fiche);
+        QVERIFY(QTest::qWaitForWindowActive(&fiche));
+        auto* arbre = fiche.findChild<QTreeWidget*>("tvProduitType");
+        arbre->setCurrentItem(arbre->findItems("Marteaux", Qt::MatchExactly | Qt::MatchRecursive).first());
+        QAbstractItemView* liste = Liste(&fiche);
+        QCOMPARE(liste->model()->rowCount(), 2);
+
+        // Enter on a product opens its editor, whose default button is "Valider".
+        ChoisirLigne(liste, 0);
+        QString titre, defaut;
+        const QString ouverte = ToucheModale(liste, Qt::Key_Return, [&](QWidget* w) {
+            titre = w->windowTitle();
+            for (auto* b : w->findChildren<QPushButton*>())
+                if (b->isDefault())
+                    defaut = b->text();
+        });
+        QCOMPARE(ouverte, QStringLiteral("TFicheProduitAddOrUpdate"));
+        QCOMPARE(titre, QStringLiteral("Modifier un produit"));
+        QCOMPARE(defaut, QStringLiteral("Valider"));
+
+        // Delete asks the confirmation of "Supprimer"; Cancel keeps the product.
+        TPromptsScriptes prompts;
+        ChoisirLigne(Liste(&fiche), 1);
+        QTest::keyClick(Liste(&fiche), Qt::Key_Delete);
+        QCOMPARE(prompts.Textes(IPrompts::Genre::Confirmation),
+                 QStringList{QStringLiteral("Vous voulez vraiment supprimer le produit?")});
+        QCOMPARE(c.Entier("SELECT COUNT(*) FROM Produit"), 2);
+        prompts.RepondreConfirmation(true);
+        ChoisirLigne(Liste(&fiche), 1);
+        QTest::keyClick(Liste(&fiche), Qt::Key_Delete);
+        QCOMPARE(c.Entier("SELECT COUNT(*) FROM Produit"), 1);
+
+        // F2 on a category opens category management on it.
+        QString libelle;
+        const QString gestion = ToucheModale(arbre, Qt::Key_F2, [&](QWidget* w) {
+            const auto* tv = w->findChild<QTreeWidget*>("tvProduitType");
+            libelle = tv->currentItem() ? tv->currentItem()->text(0) : QString();
+        });
+        QCOMPARE(gestion, QStringLiteral("TFicheParametreProduitType"));
+        QCOMPARE(libelle, QStringLiteral("Marteaux"));
+        QCOMPARE(arbre->currentItem()->text(0), QStringLiteral("Marteaux"));
+    }
+
+    void browserEnterOpensTheProduct()
+    {
+        TCatalogueTest c;
+        Remplir(c);
+        TFicheProduitListe liste(c.Dm());
+        liste.show();
+        QApplication::setActiveWindow(&liste);
+        QVERIFY(QTest::qWaitForWindowActive(&liste));
+        auto* arbre = liste.findChild<QTreeWidget*>("tvVisualisation");
+        arbre->setCurrentItem(arbre->findItems("Marteaux", Qt::MatchExactly | Qt::MatchRecursive).first());
+        ChoisirLigne(Liste(&liste), 0);
+        QString titre;
+        ToucheModale(Liste(&liste), Qt::Key_Enter, [&](QWidget* w) { titre = w->windowTitle(); });
+        QCOMPARE(titre, QStringLiteral("Détails du produit"));
+        VerifierTitres(Liste(&liste)->findChild<QHeaderView*>(), 3);
+    }
+
+    void fixedColumnsShowTheirTitles()
+    {
+        TCatalogueTest c;
+        // A large screen font is where the titles were cut.
+        QFont police = QApplication::font();
+        police.setPointSize(police.pointSize() + 4);
+        QApplication::setFont(police);
+        TFicheStockHistorique historique(c.Dm());
+        VerifierTitres(historique.findChild<QTreeWidget*>("lvStock")->header(), 0);
+        TFicheProduitListe liste(c.Dm());
+        VerifierTitres(Liste(&liste)->findChild<QHeaderView*>(), 3);
+        QApplication::setFont(QFont());
+    }
+};
+
+QTEST_MAIN(TestClavier)
+#include "test_clavier.moc"
