@@ -98,10 +98,10 @@ void TFicheParametreProduit::ConstruireControles()
     // The other fixed columns grow when the screen font would cut their title.
     const int largeurs[NbColonnesProduit] = {1, 1, 1, 220, 80, 80, 80, 80, 50};
     for (int c = 0; c < NbColonnesProduit; ++c) {
-        const int titre = entete->fontMetrics().horizontalAdvance(m_modele->Colonnes()[c].titre) + 12;
-        lvProduits->setColumnWidth(c, c < ColLibelle ? largeurs[c] : std::max(largeurs[c], titre));
+        lvProduits->setColumnWidth(c, largeurs[c]);
         entete->setSectionResizeMode(c, c == ColLibelle ? QHeaderView::Stretch : QHeaderView::Fixed);
     }
+    ElargirAuxTitres(entete, ColLibelle + 1);
 
     auto* haut = new QHBoxLayout;
     haut->addWidget(btnAjouterProduitType);

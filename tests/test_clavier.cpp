@@ -147,6 +147,8 @@ private slots:
         VerifierTitres(historique.findChild<QTreeWidget*>("lvStock")->header(), 0);
         TFicheProduitListe liste(c.Dm());
         VerifierTitres(Liste(&liste)->findChild<QHeaderView*>(), 3);
+        TFicheParametreProduit parametres(c.Dm());
+        VerifierTitres(Liste(&parametres)->findChild<QHeaderView*>(), 4);
         QApplication::setFont(QFont());
     }
 };
