@@ -4,6 +4,7 @@
 #include "app/prompts.h"
 #include "store/acces.h"
 #include "store/dates.h"
+#include "store/echecs.h"
 #include "store/erreurs.h"
 #include "store/format.h"
 
@@ -11,7 +12,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryFile>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 const QString RacineRefusee = QStringLiteral("Impossible de placer un produit dans la racine Interne");
@@ -19,6 +22,8 @@ const QString ProduitDisparu =
     QStringLiteral("Ce produit n'existe plus : il a été supprimé par un autre poste pendant sa modification.\n"
                    "Rien n'a été enregistré. Les valeurs saisies restent dans la fenêtre pour être recopiées ;"
                    " fermez-la avec « Annuler ».");
+
+const QString ImageNonCopiee = QStringLiteral("L'image choisie n'a pas pu être copiée dans le dossier des images.");
 
 // The picked image, copied into the internal image folder under a temporary
 // name before any row is written; it takes its final name only once the rows
@@ -30,23 +35,43 @@ public:
         QDir().mkpath(CheminImagesInterne());
         QFile entree(source);
         m_copie.setFileTemplate(CheminImagesInterne() + ".kestravel-XXXXXX");
-        if (!entree.open(QIODevice::ReadOnly) || !m_copie.open())
+        errno = 0;
+        if (!entree.open(QIODevice::ReadOnly)) {
+            m_echec = MessageFichier(entree, source, false, ImageNonCopiee, errno);
             return;
+        }
+        errno = 0;
+        if (!m_copie.open()) {
+            m_echec = MessageFichier(m_copie, m_copie.fileTemplate(), true, ImageNonCopiee, errno);
+            return;
+        }
         char tampon[65536];
         qint64 lus;
-        while ((lus = entree.read(tampon, sizeof tampon)) > 0)
-            if (m_copie.write(tampon, lus) != lus)
+        while ((lus = entree.read(tampon, sizeof tampon)) > 0) {
+            if (m_copie.write(tampon, lus) != lus) {
+                m_echec = MessageFichier(m_copie, m_copie.fileName(), true, ImageNonCopiee, 0, entree.size());
                 return;
+            }
+        }
         m_prete = lus == 0 && m_copie.flush();
+        if (!m_prete)
+            m_echec = lus < 0 ? MessageFichier(entree, source, false, ImageNonCopiee)
+                              : MessageFichier(m_copie, m_copie.fileName(), true, ImageNonCopiee, 0, entree.size());
     }
     bool Prete() const { return m_prete; }
+    // Why the copy failed, in French, when it did.
+    const QString& Echec() const { return m_echec; }
     // Gives the copy its final name, replacing a file of that name.
     bool Installer(const QString& destination)
     {
         m_copie.close();
         const QByteArray de = QFile::encodeName(m_copie.fileName()), vers = QFile::encodeName(destination);
-        if (std::rename(de.constData(), vers.constData()) != 0)
+        if (std::rename(de.constData(), vers.constData()) != 0) {
+            const int erreur = errno;
+            m_echec = ComposerMessage(ImageNonCopiee, PhraseFichier(CauseFichier(destination, true, erreur)),
+                                      QString::fromLocal8Bit(std::strerror(erreur)));
             return false;
+        }
         m_copie.setAutoRemove(false);
         return true;
     }
@@ -54,6 +79,7 @@ public:
 private:
     QTemporaryFile m_copie;
     bool m_prete = false;
+    QString m_echec;
 };
 
 double Prix(double prix) { return ArrondiMontant(prix); }
@@ -173,13 +199,13 @@ TResultatEnregistrement EnregistrerProduit(TdmKestravel& dm, const TDemandeEnreg
 
     std::unique_ptr<TImageEnAttente> image;
     QString extension;
-    bool copieEchouee = false;
+    QString copieEchouee;
     if (!d.imageChoisie.isEmpty() && ExtensionImageAcceptee(ExtensionImage(d.imageChoisie))) {
         image = std::make_unique<TImageEnAttente>(d.imageChoisie);
         if (image->Prete())
             extension = ExtensionImage(d.imageChoisie);
         else
-            copieEchouee = true;
+            copieEchouee = image->Echec();
     }
 
     bool deplace = false;
@@ -216,15 +242,15 @@ TResultatEnregistrement EnregistrerProduit(TdmKestravel& dm, const TDemandeEnreg
     // of another name goes.
     if (!extension.isEmpty()) {
         if (!image->Installer(CheminImagesInterne() + r.lien)) {
-            copieEchouee = true;
+            copieEchouee = image->Echec();
         } else if (p && p->GetLien() != r.lien) {
             const QString ancien = FichierImage(0, p->GetLien());
             if (!ancien.isEmpty())
                 QFile::remove(ancien);
         }
     }
-    if (copieEchouee)
-        Prompts().Information("L'image choisie n'a pas pu être copiée dans le dossier des images.");
+    if (!copieEchouee.isEmpty())
+        Prompts().Information(copieEchouee);
     if (changerCategorie && cible == 0)
         Prompts().Information(RacineRefusee);
     if (deplace)

@@ -15,6 +15,7 @@
 #include "store/codepage.h"
 #include "store/format.h"
 
+#include <QCalendarWidget>
 #include <QDateEdit>
 #include <QEvent>
 #include <QFileInfo>
@@ -115,6 +116,9 @@ void TFicheProduitAddOrUpdate::ConstruireFenetre()
     dtpProduit = new QDateEdit(this);
     dtpProduit->setObjectName("dtpProduit");
     dtpProduit->setCalendarPopup(true);
+    // The date keeps the regional form; the calendar's month and day names
+    // are French whatever the system's language.
+    dtpProduit->calendarWidget()->setLocale(QLocale(QLocale::French, QLocale().territory()));
     btnParcourrir = Bouton(this, "btnParcourrir", "Choisir Image");
     edtLien = new QLineEdit(this);
     edtLien->setObjectName("edtLien");

@@ -353,8 +353,10 @@ private slots:
         EnregistrerProduit(Cat().Dm(), d);
         QCOMPARE(Texte(Cat(), "SELECT Lien FROM Produit WHERE IdProduit = 6"), QString("6.jpg"));
         QCOMPARE(LireFichier(CheminImagesInterne() + "6.jpg"), QString("nouvelle 6"));
-        QCOMPARE(prompts.Messages(),
-                 QStringList{"L'image choisie n'a pas pu être copiée dans le dossier des images."});
+        QCOMPARE(prompts.Messages().size(), 1);
+        QVERIFY2(prompts.DernierMessage().startsWith("L'image choisie n'a pas pu être copiée dans le dossier des "
+                                                     "images.\nLe fichier ou son dossier est introuvable"),
+                 qPrintable(prompts.DernierMessage()));
     }
 
     void erreurBaseSansEffet()
