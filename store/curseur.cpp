@@ -95,6 +95,9 @@ void TCurseur::Close()
         sqlite3_finalize(m_stFind);
         m_stFind = nullptr;
     }
+    for (sqlite3_stmt* st : std::as_const(m_stPages))
+        sqlite3_finalize(st);
+    m_stPages.clear();
     m_actif = false;
     m_surLigne = false;
     m_eof = m_bof = true;
@@ -105,9 +108,13 @@ void TCurseur::Close()
 
 int TCurseur::Colonne(const QString& nom) const
 {
-    // Callers name fields as declared; other spellings still match.
-    const auto it = m_indiceColonne.constFind(nom);
-    return it != m_indiceColonne.constEnd() ? *it : m_indiceColonne.value(nom.toUpper(), -1);
+    // A table has a dozen columns: comparing names as declared beats hashing
+    // them, and field access is what a walk does most.
+    for (int i = 0; i < m_colonnes.size(); ++i)
+        if (m_colonnes[i].size() == nom.size() && m_colonnes[i] == nom)
+            return i;
+    // Other spellings still match.
+    return m_indiceColonne.value(nom.toUpper(), -1);
 }
 
 QString TCurseur::TypeCle(int i) const
@@ -212,13 +219,20 @@ bool TCurseur::ChangementsExternes() const
     return sqlite3_total_changes64(m_base) != m_changements;
 }
 
-void TCurseur::ChargerPage(const QVariantList& depuis, bool avant, bool inclure)
+sqlite3_stmt* TCurseur::RequetePage(int nbCle, bool avant, bool inclure, int limite)
 {
-    QString sql = QStringLiteral("SELECT %1 FROM %2 WHERE %3")
-                      .arg(m_selection, Quoter(m_table), ConditionPlage());
-    if (!depuis.isEmpty()) {
+    // Prepared once per shape: a long walk reads thousands of pages.
+    const int forme = ((nbCle * 2 + avant) * 2 + inclure) * 8 + int(m_plage.size());
+    auto it = m_stPages.find(qMakePair(forme, limite));
+    if (it != m_stPages.end()) {
+        sqlite3_reset(*it);
+        sqlite3_clear_bindings(*it);
+        return *it;
+    }
+    QString sql = QStringLiteral("SELECT %1 FROM %2 WHERE %3").arg(m_selection, Quoter(m_table), ConditionPlage());
+    if (nbCle > 0) {
         QStringList marques;
-        for (int i = 0; i < depuis.size(); ++i)
+        for (int i = 0; i < nbCle; ++i)
             marques << "?";
         const QString op = avant ? (inclure ? ">=" : ">") : (inclure ? "<=" : "<");
         sql += QStringLiteral(" AND (%1) %2 (%3)").arg(ClauseCle(), op, marques.join(", "));
@@ -226,18 +240,28 @@ void TCurseur::ChargerPage(const QVariantList& depuis, bool avant, bool inclure)
     QString ordre = ClauseCle();
     if (!avant)
         ordre.replace(", ", " DESC, ").append(" DESC");
-    const int limite = avant ? TaillePage : 1;
     sql += QStringLiteral(" ORDER BY %1 LIMIT %2").arg(ordre).arg(limite);
-
     sqlite3_stmt* st = Preparer(sql);
+    m_stPages.insert(qMakePair(forme, limite), st);
+    return st;
+}
+
+void TCurseur::ChargerPage(const QVariantList& depuis, bool avant, bool inclure, int limite)
+{
+    if (!avant)
+        limite = 1;
+    sqlite3_stmt* st = RequetePage(int(depuis.size()), avant, inclure, limite);
     int pos = LierPlage(st);
     for (const QVariant& v : depuis)
         Lier(st, ++pos, v);
     Invalider();
+    m_page.reserve(limite);
     int rc;
     while ((rc = sqlite3_step(st)) == SQLITE_ROW)
         m_page << LireLigne(st);
-    sqlite3_finalize(st);
+    // Reset at once: a statement left pending would hold the read
+    // transaction open.
+    sqlite3_reset(st);
     if (rc != SQLITE_DONE)
         Erreur();
     m_pageFin = avant && m_page.size() < limite;
@@ -247,7 +271,7 @@ void TCurseur::ChargerPage(const QVariantList& depuis, bool avant, bool inclure)
 void TCurseur::First()
 {
     PosterAvantDeplacement();
-    ChargerPage({}, true, true);
+    ChargerPage({}, true, true, TaillePage);
     m_bof = true;
     m_surLigne = !m_page.isEmpty();
     m_eof = !m_surLigne;
@@ -266,7 +290,8 @@ void TCurseur::Next()
     }
     if (m_posPage >= 0 && !ChangementsExternes()) {
         if (m_posPage + 1 < m_page.size()) {
-            m_ligne = m_page[++m_posPage];
+            // A page row is read once: passed on, not copied.
+            m_ligne = std::move(m_page[++m_posPage]);
             m_bof = false;
             return;
         }
@@ -275,7 +300,7 @@ void TCurseur::Next()
             return;
         }
     }
-    ChargerPage(CleDe(m_ligne), true, false);
+    ChargerPage(CleDe(m_ligne), true, false, TaillePage);
     if (m_page.isEmpty()) {
         m_eof = true;
         return;
@@ -292,8 +317,7 @@ void TCurseur::Prior()
         Last();
         return;
     }
-    const QVariantList cle = CleDe(m_ligne);
-    ChargerPage(cle, false, false);
+    ChargerPage(CleDe(m_ligne), false, false, 1);
     if (m_page.isEmpty()) {
         m_bof = true;
         return;
@@ -308,7 +332,7 @@ void TCurseur::Prior()
 void TCurseur::Last()
 {
     PosterAvantDeplacement();
-    ChargerPage({}, false, true);
+    ChargerPage({}, false, true, 1);
     m_surLigne = !m_page.isEmpty();
     m_eof = true;
     m_bof = !m_surLigne;
@@ -334,8 +358,9 @@ int TCurseur::RecordCount()
     return n;
 }
 
-QVariant TCurseur::Field(const QString& nom) const
+const QVariant& TCurseur::Field(const QString& nom) const
 {
+    static const QVariant vide;
     Verifier();
     const int i = Colonne(nom);
     if (i < 0)
@@ -345,9 +370,9 @@ QVariant TCurseur::Field(const QString& nom) const
         if (it != m_modifs.constEnd())
             return *it;
         if (m_etat == Etat::Insertion)
-            return {};
+            return vide;
     }
-    return m_surLigne ? m_ligne.value(i) : QVariant();
+    return m_surLigne && i < m_ligne.size() ? m_ligne[i] : vide;
 }
 
 void TCurseur::SetField(const QString& nom, const QVariant& valeur)
@@ -476,7 +501,7 @@ void TCurseur::Delete()
     if (rc != SQLITE_DONE)
         Erreur();
     // The cursor moves on to the row that followed the deleted one.
-    ChargerPage(CleDe(m_ligne), true, false);
+    ChargerPage(CleDe(m_ligne), true, false, TaillePage);
     m_surLigne = !m_page.isEmpty();
     m_eof = !m_surLigne;
     m_bof = false;
