@@ -2,6 +2,7 @@
 
 #include "store/echecs.h"
 #include "store/erreurs.h"
+#include "store/schema.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -83,6 +84,11 @@ void TdmKestravel::Ouvrir(const QString& cheminBase)
         throw EDatabaseError(contexte + '\n' + e.Message());
     }
     ExecuterSql(db, "PRAGMA foreign_keys=OFF");
+    try {
+        MettreAJourSchema(db);
+    } catch (const EDatabaseError& e) {
+        throw EDatabaseError(contexte + '\n' + e.Message());
+    }
     for (int i = 0; TCurseur* c = Curseurs(i); ++i)
         c->Attacher(m_handle);
 }

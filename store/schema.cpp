@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QSqlError>
+#include <QSqlQuery>
 #include <QUuid>
 
 QStringList TablesCatalogue()
@@ -71,6 +72,56 @@ void CreerSchema(const QSqlDatabase& db)
     try {
         for (const QString& sql : InstructionsSchema())
             ExecuterSql(db, sql);
+        ExecuterSql(db, "COMMIT");
+    } catch (...) {
+        ExecuterSql(db, "ROLLBACK");
+        throw;
+    }
+}
+
+namespace {
+// Statements that take a catalogue from version i to i + 1, at index i.
+// Version 0 is a catalogue written before the version was kept: the same
+// tables, possibly without the indexes the module's lists rely on.
+const QList<QStringList>& Migrations()
+{
+    static const QList<QStringList> m{
+        {"CREATE INDEX IF NOT EXISTS ProduitParCategorie ON Produit (Externe, IdProduitType, IdProduit)",
+         "CREATE INDEX IF NOT EXISTS TriEnsemble ON ProduitCarac (ExterneProduitCaracV, IdProduit, IdCarac)",
+         "CREATE INDEX IF NOT EXISTS TriCarac ON ProduitCarac (ExterneProduitCaracV, IdCarac)",
+         R"(CREATE INDEX IF NOT EXISTS idxStock ON "Transaction" (Externe, IdProduit))"},
+    };
+    static_assert(VersionSchema == 1, "one migration per version");
+    return m;
+}
+
+int LireVersion(const QSqlDatabase& db)
+{
+    QSqlQuery q = ExecuterSql(db, "PRAGMA user_version");
+    return q.next() ? q.value(0).toInt() : 0;
+}
+}  // namespace
+
+void MettreAJourSchema(const QSqlDatabase& db)
+{
+    if (LireVersion(db) == VersionSchema)
+        return;
+    // Read again under the write lock: another process may have brought the
+    // file up to date meanwhile.
+    ExecuterSql(db, "BEGIN IMMEDIATE");
+    try {
+        const int version = LireVersion(db);
+        if (version > VersionSchema)
+            throw EDatabaseError(
+                QStringLiteral("Ce catalogue a été enregistré par une version plus récente du module (version %1 de"
+                               " la base ; cette version du module connaît la version %2). Il n'a pas été modifié :"
+                               " installez la version du module qui l'a enregistré.")
+                    .arg(version)
+                    .arg(VersionSchema));
+        for (int v = std::max(version, 0); v < VersionSchema; ++v)
+            for (const QString& sql : Migrations().at(v))
+                ExecuterSql(db, sql);
+        ExecuterSql(db, QStringLiteral("PRAGMA user_version = %1").arg(VersionSchema));
         ExecuterSql(db, "COMMIT");
     } catch (...) {
         ExecuterSql(db, "ROLLBACK");

@@ -13,5 +13,10 @@ QStringList TablesCatalogue();
 QStringList InstructionsSchema();
 // Creates the tables and indexes in an open, empty database (one transaction).
 void CreerSchema(const QSqlDatabase& db);
+// Brings an opened catalogue to VersionSchema (its `user_version`): an older
+// one is brought up to date in one transaction; a newer one, written by a
+// later version of the module, is refused (EDatabaseError naming both
+// versions) with nothing written. A current one is not written to at all.
+void MettreAJourSchema(const QSqlDatabase& db);
 // Creates an SQLite file at path holding an empty catalogue (throws on error).
 void CreerCatalogueVide(const QString& chemin);

@@ -10,6 +10,7 @@
 #include "store/erreurs.h"
 #include "store/format.h"
 #include "store/records.h"
+#include "store/schema.h"
 #include "tests/soutien.h"
 
 #include <QDir>
@@ -17,6 +18,7 @@
 #include <QTemporaryDir>
 #include <QTreeWidget>
 #include <QtTest>
+#include <sqlite3.h>
 
 class TestStore : public QObject {
     Q_OBJECT
@@ -289,6 +291,48 @@ private slots:
         const QString chemin = d.filePath("Kestravel.abs");
         QVERIFY_THROWS_EXCEPTION(EDatabaseError, TdmKestravel dm(chemin));
         QVERIFY(!QFile::exists(chemin));
+    }
+
+    void schemaVersion()
+    {
+        // A catalogue written before the version was kept is brought up to
+        // date on opening; one written by a later module is refused and left
+        // exactly as it was.
+        QTemporaryDir d;
+        const QString chemin = d.filePath("Kestravel.abs");
+        CreerCatalogueVide(chemin);
+        const auto brut = [&](const QString& sql) {
+            sqlite3* b = nullptr;
+            QCOMPARE(sqlite3_open(QFile::encodeName(chemin).constData(), &b), SQLITE_OK);
+            QCOMPARE(sqlite3_exec(b, sql.toUtf8().constData(), nullptr, nullptr, nullptr), SQLITE_OK);
+            sqlite3_close(b);
+        };
+        const auto entier = [](TdmKestravel& dm, const QString& sql) {
+            QSqlQuery q = ExecuterSql(dm.Base(), sql);
+            return q.next() ? q.value(0).toInt() : -1;
+        };
+        brut("DROP INDEX ProduitParCategorie; PRAGMA user_version = 0");
+        {
+            TdmKestravel dm(chemin);
+            QCOMPARE(entier(dm, "PRAGMA user_version"), VersionSchema);
+            QCOMPARE(entier(dm, "SELECT COUNT(*) FROM sqlite_master WHERE name = 'ProduitParCategorie'"), 1);
+        }
+
+        brut(QStringLiteral("PRAGMA user_version = %1").arg(VersionSchema + 1));
+        QFile f(chemin);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray avant = f.readAll();
+        f.close();
+        try {
+            TdmKestravel dm(chemin);
+            QFAIL("a newer catalogue was opened");
+        } catch (const EDatabaseError& e) {
+            QVERIFY2(e.Message().contains(QStringLiteral("version %1 de la base").arg(VersionSchema + 1))
+                         && e.Message().contains(QStringLiteral("connaît la version %1").arg(VersionSchema)),
+                     qPrintable(e.Message()));
+        }
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), avant);
     }
 
     void sharedReads()
