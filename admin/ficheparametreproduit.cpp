@@ -12,6 +12,7 @@
 #include "app/attente.h"
 #include "app/ergonomie.h"
 #include "app/prompts.h"
+#include "app/rechercheliste.h"
 #include "store/catalogue.h"
 #include "store/dmkestravel.h"
 
@@ -20,6 +21,8 @@
 #include <QDrag>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
 #include <QPainter>
@@ -114,7 +117,32 @@ void TFicheParametreProduit::ConstruireControles()
         b->setMinimumWidth(100);
         boutons->addWidget(b);
     }
+    m_recherche = new TRechercheListe(m_dm, this, [this](const QString& texte) {
+        TCritereRecherche critere;
+        critere.texte = texte;
+        critere.externe = 0;
+        critere.categories = m_categoriesRecherche;
+        return critere;
+    });
+    m_recherche->surResultats = [this](TLignesProduits lignes) { MontrerResultats(std::move(lignes)); };
+    m_recherche->surEffacement = [this] {
+        if (m_categorieAffichee >= 0) {
+            AfficherProduits(0, m_categorieAffichee);
+        } else {
+            m_modele->Vider();
+            ActiverBoutonsListe();
+        }
+    };
+    m_recherche->surValidation = [this] {
+        if (LigneSelectionnee(lvProduits) < 0 && m_modele->rowCount() > 0)
+            lvProduits->setCurrentIndex(m_modele->index(0, 0));
+        lvProduitsDblClick();
+    };
+    auto* recherche = new QHBoxLayout;
+    recherche->addWidget(m_recherche->Champ(), 3);
+    recherche->addWidget(m_recherche->Etat(), 2);
     auto* droite = new QVBoxLayout;
+    droite->addLayout(recherche);
     droite->addWidget(lvProduits);
     droite->addLayout(boutons);
     auto* milieu = new QHBoxLayout;
@@ -175,6 +203,8 @@ void TFicheParametreProduit::closeEvent(QCloseEvent* evenement)
 void TFicheParametreProduit::RemplirArbreCategories()
 {
     QTreeWidgetItem* selection;
+    const bool recharge = m_chargementArbre;
+    m_chargementArbre = true;
     {
         const QSignalBlocker bloque(tvProduitType);
         selection = ChargerArbreInterne(m_dm, tvProduitType, m_noeuds, m_categorieASelectionner, &m_categoriesLues);
@@ -182,14 +212,28 @@ void TFicheParametreProduit::RemplirArbreCategories()
         // none, as a rebuilt one does.
         tvProduitType->setCurrentItem(nullptr);
     }
+    m_categoriesRecherche.clear();
+    m_categoriesRecherche.insert(CleCategorie(0, 0), QStringLiteral("Interne"));
+    for (const TEntreeNoeud& e : m_noeuds.Entrees())
+        if (e.noeud)
+            m_categoriesRecherche.insert(CleCategorie(0, e.objet.GetIdProduitType()), e.noeud->text(0));
     // Only the selection the load makes reaches tvProduitTypeChange.
     if (selection)
         tvProduitType->setCurrentItem(selection);
+    m_chargementArbre = recharge;
 }
 
 void TFicheParametreProduit::RechargerArbreEtListe(int categorie)
 {
     m_categorieASelectionner = categorie;
+    if (m_recherche->Active()) {
+        // The search stays: the tree moves to the category, the results are
+        // searched again.
+        RemplirArbreCategories();
+        m_categorieAffichee = categorie;
+        m_recherche->Relancer();
+        return;
+    }
     const int avant = m_remplissages;
     RemplirArbreCategories();
     // Selecting the category during the load has listed it already.
@@ -219,16 +263,46 @@ void TFicheParametreProduit::tvProduitTypeChange(QTreeWidgetItem* noeud)
         return;
     miHausse->setEnabled(true);
     btnAjouterProduit->setEnabled(objet->GetIdProduitType() != 0);
+    if (m_recherche->Active()) {
+        // Choosing a category ends the search; a reload after an action
+        // keeps it.
+        if (m_chargementArbre) {
+            m_categorieAffichee = m_noeuds.CategorieDe(noeud);
+            return;
+        }
+        m_recherche->Effacer();
+    }
     AfficherProduits(0, m_noeuds.CategorieDe(noeud));
+}
+
+void TFicheParametreProduit::ActualiserListe(int categorie)
+{
+    if (m_recherche->Active())
+        m_recherche->Relancer();
+    else
+        AfficherProduits(0, categorie);
+}
+
+void TFicheParametreProduit::MontrerResultats(TLignesProduits lignes)
+{
+    m_modele->Remplir(std::move(lignes), true);
+    lvProduits->setColumnWidth(NbColonnesProduit, 140);
+    ActiverBoutonsListe();
+}
+
+void TFicheParametreProduit::ActiverBoutonsListe()
+{
+    const bool rempli = m_modele->rowCount() > 0;
+    for (QPushButton* b : {btnSupprimer, btnDuppliquer, btnImprimer})
+        b->setEnabled(rempli);
 }
 
 void TFicheParametreProduit::AfficherProduits(int externe, int idProduitType)
 {
     m_modele->Remplir(LireProduitsCategorie(m_dm, externe, idProduitType));
     ++m_remplissages;
-    const bool rempli = m_modele->rowCount() > 0;
-    for (QPushButton* b : {btnSupprimer, btnDuppliquer, btnImprimer})
-        b->setEnabled(rempli);
+    m_categorieAffichee = idProduitType;
+    ActiverBoutonsListe();
 }
 
 std::optional<TProduit> TFicheParametreProduit::ProduitSelectionne() const
@@ -291,7 +365,7 @@ void TFicheParametreProduit::btnAjouterProduitClick()
         fiche.SetCategorieInitiale(categorie);
         fiche.exec();
     }
-    AfficherProduits(0, categorie);
+    ActualiserListe(categorie);
 }
 
 void TFicheParametreProduit::lvProduitsDblClick()
@@ -302,7 +376,9 @@ void TFicheParametreProduit::lvProduitsDblClick()
     int cible;
     {
         TFicheProduitAddOrUpdate fiche(m_dm, &*produit, this);
-        fiche.SetCategorieInitiale(CategorieSelectionnee());
+        // A product found by a search may be in another category than the
+        // selected one: the editor starts on its own.
+        fiche.SetCategorieInitiale(m_recherche->Active() ? produit->GetIdProduitType() : CategorieSelectionnee());
         fiche.exec();
         cible = fiche.GetCategorieCible();
     }
@@ -313,7 +389,7 @@ void TFicheParametreProduit::btnSupprimerClick()
 {
     SupprimerProduit();
     if (ObjetNoeud(NoeudSelectionne()))
-        AfficherProduits(0, CategorieSelectionnee());
+        ActualiserListe(CategorieSelectionnee());
 }
 
 void TFicheParametreProduit::btnDuppliquerClick()
@@ -325,7 +401,7 @@ void TFicheParametreProduit::btnDuppliquerClick()
     const TCurseurOccupe occupe;   // the copy, then a new reading of the list
     DupliquerProduit(m_dm, l.externe, l.idProduit, l.idProduitType);
     if (ObjetNoeud(NoeudSelectionne()))
-        AfficherProduits(0, CategorieSelectionnee());
+        ActualiserListe(CategorieSelectionnee());
 }
 
 void TFicheParametreProduit::btnImprimerClick()
@@ -346,7 +422,7 @@ void TFicheParametreProduit::miHausseClick()
         fiche.SetLibelleCategorie(noeud->text(0));
         fiche.exec();
     }
-    AfficherProduits(0, categorie);
+    ActualiserListe(categorie);
 }
 
 void TFicheParametreProduit::btnExportClick()
@@ -364,8 +440,10 @@ void TFicheParametreProduit::btnImportClick()
         TFicheImportation fiche(m_dm, this);
         fiche.exec();
     }
-    // The import may have changed any category or product: the tree and
-    // the list are read again, on the same category when it still exists.
+    // The import may have changed any category or product: the search
+    // index is built again from the new rows, the tree and the list are
+    // read again, on the same category when it still exists.
+    m_recherche->Preparer();
     const QTreeWidgetItem* noeud = NoeudSelectionne();
     RechargerArbreEtListe(noeud != tvProduitType->topLevelItem(0) ? CategorieSelectionnee() : 0);
 }
@@ -413,7 +491,7 @@ void TFicheParametreProduit::tvProduitTypeDragDrop(const QObject* source, const 
         return;
     const int ancienneCategorie = m_modele->Ligne(ligne).idProduitType;
     DeplacerProduit(ligne, cible->GetIdProduitType());
-    AfficherProduits(0, ancienneCategorie);
+    ActualiserListe(ancienneCategorie);
 }
 
 void TFicheParametreProduit::tvProduitTypeEndDrag() { tvProduitType->viewport()->update(); }

@@ -4,6 +4,7 @@
 // right, and the administration actions around them.
 
 #include "app/arbrecategories.h"
+#include "store/lignesproduits.h"
 #include "store/records.h"
 
 #include <QWidget>
@@ -17,6 +18,7 @@ class QTreeWidget;
 class QTreeWidgetItem;
 class TdmKestravel;
 class TModeleProduits;
+class TRechercheListe;
 
 class TFicheParametreProduit : public QWidget {
     Q_OBJECT
@@ -92,12 +94,21 @@ private:
     // After an action: the tree is read again selecting `categorie`, then
     // the list of that category is filled, once.
     void RechargerArbreEtListe(int categorie);
+    // After a write: the search results when a search is typed, otherwise
+    // the products of `categorie`.
+    void ActualiserListe(int categorie);
+    void MontrerResultats(TLignesProduits lignes);
+    void ActiverBoutonsListe();
 
     TdmKestravel& m_dm;
     int m_categorieASelectionner = 0;
     TTableNoeuds m_noeuds;
     QVector<TLigneCategorie> m_categoriesLues;   // rows of the tree as shown
     int m_remplissages = 0;                      // lists filled so far
+    int m_categorieAffichee = -1;                // category last listed, -1 when none
+    bool m_chargementArbre = false;              // the tree is being (re)loaded
+    QHash<qint64, QString> m_categoriesRecherche;   // categories of the tree, for the search
+    TRechercheListe* m_recherche = nullptr;
 
     QPushButton* btnAjouterProduitType = nullptr;
     QPushButton* btnExport = nullptr;

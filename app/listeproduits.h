@@ -1,75 +1,15 @@
 #pragma once
-// Product lists of the settings window and of the browser. The rows of a
-// list are read once into a compact block (numbers in place, every text of
-// the list in one buffer) and shown through a table model that formats a
-// cell only when the view asks for it: a list of 50,000 products costs a few
-// megabytes and is dropped in one go.
+// Product lists of the settings window and of the browser: rows read once
+// (store/lignesproduits.h) shown through a table model that formats a cell
+// only when the view asks for it.
 
 #include <QAbstractTableModel>
-#include <QString>
-#include <QStringView>
 #include <QVector>
-#include <vector>
 
 class QTreeView;
 class QWidget;
-class TdmKestravel;
 
-// What a list column shows.
-enum class TChampProduit {
-    Externe, IdProduit, IdProduitType, Libelle, Reference, PrixTarifHT, PrixAchatHT, PrixVenteHT, Stock, Categorie
-};
-
-class TLignesProduits {
-public:
-    struct Ligne {
-        int externe = 0;
-        int idProduit = 0;
-        int idProduitType = 0;
-        int stock = 0;
-        double prixTarifHT = 0;
-        double prixAchatHT = 0;
-        double prixVenteHT = 0;
-        // The row's label, reference and category name follow each other
-        // in the text buffer from `debut`.
-        quint32 debut = 0;
-        quint32 lgLibelle = 0;
-        quint32 lgReference = 0;
-        quint32 lgCategorie = 0;
-    };
-
-    void Reserver(int lignes);
-    // Appends a row; the texts are given as UTF-8 bytes.
-    void Ajouter(Ligne ligne, QByteArrayView libelle, QByteArrayView reference, QByteArrayView categorie = {});
-    void Ajouter(Ligne ligne, QStringView libelle, QStringView reference, QStringView categorie = {});
-
-    int Taille() const { return int(m_lignes.size()); }
-    bool EstVide() const { return m_lignes.empty(); }
-    const Ligne& operator[](int i) const { return m_lignes[size_t(i)]; }
-    QStringView Libelle(int i) const;
-    QStringView Reference(int i) const;
-    QStringView Categorie(int i) const;
-
-    // The text the list shows for a field: numbers in decimal, amounts
-    // "0.00", the stock empty when it is 0 or below.
-    QString Texte(int i, TChampProduit champ) const;
-
-    // Bytes held, for the benchmarks.
-    size_t Octets() const { return m_lignes.capacity() * sizeof(Ligne) + m_textes.capacity() * sizeof(char16_t); }
-
-private:
-    std::vector<Ligne> m_lignes;
-    std::vector<char16_t> m_textes;
-};
-
-// The products of one category by ascending IdProduit. Read through the
-// (Externe, IdProduitType, IdProduit) index: the cost follows the rows
-// listed, not the size of the catalogue.
-TLignesProduits LireProduitsCategorie(TdmKestravel& dm, int externe, int idProduitType);
-
-// Text order of the lists: the letters A to Z compare without case,
-// everything else by character code. Negative, 0 or positive.
-int ComparerTexteTri(QStringView a, QStringView b);
+#include "store/lignesproduits.h"
 
 struct TColonneProduit {
     TChampProduit champ;
@@ -82,9 +22,12 @@ class TModeleProduits : public QAbstractTableModel {
 public:
     explicit TModeleProduits(QVector<TColonneProduit> colonnes, QObject* parent = nullptr);
 
-    // Replaces the rows, in the order given (a fill does not sort).
-    void Remplir(TLignesProduits lignes);
+    // Replaces the rows, in the order given (a fill does not sort). With
+    // `avecCategorie` a last column "Catégorie" shows each row's category
+    // name (search results span many categories).
+    void Remplir(TLignesProduits lignes, bool avecCategorie = false);
     void Vider() { Remplir(TLignesProduits()); }
+    bool AvecCategorie() const { return m_avecCategorie; }
 
     const TLignesProduits& Lignes() const { return m_lignes; }
     // The row shown at display position `ligne`.
@@ -103,7 +46,11 @@ public:
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
 private:
+    const TColonneProduit& Colonne(int colonne) const;
+
     QVector<TColonneProduit> m_colonnes;
+    TColonneProduit m_colonneCategorie{TChampProduit::Categorie, QStringLiteral("Catégorie")};
+    bool m_avecCategorie = false;
     TLignesProduits m_lignes;
     QVector<int> m_ordre;   // display position → row of m_lignes
 };

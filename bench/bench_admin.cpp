@@ -12,28 +12,6 @@
 #include <sqlite3.h>
 
 namespace {
-// Runs the statement to its end, reading every column as the window does.
-double Brut(sqlite3* base, const char* sql, long long& lignes, int fois = 10)
-{
-    return bench::Mesurer(fois, [&] {
-        sqlite3_stmt* st = nullptr;
-        sqlite3_prepare_v2(base, sql, -1, &st, nullptr);
-        lignes = 0;
-        long long somme = 0;
-        while (sqlite3_step(st) == SQLITE_ROW) {
-            ++lignes;
-            for (int i = 0; i < sqlite3_column_count(st); ++i)
-                somme += sqlite3_column_type(st, i) == SQLITE_TEXT
-                             ? QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, i)),
-                                                 sqlite3_column_bytes(st, i)).size()
-                             : sqlite3_column_int64(st, i);
-        }
-        sqlite3_finalize(st);
-        if (somme == -1)
-            std::puts("");
-    });
-}
-
 QString Plan(sqlite3* base, const char* sql)
 {
     sqlite3_stmt* st = nullptr;
@@ -74,10 +52,10 @@ int main(int argc, char* argv[])
     sqlite3* brut = nullptr;
     sqlite3_open_v2(chemin.toUtf8().constData(), &brut, SQLITE_OPEN_READONLY, nullptr);
     long long lignesListe = 0, lignesArbre = 0, lignesParcours = 0;
-    const double listeBrut = Brut(brut, sqlListe, lignesListe);
-    const double arbreBrut = Brut(brut, sqlArbre, lignesArbre);
+    const double listeBrut = bench::RequeteBrute(brut, sqlListe, lignesListe, 10);
+    const double arbreBrut = bench::RequeteBrute(brut, sqlArbre, lignesArbre, 10);
     // What reading the whole table to keep one category would cost.
-    const double parcours = Brut(brut, sqlParcours, lignesParcours, 1);
+    const double parcours = bench::RequeteBrute(brut, sqlParcours, lignesParcours, 1);
     std::printf("plan de la liste : %s\n", qPrintable(Plan(brut, sqlListe)));
     sqlite3_close(brut);
 

@@ -12,6 +12,7 @@
 #include <fcntl.h>
 #include <functional>
 #include <spawn.h>
+#include <sqlite3.h>
 #include <sys/resource.h>
 #include <time.h>
 #include <sys/wait.h>
@@ -122,6 +123,33 @@ inline double MemoireMax()
             if (l.startsWith("VmHWM:"))
                 return l.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
     return 0;
+}
+
+// The bare baseline: runs `sql` (its first parameter bound to `parametre`
+// when given) to its end, reading every column as a list does, texts
+// converted. Best of `fois`, in milliseconds; `lignes` gets the row count.
+inline double RequeteBrute(sqlite3* base, const char* sql, long long& lignes, int fois,
+                           const QByteArray& parametre = QByteArray())
+{
+    return Mesurer(fois, [&] {
+        sqlite3_stmt* st = nullptr;
+        sqlite3_prepare_v2(base, sql, -1, &st, nullptr);
+        if (!parametre.isNull())
+            sqlite3_bind_text(st, 1, parametre.constData(), int(parametre.size()), SQLITE_TRANSIENT);
+        lignes = 0;
+        long long somme = 0;
+        while (sqlite3_step(st) == SQLITE_ROW) {
+            ++lignes;
+            for (int i = 0; i < sqlite3_column_count(st); ++i)
+                somme += sqlite3_column_type(st, i) == SQLITE_TEXT
+                             ? QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, i)),
+                                                 sqlite3_column_bytes(st, i)).size()
+                             : sqlite3_column_int64(st, i);
+        }
+        sqlite3_finalize(st);
+        if (somme == -1)
+            std::puts("");
+    });
 }
 
 inline void Ratio(const char* quoi, double ms, double baseMs, double cible)

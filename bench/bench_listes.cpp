@@ -16,28 +16,6 @@
 #include <sqlite3.h>
 
 namespace {
-// Runs the statement to its end, reading every column as the list does.
-double Brut(sqlite3* base, const char* sql, long long& lignes, int fois)
-{
-    return bench::Mesurer(fois, [&] {
-        sqlite3_stmt* st = nullptr;
-        sqlite3_prepare_v2(base, sql, -1, &st, nullptr);
-        lignes = 0;
-        long long somme = 0;
-        while (sqlite3_step(st) == SQLITE_ROW) {
-            ++lignes;
-            for (int i = 0; i < sqlite3_column_count(st); ++i)
-                somme += sqlite3_column_type(st, i) == SQLITE_TEXT
-                             ? QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, i)),
-                                                 sqlite3_column_bytes(st, i)).size()
-                             : sqlite3_column_int64(st, i);
-        }
-        sqlite3_finalize(st);
-        if (somme == -1)
-            std::puts("");
-    });
-}
-
 // Resident memory of the process now, in MiB.
 double MemoireActuelle()
 {
@@ -74,8 +52,8 @@ int main(int argc, char* argv[])
     sqlite3* brut = nullptr;
     sqlite3_open_v2(chemin.toUtf8().constData(), &brut, SQLITE_OPEN_READONLY, nullptr);
     long long lignesGrande = 0, lignesPetite = 0;
-    const double grandeBrut = Brut(brut, sqlGrande, lignesGrande, 10);
-    const double petiteBrut = Brut(brut, sqlPetite, lignesPetite, 10);
+    const double grandeBrut = bench::RequeteBrute(brut, sqlGrande, lignesGrande, 10);
+    const double petiteBrut = bench::RequeteBrute(brut, sqlPetite, lignesPetite, 10);
     sqlite3_close(brut);
 
     TdmKestravel dm(chemin);

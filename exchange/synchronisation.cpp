@@ -4,6 +4,7 @@
 #include "store/dmkestravel.h"
 #include "store/echecs.h"
 #include "store/erreurs.h"
+#include "store/recherche.h"
 #include "store/schema.h"
 
 #include <QDir>
@@ -293,6 +294,9 @@ void Synchroniser(TdmKestravel& dm, const QString& racineSource, const QString& 
         dm.DataModuleDestroy();
         try {
             Copier(source, dm.Handle(), baseCible);
+            // Built afresh from the copied products by the next window that
+            // searches: the source's index may not match its rows.
+            SupprimerIndexRecherche(dm.Handle());
         } catch (...) {
             dm.DataModuleCreate();
             throw;
@@ -304,6 +308,7 @@ void Synchroniser(TdmKestravel& dm, const QString& racineSource, const QString& 
                      SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
                      QStringLiteral("Impossible d'ouvrir la base de données cible « %1 »").arg(baseCible));
         Copier(source, cible.Base(), baseCible);
+        SupprimerIndexRecherche(cible.Base());
     }
     CopierImages(source, racineSource, racineCible);
 }

@@ -5,6 +5,7 @@
 #include "store/dmkestravel.h"
 #include "store/echecs.h"
 #include "store/format.h"
+#include "store/recherche.h"
 
 #include <QDir>
 #include <QFile>
@@ -276,6 +277,11 @@ TResultatImport ImporterTable(TdmKestravel& dm, TTableCsv table, const QString& 
     std::optional<TTransaction> transaction;
     try {
         transaction.emplace(dm);
+        // The products are replaced wholesale: the search index goes with
+        // the old ones (no trigger runs for each row) and is built afresh
+        // from the new ones by the next window that searches.
+        if (table == TTableCsv::Produit)
+            SupprimerIndexRecherche(dm.Handle());
         TInstruction vidage(dm.Handle(), d.vidage);
         vidage.Pas();
         resultat.supprimees = sqlite3_changes64(dm.Handle());

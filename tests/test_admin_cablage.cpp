@@ -81,7 +81,7 @@ class TestAdminCablage : public QObject {
         static int Trace(unsigned, void* moi, void* instruction, void*)
         {
             const char* sql = sqlite3_sql(static_cast<sqlite3_stmt*>(instruction));
-            if (sql && std::strstr(sql, "FROM Produit WHERE Externe = ? AND IdProduitType = ?"))
+            if (sql && std::strstr(sql, "FROM Produit p WHERE Externe = ? AND IdProduitType = ?"))
                 ++static_cast<TCompteurLectures*>(moi)->listes;
             return 0;
         }

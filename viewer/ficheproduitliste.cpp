@@ -2,10 +2,14 @@
 
 #include "app/ergonomie.h"
 #include "app/listeproduits.h"
+#include "app/rechercheliste.h"
 #include "store/catalogue.h"
 #include "viewer/ficheproduitview.h"
 
 #include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QVBoxLayout>
 #include <QHeaderView>
 #include <QSplitter>
 #include <QTreeView>
@@ -50,9 +54,41 @@ TFicheProduitListe::TFicheProduitListe(TdmKestravel& dm, QWidget* parent)
     for (int c : {ListeExterne, ListeIdProduit, ListeIdType})
         entete->setSectionResizeMode(c, QHeaderView::Fixed);
 
+    m_recherche = new TRechercheListe(m_dm, this, [this](const QString& texte) {
+        TCritereRecherche critere;
+        critere.texte = texte;
+        critere.externe = OrigineSelectionnee();
+        critere.categories = m_categoriesRecherche;
+        return critere;
+    });
+    m_recherche->surResultats = [this](TLignesProduits lignes) {
+        m_modele->Remplir(std::move(lignes), true);
+        lvProduits->setColumnWidth(ListeStock + 1, 160);
+    };
+    m_recherche->surEffacement = [this] {
+        if (m_categorieAffichee >= 0)
+            AfficherProduitsCategorie(m_externeAffiche, m_categorieAffichee);
+        else
+            m_modele->Vider();
+    };
+    m_recherche->surValidation = [this] {
+        if (LigneSelectionnee(lvProduits) < 0 && m_modele->rowCount() > 0)
+            lvProduits->setCurrentIndex(m_modele->index(0, 0));
+        lvProduitsDblClick();
+    };
+    auto* recherche = new QHBoxLayout;
+    recherche->setContentsMargins(0, 0, 0, 0);
+    recherche->addWidget(m_recherche->Champ(), 3);
+    recherche->addWidget(m_recherche->Etat(), 2);
+    auto* droite = new QWidget;
+    auto* colonne = new QVBoxLayout(droite);
+    colonne->setContentsMargins(0, 0, 0, 0);
+    colonne->addLayout(recherche);
+    colonne->addWidget(lvProduits);
+
     auto* separation = new QSplitter;
     separation->addWidget(tvVisualisation);
-    separation->addWidget(lvProduits);
+    separation->addWidget(droite);
     separation->setStretchFactor(1, 1);
     separation->setSizes({300, 700});
     auto* disposition = new QHBoxLayout(this);
@@ -79,6 +115,7 @@ void TFicheProduitListe::RemplirArbreVisualisation()
     const QSignalBlocker silence(tvVisualisation);
     m_noeuds.Vider();
     tvVisualisation->clear();
+    std::fill(std::begin(m_racines), std::end(m_racines), nullptr);
 
     const QVector<TLigneCategorie> lignes = LireCategories(m_dm);
     for (int externe = 0; externe < 3; ++externe) {
@@ -88,8 +125,14 @@ void TFicheProduitListe::RemplirArbreVisualisation()
             continue;
         auto* racine = new QTreeWidgetItem(QStringList{LibellesRacines[externe]});
         tvVisualisation->addTopLevelItem(racine);
+        m_racines[externe] = racine;
         PlacerCategories(racine, lignes, externe, m_noeuds);
     }
+    m_categoriesRecherche.clear();
+    for (const TEntreeNoeud& e : m_noeuds.Entrees())
+        if (e.noeud)
+            m_categoriesRecherche.insert(CleCategorie(e.objet.GetExterne(), e.objet.GetIdProduitType()),
+                                         e.noeud->text(0));
     TerminerArbre(tvVisualisation);
     tvVisualisation->setCurrentItem(nullptr);
 }
@@ -99,11 +142,32 @@ void TFicheProduitListe::AfficherProduitsCategorie(int externe, int idProduitTyp
     if (externe == -1 && idProduitType == -1)
         return;
     m_modele->Remplir(LireProduitsCategorie(m_dm, externe, idProduitType));
+    m_externeAffiche = externe;
+    m_categorieAffichee = idProduitType;
+}
+
+int TFicheProduitListe::OrigineSelectionnee() const
+{
+    const QTreeWidgetItem* noeud = tvVisualisation->currentItem();
+    while (noeud && noeud->parent())
+        noeud = noeud->parent();
+    for (int externe = 0; externe < 3; ++externe)
+        if (noeud && noeud == m_racines[externe])
+            return externe;
+    return -1;
 }
 
 void TFicheProduitListe::tvVisualisationChange()
 {
     const TObjectNoeud* objet = ObjetNoeud(tvVisualisation->currentItem());
+    if (m_recherche->Active()) {
+        // A category ends the search; a root searches its whole origin.
+        if (!objet) {
+            m_recherche->Relancer();
+            return;
+        }
+        m_recherche->Effacer();
+    }
     if (objet)
         AfficherProduitsCategorie(objet->GetExterne(), objet->GetIdProduitType());
     else

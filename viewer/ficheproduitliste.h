@@ -5,12 +5,16 @@
 
 #include "app/arbrecategories.h"
 
+#include <QHash>
+
 #include <QWidget>
 
 class QTreeView;
 class QTreeWidget;
+class QTreeWidgetItem;
 class TdmKestravel;
 class TModeleProduits;
+class TRechercheListe;
 
 class TFicheProduitListe : public QWidget {
     Q_OBJECT
@@ -37,10 +41,17 @@ public:
     const TModeleProduits& ModeleProduits() const { return *m_modele; }
 
 private:
+    // Origin of the selected node, -1 when none is selected.
+    int OrigineSelectionnee() const;
+
     TdmKestravel& m_dm;
     QString m_cheminExport;
     TTableNoeuds m_noeuds;
     QTreeWidget* tvVisualisation;
     TModeleProduits* m_modele;
     QTreeView* lvProduits;
+    TRechercheListe* m_recherche;
+    QTreeWidgetItem* m_racines[3] = {};
+    QHash<qint64, QString> m_categoriesRecherche;   // categories of the tree, for the search
+    int m_externeAffiche = -1, m_categorieAffichee = -1;   // category last listed
 };
