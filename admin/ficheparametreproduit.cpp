@@ -552,8 +552,8 @@ void TFicheParametreProduit::ConfigurerClavier()
     NommerPourLecteur(btnImport, QStringLiteral("Importer"));
     NommerPourLecteur(tvProduitType, QStringLiteral("Catégories de produits"));
     NommerPourLecteur(lvProduits, QStringLiteral("Produits de la catégorie"));
-    OrdreTabulation({btnAjouterProduitType, btnExport, btnImport, tvProduitType, lvProduits, btnAjouterProduit,
-                     btnDuppliquer, btnImprimer, btnSupprimer});
+    OrdreTabulation({btnAjouterProduitType, btnExport, btnImport, tvProduitType, m_recherche->Champ(), lvProduits,
+                     btnAjouterProduit, btnDuppliquer, btnImprimer, btnSupprimer});
     // On the product list, Enter opens the product as a double click does and
     // Delete is the "Supprimer" button; on the tree, F2 manages the category.
     LierTouches(lvProduits, {Qt::Key_Return, Qt::Key_Enter}, [this] { lvProduitsDblClick(); });

@@ -1,5 +1,6 @@
 #include "app/rechercheliste.h"
 
+#include "app/ergonomie.h"
 #include "store/dmkestravel.h"
 #include "store/erreurs.h"
 
@@ -8,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressDialog>
+#include <QToolButton>
 
 TRechercheListe::TRechercheListe(TdmKestravel& dm, QWidget* fenetre,
                                  std::function<TCritereRecherche(const QString&)> critere)
@@ -18,6 +20,10 @@ TRechercheListe::TRechercheListe(TdmKestravel& dm, QWidget* fenetre,
     m_champ->setAccessibleName(QStringLiteral("Rechercher"));
     m_champ->setPlaceholderText(QStringLiteral("Rechercher un produit (libellé, référence, code export)"));
     m_champ->setClearButtonEnabled(true);
+    for (QToolButton* effacer : m_champ->findChildren<QToolButton*>())
+        NommerPourLecteur(effacer, QStringLiteral("Effacer la recherche"));
+    // Escape empties the field, as its clear button does.
+    LierTouches(m_champ, {Qt::Key_Escape}, [this] { m_champ->clear(); });
     m_etat->setObjectName(QStringLiteral("lbRecherche"));
     m_etat->setAccessibleName(QStringLiteral("Résultat de la recherche"));
     connect(m_champ, &QLineEdit::textChanged, this, &TRechercheListe::TexteChange);

@@ -205,6 +205,10 @@ def scenario(process):
                     lambda: [c for c in list_rows(product_list) if (c.name or "").startswith("Vis à bois")], 10)
     check(rows and len(rows) == 2, "typing a category's name selects it and lists its two products")
     press("Tab")
+    search = find(main, lambda n: n.name == "Rechercher")
+    check(search is not None and wait_for("the search field focused", lambda: focused(search), 5),
+          "Tab moves on to the 'Rechercher' field above the list")
+    press("Tab")
     check(wait_for("the list focused", lambda: focused(product_list), 5), "Tab moves on to the product list")
 
     # Enter on the product that has the focus opens the editor.

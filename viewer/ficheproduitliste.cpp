@@ -1,6 +1,7 @@
 #include "viewer/ficheproduitliste.h"
 
 #include "app/ergonomie.h"
+#include "app/ergonomie.h"
 #include "app/listeproduits.h"
 #include "app/rechercheliste.h"
 #include "store/catalogue.h"
@@ -85,6 +86,8 @@ TFicheProduitListe::TFicheProduitListe(TdmKestravel& dm, QWidget* parent)
     colonne->setContentsMargins(0, 0, 0, 0);
     colonne->addLayout(recherche);
     colonne->addWidget(lvProduits);
+
+    OrdreTabulation({tvVisualisation, m_recherche->Champ(), lvProduits});
 
     auto* separation = new QSplitter;
     separation->addWidget(tvVisualisation);
