@@ -94,7 +94,7 @@ bool Lire(const QString& chemin, QByteArray& contenu)
 
 QByteArray Empreinte(const QByteArray& contenu)
 {
-    return QCryptographicHash::hash(contenu, QCryptographicHash::Sha256);
+    return QCryptographicHash::hash(contenu, QCryptographicHash::Blake2b_256);
 }
 
 // Only one request at a time may look at or leave interrupted requests: an

@@ -556,6 +556,8 @@ private slots:
             const QStringList unshare = ::getuid() == 0 ? QStringList{"-m"} : QStringList{"-r", "-m"};
             p.start("unshare", unshare + QStringList{"sh", "-c", QString::fromUtf8(script), "sh", c.nom, m_inst->Racine() + "tmpfs",
                                                      m_inst->Module() + "kestravel", m_inst->Ini(), source, sortie});
+            if (!p.waitForStarted())
+                QSKIP("unshare absent");
             QVERIFY(p.waitForFinished(120000));
             const QString erreurs = QString::fromLocal8Bit(p.readAllStandardError());
             if (p.exitCode() == 99 || (p.exitCode() == 1 && erreurs.contains("unshare")))
