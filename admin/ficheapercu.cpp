@@ -233,7 +233,7 @@ void TVuePages::paintEvent(QPaintEvent* e)
         p.fillRect(feuille.translated(3, 3), palette().color(QPalette::Shadow));
         p.fillRect(feuille, Qt::white);
         p.save();
-        p.setClipRect(feuille);
+        p.setClipRect(feuille.intersected(QRectF(e->rect())));
         p.translate(feuille.topLeft() + marges);
         p.scale(echelle, echelle);
         m_rapport.PeindrePage(p, m_miseEnPage, i, m_resolution);

@@ -185,7 +185,13 @@ void TRapport::PeindrePage(QPainter& p, const TMiseEnPage& miseEnPage, int page,
     const double mm = resolution / 25.4;
     const double largeurUtile = miseEnPage.miseEnPage.paintRect(QPageLayout::Millimeter).width();
     p.setPen(Qt::black);
+    // On screen only a strip of the page may need painting (a scroll): the
+    // bands outside the clip are left out. A text stays inside its band.
+    const bool clip = p.hasClipping();
+    const QRectF zone = clip ? p.clipBoundingRect() : QRectF();
     for (const TPlacement& pl : miseEnPage.pages[page]) {
+        if (clip && (pl.haut * mm > zone.bottom() || (pl.haut + pl.bande->hauteur) * mm < zone.top()))
+            continue;
         if (JeuDonnees && pl.enregistrement >= 0)
             JeuDonnees->RecNo = pl.enregistrement;
         for (const TBoiteTexte& b : pl.bande->boites)

@@ -80,7 +80,7 @@ public:
     // printable area's top-left corner and one unit is one dot at
     // `resolution` dots per inch; texts are laid out at that resolution
     // whatever the painter's device, so a scaled preview shows the page as it
-    // prints.
+    // prints. With a clip set, only the bands it reaches are painted.
     void PeindrePage(QPainter& p, const TMiseEnPage& miseEnPage, int page, double resolution);
 
     // Paints the report on the device with its current page layout, only the

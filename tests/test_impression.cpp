@@ -104,11 +104,14 @@ private:
 
 // Paints one page of the report on a recording device, `echelle` dots of the
 // device for one dot of the report's 1200 per inch.
-QVector<TEnregistreur::Texte> TextesPage(TRapport& r, const TRapport::TMiseEnPage& mep, int page, double echelle)
+QVector<TEnregistreur::Texte> TextesPage(TRapport& r, const TRapport::TMiseEnPage& mep, int page, double echelle,
+                                         const QRectF& clip = QRectF())
 {
     TEnregistreur e;
     QPainter p(&e);
     p.scale(echelle, echelle);
+    if (!clip.isNull())
+        p.setClipRect(clip);
     r.PeindrePage(p, mep, page, 1200);
     p.end();
     return e.textes;
@@ -230,6 +233,12 @@ private slots:
             QCOMPARE(apercu[i].texte, textes[i].texte);
             QVERIFY(QLineF(apercu[i].position, textes[i].position * echelle).length() < 0.05);
         }
+
+        // A strip of the page, as a scroll repaints it: only the bands it
+        // reaches.
+        const QVector<TEnregistreur::Texte> bande = TextesPage(r.frxReport1, mep, 0, 1.0, QRectF(0, 40 * mm, 190 * mm, 5 * mm));
+        QCOMPARE(bande.size(), 6);
+        QCOMPARE(bande[0].texte, QStringLiteral("Libellé : Produit 2"));
 
         // The last page: products 34 to 41; a price too long for its box is
         // set smaller and cut rather than run over the next box.
