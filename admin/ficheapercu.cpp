@@ -12,8 +12,6 @@
 #include <QPaintEvent>
 #include <QPrintDialog>
 #include <QPrinter>
-#include <QProgressBar>
-#include <QProgressDialog>
 #include <QScrollBar>
 #include <QSpinBox>
 #include <QStyle>
@@ -27,39 +25,7 @@ const double Ecart = 12;   // pixels around and between pages
 const double Zooms[] = {0.25, 0.5, 0.75, 1.0, 1.25, 1.5, 2.0, 3.0, 4.0};
 // Items of the zoom box before the percentages.
 enum { ZoomLargeur = 0, ZoomPage = 1, PremierZoom = 2 };
-
-// A modal progress window with "Annuler" that appears once the work has
-// lasted half a second; `Fonction` is what the report calls after each page.
-class TFenetreAvancement {
-public:
-    TFenetreAvancement(const QString& texte, QWidget* parent)
-        : m_dialogue(texte, QStringLiteral("Annuler"), 0, 1, parent)
-    {
-        m_dialogue.setObjectName("dlgAvancement");
-        m_dialogue.setWindowTitle(QStringLiteral("Kestravel"));
-        m_dialogue.setWindowModality(Qt::WindowModal);
-        m_dialogue.setMinimumDuration(500);
-        m_dialogue.setAutoClose(false);
-        m_dialogue.setAutoReset(false);
-        auto* barre = new QProgressBar(&m_dialogue);
-        barre->setObjectName("pbAvancement");
-        barre->setFormat(QStringLiteral("Page %v sur %m"));
-        m_dialogue.setBar(barre);
-        m_dialogue.setValue(0);
-    }
-    TAvancement Fonction()
-    {
-        return [this](int faites, int total) {
-            if (m_dialogue.maximum() != total)
-                m_dialogue.setMaximum(total);
-            m_dialogue.setValue(faites);   // lets the user press "Annuler"
-            return !m_dialogue.wasCanceled();
-        };
-    }
-
-private:
-    QProgressDialog m_dialogue;
-};
+const QString FormatPages = QStringLiteral("Page %v sur %m");
 
 QAction* Action(QToolBar* barre, const char* nom, const QString& texte, const QString& bulle,
                 QStyle::StandardPixmap icone = QStyle::SP_CustomBase)
@@ -388,9 +354,10 @@ void TFicheApercu::actImprimerClick()
     dialogue.setMinMax(1, vuePages->NombrePages());
     if (dialogue.exec() != QDialog::Accepted)
         return;
-    TFenetreAvancement avancement(QStringLiteral("Impression en cours…"), this);
+    TFenetreAvancement avancement(QStringLiteral("Impression en cours…"), this, FormatPages);
     const TCurseurOccupe occupe(Qt::BusyCursor);
-    const int resultat = m_rapport.Imprimer(m_imprimante, m_imprimante.pageRanges(), avancement.Fonction());
+    const int resultat = m_rapport.Imprimer(m_imprimante, m_imprimante.pageRanges(),
+                                            [&](int faites, int total) { return avancement.Avancer(faites, total); });
     if (resultat == TRapport::Annule)
         m_imprimante.abort();
     else if (resultat < 0)
@@ -421,9 +388,10 @@ void TFicheApercu::actExporterPdfClick()
     QString erreur;
     TRapport::TResultatPdf resultat;
     {
-        TFenetreAvancement avancement(QStringLiteral("Enregistrement du fichier PDF…"), this);
+        TFenetreAvancement avancement(QStringLiteral("Enregistrement du fichier PDF…"), this, FormatPages);
         const TCurseurOccupe occupe(Qt::BusyCursor);
-        resultat = m_rapport.ExporterPdf(chemin, m_imprimante.docName(), &erreur, avancement.Fonction());
+        resultat = m_rapport.ExporterPdf(chemin, m_imprimante.docName(), &erreur,
+                                         [&](int faites, int total) { return avancement.Avancer(faites, total); });
     }
     // A stop asked by the user needs no message: nothing was written.
     if (resultat == TRapport::TResultatPdf::Ecrit)

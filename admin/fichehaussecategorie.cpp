@@ -110,12 +110,17 @@ void TFicheHausseCategorie::btnOkClick()
         jveHausseValeur->selectAll();
         return;
     }
+    int resultat = 0;
     {
-        // A large tree takes a while: one transaction that cannot be
-        // watched, so the busy cursor says the window is working.
-        const TCurseurOccupe occupe;
-        AppliquerHausse(m_dm, m_idProduitType, m_types->checkedId(), valeur,
-                        cbHausseSurTypesProduitsFils->isChecked());
+        // A large tree takes a while; stopping it rolls every price back.
+        TFenetreAvancement avancement(QStringLiteral("Hausse des prix en cours…"), this);
+        const TCurseurOccupe occupe(Qt::BusyCursor);
+        resultat = AppliquerHausse(m_dm, m_idProduitType, m_types->checkedId(), valeur,
+                                   cbHausseSurTypesProduitsFils->isChecked(), [&]() { return avancement.Continuer(); });
+    }
+    if (resultat == HausseArretee) {
+        Prompts().Information(QStringLiteral("Hausse annulée : aucun prix n'a été modifié."));
+        return;
     }
     accept();
 }

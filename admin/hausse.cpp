@@ -29,6 +29,36 @@ void InstallerFonctionHausse(TdmKestravel& dm)
     if (rc != SQLITE_OK)
         throw EDatabaseError(MessageSqlite(dm.Handle()));
 }
+// Lets the caller watch a long statement: SQLite calls back every so many
+// steps of its program, and a "stop" answer interrupts the statement.
+class TSurveillance {
+public:
+    TSurveillance(TdmKestravel& dm, const TSuiteHausse& continuer) : m_base(dm.Handle()), m_continuer(continuer)
+    {
+        if (m_continuer)
+            sqlite3_progress_handler(m_base, 20000, &TSurveillance::Rappel, this);
+    }
+    ~TSurveillance()
+    {
+        if (m_continuer)
+            sqlite3_progress_handler(m_base, 0, nullptr, nullptr);
+    }
+    TSurveillance(const TSurveillance&) = delete;
+    TSurveillance& operator=(const TSurveillance&) = delete;
+    bool Arretee() const { return m_arretee; }
+
+private:
+    static int Rappel(void* moi)
+    {
+        auto* s = static_cast<TSurveillance*>(moi);
+        if (!s->m_arretee && !s->m_continuer())
+            s->m_arretee = true;
+        return s->m_arretee ? 1 : 0;
+    }
+    sqlite3* m_base;
+    const TSuiteHausse& m_continuer;
+    bool m_arretee = false;
+};
 }  // namespace
 
 double ArrondiCentimes(double valeur)
@@ -99,13 +129,24 @@ QVector<int> CollecterDescendants(TdmKestravel& dm, int idProduitType)
     return resultat;
 }
 
-int AppliquerHausse(TdmKestravel& dm, int idProduitType, int mode, double valeur, bool descendants)
+int AppliquerHausse(TdmKestravel& dm, int idProduitType, int mode, double valeur, bool descendants,
+                    const TSuiteHausse& continuer)
 {
     TTransaction transaction(dm);
     QVector<int> ids{idProduitType};
     if (descendants)
         ids += CollecterDescendants(dm, idProduitType);
-    const int n = HausserCategories(dm, ids, mode, valeur);
+    TSurveillance surveillance(dm, continuer);
+    int n = 0;
+    try {
+        n = HausserCategories(dm, ids, mode, valeur);
+    } catch (const EDatabaseError&) {
+        // The statement interrupted on request: the transaction's guard
+        // rolls every price back.
+        if (surveillance.Arretee())
+            return HausseArretee;
+        throw;
+    }
     transaction.Commit();
     return n;
 }

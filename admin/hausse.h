@@ -4,6 +4,7 @@
 // calls these.
 
 #include <QVector>
+#include <functional>
 
 class TdmKestravel;
 
@@ -33,7 +34,14 @@ int HausserCategories(TdmKestravel& dm, const QVector<int>& idsProduitType, int 
 // parent links loop back to it.
 QVector<int> CollecterDescendants(TdmKestravel& dm, int idProduitType);
 
+// Asked now and then while the prices change (every few milliseconds of
+// work); false stops the increase.
+using TSuiteHausse = std::function<bool()>;
+
 // The whole increase asked in the dialog, in one transaction: the category,
 // then its descendants when `descendants` is set. Returns the number of
-// products changed.
-int AppliquerHausse(TdmKestravel& dm, int idProduitType, int mode, double valeur, bool descendants);
+// products changed, or HausseArretee when `continuer` stopped it: the
+// transaction is then rolled back and no price has changed.
+constexpr int HausseArretee = -1;
+int AppliquerHausse(TdmKestravel& dm, int idProduitType, int mode, double valeur, bool descendants,
+                    const TSuiteHausse& continuer = {});

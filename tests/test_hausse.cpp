@@ -4,6 +4,7 @@
 #include "admin/fichehaussecategorie.h"
 #include "admin/hausse.h"
 #include "app/prompts.h"
+#include "store/acces.h"
 #include "store/dmkestravel.h"
 #include "store/erreurs.h"
 #include "tests/soutien.h"
@@ -151,6 +152,36 @@ private slots:
         // The connection is usable again afterwards.
         c.Sql("DROP TRIGGER refus");
         QCOMPARE(AppliquerHausse(c.Dm(), 1, HausseEuros, 1, true), 4);
+    }
+
+    // Stopped while it runs ("Annuler"), the increase changes no price and
+    // leaves the connection ready; the watch ends with the increase.
+    void ArretEnCoursRienNeChange()
+    {
+        TCatalogueTest c;
+        Arbre(c);
+        {
+            TTransaction t(c.Dm());
+            for (int id = 1000; id < 6000; ++id)
+                Produit(c, 0, id, 2, 10, 10, 10);
+            t.Commit();
+        }
+        int appels = 0;
+        QCOMPARE(AppliquerHausse(c.Dm(), 1, HausseEuros, 1, true, [&]() { return ++appels < 2; }), HausseArretee);
+        QCOMPARE(appels, 2);
+        for (int id : {10, 20, 1000, 5999})
+            QVERIFY(Proche(Prix(c, 0, id)[0], 10));
+
+        appels = 0;
+        QCOMPARE(AppliquerHausse(c.Dm(), 1, HausseEuros, 1, true, [&]() { return ++appels > 0; }), 5004);
+        QVERIFY(appels > 0);
+        QVERIFY(Proche(Prix(c, 0, 5999)[2], 11));
+        // Nobody watches the next statements any more.
+        c.Sql("UPDATE Produit SET Stock = 1");
+        QVERIFY(appels < 1000);
+        const int avant = appels;
+        c.Sql("UPDATE Produit SET Stock = 2");
+        QCOMPARE(appels, avant);
     }
 
     void Fiche()
