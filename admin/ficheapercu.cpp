@@ -16,6 +16,7 @@
 #include <QSpinBox>
 #include <QStyle>
 #include <QToolBar>
+#include <QToolButton>
 #include <QVBoxLayout>
 #include <QWheelEvent>
 #include <cmath>
@@ -264,6 +265,13 @@ TFicheApercu::TFicheApercu(TRapport& rapport, QPrinter& imprimante, QWidget* par
     tbApercu->addSeparator();
     actExporterPdf = Action(tbApercu, "actExporterPdf", QStringLiteral("Exporter en PDF"),
                             QStringLiteral("Enregistrer le document dans un fichier PDF"));
+
+    // The zoom buttons show a sign; a screen reader announces what they do.
+    for (QAction* a : {actZoomArriere, actZoomAvant})
+        tbApercu->widgetForAction(a)->setAccessibleName(a->toolTip());
+    // So does the toolbar's button that shows what a narrow window hides.
+    if (auto* suite = tbApercu->findChild<QToolButton*>(QStringLiteral("qt_toolbar_ext_button")))
+        suite->setAccessibleName(QStringLiteral("Autres actions"));
 
     auto* page = new QVBoxLayout(this);
     page->setContentsMargins(0, 0, 0, 0);

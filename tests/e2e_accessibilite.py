@@ -153,10 +153,18 @@ def list_rows(product_list):
 
 def main():
     binary, root = sys.argv[1], sys.argv[2]
-    try:
-        Registry.getDesktop(0).childCount
-    except Exception as e:
-        print(f"SKIP: the accessibility bus cannot be reached ({e})")
+    # The bus and its registry start on first use; give them a moment.
+    error = None
+    for _ in range(20):
+        try:
+            Registry.getDesktop(0).childCount
+            error = None
+            break
+        except Exception as e:
+            error = e
+            time.sleep(0.5)
+    if error is not None:
+        print(f"SKIP: the accessibility bus cannot be reached ({error})")
         return SKIP
 
     env = dict(os.environ)
@@ -166,10 +174,12 @@ def main():
     ini = os.path.join(root, "Administration", "Kestravel.ini")
     process = subprocess.Popen([binary, "CONFIG", ini], env=env)
     try:
-        return scenario(process)
+        scenario(process)
     finally:
         process.kill()
         process.wait(timeout=10)
+    browser(binary, root, env)
+    return finish()
 
 
 def scenario(process):
@@ -177,10 +187,10 @@ def scenario(process):
     main = wait_for("the settings window on the bus", lambda: window(main_title), 40)
     if main is None:
         if process.poll() is not None:
-            print(f"FAIL - kestravel ended with status {process.returncode}")
-            return 1
-        print("FAIL - the settings window never appeared on the accessibility bus")
-        return 1
+            check(False, f"kestravel ended with status {process.returncode}")
+            return
+        check(False, "the settings window appears on the accessibility bus")
+        return
 
     # Names a screen reader announces.
     buttons = find_all(main, lambda n: role(n) == "push button")
@@ -278,7 +288,58 @@ def scenario(process):
         press("Escape", 1.0)
         check(wait_for("category management closed", lambda: window("Gestion des catégories produits") is None, 10),
               "Escape closes category management")
-    return finish()
+
+    # The print preview's own actions are French too.
+    for _ in range(4):
+        press("Tab", 0.3)
+    imprimer = find(main, lambda n: role(n) == "push button" and n.name == "Imprimer")
+    if check(wait_for("'Imprimer' focused", lambda: focused(imprimer), 5),
+             "Tab goes from the tree through the list and two buttons to 'Imprimer'"):
+        press("space", 1.5)
+        apercu = wait_for("the print preview", lambda: window("Aperçu avant impression"), 20)
+        if check(apercu is not None, "'Imprimer' opens the print preview"):
+            actions = {n.name for n in find_all(apercu, lambda n: role(n) in ("push button", "toggle button"))}
+            check(not unnamed_buttons(apercu), "every button of the preview has a name")
+            check({"Zoom avant", "Zoom arrière", "Mise en page…", "Imprimer…"} <= actions,
+                  f"the preview's actions are French ({sorted(a for a in actions if a)})")
+            press("Escape", 1.0)
+            check(wait_for("the preview closed", lambda: window("Aperçu avant impression") is None, 10),
+                  "Escape closes the print preview")
+
+
+def browser(binary, root, env):
+    """VOIR: Enter on a product opens its view, whose controls are named."""
+    ini = os.path.join(root, "Administration", "Kestravel.ini")
+    process = subprocess.Popen([binary, "VOIR", ini, os.path.join(root, "produit.xml")], env=env)
+    try:
+        title = "Visualiser des produits - Version du 02/04/2024"
+        main = wait_for("the browser on the bus", lambda: window(title), 40)
+        if not check(main is not None, "the browser appears on the accessibility bus"):
+            return
+        tree = find(main, lambda n: n.name == "Catégories de produits")
+        check(tree is not None and wait_for("the tree focused", lambda: focused(tree), 5),
+              "the browser opens with the focus on its category tree")
+        type_text("Visserie")
+        product_list = find(main, lambda n: n.name == "Produits de la catégorie")
+        check(wait_for("the products", lambda: any((c.name or "").startswith("Vis à bois")
+                                                   for c in list_rows(product_list)), 10),
+              "typing a category's name lists its products")
+        press("Tab")
+        press("Return", 1.0)
+        view = wait_for("the product view", lambda: window("Détails du produit"), 15)
+        if check(view is not None, "Enter on the product opens its view"):
+            check(not unnamed_buttons(view), "every push button of the product view has a name")
+            shown = [n.name for n in find_all(view, lambda n: role(n) == "image"
+                                              and n.getState().contains(pyatspi.STATE_SHOWING))]
+            check("Stock suffisant" in shown, f"the view's stock indicator says what it shows ({shown})")
+            quantity = find(view, lambda n: role(n) == "spin button")
+            check(quantity is not None and quantity.name == "Quantité", "the quantity is announced as 'Quantité'")
+            press("Escape", 1.0)
+            check(wait_for("the view closed", lambda: window("Détails du produit") is None, 10)
+                  and window(title) is not None, "Escape closes the view as 'Annuler' does; the browser stays")
+    finally:
+        process.kill()
+        process.wait(timeout=10)
 
 
 def finish():

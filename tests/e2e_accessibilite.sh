@@ -5,7 +5,7 @@
 set -uo pipefail
 kestravel=$1 kestraveldb=$2
 script="$(dirname "$0")/e2e_accessibilite.py"
-for outil in xvfb-run dbus-run-session /usr/bin/python3 /usr/libexec/at-spi-bus-launcher; do
+for outil in Xvfb dbus-run-session /usr/bin/python3 /usr/libexec/at-spi-bus-launcher; do
   if ! command -v "$outil" >/dev/null 2>&1 && [ ! -x "$outil" ]; then
     echo "SKIP: $outil is missing (scripts/install-deps installs it)"
     exit 77
@@ -16,12 +16,37 @@ if ! /usr/bin/python3 -c 'import pyatspi' 2>/dev/null; then
   exit 77
 fi
 dossier=$(mktemp -d)
-trap 'rm -rf "$dossier"' EXIT
-"$kestraveldb" demo "$dossier/inst" --bin "$kestravel" >/dev/null || { echo "demo installation failed"; exit 1; }
-export XDG_RUNTIME_DIR="$dossier/run" HOME="$dossier"
+serveur=
+fin() {
+  [ -n "$serveur" ] && kill "$serveur" 2>/dev/null && wait "$serveur" 2>/dev/null
+  rm -rf "$dossier"
+}
+trap fin EXIT
+"$kestraveldb" demo "$dossier/inst" --bin "$kestravel" >/dev/null || { echo "FAIL: demo installation"; exit 1; }
+
+# A private X server without access control (local socket only), so that
+# every process of the session, the accessibility daemons included, can open it.
+ecran=
+for n in $(seq 90 140); do
+  [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
+  Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >"$dossier/xvfb.log" 2>&1 &
+  serveur=$!
+  for _ in $(seq 50); do
+    [ -e "/tmp/.X11-unix/X$n" ] && break
+    kill -0 "$serveur" 2>/dev/null || break
+    sleep 0.1
+  done
+  if [ -e "/tmp/.X11-unix/X$n" ]; then ecran=":$n"; break; fi
+  serveur=
+done
+if [ -z "$ecran" ]; then
+  echo "SKIP: no virtual X server could be started"; cat "$dossier/xvfb.log"
+  exit 77
+fi
+export DISPLAY=$ecran XDG_RUNTIME_DIR="$dossier/run" HOME="$dossier"
+unset XAUTHORITY WAYLAND_DISPLAY DBUS_SESSION_BUS_ADDRESS AT_SPI_BUS_ADDRESS
 mkdir -m 700 -p "$XDG_RUNTIME_DIR"
-timeout 240 xvfb-run -a -s "-screen 0 1280x1024x24" \
-  dbus-run-session -- /usr/bin/python3 "$script" "$dossier/inst/Modules/Kestravel/kestravel" "$dossier/inst"
+timeout 240 dbus-run-session -- /usr/bin/python3 "$script" "$dossier/inst/Modules/Kestravel/kestravel" "$dossier/inst"
 code=$?
 [ $code -eq 124 ] && echo "FAIL: the test did not finish within 240 s"
 exit $code
