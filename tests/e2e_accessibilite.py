@@ -290,11 +290,11 @@ def scenario(process):
               "Escape closes category management")
 
     # The print preview's own actions are French too.
-    for _ in range(4):
+    for _ in range(5):
         press("Tab", 0.3)
     imprimer = find(main, lambda n: role(n) == "push button" and n.name == "Imprimer")
     if check(wait_for("'Imprimer' focused", lambda: focused(imprimer), 5),
-             "Tab goes from the tree through the list and two buttons to 'Imprimer'"):
+             "Tab goes from the tree through the search field, the list and two buttons to 'Imprimer'"):
         press("space", 1.5)
         apercu = wait_for("the print preview", lambda: window("Aperçu avant impression"), 20)
         if check(apercu is not None, "'Imprimer' opens the print preview"):
@@ -325,6 +325,9 @@ def browser(binary, root, env):
                                                    for c in list_rows(product_list)), 10),
               "typing a category's name lists its products")
         press("Tab")
+        press("Tab")
+        check(wait_for("the list focused", lambda: focused(product_list), 5),
+              "Tab goes from the tree through the search field to the list")
         press("Return", 1.0)
         view = wait_for("the product view", lambda: window("Détails du produit"), 15)
         if check(view is not None, "Enter on the product opens its view"):

@@ -1,7 +1,6 @@
 #include "viewer/ficheproduitliste.h"
 
 #include "app/ergonomie.h"
-#include "app/ergonomie.h"
 #include "app/listeproduits.h"
 #include "app/rechercheliste.h"
 #include "store/catalogue.h"
@@ -87,8 +86,6 @@ TFicheProduitListe::TFicheProduitListe(TdmKestravel& dm, QWidget* parent)
     colonne->addLayout(recherche);
     colonne->addWidget(lvProduits);
 
-    OrdreTabulation({tvVisualisation, m_recherche->Champ(), lvProduits});
-
     auto* separation = new QSplitter;
     separation->addWidget(tvVisualisation);
     separation->addWidget(droite);
@@ -96,6 +93,8 @@ TFicheProduitListe::TFicheProduitListe(TdmKestravel& dm, QWidget* parent)
     separation->setSizes({300, 700});
     auto* disposition = new QHBoxLayout(this);
     disposition->addWidget(separation);
+    // Tab order is set once every control is inside this window.
+    OrdreTabulation({tvVisualisation, m_recherche->Champ(), lvProduits});
 
     connect(tvVisualisation, &QTreeWidget::currentItemChanged, this, &TFicheProduitListe::tvVisualisationChange);
     connect(lvProduits, &QAbstractItemView::doubleClicked, this, &TFicheProduitListe::lvProduitsDblClick);
