@@ -1,5 +1,6 @@
 #include "store/schema.h"
 
+#include "store/echecs.h"
 #include "store/erreurs.h"
 
 #include <QFile>
@@ -138,7 +139,7 @@ void CreerCatalogueVide(const QString& chemin)
         QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", nom);
         db.setDatabaseName(chemin);
         if (!db.open())
-            throw EDatabaseError(db.lastError().text());
+            throw EDatabaseError(MessageSqlError(db.lastError()));
         ExecuterSql(db, "PRAGMA journal_mode=WAL");
         CreerSchema(db);
         db.close();
