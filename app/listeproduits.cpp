@@ -91,12 +91,23 @@ void TModeleProduits::Trier(int colonne)
         std::stable_sort(m_ordre.begin(), m_ordre.end(),
                          [&](int a, int b) { return ComparerTexteTri(texte(a), texte(b)) < 0; });
     } else {
-        // Numbers and amounts compare as they are shown: formatted once each.
-        QVector<QString> textes(m_lignes.Taille());
-        for (int i = 0; i < m_lignes.Taille(); ++i)
-            textes[i] = m_lignes.Texte(i, champ);
+        // Numbers and amounts compare as they are shown: formatted once each,
+        // side by side in one buffer (the sort then reads memory in order).
+        const int n = m_lignes.Taille();
+        std::vector<char16_t> textes;
+        textes.reserve(size_t(n) * 8);
+        std::vector<quint32> debuts(size_t(n) + 1);
+        for (int i = 0; i < n; ++i) {
+            debuts[size_t(i)] = quint32(textes.size());
+            const QString t = m_lignes.Texte(i, champ);
+            textes.insert(textes.end(), t.utf16(), t.utf16() + t.size());
+        }
+        debuts[size_t(n)] = quint32(textes.size());
+        const auto texte = [&](int i) {
+            return QStringView(textes.data() + debuts[size_t(i)], debuts[size_t(i) + 1] - debuts[size_t(i)]);
+        };
         std::stable_sort(m_ordre.begin(), m_ordre.end(),
-                         [&](int a, int b) { return ComparerTexteTri(textes[a], textes[b]) < 0; });
+                         [&](int a, int b) { return ComparerTexteTri(texte(a), texte(b)) < 0; });
     }
 
     QVector<int> positions(m_ordre.size());   // row of m_lignes → new display position
