@@ -114,15 +114,40 @@ inline double MesurerCpu(int n, const std::function<void()>& f)
     return meilleur;
 }
 
-// Peak resident memory of the process so far, in MiB.
-inline double MemoireMax()
+// A memory figure of the process ("VmHWM:", "VmRSS:"…), in MiB.
+inline double Memoire(const char* cle)
 {
     QFile f("/proc/self/status");
     if (f.open(QIODevice::ReadOnly))
         for (const QByteArray& l : f.readAll().split('\n'))
-            if (l.startsWith("VmHWM:"))
-                return l.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
+            if (l.startsWith(cle))
+                return l.mid(int(qstrlen(cle))).trimmed().split(' ').value(0).toDouble() / 1024.0;
     return 0;
+}
+
+// Peak resident memory of the process so far, in MiB.
+inline double MemoireMax() { return Memoire("VmHWM:"); }
+// Resident memory of the process now, in MiB.
+inline double MemoireActuelle() { return Memoire("VmRSS:"); }
+
+// The window benchmarks' start: the offscreen platform unless another is
+// asked for, and the catalogue `nom` made in the scratch folder of the
+// command line (arguments: scratch folder, build folder).
+inline void PlateformeHorsEcran()
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+}
+inline QString CatalogueDesArguments(int argc, char* argv[], const QString& nom, const QStringList& options)
+{
+    return Catalogue(argc > 1 ? argv[1] : "bench-data", argc > 2 ? argv[2] : "build", nom, options);
+}
+// The lists' catalogue: 1,000,000 products in 10,000 categories, the first
+// holding 50,000.
+inline QString CatalogueGrandeCategorie(int argc, char* argv[])
+{
+    return CatalogueDesArguments(argc, argv, "listes-1M.abs",
+                                 {"--products", "1000000", "--categories", "10000", "--big-category", "50000"});
 }
 
 // The bare baseline: runs `sql` (its first parameter bound to `parametre`

@@ -16,17 +16,6 @@
 #include <sqlite3.h>
 
 namespace {
-// Resident memory of the process now, in MiB.
-double MemoireActuelle()
-{
-    QFile f("/proc/self/status");
-    if (f.open(QIODevice::ReadOnly))
-        for (const QByteArray& l : f.readAll().split('\n'))
-            if (l.startsWith("VmRSS:"))
-                return l.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
-    return 0;
-}
-
 void Absolu(const char* quoi, double ms, double baseMs, double cibleMs)
 {
     std::printf("%-46s %9.1f ms   base %9.1f ms   (cible < %.0f ms) %s\n", quoi, ms, baseMs, cibleMs,
@@ -36,14 +25,9 @@ void Absolu(const char* quoi, double ms, double baseMs, double cibleMs)
 
 int main(int argc, char* argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    bench::PlateformeHorsEcran();
     QApplication app(argc, argv);
-    const QString dossier = argc > 1 ? argv[1] : "bench-data";
-    const QString build = argc > 2 ? argv[2] : "build";
-    const QString chemin = bench::Catalogue(dossier, build, "listes-1M.abs",
-                                            {"--products", "1000000", "--categories", "10000", "--big-category",
-                                             "50000"});
+    const QString chemin = bench::CatalogueGrandeCategorie(argc, argv);
 
     const char* sqlGrande = "SELECT IdProduit, Libelle, Reference, PrixTarifHT, PrixAchatHT, PrixVenteHT, Stock"
                             " FROM Produit WHERE Externe = 0 AND IdProduitType = 1 ORDER BY IdProduit";
@@ -72,9 +56,9 @@ int main(int argc, char* argv[])
     };
 
     afficher(2);
-    const double repos = MemoireActuelle();
+    const double repos = bench::MemoireActuelle();
     afficher(1);
-    const double chargee = MemoireActuelle();
+    const double chargee = bench::MemoireActuelle();
     const size_t octets = fiche.ModeleProduits().Lignes().Octets();
 
     double grande = 1e300, quitter = 1e300;

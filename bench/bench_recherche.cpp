@@ -24,14 +24,9 @@ const char* const SqlRecherche =
 
 int main(int argc, char* argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    bench::PlateformeHorsEcran();
     QApplication app(argc, argv);
-    const QString dossier = argc > 1 ? argv[1] : "bench-data";
-    const QString build = argc > 2 ? argv[2] : "build";
-    const QString chemin = bench::Catalogue(dossier, build, "listes-1M.abs",
-                                            {"--products", "1000000", "--categories", "10000", "--big-category",
-                                             "50000"});
+    const QString chemin = bench::CatalogueGrandeCategorie(argc, argv);
     TdmKestravel dm(chemin);
     if (!IndexRechercheInstalle(dm.Handle())) {
         QElapsedTimer t;
