@@ -1,0 +1,105 @@
+// What one sale costs the host: a one-line "Commander" request on a
+// 1,000,000-product catalogue, whole process, with no screen and with a
+// DISPLAY that answers nobody, against the sqlite3 CLI doing the same lookup,
+// UPDATE and INSERT in one transaction on a copy of the same file, runs
+// alternated in the same loop.
+//
+// Usage: bench_vente SCRATCH BUILD
+
+#include "bench/bench_commun.h"
+
+#include <QCoreApplication>
+#include <algorithm>
+#include <cstdlib>
+
+namespace {
+const int NbEssais = 21;
+
+void Ecrire(const QString& chemin, const QByteArray& contenu)
+{
+    QFile f(chemin);
+    if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        f.write(contenu);
+}
+
+bool Copier(const QString& de, const QString& vers)
+{
+    for (const QString& f : {vers, vers + "-wal", vers + "-shm"})
+        QFile::remove(f);
+    return QFile::copy(de, vers);
+}
+
+double Mediane(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+}  // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    const QString dossier = QDir(argc > 1 ? argv[1] : "bench-data").absolutePath();
+    const QString build = QDir(argc > 2 ? argv[2] : "build").absolutePath();
+    const QString genere = bench::Catalogue(dossier, build, "store-1M.abs",
+                                            {"--products", "1000000", "--categories", "10000"});
+    const QString racine = dossier + "/vente/";
+    const QString module = racine + "Modules/Kestravel/";
+    QDir().mkpath(module);
+    QDir().mkpath(racine + "Administration");
+    Copier(build + "/kestravel", module + "kestravel");
+    QFile::setPermissions(module + "kestravel", QFile::permissions(build + "/kestravel"));
+    Ecrire(racine + "Kestravel.ini",
+           QStringLiteral("[General]\nVersion=1\nAdministration=%1Administration/\n").arg(racine).toUtf8());
+    const QString copieSql = racine + "copie-sqlite3.abs";
+    if (!Copier(genere, module + "Kestravel.abs") || !Copier(genere, copieSql)) {
+        std::fprintf(stderr, "copie du catalogue impossible\n");
+        return 1;
+    }
+    bench::Lancer({"/usr/bin/sqlite3", copieSql, "PRAGMA journal_mode=WAL;"});
+
+    // One unit of product 36 (category 36), which the generator stocks with
+    // 33: enough for every run.
+    const QByteArray demande =
+        "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\n<Kestravel><Produit Type=\"Commander\" Externe=\"0\""
+        " IdProduit=\"36\" IdProduitType=\"36\" Quantite=\"1\"/></Kestravel>\n";
+    const QByteArray cle = "Externe = 0 AND IdProduit = 36 AND IdProduitType = 36";
+    const QByteArray script =
+        ".bail on\nBEGIN IMMEDIATE;\nSELECT Stock FROM Produit WHERE " + cle
+        + ";\nINSERT INTO \"Transaction\" (Externe, IdProduit, IdProduitType, QuantiteOld, QuantiteNew, Libelle,"
+          " DateMaj) SELECT 0, IdProduit, IdProduitType, Stock, Stock - 1, 'Passage en commande',"
+          " strftime('%Y-%m-%d %H:%M:%f', 'now', 'localtime') FROM Produit WHERE " + cle
+        + " AND Stock >= 1;\nUPDATE Produit SET Stock = Stock - 1 WHERE " + cle + " AND Stock >= 1;\nCOMMIT;\n";
+    const QString fichierDemande = racine + "demande.xml", fichierScript = racine + "vente.sql";
+    Ecrire(fichierScript, script);
+
+    const QByteArray display = qgetenv("DISPLAY");
+    std::vector<double> sansEcran, avecEcran, cli;
+    for (int essai = 0; essai < NbEssais; ++essai) {
+        for (bool ecran : {false, true}) {
+            if (ecran)
+                qputenv("DISPLAY", ":99");   // nothing listens there
+            else
+                qunsetenv("DISPLAY");
+            Ecrire(fichierDemande, demande);
+            const bench::Mesure m =
+                bench::Lancer({module + "kestravel", "CONTROLE", racine + "Kestravel.ini", fichierDemande});
+            if (m.code != 0 || !QFile(fichierDemande).open(QIODevice::ReadOnly)) {
+                std::fprintf(stderr, "kestravel CONTROLE a échoué (code %d)\n", m.code);
+                return 1;
+            }
+            (ecran ? avecEcran : sansEcran).push_back(m.secondes * 1000);
+        }
+        cli.push_back(bench::Lancer({"/usr/bin/sqlite3", copieSql}, fichierScript).secondes * 1000);
+    }
+    if (display.isNull())
+        qunsetenv("DISPLAY");
+    else
+        qputenv("DISPLAY", display);
+
+    const double c = Mediane(cli);
+    std::printf("vente d'une ligne, catalogue de 1 000 000 produits (médianes de %d) :\n", NbEssais);
+    bench::Ratio("CONTROLE sans DISPLAY", Mediane(sansEcran), c, 2);
+    bench::Ratio("CONTROLE avec DISPLAY=:99", Mediane(avecEcran), c, 2);
+    return 0;
+}
