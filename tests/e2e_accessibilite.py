@@ -206,7 +206,7 @@ def scenario(process):
     for _ in range(3):
         press("Tab")
     tree = find(main, lambda n: n.name == "Catégories de produits")
-    check(tree is not None and wait_for("the tree focused", lambda: focused(tree), 5),
+    check(tree is not None and wait_for("the tree focused", lambda: focused(tree), 10),
           "Tab reaches the category tree after the three top buttons")
     type_text("Visserie")
     product_list = find(main, lambda n: n.name == "Produits de la catégorie")
@@ -216,10 +216,10 @@ def scenario(process):
     check(rows and len(rows) == 2, "typing a category's name selects it and lists its two products")
     press("Tab")
     search = find(main, lambda n: n.name == "Rechercher")
-    check(search is not None and wait_for("the search field focused", lambda: focused(search), 5),
+    check(search is not None and wait_for("the search field focused", lambda: focused(search), 10),
           "Tab moves on to the 'Rechercher' field above the list")
     press("Tab")
-    check(wait_for("the list focused", lambda: focused(product_list), 5), "Tab moves on to the product list")
+    check(wait_for("the list focused", lambda: focused(product_list), 10), "Tab moves on to the product list")
 
     # Enter on the product that has the focus opens the editor.
     press("Return", 1.0)
@@ -255,7 +255,7 @@ def scenario(process):
 
     # Delete on a product asks the confirmation of "Supprimer".
     product_list = find(main, lambda n: n.name == "Produits de la catégorie")
-    check(wait_for("the list focused again", lambda: focused(product_list), 5),
+    check(wait_for("the list focused again", lambda: focused(product_list), 10),
           "the focus is back on the product list")
     press("Delete", 1.0)
     box = wait_for("the confirmation box", lambda: window_starting("Kestravel"), 10)
@@ -276,7 +276,7 @@ def scenario(process):
     for _ in range(8):
         press("Tab", 0.3)
     tree = find(main, lambda n: n.name == "Catégories de produits")
-    check(wait_for("the tree focused", lambda: focused(tree), 5),
+    check(wait_for("the tree focused", lambda: focused(tree), 10),
           "Tab goes through the four bottom buttons and the top ones back to the tree")
     press("F2", 1.0)
     gestion = wait_for("category management", lambda: window("Gestion des catégories produits"), 10)
@@ -293,7 +293,7 @@ def scenario(process):
     for _ in range(5):
         press("Tab", 0.3)
     imprimer = find(main, lambda n: role(n) == "push button" and n.name == "Imprimer")
-    if check(wait_for("'Imprimer' focused", lambda: focused(imprimer), 5),
+    if check(wait_for("'Imprimer' focused", lambda: focused(imprimer), 10),
              "Tab goes from the tree through the search field, the list and two buttons to 'Imprimer'"):
         press("space", 1.5)
         apercu = wait_for("the print preview", lambda: window("Aperçu avant impression"), 20)
@@ -317,7 +317,7 @@ def browser(binary, root, env):
         if not check(main is not None, "the browser appears on the accessibility bus"):
             return
         tree = find(main, lambda n: n.name == "Catégories de produits")
-        check(tree is not None and wait_for("the tree focused", lambda: focused(tree), 5),
+        check(tree is not None and wait_for("the tree focused", lambda: focused(tree), 10),
               "the browser opens with the focus on its category tree")
         type_text("Visserie")
         product_list = find(main, lambda n: n.name == "Produits de la catégorie")
@@ -326,7 +326,7 @@ def browser(binary, root, env):
               "typing a category's name lists its products")
         press("Tab")
         press("Tab")
-        check(wait_for("the list focused", lambda: focused(product_list), 5),
+        check(wait_for("the list focused", lambda: focused(product_list), 10),
               "Tab goes from the tree through the search field to the list")
         press("Return", 1.0)
         view = wait_for("the product view", lambda: window("Détails du produit"), 15)
