@@ -561,6 +561,11 @@ void TFicheParametreProduit::ConfigurerClavier()
         if (btnSupprimer->isEnabled())
             btnSupprimerClick();
     });
+    // The Menu key opens the category's pop-up menu ("Hausse") on the selected category.
+    LierTouches(tvProduitType, {Qt::Key_Menu}, [this] {
+        const QTreeWidgetItem* noeud = tvProduitType->currentItem();
+        tvProduitTypeMenu(noeud ? tvProduitType->visualItemRect(noeud).center() : QPoint());
+    });
     LierTouches(tvProduitType, {Qt::Key_F2}, [this] {
         if (ObjetNoeud(NoeudSelectionne()))
             OuvrirGestionCategories(CategorieSelectionnee());

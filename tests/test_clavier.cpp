@@ -11,6 +11,7 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QHeaderView>
+#include <QMenu>
 #include <QPushButton>
 #include <QTreeView>
 #include <QTreeWidget>
@@ -120,6 +121,16 @@ private slots:
         QCOMPARE(gestion, QStringLiteral("TFicheParametreProduitType"));
         QCOMPARE(libelle, QStringLiteral("Marteaux"));
         QCOMPARE(arbre->currentItem()->text(0), QStringLiteral("Marteaux"));
+
+        // The Menu key opens the category's menu, "Hausse" enabled.
+        auto* menu = fiche.findChild<QMenu*>("pmTypeProduit");
+        QTimer::singleShot(0, [&] {
+            QVERIFY(menu->isVisible());
+            QVERIFY(fiche.findChild<QAction*>("miHausse")->isEnabled());
+            menu->close();
+        });
+        QTest::keyClick(arbre, Qt::Key_Menu);
+        QTRY_VERIFY(!menu->isVisible());
     }
 
     void browserEnterOpensTheProduct()
