@@ -34,14 +34,11 @@ void Ligne(const char* quoi, double ms, double baseMs, double cibleMs)
 
 int main(int argc, char* argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    bench::PlateformeHorsEcran();
     QApplication app(argc, argv);
-    const QString dossier = argc > 1 ? argv[1] : "bench-data";
-    const QString build = argc > 2 ? argv[2] : "build";
-    const QString chemin = bench::Catalogue(dossier, build, "admin-1M.abs",
-                                            {"--products", "1000000", "--categories", "10000", "--big-category",
-                                             "1000"});
+    const QString chemin = bench::CatalogueDesArguments(argc, argv, "admin-1M.abs",
+                                                        {"--products", "1000000", "--categories", "10000",
+                                                         "--big-category", "1000"});
 
     const char* sqlListe = "SELECT Externe, IdProduit, IdProduitType, Libelle, Reference, PrixTarifHT, PrixAchatHT,"
                            " PrixVenteHT, Stock FROM Produit WHERE Externe = 0 AND IdProduitType = 1"

@@ -197,14 +197,9 @@ double JusquaPremierePage(const std::function<void()>& ouvrir, const std::functi
 
 int main(int argc, char* argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    bench::PlateformeHorsEcran();
     QApplication app(argc, argv);
-    const QString dossier = argc > 1 ? argv[1] : "bench-data";
-    const QString build = argc > 2 ? argv[2] : "build";
-    const QString chemin = bench::Catalogue(dossier, build, "impression-1M.abs",
-                                            {"--products", "1000000", "--categories", "10000", "--big-category",
-                                             "50000"});
+    const QString chemin = bench::CatalogueGrandeCategorie(argc, argv);
     sqlite3* base = nullptr;
     sqlite3_open_v2(chemin.toUtf8().constData(), &base, SQLITE_OPEN_READONLY, nullptr);
     QVector<TLigne> lignes;
