@@ -82,8 +82,6 @@ private:
     QString m_echec;
 };
 
-double Prix(double prix) { return ArrondiMontant(prix); }
-
 QString LibelleCategorie(TdmKestravel& dm, int idProduitType)
 {
     QSqlQuery q = ExecuterSql(dm.Base(), "SELECT Libelle FROM ProduitType WHERE Externe = 0 AND IdProduitType = ?",
@@ -115,8 +113,8 @@ int AjouterProduit(TdmKestravel& dm, const TDemandeEnregistrement& d, int catego
                 " VALUES (0, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
                 {id, categorie, v.reference, v.codeExport, v.libelle, v.description,
                  DateHeureBase(QDateTime(v.dateCreation, QTime(0, 0))),
-                 extension.isEmpty() ? QString("") : QString::number(id) + extension, Prix(v.prixAchatHT),
-                 Prix(v.prixTarifHT), Prix(v.prixVenteHT), v.stock, v.stockMini});
+                 extension.isEmpty() ? QString("") : QString::number(id) + extension, ArrondiMontant(v.prixAchatHT),
+                 ArrondiMontant(v.prixTarifHT), ArrondiMontant(v.prixVenteHT), v.stock, v.stockMini});
     if (v.stock > 0)
         AjouterMouvementStock(dm, 0, id, QVariant(), QVariant(), v.stock, LibelleAjout);
     for (const TCaracValeurPtr& c : d.caracsTravail)
@@ -132,8 +130,8 @@ bool ModifierProduit(TdmKestravel& dm, const TProduit& p, const TValeursProduit&
                               " DateCreation = ?, Lien = ?, PrixAchatHT = ?, PrixTarifHT = ?, PrixVenteHT = ?,"
                               " Stock = ?, StockMini = ? WHERE Externe = ? AND IdProduit = ? AND IdProduitType = ?",
                               {v.reference, v.codeExport, v.libelle, v.description,
-                               DateHeureBase(QDateTime(v.dateCreation, QTime(0, 0))), lien, Prix(v.prixAchatHT),
-                               Prix(v.prixTarifHT), Prix(v.prixVenteHT), v.stock, v.stockMini, p.GetExterne(),
+                               DateHeureBase(QDateTime(v.dateCreation, QTime(0, 0))), lien, ArrondiMontant(v.prixAchatHT),
+                               ArrondiMontant(v.prixTarifHT), ArrondiMontant(v.prixVenteHT), v.stock, v.stockMini, p.GetExterne(),
                                p.GetIdProduit(), p.GetIdProduitType()});
     if (q.numRowsAffected() == 0)
         return false;

@@ -219,11 +219,11 @@ bool TCurseur::ChangementsExternes() const
     return sqlite3_total_changes64(m_base) != m_changements;
 }
 
-sqlite3_stmt* TCurseur::RequetePage(int nbCle, bool avant, bool inclure, int limite)
+sqlite3_stmt* TCurseur::RequetePage(int nbCle, bool avant, bool inclure)
 {
     // Prepared once per shape: a long walk reads thousands of pages.
     const int forme = ((nbCle * 2 + avant) * 2 + inclure) * 8 + int(m_plage.size());
-    auto it = m_stPages.find(qMakePair(forme, limite));
+    auto it = m_stPages.find(forme);
     if (it != m_stPages.end()) {
         sqlite3_reset(*it);
         sqlite3_clear_bindings(*it);
@@ -240,17 +240,16 @@ sqlite3_stmt* TCurseur::RequetePage(int nbCle, bool avant, bool inclure, int lim
     QString ordre = ClauseCle();
     if (!avant)
         ordre.replace(", ", " DESC, ").append(" DESC");
-    sql += QStringLiteral(" ORDER BY %1 LIMIT %2").arg(ordre).arg(limite);
+    sql += QStringLiteral(" ORDER BY %1 LIMIT %2").arg(ordre).arg(avant ? TaillePage : 1);
     sqlite3_stmt* st = Preparer(sql);
-    m_stPages.insert(qMakePair(forme, limite), st);
+    m_stPages.insert(forme, st);
     return st;
 }
 
-void TCurseur::ChargerPage(const QVariantList& depuis, bool avant, bool inclure, int limite)
+void TCurseur::ChargerPage(const QVariantList& depuis, bool avant, bool inclure)
 {
-    if (!avant)
-        limite = 1;
-    sqlite3_stmt* st = RequetePage(int(depuis.size()), avant, inclure, limite);
+    const int limite = avant ? TaillePage : 1;
+    sqlite3_stmt* st = RequetePage(int(depuis.size()), avant, inclure);
     int pos = LierPlage(st);
     for (const QVariant& v : depuis)
         Lier(st, ++pos, v);
@@ -271,7 +270,7 @@ void TCurseur::ChargerPage(const QVariantList& depuis, bool avant, bool inclure,
 void TCurseur::First()
 {
     PosterAvantDeplacement();
-    ChargerPage({}, true, true, TaillePage);
+    ChargerPage({}, true, true);
     m_bof = true;
     m_surLigne = !m_page.isEmpty();
     m_eof = !m_surLigne;
@@ -300,7 +299,7 @@ void TCurseur::Next()
             return;
         }
     }
-    ChargerPage(CleDe(m_ligne), true, false, TaillePage);
+    ChargerPage(CleDe(m_ligne), true, false);
     if (m_page.isEmpty()) {
         m_eof = true;
         return;
@@ -317,7 +316,7 @@ void TCurseur::Prior()
         Last();
         return;
     }
-    ChargerPage(CleDe(m_ligne), false, false, 1);
+    ChargerPage(CleDe(m_ligne), false, false);
     if (m_page.isEmpty()) {
         m_bof = true;
         return;
@@ -332,7 +331,7 @@ void TCurseur::Prior()
 void TCurseur::Last()
 {
     PosterAvantDeplacement();
-    ChargerPage({}, false, true, 1);
+    ChargerPage({}, false, true);
     m_surLigne = !m_page.isEmpty();
     m_eof = true;
     m_bof = !m_surLigne;
@@ -501,7 +500,7 @@ void TCurseur::Delete()
     if (rc != SQLITE_DONE)
         Erreur();
     // The cursor moves on to the row that followed the deleted one.
-    ChargerPage(CleDe(m_ligne), true, false, TaillePage);
+    ChargerPage(CleDe(m_ligne), true, false);
     m_surLigne = !m_page.isEmpty();
     m_eof = !m_surLigne;
     m_bof = false;

@@ -90,8 +90,8 @@ private:
     bool ChangementsExternes() const;
     // Fills the page with up to n rows after (vers l'avant) or before the
     // given key; an empty key means from the start (or the end).
-    void ChargerPage(const QVariantList& depuis, bool avant, bool inclure, int limite);
-    sqlite3_stmt* RequetePage(int nbCle, bool avant, bool inclure, int limite);
+    void ChargerPage(const QVariantList& depuis, bool avant, bool inclure);
+    sqlite3_stmt* RequetePage(int nbCle, bool avant, bool inclure);
     void PositionnerSurRowid(qint64 rowid);
     void Invalider() { m_page.clear(); m_posPage = -1; }
 
@@ -119,7 +119,7 @@ private:
     Etat m_etat = Etat::Parcours;
     QHash<int, QVariant> m_modifs;   // column → value being written
 
-    QHash<QPair<int, int>, sqlite3_stmt*> m_stPages;   // page reads by shape and size
+    QHash<int, sqlite3_stmt*> m_stPages;   // page reads by shape
     sqlite3_stmt* m_stFind = nullptr;
     int m_stFindNb = -1;
 };

@@ -77,14 +77,11 @@ void TdmKestravel::Ouvrir(const QString& cheminBase)
         throw EDatabaseError(QStringLiteral("Pilote SQLite indisponible."));
     // Several processes of the suite share the file.
     // A damaged file or one that is not a database shows up at the first
-    // statement: the message says which file it is.
+    // statement, a schema too new at the version check: the message says
+    // which file it is.
     try {
         ExecuterSql(db, "PRAGMA journal_mode=WAL");
-    } catch (const EDatabaseError& e) {
-        throw EDatabaseError(contexte + '\n' + e.Message());
-    }
-    ExecuterSql(db, "PRAGMA foreign_keys=OFF");
-    try {
+        ExecuterSql(db, "PRAGMA foreign_keys=OFF");
         MettreAJourSchema(db);
     } catch (const EDatabaseError& e) {
         throw EDatabaseError(contexte + '\n' + e.Message());
