@@ -1,8 +1,28 @@
 #pragma once
-// Start-up: checks the command line, opens the catalogue, reads the host's
-// settings, checks the version and runs one of the four modes. Returns the
-// process exit status: 0 when the run succeeded, 1 when it failed.
+// Start-up, shared by the two executables: checks the command line, opens
+// the catalogue, reads the host's settings, checks the version and runs the
+// mode. `kestravel` runs `CONTROLE` and `SYNCHRO` itself and hands every
+// other mode word to `kestravel-fenetres`, which opens the windows; so a
+// sale never loads the windowing system.
 
-int Demarrer(int argc, char* argv[]);
+#include <QStringList>
+#include <functional>
+
+class TdmKestravel;
 
 inline constexpr const char* VersionModule = "1";
+
+// True for the mode words that never open a window (`CONTROLE`, `SYNCHRO`).
+bool ModeSansFenetre(int argc, char* argv[]);
+
+// A process without regional settings gets the French formats.
+void ChoisirFormatsRegionaux();
+
+// Opens the window of `CONFIG` or `VOIR` (the mode word is args[1]) and
+// runs it; returns the exit status.
+using TOuvertureFenetre = std::function<int(TdmKestravel& dm, const QStringList& args)>;
+
+// Runs the command line on the application object the caller made; a
+// windowed mode goes to `fenetre`, or is refused when there is none (no
+// screen). Returns the process exit status: 0 on success, 1 on failure.
+int Executer(const QStringList& args, const TOuvertureFenetre& fenetre);

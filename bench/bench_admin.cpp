@@ -3,10 +3,10 @@
 // tree, each against a bare SQLite query returning the same rows in the
 // same run.
 
-#include "admin/ficheparametreproduit.h"
+#include "gui/admin/ficheparametreproduit.h"
 #include "bench/bench_commun.h"
-#include "store/dmkestravel.h"
-#include "store/recherche.h"
+#include "core/store/dmkestravel.h"
+#include "core/store/recherche.h"
 
 #include <QApplication>
 #include <QTreeView>

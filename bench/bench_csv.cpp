@@ -5,7 +5,7 @@
 //
 // Usage: bench_csv SCRATCH BUILD [PRODUITS...]   (default 200000 1000000)
 
-#include "store/schema.h"
+#include "core/store/schema.h"
 
 #include <QCoreApplication>
 #include <QDir>

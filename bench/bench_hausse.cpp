@@ -3,9 +3,9 @@
 // 1,000,000-product catalogue, against one equivalent UPDATE run by the
 // sqlite3 command-line tool on a copy of the same file in the same run.
 
-#include "admin/hausse.h"
+#include "core/catalogue/hausse.h"
 #include "bench/bench_commun.h"
-#include "store/dmkestravel.h"
+#include "core/store/dmkestravel.h"
 
 #include <QCoreApplication>
 #include <QRegularExpression>

@@ -5,10 +5,10 @@
 // (one regular expression and three font measurements per text box, every
 // page painted before the preview shows) kept below for comparison.
 
-#include "admin/ficheapercu.h"
-#include "admin/impression.h"
+#include "gui/admin/ficheapercu.h"
+#include "gui/admin/impression.h"
 #include "bench/bench_commun.h"
-#include "store/format.h"
+#include "core/store/format.h"
 
 #include <QAbstractTableModel>
 #include <QApplication>

@@ -4,10 +4,11 @@
 // on one of its products. Each against a bare SQLite query returning the
 // same rows in the same run.
 
-#include "admin/ficheparametreproduit.h"
-#include "admin/produits.h"
+#include "gui/admin/ficheparametreproduit.h"
+#include "core/catalogue/produits.h"
+#include "gui/admin/colonnesparametrage.h"
 #include "bench/bench_commun.h"
-#include "store/dmkestravel.h"
+#include "core/store/dmkestravel.h"
 
 #include <QApplication>
 #include <QPushButton>

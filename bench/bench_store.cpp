@@ -2,8 +2,8 @@
 // SQLite C API loop doing the same reads in the same run (processor time).
 
 #include "bench/bench_commun.h"
-#include "store/acces.h"
-#include "store/dmkestravel.h"
+#include "core/store/acces.h"
+#include "core/store/dmkestravel.h"
 
 #include <QCoreApplication>
 #include <QRandomGenerator>

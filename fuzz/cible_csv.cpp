@@ -8,7 +8,7 @@
 // - what the parser reads, the writer writes back so that it reads the same.
 
 #include "fuzz/soutien_fuzz.h"
-#include "interchange/formatcsv.h"
+#include "core/interchange/formatcsv.h"
 
 namespace {
 QString Resume(const TLectureCsv& l)

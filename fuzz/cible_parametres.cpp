@@ -5,7 +5,7 @@
 //   comments, either line end, UTF-8 with or without mark or Windows-1252)
 //   gives back, for every key, the value first written under it.
 
-#include "app/parametres.h"
+#include "core/base/parametres.h"
 #include "fuzz/soutien_fuzz.h"
 
 #include <QList>

@@ -9,14 +9,14 @@
 //   products, refreshed lines carry the product's texts intact, every stock
 //   change is one "Ok" line and one movement row, and no stock goes negative.
 
-#include "app/chemins.h"
-#include "exchange/controlestock.h"
-#include "exchange/fichierechange.h"
-#include "exchange/xmldoc.h"
+#include "core/base/chemins.h"
+#include "core/exchange/controlestock.h"
+#include "core/exchange/fichierechange.h"
+#include "core/exchange/xmldoc.h"
 #include "fuzz/soutien_fuzz.h"
-#include "store/dmkestravel.h"
-#include "store/erreurs.h"
-#include "store/schema.h"
+#include "core/store/dmkestravel.h"
+#include "core/store/erreurs.h"
+#include "core/store/schema.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,11 +1,12 @@
 #include "tests/soutien.h"
 
-#include "store/dmkestravel.h"
-#include "store/erreurs.h"
-#include "store/schema.h"
+#include "core/store/dmkestravel.h"
+#include "core/store/erreurs.h"
+#include "core/store/schema.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLocale>
 #include <QProcess>
 #include <QSqlQuery>
@@ -41,10 +42,14 @@ TInstallation::TInstallation(bool avecCatalogue)
 {
     QDir().mkpath(Module());
     QDir().mkpath(Administration());
+    // The program the host starts and the windows it hands over to.
     const QString binaire = qEnvironmentVariable("KESTRAVEL_BIN");
-    if (binaire.isEmpty() || !QFile::copy(binaire, Module() + "kestravel"))
-        throw std::runtime_error("KESTRAVEL_BIN introuvable");
-    QFile::setPermissions(Module() + "kestravel", QFile::permissions(binaire));
+    for (const QString& programme : {binaire, QFileInfo(binaire).dir().filePath("kestravel-fenetres")}) {
+        const QString copie = Module() + QFileInfo(programme).fileName();
+        if (binaire.isEmpty() || !QFile::copy(programme, copie))
+            throw std::runtime_error("KESTRAVEL_BIN introuvable");
+        QFile::setPermissions(copie, QFile::permissions(programme));
+    }
     if (avecCatalogue)
         CreerCatalogueVide(Base());
     EcrireIni(QStringLiteral("[General]\r\nVersion=1\r\nAdministration=%1\r\n").arg(Administration()));

@@ -2,13 +2,14 @@
 // the product list (content, order, text sort), deleting and moving a
 // product, the import warning, and a picture of the window.
 
-#include "admin/ficheparametreproduit.h"
-#include "admin/ficheparametreproduittype.h"
-#include "admin/produits.h"
-#include "app/chemins.h"
-#include "app/prompts.h"
-#include "store/dmkestravel.h"
-#include "store/format.h"
+#include "gui/admin/ficheparametreproduit.h"
+#include "gui/admin/ficheparametreproduittype.h"
+#include "core/catalogue/produits.h"
+#include "gui/admin/colonnesparametrage.h"
+#include "core/base/chemins.h"
+#include "core/base/prompts.h"
+#include "core/store/dmkestravel.h"
+#include "core/store/format.h"
 #include "tests/soutien.h"
 
 #include <QAction>

@@ -1,10 +1,10 @@
 // The settings window opens the right window for each of its actions and
 // refreshes its list after it.
 
-#include "admin/ficheparametreproduit.h"
-#include "app/chemins.h"
-#include "app/prompts.h"
-#include "store/dmkestravel.h"
+#include "gui/admin/ficheparametreproduit.h"
+#include "core/base/chemins.h"
+#include "core/base/prompts.h"
+#include "core/store/dmkestravel.h"
 #include "tests/soutien.h"
 
 #include <QAction>

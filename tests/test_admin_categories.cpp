@@ -2,10 +2,11 @@
 // messages, the selection after each action, identifiers, and the category
 // reported to the settings window.
 
-#include "admin/categories.h"
-#include "admin/ficheparametreproduittype.h"
-#include "app/prompts.h"
-#include "store/dmkestravel.h"
+#include "core/catalogue/categories.h"
+#include "gui/admin/arbreinterne.h"
+#include "gui/admin/ficheparametreproduittype.h"
+#include "core/base/prompts.h"
+#include "core/store/dmkestravel.h"
 #include "tests/soutien.h"
 
 #include <QLineEdit>
@@ -117,13 +118,14 @@ private slots:
         Categorie(c, 0, 1, -3, "Électricité");   // a negative parent counts as the root
         Categorie(c, 0, 2, QVariant(), "Bois");
         Categorie(c, 1, 3, QVariant(), "Jardin");
+        // The service refuses without a word to the user: the window tells.
         TPromptsScriptes prompts;
-        QVERIFY(!ValiderLibelleCategorie(dm, 0, 0, "électricité"));
-        QVERIFY(!ValiderLibelleCategorie(dm, 0, 0, "BOIS"));
-        QVERIFY(ValiderLibelleCategorie(dm, 0, 1, "Bois"));
-        QVERIFY(ValiderLibelleCategorie(dm, 0, 0, "Jardin"));   // another origin
-        QVERIFY(ValiderLibelleCategorie(dm, 0, 0, "   "));      // spaces are not empty
-        QCOMPARE(prompts.Messages().size(), 2);
+        QVERIFY_THROWS_EXCEPTION(ERefus, ValiderLibelleCategorie(dm, 0, 0, "électricité"));
+        QVERIFY_THROWS_EXCEPTION(ERefus, ValiderLibelleCategorie(dm, 0, 0, "BOIS"));
+        ValiderLibelleCategorie(dm, 0, 1, "Bois");
+        ValiderLibelleCategorie(dm, 0, 0, "Jardin");   // another origin
+        ValiderLibelleCategorie(dm, 0, 0, "   ");      // spaces are not empty
+        QVERIFY(prompts.Messages().isEmpty());
     }
 
     void renommage()

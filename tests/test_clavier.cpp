@@ -1,12 +1,12 @@
 // Keyboard use of the settings window and the browser, and columns whose
 // titles stay readable.
 
-#include "admin/ficheparametreproduit.h"
-#include "app/prompts.h"
-#include "product/fichestockhistorique.h"
-#include "store/dmkestravel.h"
+#include "gui/admin/ficheparametreproduit.h"
+#include "core/base/prompts.h"
+#include "gui/product/fichestockhistorique.h"
+#include "core/store/dmkestravel.h"
 #include "tests/soutien.h"
-#include "viewer/ficheproduitliste.h"
+#include "gui/viewer/ficheproduitliste.h"
 
 #include <QAbstractItemView>
 #include <QApplication>

@@ -2,11 +2,11 @@
 // installation: outcomes written back, stock moved and recorded, failures
 // leaving file and catalogue as they were, several processes at once.
 
-#include "exchange/xmldoc.h"
-#include "store/dates.h"
-#include "store/dmkestravel.h"
-#include "store/erreurs.h"
-#include "store/format.h"
+#include "core/exchange/xmldoc.h"
+#include "core/store/dates.h"
+#include "core/store/dmkestravel.h"
+#include "core/store/erreurs.h"
+#include "core/store/format.h"
 #include "tests/soutien.h"
 
 #include <libxml/tree.h>

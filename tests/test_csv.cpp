@@ -2,12 +2,12 @@
 // import of every table on awkward content, the all-or-nothing import and its
 // messages, and the kestravel-db export/import commands.
 
-#include "interchange/formatcsv.h"
-#include "interchange/interchange.h"
-#include "store/codepage.h"
-#include "store/dates.h"
-#include "store/dmkestravel.h"
-#include "store/format.h"
+#include "core/interchange/formatcsv.h"
+#include "core/interchange/interchange.h"
+#include "core/store/codepage.h"
+#include "core/store/dates.h"
+#include "core/store/dmkestravel.h"
+#include "core/store/format.h"
 #include "tests/soutien.h"
 
 #include <QDir>

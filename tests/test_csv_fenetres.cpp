@@ -2,12 +2,12 @@
 // flag while a run goes on, and closing refused meanwhile; the product
 // editor's warning about text the files cannot carry.
 
-#include "app/prompts.h"
-#include "interchange/ficheexportation.h"
-#include "interchange/ficheimportation.h"
-#include "interchange/interchange.h"
-#include "product/ficheproduitaddorupdate.h"
-#include "store/dmkestravel.h"
+#include "core/base/prompts.h"
+#include "gui/interchange/ficheexportation.h"
+#include "gui/interchange/ficheimportation.h"
+#include "core/interchange/interchange.h"
+#include "gui/product/ficheproduitaddorupdate.h"
+#include "core/store/dmkestravel.h"
 #include "tests/soutien.h"
 
 #include <QDir>

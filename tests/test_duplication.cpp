@@ -2,11 +2,11 @@
 // image file (never over an existing file, never outside the folder) and
 // the single transaction.
 
-#include "admin/duplication.h"
-#include "app/chemins.h"
-#include "store/dates.h"
-#include "store/dmkestravel.h"
-#include "store/erreurs.h"
+#include "core/catalogue/duplication.h"
+#include "core/base/chemins.h"
+#include "core/store/dates.h"
+#include "core/store/dmkestravel.h"
+#include "core/store/erreurs.h"
 #include "tests/soutien.h"
 
 #include <QDir>

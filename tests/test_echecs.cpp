@@ -1,12 +1,12 @@
 // Failures of the engine and of the file system reach the user as French
 // sentences followed by the technical detail, never as bare system text.
 
-#include "app/application.h"
-#include "app/prompts.h"
-#include "exchange/xmldoc.h"
-#include "store/dmkestravel.h"
-#include "store/echecs.h"
-#include "store/erreurs.h"
+#include "gui/common/application.h"
+#include "core/base/prompts.h"
+#include "core/exchange/xmldoc.h"
+#include "core/store/dmkestravel.h"
+#include "core/store/echecs.h"
+#include "core/store/erreurs.h"
 #include "tests/soutien.h"
 
 #include <QDir>

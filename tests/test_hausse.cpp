@@ -1,12 +1,12 @@
 // Category price increase: the three modes and their rounding, descendants
 // raised once, other origins left alone, one transaction, and the dialog.
 
-#include "admin/fichehaussecategorie.h"
-#include "admin/hausse.h"
-#include "app/prompts.h"
-#include "store/acces.h"
-#include "store/dmkestravel.h"
-#include "store/erreurs.h"
+#include "gui/admin/fichehaussecategorie.h"
+#include "core/catalogue/hausse.h"
+#include "core/base/prompts.h"
+#include "core/store/acces.h"
+#include "core/store/dmkestravel.h"
+#include "core/store/erreurs.h"
 #include "tests/soutien.h"
 
 #include <QButtonGroup>

@@ -1,12 +1,12 @@
 // Product list report: variables read from the list in display order, the
 // printed texts, pagination, the PDF file and the preview window.
 
-#include "admin/ficheapercu.h"
-#include "admin/impression.h"
-#include "app/prompts.h"
-#include "store/dmkestravel.h"
-#include "store/erreurs.h"
-#include "store/format.h"
+#include "gui/admin/ficheapercu.h"
+#include "gui/admin/impression.h"
+#include "core/base/prompts.h"
+#include "core/store/dmkestravel.h"
+#include "core/store/erreurs.h"
+#include "core/store/format.h"
 #include "tests/soutien.h"
 #include "tools/demo.h"
 

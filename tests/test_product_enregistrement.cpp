@@ -1,11 +1,11 @@
 // The product editor's save, without the window: rows, stock movements,
 // characteristic values, category move, image files and the transaction.
-#include "app/chemins.h"
-#include "app/prompts.h"
-#include "product/enregistrement.h"
-#include "store/catalogue.h"
-#include "store/dmkestravel.h"
-#include "store/erreurs.h"
+#include "core/base/chemins.h"
+#include "core/base/prompts.h"
+#include "core/catalogue/enregistrement.h"
+#include "core/store/catalogue.h"
+#include "core/store/dmkestravel.h"
+#include "core/store/erreurs.h"
 #include "tests/soutien.h"
 
 #include <QDir>

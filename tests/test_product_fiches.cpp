@@ -1,14 +1,14 @@
 // The product windows under the offscreen platform: the editor, the
 // characteristics assignment, the definitions and the stock history.
-#include "app/chemins.h"
-#include "app/prompts.h"
-#include "product/ficheajoutercarac.h"
-#include "product/ficheparametrecarac.h"
-#include "product/ficheproduitaddorupdate.h"
-#include "product/fichestockhistorique.h"
-#include "store/catalogue.h"
-#include "store/dmkestravel.h"
-#include "store/erreurs.h"
+#include "core/base/chemins.h"
+#include "core/base/prompts.h"
+#include "gui/product/ficheajoutercarac.h"
+#include "gui/product/ficheparametrecarac.h"
+#include "gui/product/ficheproduitaddorupdate.h"
+#include "gui/product/fichestockhistorique.h"
+#include "core/store/catalogue.h"
+#include "core/store/dmkestravel.h"
+#include "core/store/erreurs.h"
 #include "tests/soutien.h"
 
 #include <QApplication>

@@ -1,5 +1,5 @@
 // The stock indicator rule and its four pictures.
-#include "product/indicateurstock.h"
+#include "gui/product/indicateurstock.h"
 #include "tests/soutien.h"
 
 #include <QApplication>

@@ -3,17 +3,18 @@
 // and a synchronisation and built again; the "Rechercher" field of both
 // windows.
 
-#include "admin/ficheparametreproduit.h"
-#include "admin/produits.h"
-#include "app/chemins.h"
-#include "app/prompts.h"
-#include "exchange/synchronisation.h"
-#include "interchange/interchange.h"
-#include "store/dmkestravel.h"
-#include "store/erreurs.h"
-#include "store/recherche.h"
+#include "gui/admin/ficheparametreproduit.h"
+#include "core/catalogue/produits.h"
+#include "gui/admin/colonnesparametrage.h"
+#include "core/base/chemins.h"
+#include "core/base/prompts.h"
+#include "core/exchange/synchronisation.h"
+#include "core/interchange/interchange.h"
+#include "core/store/dmkestravel.h"
+#include "core/store/erreurs.h"
+#include "core/store/recherche.h"
 #include "tests/soutien.h"
-#include "viewer/ficheproduitliste.h"
+#include "gui/viewer/ficheproduitliste.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,16 +1,16 @@
 // The catalogue store: cursors, keyed helpers, identifiers, transactions,
 // records, and the shared formats and paths.
 
-#include "app/arbrecategories.h"
-#include "app/chemins.h"
-#include "app/parametres.h"
-#include "store/acces.h"
-#include "store/catalogue.h"
-#include "store/dates.h"
-#include "store/erreurs.h"
-#include "store/format.h"
-#include "store/records.h"
-#include "store/schema.h"
+#include "gui/common/arbrecategories.h"
+#include "core/base/chemins.h"
+#include "core/base/parametres.h"
+#include "core/store/acces.h"
+#include "core/store/catalogue.h"
+#include "core/store/dates.h"
+#include "core/store/erreurs.h"
+#include "core/store/format.h"
+#include "core/store/records.h"
+#include "core/store/schema.h"
 #include "tests/soutien.h"
 
 #include <QDir>

@@ -2,9 +2,9 @@
 // catalogue is replaced by the source's and the images follow; a bad source
 // leaves the target whole.
 
-#include "exchange/synchronisation.h"
-#include "store/dmkestravel.h"
-#include "store/erreurs.h"
+#include "core/exchange/synchronisation.h"
+#include "core/store/dmkestravel.h"
+#include "core/store/erreurs.h"
 #include "tests/soutien.h"
 
 #include <QDir>

@@ -1,7 +1,7 @@
 // Qt's own texts in French whatever the system's language, and a clear word
 // on standard error when the translations are not installed.
 
-#include "app/traductions.h"
+#include "gui/common/traductions.h"
 
 #include <QMessageBox>
 #include <QPushButton>

@@ -1,13 +1,13 @@
 // The VOIR browser, the product view and the exchange file it writes.
 
-#include "app/chemins.h"
-#include "app/prompts.h"
-#include "exchange/xmldoc.h"
-#include "store/dmkestravel.h"
+#include "core/base/chemins.h"
+#include "core/base/prompts.h"
+#include "core/exchange/xmldoc.h"
+#include "core/store/dmkestravel.h"
 #include "tests/soutien.h"
-#include "viewer/exportproduit.h"
-#include "viewer/ficheproduitliste.h"
-#include "viewer/ficheproduitview.h"
+#include "core/exchange/exportproduit.h"
+#include "gui/viewer/ficheproduitliste.h"
+#include "gui/viewer/ficheproduitview.h"
 
 #include <QApplication>
 #include <QFile>

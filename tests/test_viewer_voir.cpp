@@ -2,9 +2,9 @@
 // the windows run on the offscreen platform and are driven from inside the
 // process by the automate module (tests/automate_voir.cpp).
 
-#include "exchange/xmldoc.h"
-#include "store/dmkestravel.h"
-#include "store/erreurs.h"
+#include "core/exchange/xmldoc.h"
+#include "core/store/dmkestravel.h"
+#include "core/store/erreurs.h"
 #include "tests/soutien.h"
 
 #include <QDate>

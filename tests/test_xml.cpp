@@ -1,7 +1,7 @@
 // The XML layer used for every exchange file with the host.
 
-#include "exchange/xmldoc.h"
-#include "store/erreurs.h"
+#include "core/exchange/xmldoc.h"
+#include "core/store/erreurs.h"
 #include "tests/soutien.h"
 
 #include <QFile>

@@ -1,12 +1,13 @@
 #include "tools/demo.h"
 
-#include "store/dates.h"
-#include "store/erreurs.h"
-#include "store/schema.h"
+#include "core/store/dates.h"
+#include "core/store/erreurs.h"
+#include "core/store/schema.h"
 
 #include <QColor>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QPainter>
 #include <QSqlDatabase>
@@ -183,10 +184,16 @@ void CreerDemo(const QString& racine, const QString& programme)
     RemplirCatalogueDemo(base);
 
     if (!programme.isEmpty()) {
-        const QString cible = module + "/kestravel";
-        QFile::remove(cible);
-        if (!QFile::copy(programme, cible))
-            throw EKestravel(QStringLiteral("Impossible de copier « %1 ».").arg(programme));
+        // The program the host starts and, beside it, the windows it hands
+        // the windowed modes to.
+        const QString fenetres = QFileInfo(programme).dir().filePath("kestravel-fenetres");
+        for (const auto& [source, nom] : {std::pair{programme, QStringLiteral("kestravel")},
+                                          std::pair{fenetres, QStringLiteral("kestravel-fenetres")}}) {
+            const QString cible = module + "/" + nom;
+            QFile::remove(cible);
+            if (!QFile::copy(source, cible))
+                throw EKestravel(QStringLiteral("Impossible de copier « %1 ».").arg(source));
+        }
     }
 
     Dessiner(images + "/Interne/1.jpg", QColor(0x8d, 0x5a, 0x2b), "Marteau");

@@ -1,8 +1,8 @@
 #include "tools/generation.h"
 
-#include "store/dates.h"
-#include "store/erreurs.h"
-#include "store/schema.h"
+#include "core/store/dates.h"
+#include "core/store/erreurs.h"
+#include "core/store/schema.h"
 
 #include <QDateTime>
 #include <sqlite3.h>

@@ -1,9 +1,9 @@
 // kestravel-db: makes catalogues for installations, demos and benchmarks.
 
-#include "interchange/interchange.h"
-#include "store/dmkestravel.h"
-#include "store/erreurs.h"
-#include "store/schema.h"
+#include "core/interchange/interchange.h"
+#include "core/store/dmkestravel.h"
+#include "core/store/erreurs.h"
+#include "core/store/schema.h"
 #include "tools/demo.h"
 #include "tools/generation.h"
 

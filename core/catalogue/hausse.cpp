@@ -1,0 +1,152 @@
+#include "core/catalogue/hausse.h"
+
+#include "core/store/acces.h"
+#include "core/store/catalogue.h"
+#include "core/store/echecs.h"
+#include "core/store/erreurs.h"
+
+#include <QHash>
+#include <QSet>
+#include <QStringList>
+#include <algorithm>
+#include <cmath>
+#include <sqlite3.h>
+
+namespace {
+// kestravel_hausse(prix, mode, valeur): the new price of one stored price, so
+// that a whole category changes in one UPDATE. A missing price reads as 0.
+void FonctionHausse(sqlite3_context* ctx, int, sqlite3_value** args)
+{
+    const double prix = ArrondiCentimes(sqlite3_value_double(args[0]));
+    sqlite3_result_double(ctx, PrixHausse(prix, sqlite3_value_int(args[1]), sqlite3_value_double(args[2])));
+}
+
+void InstallerFonctionHausse(TdmKestravel& dm)
+{
+    const int rc = sqlite3_create_function_v2(dm.Handle(), "kestravel_hausse", 3,
+                                              SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, &FonctionHausse,
+                                              nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK)
+        throw EDatabaseError(MessageSqlite(dm.Handle()));
+}
+// Lets the caller watch a long statement: SQLite calls back every so many
+// steps of its program, and a "stop" answer interrupts the statement.
+class TSurveillance {
+public:
+    TSurveillance(TdmKestravel& dm, const TSuiteHausse& continuer) : m_base(dm.Handle()), m_continuer(continuer)
+    {
+        if (m_continuer)
+            sqlite3_progress_handler(m_base, 20000, &TSurveillance::Rappel, this);
+    }
+    ~TSurveillance()
+    {
+        if (m_continuer)
+            sqlite3_progress_handler(m_base, 0, nullptr, nullptr);
+    }
+    TSurveillance(const TSurveillance&) = delete;
+    TSurveillance& operator=(const TSurveillance&) = delete;
+    bool Arretee() const { return m_arretee; }
+
+private:
+    static int Rappel(void* moi)
+    {
+        auto* s = static_cast<TSurveillance*>(moi);
+        if (!s->m_arretee && !s->m_continuer())
+            s->m_arretee = true;
+        return s->m_arretee ? 1 : 0;
+    }
+    sqlite3* m_base;
+    const TSuiteHausse& m_continuer;
+    bool m_arretee = false;
+};
+}  // namespace
+
+double ArrondiCentimes(double valeur)
+{
+    // nearbyint follows the default rounding mode: to nearest, ties to even.
+    return std::nearbyint(valeur / 0.01) * 0.01;
+}
+
+double PrixHausse(double prix, int mode, double valeur)
+{
+    switch (mode) {
+    case HausseEuros: return prix + valeur;
+    case HaussePourcentage: return prix * valeur * 0.01;
+    case HausseCoefficient: return prix * valeur;
+    default: return prix;
+    }
+}
+
+int HausserCategorie(TdmKestravel& dm, int idProduitType, int mode, double valeur)
+{
+    return HausserCategories(dm, {idProduitType}, mode, valeur);
+}
+
+int HausserCategories(TdmKestravel& dm, const QVector<int>& idsProduitType, int mode, double valeur)
+{
+    if (idsProduitType.isEmpty())
+        return 0;
+    InstallerFonctionHausse(dm);
+    const double v = ArrondiCentimes(valeur);
+    // One statement for all the categories: a statement per category costs
+    // more than its rows when a tree holds a thousand small categories. The
+    // list holds integers only, so it is written into the text.
+    QStringList ids;
+    for (int id : idsProduitType)
+        ids << QString::number(id);
+    // Only the catalogue shown in the settings window: products of other
+    // origins may share the category number but belong to other catalogues.
+    QSqlQuery q = ExecuterSql(dm.Base(),
+                              "UPDATE Produit SET PrixAchatHT = kestravel_hausse(PrixAchatHT, ?, ?),"
+                              " PrixTarifHT = kestravel_hausse(PrixTarifHT, ?, ?),"
+                              " PrixVenteHT = kestravel_hausse(PrixVenteHT, ?, ?)"
+                              " WHERE Externe = 0 AND IdProduitType IN ("
+                                  + ids.join(',') + ")",
+                              {mode, v, mode, v, mode, v});
+    return std::max(0, q.numRowsAffected());
+}
+
+QVector<int> CollecterDescendants(TdmKestravel& dm, int idProduitType)
+{
+    QHash<int, QVector<int>> enfants;
+    for (const TLigneCategorie& c : LireCategories(dm))
+        if (c.externe == 0)
+            enfants[c.idParent].push_back(c.idProduitType);
+
+    QSet<int> vus{idProduitType};
+    QVector<int> resultat;
+    QVector<int> aVoir{idProduitType};
+    while (!aVoir.isEmpty()) {
+        const int id = aVoir.takeLast();
+        for (int enfant : enfants.value(id))
+            if (!vus.contains(enfant)) {
+                vus.insert(enfant);
+                resultat.push_back(enfant);
+                aVoir.push_back(enfant);
+            }
+    }
+    std::sort(resultat.begin(), resultat.end());
+    return resultat;
+}
+
+int AppliquerHausse(TdmKestravel& dm, int idProduitType, int mode, double valeur, bool descendants,
+                    const TSuiteHausse& continuer)
+{
+    TTransaction transaction(dm);
+    QVector<int> ids{idProduitType};
+    if (descendants)
+        ids += CollecterDescendants(dm, idProduitType);
+    TSurveillance surveillance(dm, continuer);
+    int n = 0;
+    try {
+        n = HausserCategories(dm, ids, mode, valeur);
+    } catch (const EDatabaseError&) {
+        // The statement interrupted on request: the transaction's guard
+        // rolls every price back.
+        if (surveillance.Arretee())
+            return HausseArretee;
+        throw;
+    }
+    transaction.Commit();
+    return n;
+}

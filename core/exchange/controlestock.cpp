@@ -1,0 +1,301 @@
+#include "core/exchange/controlestock.h"
+
+#include "core/exchange/fichierechange.h"
+#include "core/exchange/xmldoc.h"
+#include "core/store/acces.h"
+#include "core/store/erreurs.h"
+
+#include "core/exchange/remplacementfichier.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlQuery>
+#include <cerrno>
+#include <fcntl.h>
+#include <limits>
+#include <sys/file.h>
+#include <unistd.h>
+
+namespace {
+const QString EtatOk = QStringLiteral("Ok");
+const QString EtatSupprimer = QStringLiteral("Supprimer");
+const QString EtatEpuiser = QStringLiteral("Epuiser");
+const QString EtatActualiser = QStringLiteral("Actualiser");
+const QString EtatVide = QStringLiteral("Vide");
+
+// Positions `tblProduit` on the product, outside any range.
+bool Trouver(TdmKestravel& dm, int externe, int idProduit, int idProduitType)
+{
+    dm.tblProduit.CancelRange();
+    return TrouverCle(dm.tblProduit, {externe, idProduit, idProduitType});
+}
+
+void TrouverExistant(TdmKestravel& dm, int externe, int idProduit, int idProduitType)
+{
+    if (!Trouver(dm, externe, idProduit, idProduitType))
+        throw EDatabaseError(QStringLiteral("Le produit %1/%2/%3 a disparu du catalogue.")
+                                 .arg(externe)
+                                 .arg(idProduit)
+                                 .arg(idProduitType));
+}
+
+void EcrireStock(TdmKestravel& dm, int stock)
+{
+    dm.tblProduit.Edit();
+    dm.tblProduit.SetField("Stock", stock);
+    dm.tblProduit.Post();
+}
+
+// Handles one line and returns its outcome.
+QString TraiterLigne(TdmKestravel& dm, const TXmlNodeRef& ligne)
+{
+    const QString type = ligne.ReadAttributeString("Type", QString());
+    const int externe = ligne.ReadAttributeInteger("Externe", -1);
+    const int idProduit = ligne.ReadAttributeInteger("IdProduit", -1);
+    const int idProduitType = ligne.ReadAttributeInteger("IdProduitType", -1);
+    if (!ProduitExiste(dm, externe, idProduit, idProduitType))
+        return EtatSupprimer;
+
+    const int quantite = ligne.ReadAttributeInteger("Quantite", -1);
+    if (type == "Actualiser")
+        return ActualiserProduit(dm, ligne, externe, idProduit, idProduitType, quantite) ? EtatActualiser : EtatOk;
+    if (type != "Commander" && type != "Remonter")
+        return EtatVide;
+    // A missing, unreadable or negative quantity would move stock the wrong
+    // way: such a line moves nothing. (`tblProduit` is on the product.)
+    if (quantite < 0)
+        return EtatVide;
+    if (type == "Remonter") {
+        // Nor may giving back overflow the stock field.
+        if (qint64(dm.tblProduit.AsInteger("Stock")) + quantite > std::numeric_limits<qint32>::max())
+            return EtatVide;
+        RemonterStock(dm, externe, idProduit, idProduitType, quantite);
+        return EtatOk;
+    }
+    int stock = 0;
+    if (!StockSuffisant(dm, externe, idProduit, idProduitType, quantite, stock)) {
+        ligne.WriteAttribute("Stock", QString::number(stock));
+        return EtatEpuiser;
+    }
+    PrendreStock(dm, externe, idProduit, idProduitType, quantite);
+    return EtatOk;
+}
+
+// Reads a whole file; false when it cannot be read.
+bool Lire(const QString& chemin, QByteArray& contenu)
+{
+    QFile f(chemin);
+    if (!f.open(QIODevice::ReadOnly))
+        return false;
+    contenu = f.readAll();
+    return f.error() == QFileDevice::NoError;
+}
+
+QByteArray Empreinte(const QByteArray& contenu)
+{
+    return QCryptographicHash::hash(contenu, QCryptographicHash::Blake2b_256);
+}
+
+// Only one request at a time may look at or leave interrupted requests: an
+// exclusive lock on a file beside the catalogue, which the system frees when
+// its holder ends, even killed.
+class TVerrouDemandes {
+public:
+    explicit TVerrouDemandes(const TdmKestravel& dm)
+    {
+        const QString chemin = dm.CheminBase() + "-controle";
+        m_fd = ::open(QFile::encodeName(chemin).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+        if (m_fd < 0)
+            throw EKestravel(MessageEcritureImpossible(chemin, errno));
+        while (::flock(m_fd, LOCK_EX) != 0) {
+            if (errno != EINTR) {
+                const int erreur = errno;
+                ::close(m_fd);
+                throw EKestravel(MessageEcritureImpossible(chemin, erreur));
+            }
+        }
+    }
+    ~TVerrouDemandes() { ::close(m_fd); }
+    TVerrouDemandes(const TVerrouDemandes&) = delete;
+    TVerrouDemandes& operator=(const TVerrouDemandes&) = delete;
+
+private:
+    int m_fd = -1;
+};
+
+const QString TableEnCours = QStringLiteral("ControleEnCours");
+
+// Finishes the requests interrupted between their commit and the renaming
+// of their file, and forgets the finished ones (see ControlerStock). True
+// when the request at `chemin`, whose bytes have `empreinte`, is one of them
+// sent again: its outcomes are then in `chemin` and it must not be applied.
+bool ReprendreInterrompues(TdmKestravel& dm, const QString& chemin, const QByteArray& empreinte)
+{
+    ExecuterSql(dm.Base(), "CREATE TABLE IF NOT EXISTS " + TableEnCours
+                               + " (Chemin TEXT NOT NULL, Temporaire TEXT NOT NULL, Empreinte BLOB NOT NULL)");
+    struct TEnCours {
+        qint64 id;
+        QString chemin, temporaire;
+        QByteArray empreinte;
+    };
+    QList<TEnCours> enCours;
+    QSqlQuery q = ExecuterSql(dm.Base(), "SELECT rowid, Chemin, Temporaire, Empreinte FROM " + TableEnCours);
+    while (q.next())
+        enCours.append({q.value(0).toLongLong(), q.value(1).toString(), q.value(2).toString(),
+                        q.value(3).toByteArray()});
+
+    bool reconnue = false;
+    for (const TEnCours& e : enCours) {
+        ExecuterSql(dm.Base(), "DELETE FROM " + TableEnCours + " WHERE rowid = ?", {e.id});
+        // Its temporary file renamed: that request was finished.
+        if (!QFileInfo::exists(e.temporaire))
+            continue;
+        if (e.empreinte == empreinte && e.chemin != chemin) {
+            // Sent again under another name: that file receives the outcomes.
+            QByteArray resultat;
+            if (!Lire(e.temporaire, resultat))
+                throw EKestravel(QStringLiteral("Lecture impossible du fichier « %1 ».").arg(e.temporaire));
+            TRemplacementFichier(chemin, resultat).Publier();
+            reconnue = true;
+        }
+        QByteArray actuel;
+        if (Lire(e.chemin, actuel) && Empreinte(actuel) == e.empreinte) {
+            Renommer(e.temporaire, e.chemin);
+            reconnue = reconnue || e.chemin == chemin;
+        } else {
+            // The host has put something else there: its file is its own.
+            QFile::remove(e.temporaire);
+        }
+    }
+    return reconnue;
+}
+}  // namespace
+
+bool ProduitExiste(TdmKestravel& dm, int externe, int idProduit, int idProduitType)
+{
+    return Trouver(dm, externe, idProduit, idProduitType);
+}
+
+bool StockSuffisant(TdmKestravel& dm, int externe, int idProduit, int idProduitType, int quantite, int& stock)
+{
+    stock = 0;
+    if (Trouver(dm, externe, idProduit, idProduitType))
+        stock = dm.tblProduit.AsInteger("Stock");
+    return stock >= quantite;
+}
+
+bool ActualiserProduit(TdmKestravel& dm, const TXmlNodeRef& noeud, int externe, int idProduit, int idProduitType,
+                       int quantite)
+{
+    if (!Trouver(dm, externe, idProduit, idProduitType))
+        return false;
+    const TCurseur& p = dm.tblProduit;
+    TProduitEchange e;
+    e.externe = externe;
+    e.idProduit = idProduit;
+    e.idProduitType = idProduitType;
+    e.libelle = p.AsString("Libelle");
+    e.description = p.AsString("Description");
+    e.reference = p.AsString("Reference");
+    e.quantite = quantite;
+    e.prixAchatHT = p.AsFloat("PrixAchatHT");
+    e.prixTarifHT = p.AsFloat("PrixTarifHT");
+    e.prixVenteHT = p.AsFloat("PrixVenteHT");
+    e.lien = p.AsString("Lien");
+    EcrireDateExport(noeud);
+    EcrireProduitEchange(noeud, e);
+    return true;
+}
+
+void RemonterStock(TdmKestravel& dm, int externe, int idProduit, int idProduitType, int quantite)
+{
+    TrouverExistant(dm, externe, idProduit, idProduitType);
+    const int apres = dm.tblProduit.AsInteger("Stock") + quantite;
+    EcrireStock(dm, apres);
+    AjouterMouvementStock(dm, externe, idProduit, idProduitType, apres - quantite, apres, LibelleCommandeAnnulee);
+}
+
+void PrendreStock(TdmKestravel& dm, int externe, int idProduit, int idProduitType, int quantite)
+{
+    TrouverExistant(dm, externe, idProduit, idProduitType);
+    const int avant = dm.tblProduit.AsInteger("Stock");
+    AjouterMouvementStock(dm, externe, idProduit, idProduitType, avant, avant - quantite, LibellePassageCommande);
+    EcrireStock(dm, avant - quantite);
+}
+
+void TraiterDemande(TdmKestravel& dm, const TXmlDoc& doc)
+{
+    TXmlNodeRefList lignes;
+    doc.Root().ChildrenByName(ElementProduit, lignes);
+    for (int i = 0; i < lignes.Count(); ++i) {
+        const TXmlNodeRef ligne = lignes.Get(i);
+        ligne.WriteAttribute("Etat", TraiterLigne(dm, ligne));
+    }
+}
+
+// How the host's file and the stock stay in agreement.
+//
+// The outcomes go into the host's file and the stock moves into the
+// catalogue: two places that no single write covers. The order of the steps
+// makes the pair atomic across a crash at any instant and a full disk:
+//
+//  1. The request's bytes O are read, and under the lock of the requests
+//     one write transaction begins.
+//  2. Interrupted requests are finished first (below).
+//  3. Every line is handled inside the transaction; the outcome document R
+//     is written out in memory and checked (parsed back, it must be the
+//     same document).
+//  4. R goes to a temporary file beside the request, flushed to disk.
+//  5. A row (request path, temporary file, fingerprint of O) is added to
+//     `ControleEnCours` and the transaction commits.
+//  6. The temporary file is renamed over the request.
+//
+// Any failure up to 5 (full disk, file not writable, a file that cannot be
+// written back faithfully, a database error) rolls back: nothing moved and
+// the file is as the host wrote it. After 6 the file shows the outcomes and
+// the stock moved. A crash between 5 and 6 leaves a row whose temporary file
+// still exists: the next request finishes it before its own work, renaming
+// the temporary file over its request when that still holds O (roll
+// forward); and when the new request is O itself, sent again by the host, it
+// is recognised by its fingerprint and answered with R instead of being
+// applied twice. A row whose temporary file is gone belongs to a finished
+// request and is forgotten. The lock, held from 1 to 6, keeps a request in
+// progress from being taken for an interrupted one.
+void ControlerStock(TdmKestravel& dm, const QString& cheminDemande)
+{
+    TXmlDoc doc(RacineEchange);
+    const QByteArray empreinte = Empreinte(doc.LoadFromFile(cheminDemande));
+    // The file itself, not a link to it, is replaced.
+    const QString chemin = QFileInfo(cheminDemande).canonicalFilePath();
+
+    TVerrouDemandes verrou(dm);
+    // One write transaction for the whole request: two processes handling
+    // requests on the same catalogue never both take the same stock, and a
+    // request that fails anywhere moves nothing.
+    TTransaction transaction(dm);
+    if (ReprendreInterrompues(dm, chemin, empreinte)) {
+        transaction.Commit();
+        return;
+    }
+    TraiterDemande(dm, doc);
+    QByteArray resultat;
+    try {
+        resultat = doc.Contenu();
+    } catch (const EKestravel& e) {
+        throw EKestravel(QStringLiteral("La demande « %1 » est refusée et rien n'a été modifié. %2")
+                             .arg(cheminDemande, e.Message()));
+    }
+    TRemplacementFichier remplacement(chemin, resultat);
+    ExecuterSql(dm.Base(), "INSERT INTO " + TableEnCours + " (Chemin, Temporaire, Empreinte) VALUES (?, ?, ?)",
+                {chemin, remplacement.Temporaire(), empreinte});
+    transaction.Commit();
+    remplacement.Garder();
+    try {
+        remplacement.Publier();
+    } catch (const EKestravel& e) {
+        throw EKestravel(e.Message()
+                         + QStringLiteral(" Le stock a bien été mis à jour : les résultats seront écrits dans la "
+                                          "demande au prochain contrôle de stock."));
+    }
+}

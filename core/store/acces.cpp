@@ -1,0 +1,108 @@
+#include "core/store/acces.h"
+
+#include "core/store/dates.h"
+#include "core/store/erreurs.h"
+
+#include <QDateTime>
+#include <sqlite3.h>
+
+namespace {
+// A key value is given as text to a text field and as an integer to an
+// integer field; fields of other types take no value.
+QVariantList ValeursCle(const TCurseur& c, const QVariantList& valeurs)
+{
+    QVariantList r;
+    int v = 0;
+    for (int i = 0; i < c.Cles().size() && v < valeurs.size(); ++i) {
+        switch (c.Genre(i)) {
+        case TCurseur::GenreCle::Entier:
+            r << valeurs[v++].toLongLong();
+            break;
+        case TCurseur::GenreCle::Texte:
+            r << valeurs[v++].toString();
+            break;
+        case TCurseur::GenreCle::Autre:
+            return r;
+        }
+    }
+    return r;
+}
+
+int ProchainIdentifiant(TdmKestravel& dm, TCurseur& c, const QString& table, const QString& champ)
+{
+    c.CancelRange();
+    QSqlQuery q = ExecuterSql(dm.Base(), QStringLiteral("SELECT MAX(%1) FROM \"%2\" WHERE Externe = 0")
+                                             .arg(champ, table));
+    return (q.next() && !q.value(0).isNull()) ? q.value(0).toInt() + 1 : 1;
+}
+}  // namespace
+
+bool AppliquerPlage(TCurseur& curseur, const QVariantList& valeurs)
+{
+    curseur.CancelRange();
+    curseur.SetRange(ValeursCle(curseur, valeurs));
+    return !curseur.Eof();
+}
+
+bool TrouverCle(TCurseur& curseur, const QVariantList& valeurs)
+{
+    return curseur.FindKey(ValeursCle(curseur, valeurs));
+}
+
+int ProchainIdProduit(TdmKestravel& dm)
+{
+    return ProchainIdentifiant(dm, dm.tblProduit, "Produit", "IdProduit");
+}
+
+int ProchainIdProduitType(TdmKestravel& dm)
+{
+    return ProchainIdentifiant(dm, dm.tblProduitType, "ProduitType", "IdProduitType");
+}
+
+int ProchainIdProduitCarac(TdmKestravel& dm)
+{
+    return ProchainIdentifiant(dm, dm.tblProduitTypeCarac, "ProduitTypeCarac", "IdProduitCarac");
+}
+
+void AjouterMouvementStock(TdmKestravel& dm, int externe, int idProduit, const QVariant& idProduitType,
+                           int quantiteOld, int quantiteNew, const QString& libelle)
+{
+    AjouterMouvementStock(dm, externe, idProduit, idProduitType, QVariant(quantiteOld), quantiteNew, libelle);
+}
+
+void AjouterMouvementStock(TdmKestravel& dm, int externe, int idProduit, const QVariant& idProduitType,
+                           const QVariant& quantiteOld, int quantiteNew, const QString& libelle)
+{
+    ExecuterSql(dm.Base(),
+                "INSERT INTO \"Transaction\" (Externe, IdProduit, IdProduitType, QuantiteOld, QuantiteNew,"
+                " Libelle, DateMaj) VALUES (?, ?, ?, ?, ?, ?, ?)",
+                {externe, idProduit, idProduitType.isNull() ? QVariant() : QVariant(idProduitType.toInt()),
+                 quantiteOld.isNull() ? QVariant() : QVariant(quantiteOld.toInt()), quantiteNew, libelle,
+                 DateHeureBase(QDateTime::currentDateTime())});
+}
+
+TTransaction::TTransaction(TdmKestravel& dm) : m_dm(dm)
+{
+    if (sqlite3_get_autocommit(dm.Handle())) {
+        ExecuterSql(dm.Base(), "BEGIN IMMEDIATE");
+        m_proprietaire = true;
+    }
+}
+
+TTransaction::~TTransaction()
+{
+    if (m_proprietaire && !m_fini) {
+        try {
+            ExecuterSql(m_dm.Base(), "ROLLBACK");
+        } catch (...) {
+            // Nothing more can be done while unwinding.
+        }
+    }
+}
+
+void TTransaction::Commit()
+{
+    if (m_proprietaire && !m_fini)
+        ExecuterSql(m_dm.Base(), "COMMIT");
+    m_fini = true;
+}

@@ -1,0 +1,52 @@
+#pragma once
+// Keyed access to the catalogue, identifier allocation, stock movements and
+// the write-transaction guard.
+
+#include "core/store/dmkestravel.h"
+
+#include <QVariant>
+#include <QVariantList>
+
+// Restricts the cursor to rows whose leading key fields equal the values (in
+// the ordering's field order) and moves to the first; true when any row.
+bool AppliquerPlage(TCurseur& curseur, const QVariantList& valeurs);
+// Moves the cursor to the row whose key fields equal the values, inside its
+// current range; true when found, otherwise the cursor stays where it was.
+bool TrouverCle(TCurseur& curseur, const QVariantList& valeurs);
+
+// Next free internal (origin 0) identifier: the highest one plus 1, 1 when none.
+int ProchainIdProduit(TdmKestravel& dm);
+int ProchainIdProduitType(TdmKestravel& dm);
+int ProchainIdProduitCarac(TdmKestravel& dm);
+
+// Fixed texts of stock movements.
+inline const char* const LibelleAjout = "Ajout";
+inline const char* const LibelleMisAJour = "Mis à jour";
+inline const char* const LibellePassageCommande = "Passage en commande";
+inline const char* const LibelleCommandeAnnulee = "Commande annulée";
+
+// Appends one `Transaction` row dated now. `idProduitType` may be a null
+// QVariant when the writer does not know the category.
+void AjouterMouvementStock(TdmKestravel& dm, int externe, int idProduit, const QVariant& idProduitType,
+                           int quantiteOld, int quantiteNew, const QString& libelle);
+// Same, for a movement with no former quantity (a null `quantiteOld` leaves
+// `QuantiteOld` empty, as a new product's first stock does).
+void AjouterMouvementStock(TdmKestravel& dm, int externe, int idProduit, const QVariant& idProduitType,
+                           const QVariant& quantiteOld, int quantiteNew, const QString& libelle);
+
+// One write transaction (BEGIN IMMEDIATE): committed by Commit(), rolled back
+// when it goes out of scope without it. Inside an open transaction it joins
+// that one and leaves commit or rollback to its owner.
+class TTransaction {
+public:
+    explicit TTransaction(TdmKestravel& dm);
+    ~TTransaction();
+    TTransaction(const TTransaction&) = delete;
+    TTransaction& operator=(const TTransaction&) = delete;
+    void Commit();
+
+private:
+    TdmKestravel& m_dm;
+    bool m_proprietaire = false;
+    bool m_fini = false;
+};

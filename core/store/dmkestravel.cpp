@@ -1,0 +1,124 @@
+#include "core/store/dmkestravel.h"
+
+#include "core/store/echecs.h"
+#include "core/store/erreurs.h"
+#include "core/store/schema.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QUrl>
+#include <QUuid>
+#include <sqlite3.h>
+
+TdmKestravel::TdmKestravel(const QString& cheminBase)
+    : tblProduit("Produit", "idxPrimaryKey", {"Externe", "IdProduit", "IdProduitType"}, true),
+      tblProduitType("ProduitType", "idxPrimaryKey", {"Externe", "IdProduitType"}, true),
+      tblProduitCarac("ProduitCarac", "idxPrimaryKey", {"ExterneProduitCaracV", "IdProduit", "IdCarac"}, false),
+      tblProduitTypeCarac("ProduitTypeCarac", "idxPrimaryKey", {"Externe", "IdProduitCarac"}, true),
+      tblTransaction("Transaction", "idxStock", {"Externe", "IdProduit"}, false),
+      tblProduitCaracIndexTriCarac("ProduitCarac", "TriCarac", {"ExterneProduitCaracV", "IdCarac"}, false),
+      tblProduitCaracIndexTriProduit("ProduitCarac", "TriProduit", {"ExterneProduitCaracV", "IdProduit", "IdCarac"}, false),
+      tblProduitCaracIndexTriEnsemble("ProduitCarac", "TriEnsemble",
+                                      {"ExterneProduitCaracV", "IdProduit", "IdCarac"}, false),
+      m_connexion("Kestravel-" + QUuid::createUuid().toString(QUuid::WithoutBraces))
+{
+    Ouvrir(cheminBase);
+    DataModuleCreate();
+}
+
+TdmKestravel::~TdmKestravel()
+{
+    DataModuleDestroy();
+    Fermer();
+}
+
+QString TdmKestravel::CheminBaseProgramme()
+{
+    return QDir(QCoreApplication::applicationDirPath()).filePath("Kestravel.abs");
+}
+
+QSqlDatabase TdmKestravel::Base() const { return QSqlDatabase::database(m_connexion, false); }
+
+TCurseur* TdmKestravel::Curseurs(int i)
+{
+    TCurseur* tous[] = {&tblProduit, &tblProduitType, &tblProduitCarac, &tblProduitTypeCarac,
+                        &tblTransaction, &tblProduitCaracIndexTriCarac,
+                        &tblProduitCaracIndexTriProduit, &tblProduitCaracIndexTriEnsemble};
+    return i < 8 ? tous[i] : nullptr;
+}
+
+void TdmKestravel::Ouvrir(const QString& cheminBase)
+{
+    m_chemin = QFileInfo(cheminBase).absoluteFilePath();
+    // The file is opened read-write and never created: a missing catalogue
+    // must be reported, not replaced by an empty one.
+    const QString contexte = QStringLiteral("Impossible d'ouvrir la base de données « %1 ».").arg(m_chemin);
+    if (!QFileInfo(m_chemin).isFile())
+        throw EDatabaseError(ComposerMessage(contexte, PhraseCatalogue(TCauseEchec::Introuvable), QString()));
+    QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", m_connexion);
+    QUrl url = QUrl::fromLocalFile(m_chemin);
+    url.setQuery("mode=rw");
+    db.setDatabaseName(url.toString(QUrl::FullyEncoded));
+    db.setConnectOptions("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=10000");
+    if (!db.open()) {
+        const QString msg = MessageSqlError(db.lastError(), contexte);
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(m_connexion);
+        throw EDatabaseError(msg);
+    }
+    const QVariant h = db.driver()->handle();
+    m_handle = (h.isValid() && qstrcmp(h.typeName(), "sqlite3*") == 0)
+                   ? *static_cast<sqlite3* const*>(h.constData())
+                   : nullptr;
+    if (!m_handle)
+        throw EDatabaseError(QStringLiteral("Pilote SQLite indisponible."));
+    // Several processes of the suite share the file.
+    // A damaged file or one that is not a database shows up at the first
+    // statement, a schema too new at the version check: the message says
+    // which file it is.
+    try {
+        ExecuterSql(db, "PRAGMA journal_mode=WAL");
+        ExecuterSql(db, "PRAGMA foreign_keys=OFF");
+        MettreAJourSchema(db);
+    } catch (const EDatabaseError& e) {
+        throw EDatabaseError(contexte + '\n' + e.Message());
+    }
+    for (int i = 0; TCurseur* c = Curseurs(i); ++i)
+        c->Attacher(m_handle);
+}
+
+void TdmKestravel::Fermer()
+{
+    for (int i = 0; TCurseur* c = Curseurs(i); ++i)
+        c->Attacher(nullptr);
+    m_handle = nullptr;
+    {
+        QSqlDatabase db = QSqlDatabase::database(m_connexion, false);
+        if (db.isValid())
+            db.close();
+    }
+    QSqlDatabase::removeDatabase(m_connexion);
+}
+
+void TdmKestravel::Rouvrir(const QString& cheminBase)
+{
+    Fermer();
+    Ouvrir(cheminBase);
+}
+
+void TdmKestravel::DataModuleCreate()
+{
+    for (TCurseur* c : {&tblProduit, &tblProduitType, &tblProduitCarac, &tblProduitTypeCarac, &tblTransaction})
+        if (!c->Active())
+            c->Open();
+}
+
+void TdmKestravel::DataModuleDestroy()
+{
+    for (TCurseur* c : {&tblProduit, &tblProduitType, &tblProduitCarac, &tblProduitTypeCarac, &tblTransaction})
+        if (c->Active())
+            c->Close();
+}

@@ -1,0 +1,51 @@
+#pragma once
+// The data module: one connection to the catalogue file and the nine table
+// cursors shared by every window and mode for the whole run.
+
+#include "core/store/curseur.h"
+
+#include <QSqlDatabase>
+#include <QString>
+
+struct sqlite3;
+
+class TdmKestravel {
+public:
+    // Opens the catalogue file at `cheminBase` (never creates it) and the five
+    // main cursors. Throws EDatabaseError when the file cannot be opened.
+    explicit TdmKestravel(const QString& cheminBase);
+    ~TdmKestravel();
+    TdmKestravel(const TdmKestravel&) = delete;
+    TdmKestravel& operator=(const TdmKestravel&) = delete;
+
+    // Path of the database file beside the program.
+    static QString CheminBaseProgramme();
+
+    const QString& CheminBase() const { return m_chemin; }
+    QSqlDatabase Base() const;        // the Qt connection, for SQL statements
+    sqlite3* Handle() const { return m_handle; }
+
+    void DataModuleCreate();          // opens the five main cursors
+    void DataModuleDestroy();         // closes them, in their fixed order
+
+    // Closes the connection and reopens it on another file (synchronisation).
+    void Rouvrir(const QString& cheminBase);
+
+    TCurseur tblProduit;
+    TCurseur tblProduitType;
+    TCurseur tblProduitCarac;
+    TCurseur tblProduitTypeCarac;
+    TCurseur tblTransaction;
+    TCurseur tblProduitCaracIndexTriCarac;
+    TCurseur tblProduitCaracIndexTriProduit;
+    TCurseur tblProduitCaracIndexTriEnsemble;
+
+private:
+    void Ouvrir(const QString& cheminBase);
+    void Fermer();
+    TCurseur* Curseurs(int i);
+
+    QString m_connexion;
+    QString m_chemin;
+    sqlite3* m_handle = nullptr;
+};

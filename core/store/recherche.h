@@ -1,0 +1,89 @@
+#pragma once
+// Finding products by part of their label, reference or export code.
+//
+// The catalogue holds a full-text index beside the five tables: the FTS5
+// table `RechercheProduit` (trigram tokenizer, one row per Produit row, same
+// rowid) with four triggers on Produit that keep it in step with every
+// write, whoever makes it. The texts are indexed with French accents
+// removed; the tokenizer ignores letter case. The five tables are not
+// changed, so older versions and the host read the file as before.
+
+#include "core/store/lignesproduits.h"
+
+#include <QHash>
+#include <QString>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+struct sqlite3;
+
+// The text as the index holds it: French accented letters (either case)
+// replaced by their plain letter; the query goes through the same folding.
+QString PlierRecherche(const QString& texte);
+
+// Whether the catalogue has the index (the table and its four triggers).
+bool IndexRechercheInstalle(sqlite3* base);
+// Creates the index and its triggers and fills it from Produit, in one
+// transaction; nothing when it is there. On a million products this takes
+// tens of seconds: `patience` is called now and then meanwhile.
+void InstallerIndexRecherche(sqlite3* base, const std::function<void()>& patience = {});
+// Drops the index and its triggers. An import or a synchronisation replaces
+// the products wholesale: they drop it in their own transaction, and the
+// next window that searches builds it afresh from the new rows.
+void SupprimerIndexRecherche(sqlite3* base);
+
+struct TCritereRecherche {
+    QString texte;
+    // Origin searched; -1 for all.
+    int externe = -1;
+    // Categories a product may be in, (origin << 32 | id) → the name shown
+    // for it; products of any other category are left out.
+    QHash<qint64, QString> categories;
+    int limite = 200;
+};
+
+inline qint64 CleCategorie(int externe, int idProduitType) { return (qint64(externe) << 32) | quint32(idProduitType); }
+
+struct TResultatRecherche {
+    TLignesProduits lignes;
+    bool tronque = false;      // more products match than `limite`
+    QString erreur;            // the search could not run (catalogue busy, no index…)
+};
+
+// Runs one search on its own connection; blocking. Stops early (empty
+// result) when `interrompue` turns true. Used by TRechercheProduits.
+TResultatRecherche Rechercher(sqlite3* base, const TCritereRecherche& critere);
+
+// Searches in a thread of its own, on its own read-only connection, so
+// typing never waits for the catalogue: each new request interrupts the one
+// running, and only the last one's result is delivered.
+class TRechercheProduits {
+public:
+    // `rappel` is called on the search thread with the request's number.
+    using TRappel = std::function<void(quint64 numero, TResultatRecherche resultat)>;
+    TRechercheProduits(const QString& cheminBase, TRappel rappel);
+    ~TRechercheProduits();
+    TRechercheProduits(const TRechercheProduits&) = delete;
+    TRechercheProduits& operator=(const TRechercheProduits&) = delete;
+
+    // Starts a search (cancelling the one in progress); returns its number.
+    quint64 Chercher(TCritereRecherche critere);
+    // Cancels the search in progress; nothing more is delivered for it.
+    void Annuler();
+
+private:
+    void Boucle();
+
+    QString m_chemin;
+    TRappel m_rappel;
+    std::mutex m_verrou;
+    std::condition_variable m_reveil;
+    sqlite3* m_base = nullptr;
+    TCritereRecherche m_demande;
+    quint64 m_numero = 0;       // last request made
+    quint64 m_traite = 0;       // last request taken by the thread
+    bool m_fin = false;
+    std::thread m_fil;
+};

@@ -1,0 +1,148 @@
+#include "core/store/schema.h"
+
+#include "core/store/echecs.h"
+#include "core/store/erreurs.h"
+
+#include <QFile>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QUuid>
+
+QStringList TablesCatalogue()
+{
+    return {"Produit", "ProduitType", "ProduitCarac", "ProduitTypeCarac", "Transaction"};
+}
+
+QStringList InstructionsSchema()
+{
+    return {
+        R"(CREATE TABLE Produit (
+             Externe INTEGER NOT NULL,
+             IdProduit INTEGER NOT NULL,
+             IdProduitType INTEGER NOT NULL,
+             Description VARCHAR(2048),
+             CodeExport VARCHAR(30),
+             PrixAchatHT REAL,
+             PrixTarifHT REAL,
+             PrixVenteHT REAL,
+             Libelle VARCHAR(255),
+             DateCreation TEXT,
+             Reference VARCHAR(10),
+             Lien TEXT,
+             Stock INTEGER,
+             StockMini INTEGER,
+             PRIMARY KEY (Externe, IdProduit, IdProduitType)))",
+        // Lists the products of one category without reading the whole table.
+        "CREATE INDEX ProduitParCategorie ON Produit (Externe, IdProduitType, IdProduit)",
+        R"(CREATE TABLE ProduitType (
+             Externe INTEGER NOT NULL,
+             IdProduitType INTEGER NOT NULL,
+             IdParent INTEGER,
+             Libelle VARCHAR(50),
+             PRIMARY KEY (Externe, IdProduitType)))",
+        R"(CREATE TABLE ProduitTypeCarac (
+             Externe INTEGER NOT NULL,
+             IdProduitCarac INTEGER NOT NULL,
+             Libelle TEXT,
+             Unite TEXT,
+             PRIMARY KEY (Externe, IdProduitCarac)))",
+        R"(CREATE TABLE ProduitCarac (
+             ExterneProduitCaracV INTEGER NOT NULL,
+             IdProduit INTEGER NOT NULL,
+             IdCarac INTEGER NOT NULL,
+             Valeur TEXT))",
+        "CREATE INDEX TriEnsemble ON ProduitCarac (ExterneProduitCaracV, IdProduit, IdCarac)",
+        "CREATE INDEX TriCarac ON ProduitCarac (ExterneProduitCaracV, IdCarac)",
+        R"(CREATE TABLE "Transaction" (
+             IdTransaction INTEGER PRIMARY KEY AUTOINCREMENT,
+             Externe INTEGER NOT NULL,
+             IdProduit INTEGER NOT NULL,
+             IdProduitType INTEGER,
+             QuantiteOld INTEGER,
+             QuantiteNew INTEGER,
+             Libelle TEXT,
+             DateMaj TEXT))",
+        R"(CREATE INDEX idxStock ON "Transaction" (Externe, IdProduit))",
+        QStringLiteral("PRAGMA user_version = %1").arg(VersionSchema),
+    };
+}
+
+void CreerSchema(const QSqlDatabase& db)
+{
+    ExecuterSql(db, "BEGIN IMMEDIATE");
+    try {
+        for (const QString& sql : InstructionsSchema())
+            ExecuterSql(db, sql);
+        ExecuterSql(db, "COMMIT");
+    } catch (...) {
+        ExecuterSql(db, "ROLLBACK");
+        throw;
+    }
+}
+
+namespace {
+// Statements that take a catalogue from version i to i + 1, at index i.
+// Version 0 is a catalogue written before the version was kept: the same
+// tables, possibly without the indexes the module's lists rely on.
+const QList<QStringList>& Migrations()
+{
+    static const QList<QStringList> m{
+        {"CREATE INDEX IF NOT EXISTS ProduitParCategorie ON Produit (Externe, IdProduitType, IdProduit)",
+         "CREATE INDEX IF NOT EXISTS TriEnsemble ON ProduitCarac (ExterneProduitCaracV, IdProduit, IdCarac)",
+         "CREATE INDEX IF NOT EXISTS TriCarac ON ProduitCarac (ExterneProduitCaracV, IdCarac)",
+         R"(CREATE INDEX IF NOT EXISTS idxStock ON "Transaction" (Externe, IdProduit))"},
+    };
+    static_assert(VersionSchema == 1, "one migration per version");
+    return m;
+}
+
+int LireVersion(const QSqlDatabase& db)
+{
+    QSqlQuery q = ExecuterSql(db, "PRAGMA user_version");
+    return q.next() ? q.value(0).toInt() : 0;
+}
+}  // namespace
+
+void MettreAJourSchema(const QSqlDatabase& db)
+{
+    if (LireVersion(db) == VersionSchema)
+        return;
+    // Read again under the write lock: another process may have brought the
+    // file up to date meanwhile.
+    ExecuterSql(db, "BEGIN IMMEDIATE");
+    try {
+        const int version = LireVersion(db);
+        if (version > VersionSchema)
+            throw EDatabaseError(
+                QStringLiteral("Ce catalogue a été enregistré par une version plus récente du module (version %1 de"
+                               " la base ; cette version du module connaît la version %2). Il n'a pas été modifié :"
+                               " installez la version du module qui l'a enregistré.")
+                    .arg(version)
+                    .arg(VersionSchema));
+        for (int v = std::max(version, 0); v < VersionSchema; ++v)
+            for (const QString& sql : Migrations().at(v))
+                ExecuterSql(db, sql);
+        ExecuterSql(db, QStringLiteral("PRAGMA user_version = %1").arg(VersionSchema));
+        ExecuterSql(db, "COMMIT");
+    } catch (...) {
+        ExecuterSql(db, "ROLLBACK");
+        throw;
+    }
+}
+
+void CreerCatalogueVide(const QString& chemin)
+{
+    if (QFile::exists(chemin))
+        throw EKestravel(QStringLiteral("Le fichier « %1 » existe déjà.").arg(chemin));
+    const QString nom = QUuid::createUuid().toString();
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", nom);
+        db.setDatabaseName(chemin);
+        if (!db.open())
+            throw EDatabaseError(MessageSqlError(db.lastError()));
+        ExecuterSql(db, "PRAGMA journal_mode=WAL");
+        CreerSchema(db);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(nom);
+}

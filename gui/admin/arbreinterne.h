@@ -1,0 +1,24 @@
+#pragma once
+// The internal category tree of the administration windows.
+
+#include "gui/common/arbrecategories.h"
+#include "core/store/dmkestravel.h"
+
+class QTreeWidget;
+
+// The category tree "tvProduitType" of the administration windows:
+// read-only, no header, indent 19, one node selected at a time.
+QTreeWidget* CreerArbreCategories(QWidget* parent);
+
+// Empties the tree and the node table, then loads the internal categories
+// under a root "Interne" (payload (0, 0)) by the shared rule, sorted and
+// expanded. Returns the node the load selects: the node of
+// `categorieASelectionner` when it is placed, the root when that id is 0 or
+// when no internal category exists; nullptr otherwise and when `ProduitType`
+// is empty. The caller makes the selection.
+// With `dernierChargement`, a tree whose rows read the same as last time is
+// kept as it stands (only the selection is worked out again): rebuilding ten
+// thousand nodes costs far more than reading them.
+QTreeWidgetItem* ChargerArbreInterne(TdmKestravel& dm, QTreeWidget* arbre, TTableNoeuds& table,
+                                     int categorieASelectionner,
+                                     QVector<TLigneCategorie>* dernierChargement = nullptr);

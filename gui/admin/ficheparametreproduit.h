@@ -1,0 +1,129 @@
+#pragma once
+// Catalogue settings window, the main window of CONFIG mode: the internal
+// category tree on the left, the products of the selected category on the
+// right, and the administration actions around them.
+
+#include "gui/common/arbrecategories.h"
+#include "core/store/lignesproduits.h"
+#include "core/store/records.h"
+
+#include <QWidget>
+#include <optional>
+
+class QAction;
+class QMenu;
+class QPushButton;
+class QTreeView;
+class QTreeWidget;
+class QTreeWidgetItem;
+class TdmKestravel;
+class TModeleProduits;
+class TRechercheListe;
+
+class TFicheParametreProduit : public QWidget {
+    Q_OBJECT
+public:
+    explicit TFicheParametreProduit(TdmKestravel& dm, QWidget* parent = nullptr);
+    ~TFicheParametreProduit() override;
+    TFicheParametreProduit(const TFicheParametreProduit&) = delete;
+    TFicheParametreProduit& operator=(const TFicheParametreProduit&) = delete;
+
+    // Category that the next tree load selects (0: the root).
+    int GetCategorieASelectionner() const { return m_categorieASelectionner; }
+    void SetCategorieASelectionner(int id) { m_categorieASelectionner = id; }
+
+    // Reloads the category tree and selects `CategorieASelectionner`.
+    void RemplirArbreCategories();
+    // Lists the products of one category by ascending number.
+    void AfficherProduits(int externe, int idProduitType);
+    // Deletes the selected product after confirmation (the list is not reloaded).
+    void SupprimerProduit();
+    // Moves the product shown at display position `ligne` into category
+    // `cible`.
+    void DeplacerProduit(int ligne, int cible);
+
+    // Column by which product lists sort, shared by the whole process.
+    static int ColonneTri();
+
+public slots:
+    void tvProduitTypeChange(QTreeWidgetItem* noeud);
+    void btnAjouterProduitTypeClick();
+    void btnAjouterProduitClick();
+    void lvProduitsDblClick();
+    void btnSupprimerClick();
+    void btnDuppliquerClick();
+    void btnImprimerClick();
+    void miHausseClick();
+    void btnExportClick();
+    void btnImportClick();
+    void lvProduitsColumnClick(int colonne);
+
+public:
+    // Drag and drop of a product row onto a category (positions in the
+    // tree's viewport).
+    void lvProduitsMouseDown(const QPoint& position);
+    bool tvProduitTypeDragOver(const QObject* source) const;
+    void tvProduitTypeDragDrop(const QObject* source, const QPoint& position);
+    void tvProduitTypeEndDrag();
+
+    // The selected tree node, or nullptr.
+    QTreeWidgetItem* NoeudSelectionne() const;
+    // IdProduitType of the selected node; 0 with no node or no payload.
+    int CategorieSelectionnee() const;
+    // The product of the selected row, read from the catalogue by the row's
+    // keys, with its characteristic values; nothing when no row is selected.
+    std::optional<TProduit> ProduitSelectionne() const;
+    // The list's rows, in display order.
+    const TModeleProduits& ModeleProduits() const { return *m_modele; }
+
+protected:
+    void closeEvent(QCloseEvent* evenement) override;
+    bool eventFilter(QObject* objet, QEvent* evenement) override;
+
+private slots:
+    void tvProduitTypeMenu(const QPoint& position);
+
+private:
+    void ConstruireControles();
+    void ConfigurerClavier();
+    // Category management, opened on category `categorie` (0: the root).
+    void OuvrirGestionCategories(int categorie);
+    void FormCreate();
+    void FormClose();
+    void CommencerGlisser();
+    // After an action: the tree is read again selecting `categorie`, then
+    // the list of that category is filled, once.
+    void RechargerArbreEtListe(int categorie);
+    // After a write: the search results when a search is typed, otherwise
+    // the products of `categorie`.
+    void ActualiserListe(int categorie);
+    void MontrerResultats(TLignesProduits lignes);
+    void ActiverBoutonsListe();
+
+    TdmKestravel& m_dm;
+    int m_categorieASelectionner = 0;
+    TTableNoeuds m_noeuds;
+    QVector<TLigneCategorie> m_categoriesLues;   // rows of the tree as shown
+    int m_remplissages = 0;                      // lists filled so far
+    int m_categorieAffichee = -1;                // category last listed, -1 when none
+    bool m_chargementArbre = false;              // the tree is being (re)loaded
+    QHash<qint64, QString> m_categoriesRecherche;   // categories of the tree, for the search
+    TRechercheListe* m_recherche = nullptr;
+
+    QPushButton* btnAjouterProduitType = nullptr;
+    QPushButton* btnExport = nullptr;
+    QPushButton* btnImport = nullptr;
+    QPushButton* btnAjouterProduit = nullptr;
+    QPushButton* btnDuppliquer = nullptr;
+    QPushButton* btnImprimer = nullptr;
+    QPushButton* btnSupprimer = nullptr;
+    QTreeWidget* tvProduitType = nullptr;
+    TModeleProduits* m_modele = nullptr;
+    QTreeView* lvProduits = nullptr;
+    QMenu* pmTypeProduit = nullptr;
+    QAction* miHausse = nullptr;
+
+    QPoint m_debutGlisser;
+    bool m_glisserPossible = false;
+    bool m_ferme = false;
+};

@@ -1,0 +1,112 @@
+#include "gui/admin/impression.h"
+
+#include "gui/admin/ficheapercu.h"
+#include "gui/common/attente.h"
+
+#include <QAbstractItemModel>
+#include <QGuiApplication>
+#include <QPrinter>
+#include <QScreen>
+
+namespace {
+// Columns of the product list: the key columns 0 to 2 are not printed.
+struct TVariableListe {
+    const char* nom;
+    int colonne;
+};
+const TVariableListe Variables[] = {
+    {"libelle", 3},       {"reference", 4},     {"prix_tarif_ht", 5},
+    {"prix_achat_ht", 6}, {"prix_vente_ht", 7}, {"stock", 8},
+};
+
+QFont Police(double points, bool gras = false)
+{
+    QFont f(QStringLiteral("Arial"));
+    f.setStyleHint(QFont::SansSerif);
+    f.setPointSizeF(points);
+    f.setBold(gras);
+    return f;
+}
+
+TBoiteTexte Boite(double gauche, double haut, double largeur, double hauteur, const QString& texte,
+                  const QFont& police)
+{
+    TBoiteTexte b;
+    b.gauche = gauche;
+    b.haut = haut;
+    b.largeur = largeur;
+    b.hauteur = hauteur;
+    b.texte = texte;
+    b.police = police;
+    return b;
+}
+}  // namespace
+
+TRapportListeProduits::TRapportListeProduits(const QAbstractItemModel* lvProduits) : m_liste(lvProduits)
+{
+    TBoiteTexte titre = Boite(0, 4, 132, 7, QString::fromUtf8(TitreListeProduits), Police(14.25, true));
+    titre.centree = true;
+    titre.elargir = true;
+    frxReport1.TitreRapport.hauteur = 20;
+    frxReport1.TitreRapport.boites = {titre};
+
+    // The report's default font: small enough for a label and a price to
+    // share a 35 mm box.
+    const QFont normale = Police(8);
+    TBoiteTexte libelle = Boite(0, 2, 101, 6, QStringLiteral("Libellé : [libelle]"), normale);
+    libelle.elargir = true;
+    frxReport1.DonneesMaitre.hauteur = 16;
+    frxReport1.DonneesMaitre.boites = {
+        libelle,
+        Boite(0, 7, 50, 6, QStringLiteral("Référence : [reference]"), normale),
+        Boite(51, 7, 35, 6, QStringLiteral("Prix tarif HT : [prix_tarif_ht]"), normale),
+        Boite(88, 7, 35, 6, QStringLiteral("Prix achat HT : [prix_achat_ht]"), normale),
+        Boite(126, 7, 35, 6, QStringLiteral("Prix vente HT : [prix_vente_ht]"), normale),
+        Boite(164, 7, 25, 6, QStringLiteral("Stock : [stock]"), normale),
+    };
+
+    frxUserDataSet1.RangeEndCount = m_liste->rowCount();
+    frxReport1.JeuDonnees = &frxUserDataSet1;
+    frxReport1.OnGetValue = [this](const QString& nom) { return frxReport1GetValue(nom); };
+}
+
+QVariant TRapportListeProduits::frxReport1GetValue(const QString& nom) const
+{
+    const int ligne = frxUserDataSet1.RecNo;
+    if (ligne < 0 || ligne >= m_liste->rowCount())
+        return {};
+    for (const TVariableListe& v : Variables)
+        if (nom == QLatin1String(v.nom))
+            return m_liste->index(ligne, v.colonne).data().toString();
+    return {};
+}
+
+void ImprimerListe(const QAbstractItemModel* lvProduits, QWidget* parent)
+{
+    if (lvProduits->rowCount() == 0)
+        return;
+    std::optional<TCurseurOccupe> occupe(std::in_place);
+    // Prepared afresh for each preview: the list may have changed since.
+    TRapportListeProduits rapport(lvProduits);
+    QPrinter imprimante(QPrinter::HighResolution);
+    imprimante.setPageLayout(TRapport::MiseEnPageA4());
+    imprimante.setDocName(QString::fromUtf8(TitreListeProduits));
+
+    TFicheApercu apercu(rapport.frxReport1, imprimante, parent);
+    apercu.setObjectName("apercuListeProduits");
+    apercu.SetFichierPdf(QStringLiteral("Liste des produits.pdf"));
+    // Large enough for a page at actual size where the screen allows it.
+    if (const QScreen* ecran = parent ? parent->screen() : QGuiApplication::primaryScreen()) {
+        const QRect dispo = ecran->availableGeometry();
+        apercu.resize(qMin(1000, dispo.width() * 9 / 10), dispo.height() * 9 / 10);
+    }
+    occupe.reset();
+    apercu.exec();
+}
+
+bool ExporterListePdf(const QAbstractItemModel* lvProduits, const QString& chemin, QString* erreur)
+{
+    TRapportListeProduits rapport(lvProduits);
+    return rapport.frxReport1.ExporterPdf(chemin, QString::fromUtf8(TitreListeProduits), erreur)
+           == TRapport::TResultatPdf::Ecrit;
+}

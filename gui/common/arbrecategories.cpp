@@ -1,0 +1,74 @@
+#include "gui/common/arbrecategories.h"
+
+#include <QTreeWidget>
+
+namespace {
+constexpr int TypeNoeudCategorie = QTreeWidgetItem::UserType + 1;
+qint64 Cle(int id, int externe) { return (qint64(externe) << 32) | quint32(id); }
+}  // namespace
+
+TNoeudCategorie::TNoeudCategorie(const QString& libelle, const TObjectNoeud& objet)
+    : QTreeWidgetItem(QStringList{libelle}, TypeNoeudCategorie), m_objet(objet)
+{
+}
+
+bool TNoeudCategorie::operator<(const QTreeWidgetItem& autre) const
+{
+    return QString::localeAwareCompare(text(0), autre.text(0)) < 0;
+}
+
+const TObjectNoeud* ObjetNoeud(const QTreeWidgetItem* noeud)
+{
+    if (!noeud || noeud->type() != TypeNoeudCategorie)
+        return nullptr;
+    return &static_cast<const TNoeudCategorie*>(noeud)->Objet();
+}
+
+void TTableNoeuds::Vider()
+{
+    m_entrees.clear();
+    m_parCategorie.clear();
+    m_parNoeud.clear();
+}
+
+void TTableNoeuds::Ajouter(const TEntreeNoeud& e)
+{
+    m_entrees.push_back(e);
+    if (e.noeud) {
+        m_parCategorie.insert(Cle(e.objet.GetIdProduitType(), e.objet.GetExterne()), e.noeud);
+        m_parNoeud.insert(e.noeud, e.objet.GetIdProduitType());
+    }
+}
+
+QTreeWidgetItem* TTableNoeuds::NoeudDe(int idProduitType, int externe) const
+{
+    return m_parCategorie.value(Cle(idProduitType, externe), nullptr);
+}
+
+int TTableNoeuds::CategorieDe(const QTreeWidgetItem* noeud) const { return m_parNoeud.value(noeud, -1); }
+
+void PlacerCategories(QTreeWidgetItem* racine, const QVector<TLigneCategorie>& lignes, int externe,
+                      TTableNoeuds& table, const std::function<void(const TEntreeNoeud&)>& apresChaque)
+{
+    for (const TLigneCategorie& l : lignes) {
+        if (l.externe != externe)
+            continue;
+        const TObjectNoeud objet(l.idProduitType, externe);
+        QTreeWidgetItem* parent = l.idParent == 0 ? racine : table.NoeudDe(l.idParent, externe);
+        QTreeWidgetItem* noeud = nullptr;
+        if (parent) {
+            noeud = new TNoeudCategorie(l.libelle, objet);
+            parent->addChild(noeud);
+        }
+        const TEntreeNoeud e{objet, noeud};
+        table.Ajouter(e);
+        if (apresChaque)
+            apresChaque(e);
+    }
+}
+
+void TerminerArbre(QTreeWidget* arbre)
+{
+    arbre->sortItems(0, Qt::AscendingOrder);
+    arbre->expandAll();
+}

@@ -1,0 +1,60 @@
+#pragma once
+// Category trees, shared by every window that shows one: rows are placed in
+// key order, each under the node already made for its parent in the same
+// origin, or under the origin's root when its parent is 0. A row whose parent
+// has no node yet (missing, or read later) is left out with its descendants.
+
+#include "core/store/catalogue.h"
+#include "core/store/records.h"
+
+#include <QHash>
+#include <QTreeWidgetItem>
+#include <QVector>
+#include <functional>
+
+// A tree node that carries its category payload for its whole life and sorts
+// its children by label in the user's locale.
+class TNoeudCategorie : public QTreeWidgetItem {
+public:
+    TNoeudCategorie(const QString& libelle, const TObjectNoeud& objet);
+    const TObjectNoeud& Objet() const { return m_objet; }
+    bool operator<(const QTreeWidgetItem& autre) const override;
+
+private:
+    TObjectNoeud m_objet;
+};
+
+// The payload of a node made by this unit; nullptr for any other node.
+const TObjectNoeud* ObjetNoeud(const QTreeWidgetItem* noeud);
+
+// One processed category row: its payload and its node (null when the row
+// could not be placed).
+struct TEntreeNoeud {
+    TObjectNoeud objet;
+    QTreeWidgetItem* noeud;
+};
+
+class TTableNoeuds {
+public:
+    void Vider();
+    void Ajouter(const TEntreeNoeud& e);
+    const QVector<TEntreeNoeud>& Entrees() const { return m_entrees; }
+    // Node of the category, or nullptr.
+    QTreeWidgetItem* NoeudDe(int idProduitType, int externe) const;
+    // Category id of the node, or -1 when the node is not in the table.
+    int CategorieDe(const QTreeWidgetItem* noeud) const;
+
+private:
+    QVector<TEntreeNoeud> m_entrees;
+    QHash<qint64, QTreeWidgetItem*> m_parCategorie;
+    QHash<const QTreeWidgetItem*, int> m_parNoeud;
+};
+
+// Places the rows of origin `externe` under `racine`, in the order of
+// `lignes`, recording each in `table`; `apresChaque` runs after each row
+// (windows select nodes while they load).
+void PlacerCategories(QTreeWidgetItem* racine, const QVector<TLigneCategorie>& lignes, int externe,
+                      TTableNoeuds& table, const std::function<void(const TEntreeNoeud&)>& apresChaque = {});
+
+// Sorts every level alphabetically and expands every node.
+void TerminerArbre(QTreeWidget* arbre);

@@ -1,0 +1,56 @@
+#pragma once
+// The "Rechercher" field above a product list: each keystroke starts a
+// search in the background (the field never waits for the catalogue); its
+// result replaces the list, and clearing the field gives the list back to
+// the window.
+
+#include "core/store/recherche.h"
+
+#include <QObject>
+#include <functional>
+#include <memory>
+
+class QLabel;
+class QLineEdit;
+class QWidget;
+class TdmKestravel;
+
+class TRechercheListe : public QObject {
+    Q_OBJECT
+public:
+    // Makes the field `edtRecherche` and the label `lbRecherche` (for the
+    // window to lay out) and, when the catalogue has no index yet, builds it
+    // with a wait box. `critere` gives what a text is searched in.
+    TRechercheListe(TdmKestravel& dm, QWidget* fenetre, std::function<TCritereRecherche(const QString&)> critere);
+    ~TRechercheListe() override;
+
+    QLineEdit* Champ() const { return m_champ; }
+    QLabel* Etat() const { return m_etat; }
+    // A text is typed: the list shows search results.
+    bool Active() const;
+    // Builds the index when it is missing (after an import). False, with the
+    // field disabled and the reason in its tooltip, when it cannot be built.
+    bool Preparer();
+    // Searches the field's text again (after a write).
+    void Relancer();
+    // Empties the field without giving the list back.
+    void Effacer();
+
+    // Called with each result, and when the field is cleared.
+    std::function<void(TLignesProduits)> surResultats;
+    std::function<void()> surEffacement;
+    // Enter pressed in the field.
+    std::function<void()> surValidation;
+
+private:
+    void TexteChange(const QString& texte);
+    void Recevoir(quint64 numero, const TResultatRecherche& resultat);
+
+    TdmKestravel& m_dm;
+    QWidget* m_fenetre;
+    std::function<TCritereRecherche(const QString&)> m_critere;
+    QLineEdit* m_champ;
+    QLabel* m_etat;
+    quint64 m_attendu = 0;
+    std::unique_ptr<TRechercheProduits> m_recherche;   // last: its thread stops first
+};

@@ -1,0 +1,13 @@
+#pragma once
+// The export window: each table to its own time-stamped CSV file.
+
+#include "gui/interchange/fichetables.h"
+
+class TFicheExportation : public TFicheTables {
+    Q_OBJECT
+public:
+    TFicheExportation(TdmKestravel& dm, QWidget* parent);
+
+protected:
+    void Travailler(TTableCsv table) override;
+};

@@ -1,0 +1,447 @@
+#include "gui/product/ficheproduitaddorupdate.h"
+
+#include "gui/common/application.h"
+#include "gui/common/ergonomie.h"
+#include "gui/common/arbrecategories.h"
+#include "core/base/chemins.h"
+#include "core/base/prompts.h"
+#include "gui/product/controles.h"
+#include "gui/product/editionmontant.h"
+#include "core/catalogue/enregistrement.h"
+#include "gui/product/ficheajoutercarac.h"
+#include "gui/product/fichestockhistorique.h"
+#include "gui/product/indicateurstock.h"
+#include "core/store/catalogue.h"
+#include "core/store/codepage.h"
+#include "core/store/format.h"
+
+#include <QCalendarWidget>
+#include <QDateEdit>
+#include <QEvent>
+#include <QFileInfo>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTextEdit>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+#include <climits>
+
+// The product picture, centred and scaled down or up keeping its proportions.
+class TImageProduit : public QWidget {
+public:
+    using QWidget::QWidget;
+    void SetImage(const QPixmap& image)
+    {
+        m_image = image;
+        update();
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        if (m_image.isNull())
+            return;
+        const QPixmap p = m_image.scaled(size(), Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        QPainter(this).drawPixmap((width() - p.width()) / 2, (height() - p.height()) / 2, p);
+    }
+
+private:
+    QPixmap m_image;
+};
+
+const QString TFicheProduitAddOrUpdate::odImageFiltre = QStringLiteral("Bitmap 24 bits (*.bmp);;JPEG (*.jpg *.jpeg)");
+
+namespace {
+constexpr int LongueurDescription = 2048;
+const QString AucuneImage = QStringLiteral("Aucune image");
+
+TEditionMontant* EditionPrix(QWidget* parent, const char* nom)
+{
+    auto* e = new TEditionMontant(parent);
+    e->setObjectName(nom);
+    return e;
+}
+
+QSpinBox* EditionQuantite(QWidget* parent, const char* nom)
+{
+    auto* e = new QSpinBox(parent);
+    e->setObjectName(nom);
+    e->setRange(INT_MIN, INT_MAX);
+    return e;
+}
+
+QLineEdit* Edition(QWidget* parent, const char* nom, int longueur)
+{
+    auto* e = new QLineEdit(parent);
+    e->setObjectName(nom);
+    e->setMaxLength(longueur);
+    return e;
+}
+}  // namespace
+
+TFicheProduitAddOrUpdate::TFicheProduitAddOrUpdate(TdmKestravel& dm, TProduit* produit, QWidget* parent)
+    : QDialog(parent), m_dm(dm), m_produit(produit), m_ajout(produit == nullptr)
+{
+    if (m_ajout) {
+        m_produitPropre = std::make_unique<TProduit>();
+        m_produit = m_produitPropre.get();
+    }
+    ConstruireFenetre();
+}
+
+TFicheProduitAddOrUpdate::~TFicheProduitAddOrUpdate() = default;
+
+void TFicheProduitAddOrUpdate::ConstruireFenetre()
+{
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                   | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+
+    tvProduitType = new QTreeWidget(this);
+    tvProduitType->setObjectName("tvProduitType");
+    tvProduitType->setHeaderHidden(true);
+    tvProduitType->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    tvProduitType->setSelectionMode(QAbstractItemView::SingleSelection);
+    // The chosen category stays visible while another control has the focus.
+    tvProduitType->setStyleSheet("QTreeView::item:selected:!active { background: palette(highlight);"
+                                 " color: palette(highlighted-text); }");
+
+    edtReference = Edition(this, "edtReference", 10);
+    edtCodeExport = Edition(this, "edtCodeExport", 30);
+    edtLibelle = Edition(this, "edtLibelle", 255);
+    dtpProduit = new QDateEdit(this);
+    dtpProduit->setObjectName("dtpProduit");
+    dtpProduit->setCalendarPopup(true);
+    // The date keeps the regional form; the calendar's month and day names
+    // are French whatever the system's language.
+    dtpProduit->calendarWidget()->setLocale(QLocale(QLocale::French, QLocale().territory()));
+    btnParcourrir = Bouton(this, "btnParcourrir", "Choisir Image");
+    edtLien = new QLineEdit(this);
+    edtLien->setObjectName("edtLien");
+    edtLien->setReadOnly(true);
+
+    pImage = new QLabel(AucuneImage, this);
+    pImage->setObjectName("pImage");
+    pImage->setAlignment(Qt::AlignCenter);
+    pImage->setFrameShape(QFrame::StyledPanel);
+    pImage->setFixedSize(200, 160);
+    tImageProduit = new TImageProduit(pImage);
+    tImageProduit->setObjectName("tImageProduit");
+    tImageProduit->setToolTip("Double clic pour afficher l'image");
+    auto* cadreImage = new QVBoxLayout(pImage);
+    cadreImage->setContentsMargins(2, 2, 2, 2);
+    cadreImage->addWidget(tImageProduit);
+    tImageProduit->installEventFilter(this);
+
+    btnGererCaracProduit = Bouton(this, "btnGererCaracProduit", "Gérer des caractéristiques du produit");
+    lvCaracs = new QTreeWidget(this);
+    lvCaracs->setObjectName("lvCaracs");
+    ConfigurerListe(lvCaracs, {{"Externe", 1}, {"Id", 1}, {"Libellé", 160}, {"Valeur", 70}, {"Unité", 70}}, 2);
+
+    reDescription = new QTextEdit(this);
+    reDescription->setObjectName("reDescription");
+    reDescription->setAcceptRichText(false);
+    connect(reDescription, &QTextEdit::textChanged, this, &TFicheProduitAddOrUpdate::LimiterDescription);
+
+    edtTarifHT = EditionPrix(this, "edtTarifHT");
+    edtAchatHT = EditionPrix(this, "edtAchatHT");
+    edtVenteHT = EditionPrix(this, "edtVenteHT");
+    seQuantiteDispo = EditionQuantite(this, "seQuantiteDispo");
+    seQuantiteSeuil = EditionQuantite(this, "seQuantiteSeuil");
+
+    // Four pictures in one place; at most one is shown.
+    auto* indicateur = new QWidget(this);
+    indicateur->setFixedSize(48, 48);
+    imgGris = CreerImageIndicateur("imgGris", TNiveauStock::Gris, indicateur);
+    imgOrange = CreerImageIndicateur("imgOrange", TNiveauStock::Orange, indicateur);
+    imgRouge = CreerImageIndicateur("imgRouge", TNiveauStock::Rouge, indicateur);
+    imgVert = CreerImageIndicateur("imgVert", TNiveauStock::Vert, indicateur);
+
+    btnGestionStocks = Bouton(this, "btnGestionStocks", "Historique des stocks");
+    btnOk = Bouton(this, "btnOk", "Valider");
+    btnOk->setDefault(true);
+    btnAnnuler = Bouton(this, "btnAnnuler", "Annuler");
+
+    auto* fiche = new QFormLayout;
+    fiche->addRow("Référence", edtReference);
+    fiche->addRow("Code Export", edtCodeExport);
+    fiche->addRow("Libellé", edtLibelle);
+    fiche->addRow("Date de création", dtpProduit);
+    auto* lien = new QHBoxLayout;
+    lien->addWidget(edtLien);
+    lien->addWidget(btnParcourrir);
+    fiche->addRow(lien);
+
+    auto* prix = new QFormLayout;
+    prix->addRow("Prix Tarif HT", edtTarifHT);
+    prix->addRow("Prix Achat HT", edtAchatHT);
+    prix->addRow("Prix Vente HT", edtVenteHT);
+    auto* stock = new QFormLayout;
+    stock->addRow("Stock", seQuantiteDispo);
+    stock->addRow("Stock mini", seQuantiteSeuil);
+    auto* chiffres = new QHBoxLayout;
+    chiffres->addLayout(prix);
+    chiffres->addLayout(stock);
+    chiffres->addWidget(indicateur);
+    chiffres->addWidget(btnGestionStocks);
+
+    auto* haut = new QHBoxLayout;
+    haut->addLayout(fiche, 1);
+    haut->addWidget(pImage);
+
+    auto* caracs = new QVBoxLayout;
+    caracs->addWidget(btnGererCaracProduit);
+    caracs->addWidget(lvCaracs);
+    auto* description = new QVBoxLayout;
+    auto* lbDescription = new QLabel("Description", this);
+    lbDescription->setBuddy(reDescription);
+    description->addWidget(lbDescription);
+    description->addWidget(reDescription);
+    auto* milieu = new QHBoxLayout;
+    milieu->addLayout(caracs);
+    milieu->addLayout(description);
+
+    auto* boutons = new QHBoxLayout;
+    boutons->addStretch();
+    boutons->addWidget(btnOk);
+    boutons->addWidget(btnAnnuler);
+
+    auto* droite = new QVBoxLayout;
+    droite->addLayout(haut);
+    droite->addLayout(chiffres);
+    droite->addLayout(milieu);
+    droite->addLayout(boutons);
+    auto* l = new QHBoxLayout(this);
+    l->addWidget(tvProduitType);
+    l->addLayout(droite, 1);
+    l->setSizeConstraint(QLayout::SetFixedSize);
+
+    NommerPourLecteur(tvProduitType, QStringLiteral("Catégorie du produit"));
+    NommerPourLecteur(edtLien, QStringLiteral("Fichier image"));
+    NommerPourLecteur(pImage, QStringLiteral("Image du produit"));
+    NommerPourLecteur(tImageProduit, QStringLiteral("Image du produit"), tImageProduit->toolTip());
+    NommerPourLecteur(lvCaracs, QStringLiteral("Caractéristiques du produit"));
+    NommerPourLecteur(reDescription, QStringLiteral("Description"));
+    // Tab follows the eye: the category, the identification, the prices and
+    // stock, the characteristics and description, then the two buttons.
+    OrdreTabulation({tvProduitType, edtReference, edtCodeExport, edtLibelle, dtpProduit, edtLien, btnParcourrir,
+                     edtTarifHT, edtAchatHT, edtVenteHT, seQuantiteDispo, seQuantiteSeuil, btnGestionStocks,
+                     btnGererCaracProduit, lvCaracs, reDescription, btnOk, btnAnnuler});
+    // Tab in the description moves on instead of typing a tab.
+    reDescription->setTabChangesFocus(true);
+
+    connect(btnOk, &QPushButton::clicked, this, &TFicheProduitAddOrUpdate::btnOkClick);
+    connect(btnAnnuler, &QPushButton::clicked, this, &QDialog::reject);
+    connect(btnParcourrir, &QPushButton::clicked, this, &TFicheProduitAddOrUpdate::btnParcourrirClick);
+    connect(btnGererCaracProduit, &QPushButton::clicked, this, &TFicheProduitAddOrUpdate::btnGererCaracProduitClick);
+    connect(btnGestionStocks, &QPushButton::clicked, this, &TFicheProduitAddOrUpdate::btnGestionStocksClick);
+}
+
+void TFicheProduitAddOrUpdate::showEvent(QShowEvent* e)
+{
+    FormActivate();
+    QDialog::showEvent(e);
+}
+
+bool TFicheProduitAddOrUpdate::eventFilter(QObject* objet, QEvent* e)
+{
+    if (objet == tImageProduit && e->type() == QEvent::MouseButtonDblClick) {
+        tImageProduitDblClick();
+        return true;
+    }
+    return QDialog::eventFilter(objet, e);
+}
+
+void TFicheProduitAddOrUpdate::FormActivate()
+{
+    if (m_initialise)
+        return;
+    m_initialise = true;
+    RemplirArbre();
+    if (!m_ajout) {
+        setWindowTitle("Modifier un produit");
+        m_caracsDepart = m_produit->GetCaracValeurs();
+        if (!m_caracsDepart) {
+            m_caracsDepart = std::make_shared<TListeCaracValeurs>();
+            m_produit->SetCaracValeurs(m_caracsDepart);
+        }
+        RemplirControles();
+    } else {
+        setWindowTitle("Ajouter un produit");
+        dtpProduit->setDate(QDate::currentDate());
+        m_caracsDepart = std::make_shared<TListeCaracValeurs>();
+        m_produit->SetCaracValeurs(m_caracsDepart);
+    }
+    m_caracsTravail = *m_caracsDepart;
+    RemplirValeurs(lvCaracs, m_caracsTravail);
+    m_categorieCible = m_categorieInitiale;
+}
+
+void TFicheProduitAddOrUpdate::RemplirArbre()
+{
+    tvProduitType->clear();
+    auto* racine = new TNoeudCategorie("Interne", TObjectNoeud(0, 0));
+    tvProduitType->addTopLevelItem(racine);
+    const QVector<TLigneCategorie> lignes = LireCategories(m_dm);
+    // The root when asked for, or when no internal row comes first.
+    if (!lignes.isEmpty() && (m_categorieInitiale == 0 || lignes.first().externe != 0))
+        tvProduitType->setCurrentItem(racine);
+    TTableNoeuds noeuds;
+    PlacerCategories(racine, lignes, 0, noeuds, [this](const TEntreeNoeud& e) {
+        if (e.noeud && e.objet.GetIdProduitType() == m_categorieInitiale)
+            tvProduitType->setCurrentItem(e.noeud);
+    });
+    TerminerArbre(tvProduitType);
+    if (tvProduitType->currentItem())
+        tvProduitType->scrollToItem(tvProduitType->currentItem());
+}
+
+void TFicheProduitAddOrUpdate::RemplirControles()
+{
+    const TProduit& p = *m_produit;
+    edtReference->setText(p.GetReference());
+    edtCodeExport->setText(p.GetCodeExport());
+    edtLibelle->setText(p.GetLibelle());
+    reDescription->setPlainText(p.GetDescription());
+    edtLien->setText(p.GetLien());
+    const QDate date = LireDateCourte(p.GetDateCreation());
+    dtpProduit->setDate(date.isValid() ? date : QDate::currentDate());
+    edtAchatHT->setValue(ArrondiMontant(p.GetPrixAchatHT()));
+    edtTarifHT->setValue(ArrondiMontant(p.GetPrixTarifHT()));
+    edtVenteHT->setValue(ArrondiMontant(p.GetPrixVenteHT()));
+    seQuantiteDispo->setValue(p.GetStock());
+    seQuantiteSeuil->setValue(p.GetStockMini());
+    AfficherIndicateur();
+    const QString image = FichierImage(0, p.GetLien());
+    AfficherImage(!image.isEmpty() && QFileInfo::exists(image) ? image : QString());
+}
+
+void TFicheProduitAddOrUpdate::AfficherIndicateur()
+{
+    MontrerIndicateur(m_produit->GetStock(), m_produit->GetStockMini(), imgGris, imgRouge, imgOrange, imgVert);
+}
+
+void TFicheProduitAddOrUpdate::AfficherImage(const QString& chemin)
+{
+    const QPixmap image = chemin.isEmpty() ? QPixmap() : QPixmap(chemin);
+    tImageProduit->SetImage(image);
+    pImage->setText(image.isNull() ? AucuneImage : QString());
+}
+
+void TFicheProduitAddOrUpdate::LimiterDescription()
+{
+    if (reDescription->toPlainText().size() <= LongueurDescription)
+        return;
+    QTextCursor curseur = reDescription->textCursor();
+    const int position = std::min(curseur.position(), LongueurDescription);
+    reDescription->setPlainText(reDescription->toPlainText().left(LongueurDescription));
+    curseur = reDescription->textCursor();
+    curseur.setPosition(position);
+    reDescription->setTextCursor(curseur);
+}
+
+void TFicheProduitAddOrUpdate::btnParcourrirClick()
+{
+    const QString chemin = Prompts().ChoisirFichier("Choisir une image", QString(), odImageFiltre);
+    if (chemin.isEmpty())
+        return;
+    const QString extension = ExtensionImage(chemin);
+    // The stored name is the product number and this extension: any other
+    // kind of file would leave a path in the catalogue.
+    if (!ExtensionImageAcceptee(extension)) {
+        Prompts().Information("Seules les images Bitmap (.bmp) et JPEG (.jpg, .jpeg) peuvent être choisies.");
+        return;
+    }
+    m_imageChangee = true;
+    edtLien->setText(chemin);
+    AfficherImage(chemin);
+}
+
+void TFicheProduitAddOrUpdate::tImageProduitDblClick()
+{
+    // The stored image, not a file picked since the window opened.
+    const QString image = FichierImage(0, m_produit->GetLien());
+    if (!image.isEmpty() && QFileInfo::exists(image))
+        Prompts().OuvrirFichier(image);
+}
+
+void TFicheProduitAddOrUpdate::btnGererCaracProduitClick()
+{
+    TFicheAjouterCarac fiche(m_dm, m_caracsTravail, this);
+    if (fiche.exec() != QDialog::Accepted)
+        return;
+    m_caracsTravail = fiche.GetCaracs();
+    m_produit->SetCaracValeurs(std::make_shared<TListeCaracValeurs>(m_caracsTravail));
+    RemplirValeurs(lvCaracs, m_caracsTravail);
+}
+
+void TFicheProduitAddOrUpdate::btnGestionStocksClick()
+{
+    TFicheStockHistorique fiche(m_dm, this);
+    fiche.SetExterne(m_produit->GetExterne());
+    fiche.SetIdProduit(m_produit->GetIdProduit());
+    fiche.SetTitre("Historique du stock - " + m_produit->GetLibelle());
+    fiche.exec();
+}
+
+void TFicheProduitAddOrUpdate::btnOkClick()
+{
+    TDemandeEnregistrement d;
+    d.produit = m_ajout ? nullptr : m_produit;
+    d.valeurs.reference = edtReference->text();
+    d.valeurs.codeExport = edtCodeExport->text();
+    d.valeurs.libelle = edtLibelle->text();
+    d.valeurs.description = reDescription->toPlainText();
+    d.valeurs.dateCreation = dtpProduit->date();
+    for (const auto& [edition, nom] : {std::pair{edtTarifHT, "tarif"}, {edtAchatHT, "d'achat"}, {edtVenteHT, "de vente"}})
+        if (!edition->MontantValide()) {
+            Prompts().Message(QStringLiteral("Le prix %1 n'est pas un montant : saisissez par exemple 19,90.").arg(nom));
+            edition->setFocus();
+            return;
+        }
+    d.valeurs.prixAchatHT = edtAchatHT->value();
+    d.valeurs.prixTarifHT = edtTarifHT->value();
+    d.valeurs.prixVenteHT = edtVenteHT->value();
+    d.valeurs.stock = seQuantiteDispo->value();
+    d.valeurs.stockMini = seQuantiteSeuil->value();
+    if (m_imageChangee)
+        d.imageChoisie = edtLien->text();
+    d.caracsDepart = *m_caracsDepart;
+    d.caracsTravail = m_caracsTravail;
+    d.categorieInitiale = m_categorieInitiale;
+    if (const TObjectNoeud* objet = ObjetNoeud(LigneChoisie(tvProduitType)))
+        d.categorieCible = objet->GetIdProduitType();
+
+    // Text the host's files cannot carry: the user may still correct it.
+    const QString horsCodePage = AvertissementHorsWindows1252(d.valeurs.reference + d.valeurs.codeExport +
+                                                              d.valeurs.libelle + d.valeurs.description);
+    if (!horsCodePage.isEmpty() && !Prompts().Confirmer(horsCodePage))
+        return;
+
+    TResultatEnregistrement r;
+    try {
+        r = EnregistrerProduit(m_dm, d);
+    } catch (...) {
+        // Nothing was written: the user may try again or cancel.
+        AfficherExceptionCourante();
+        return;
+    }
+    switch (r.issue) {
+    case TIssueEnregistrement::LibelleVide:
+        edtLibelle->setFocus();
+        return;
+    case TIssueEnregistrement::ProduitDisparu:
+        return;
+    case TIssueEnregistrement::CategorieRefusee:
+        m_categorieCible = r.categorie;
+        return;
+    case TIssueEnregistrement::Enregistre:
+        m_categorieCible = r.categorie;
+        accept();
+        return;
+    }
+}

@@ -1,0 +1,199 @@
+#include "gui/viewer/ficheproduitliste.h"
+
+#include "gui/common/ergonomie.h"
+#include "gui/common/listeproduits.h"
+#include "gui/common/rechercheliste.h"
+#include "core/store/catalogue.h"
+#include "gui/viewer/ficheproduitview.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QVBoxLayout>
+#include <QHeaderView>
+#include <QSplitter>
+#include <QTreeView>
+#include <QTreeWidget>
+
+namespace {
+const char* const LibellesRacines[] = {"Interne", "Externe", "Standard"};
+
+// Columns of lvProduits: the key (origin, product, category) in three
+// one-pixel columns, then what the user reads.
+enum ColonneListe { ListeExterne, ListeIdProduit, ListeIdType, ListeLibelle, ListeReference, ListePrixVente, ListeStock };
+
+QVector<TColonneProduit> ColonnesVisualisation()
+{
+    using C = TChampProduit;
+    return {{C::Externe, QStringLiteral("Externe")},
+            {C::IdProduit, QStringLiteral("IdProduit")},
+            {C::IdProduitType, QStringLiteral("IdTypeProduit")},
+            {C::Libelle, QStringLiteral("Libelle")},
+            {C::Reference, QStringLiteral("Référence")},
+            {C::PrixVenteHT, QStringLiteral("Prix vente HT"), true},
+            {C::Stock, QStringLiteral("Stock"), true}};
+}
+}  // namespace
+
+TFicheProduitListe::TFicheProduitListe(TdmKestravel& dm, QWidget* parent)
+    : QWidget(parent), m_dm(dm), tvVisualisation(new QTreeWidget),
+      m_modele(new TModeleProduits(ColonnesVisualisation(), this)), lvProduits(CreerListeProduits(m_modele, nullptr))
+{
+    setWindowTitle("Visualiser des produits - Version du 02/04/2024");
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    resize(1000, 600);
+
+    tvVisualisation->setObjectName("tvVisualisation");
+    tvVisualisation->setHeaderHidden(true);
+    tvVisualisation->setIndentation(19);
+    tvVisualisation->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    QHeaderView* entete = lvProduits->header();
+    const int largeurs[] = {1, 1, 1, 370, 90, 80, 50};
+    for (int c = 0; c < 7; ++c)
+        entete->resizeSection(c, largeurs[c]);
+    for (int c : {ListeExterne, ListeIdProduit, ListeIdType})
+        entete->setSectionResizeMode(c, QHeaderView::Fixed);
+
+    m_recherche = new TRechercheListe(m_dm, this, [this](const QString& texte) {
+        TCritereRecherche critere;
+        critere.texte = texte;
+        critere.externe = OrigineSelectionnee();
+        critere.categories = m_categoriesRecherche;
+        return critere;
+    });
+    m_recherche->surResultats = [this](TLignesProduits lignes) {
+        m_modele->Remplir(std::move(lignes), true);
+        lvProduits->setColumnWidth(ListeStock + 1, 160);
+    };
+    m_recherche->surEffacement = [this] {
+        if (m_categorieAffichee >= 0)
+            AfficherProduitsCategorie(m_externeAffiche, m_categorieAffichee);
+        else
+            m_modele->Vider();
+    };
+    m_recherche->surValidation = [this] {
+        if (LigneSelectionnee(lvProduits) < 0 && m_modele->rowCount() > 0)
+            lvProduits->setCurrentIndex(m_modele->index(0, 0));
+        lvProduitsDblClick();
+    };
+    auto* recherche = new QHBoxLayout;
+    recherche->setContentsMargins(0, 0, 0, 0);
+    recherche->addWidget(m_recherche->Champ(), 3);
+    recherche->addWidget(m_recherche->Etat(), 2);
+    auto* droite = new QWidget;
+    auto* colonne = new QVBoxLayout(droite);
+    colonne->setContentsMargins(0, 0, 0, 0);
+    colonne->addLayout(recherche);
+    colonne->addWidget(lvProduits);
+
+    auto* separation = new QSplitter;
+    separation->addWidget(tvVisualisation);
+    separation->addWidget(droite);
+    separation->setStretchFactor(1, 1);
+    separation->setSizes({300, 700});
+    auto* disposition = new QHBoxLayout(this);
+    disposition->addWidget(separation);
+    // Tab order is set once every control is inside this window.
+    OrdreTabulation({tvVisualisation, m_recherche->Champ(), lvProduits});
+
+    connect(tvVisualisation, &QTreeWidget::currentItemChanged, this, &TFicheProduitListe::tvVisualisationChange);
+    connect(lvProduits, &QAbstractItemView::doubleClicked, this, &TFicheProduitListe::lvProduitsDblClick);
+    // Enter opens the product as a double click does.
+    LierTouches(lvProduits, {Qt::Key_Return, Qt::Key_Enter}, [this] { lvProduitsDblClick(); });
+    NommerPourLecteur(tvVisualisation, QStringLiteral("Catégories de produits"));
+    NommerPourLecteur(lvProduits, QStringLiteral("Produits de la catégorie"));
+    // Titles such as "Prix vente HT" are wider than their column in most fonts.
+    ElargirAuxTitres(lvProduits->header(), ListeLibelle);
+
+    RemplirArbreVisualisation();
+    if (tvVisualisation->topLevelItemCount() > 0)
+        tvVisualisation->scrollToItem(tvVisualisation->topLevelItem(0));
+}
+
+void TFicheProduitListe::RemplirArbreVisualisation()
+{
+    // The tree signals nothing while it is rebuilt: no category is selected
+    // during a load.
+    const QSignalBlocker silence(tvVisualisation);
+    m_noeuds.Vider();
+    tvVisualisation->clear();
+    std::fill(std::begin(m_racines), std::end(m_racines), nullptr);
+
+    const QVector<TLigneCategorie> lignes = LireCategories(m_dm);
+    for (int externe = 0; externe < 3; ++externe) {
+        const bool presente = std::any_of(lignes.begin(), lignes.end(),
+                                          [externe](const TLigneCategorie& l) { return l.externe == externe; });
+        if (!presente)
+            continue;
+        auto* racine = new QTreeWidgetItem(QStringList{LibellesRacines[externe]});
+        tvVisualisation->addTopLevelItem(racine);
+        m_racines[externe] = racine;
+        PlacerCategories(racine, lignes, externe, m_noeuds);
+    }
+    m_categoriesRecherche.clear();
+    for (const TEntreeNoeud& e : m_noeuds.Entrees())
+        if (e.noeud)
+            m_categoriesRecherche.insert(CleCategorie(e.objet.GetExterne(), e.objet.GetIdProduitType()),
+                                         e.noeud->text(0));
+    TerminerArbre(tvVisualisation);
+    tvVisualisation->setCurrentItem(nullptr);
+}
+
+void TFicheProduitListe::AfficherProduitsCategorie(int externe, int idProduitType)
+{
+    if (externe == -1 && idProduitType == -1)
+        return;
+    m_modele->Remplir(LireProduitsCategorie(m_dm, externe, idProduitType));
+    m_externeAffiche = externe;
+    m_categorieAffichee = idProduitType;
+}
+
+int TFicheProduitListe::OrigineSelectionnee() const
+{
+    const QTreeWidgetItem* noeud = tvVisualisation->currentItem();
+    while (noeud && noeud->parent())
+        noeud = noeud->parent();
+    for (int externe = 0; externe < 3; ++externe)
+        if (noeud && noeud == m_racines[externe])
+            return externe;
+    return -1;
+}
+
+void TFicheProduitListe::tvVisualisationChange()
+{
+    const TObjectNoeud* objet = ObjetNoeud(tvVisualisation->currentItem());
+    if (m_recherche->Active()) {
+        // A category ends the search; a root searches its whole origin.
+        if (!objet) {
+            m_recherche->Relancer();
+            return;
+        }
+        m_recherche->Effacer();
+    }
+    if (objet)
+        AfficherProduitsCategorie(objet->GetExterne(), objet->GetIdProduitType());
+    else
+        AfficherProduitsCategorie(-1, -1);
+}
+
+void TFicheProduitListe::lvProduitsDblClick()
+{
+    const int ligne = LigneSelectionnee(lvProduits);
+    if (ligne < 0)
+        return;
+    const TLignesProduits::Ligne& l = m_modele->Ligne(ligne);
+    std::optional<TProduit> produit = LireProduit(m_dm, l.externe, l.idProduit, l.idProduitType);
+    // Deleted since the list was filled: nothing opens.
+    if (!produit)
+        return;
+    produit->SetCaracValeurs(ChargerCaracValeurs(m_dm, *produit));
+
+    bool exporte = false;
+    {
+        TFicheProduitView vue(this, m_cheminExport, *produit);
+        vue.exec();
+        exporte = vue.ExportEffectue();
+    }
+    if (exporte)
+        close();
+}

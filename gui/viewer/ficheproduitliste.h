@@ -1,0 +1,57 @@
+#pragma once
+// Product browser, main window of the VOIR mode: the category trees of the
+// three origins, the products of the selected category, and the product view
+// from which one product is exported to the host.
+
+#include "gui/common/arbrecategories.h"
+
+#include <QHash>
+
+#include <QWidget>
+
+class QTreeView;
+class QTreeWidget;
+class QTreeWidgetItem;
+class TdmKestravel;
+class TModeleProduits;
+class TRechercheListe;
+
+class TFicheProduitListe : public QWidget {
+    Q_OBJECT
+public:
+    explicit TFicheProduitListe(TdmKestravel& dm, QWidget* parent = nullptr);
+
+    // Path of the exchange file that an export writes; set once by start-up.
+    void DefinirCheminExport(const QString& chemin) { m_cheminExport = chemin; }
+    void SetFichierExport(const QString& chemin) { DefinirCheminExport(chemin); }
+    const QString& CheminExport() const { return m_cheminExport; }
+
+    // One root per origin that has categories ("Interne", "Externe",
+    // "Standard"), each filled by the shared tree rule; selects nothing.
+    void RemplirArbreVisualisation();
+    // Lists the products of one category; (-1, -1) (a root) keeps the list.
+    void AfficherProduitsCategorie(int externe, int idProduitType);
+
+    void tvVisualisationChange();
+    // Opens the product view of the selected product; closes this window
+    // when the view reports an export.
+    void lvProduitsDblClick();
+
+    // The list's rows, in display order.
+    const TModeleProduits& ModeleProduits() const { return *m_modele; }
+
+private:
+    // Origin of the selected node, -1 when none is selected.
+    int OrigineSelectionnee() const;
+
+    TdmKestravel& m_dm;
+    QString m_cheminExport;
+    TTableNoeuds m_noeuds;
+    QTreeWidget* tvVisualisation;
+    TModeleProduits* m_modele;
+    QTreeView* lvProduits;
+    TRechercheListe* m_recherche;
+    QTreeWidgetItem* m_racines[3] = {};
+    QHash<qint64, QString> m_categoriesRecherche;   // categories of the tree, for the search
+    int m_externeAffiche = -1, m_categorieAffichee = -1;   // category last listed
+};

@@ -1,3 +1,0 @@
-#include "app/demarrage.h"
-
-int main(int argc, char* argv[]) { return Demarrer(argc, argv); }
