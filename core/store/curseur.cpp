@@ -7,6 +7,10 @@
 
 namespace {
 constexpr int TaillePage = 256;
+// A walk from the start begins with a short page: most cursors are opened
+// (or sent back to their first row) only to be positioned elsewhere, and a
+// sale must not read hundreds of rows of five tables for nothing.
+constexpr int TaillePremierePage = 8;
 
 QString Quoter(const QString& nom) { return '"' + nom + '"'; }
 }  // namespace
@@ -240,7 +244,7 @@ sqlite3_stmt* TCurseur::RequetePage(int nbCle, bool avant, bool inclure)
     QString ordre = ClauseCle();
     if (!avant)
         ordre.replace(", ", " DESC, ").append(" DESC");
-    sql += QStringLiteral(" ORDER BY %1 LIMIT %2").arg(ordre).arg(avant ? TaillePage : 1);
+    sql += QStringLiteral(" ORDER BY %1 LIMIT ?").arg(ordre);
     sqlite3_stmt* st = Preparer(sql);
     m_stPages.insert(forme, st);
     return st;
@@ -248,11 +252,12 @@ sqlite3_stmt* TCurseur::RequetePage(int nbCle, bool avant, bool inclure)
 
 void TCurseur::ChargerPage(const QVariantList& depuis, bool avant, bool inclure)
 {
-    const int limite = avant ? TaillePage : 1;
+    const int limite = !avant ? 1 : depuis.isEmpty() ? TaillePremierePage : TaillePage;
     sqlite3_stmt* st = RequetePage(int(depuis.size()), avant, inclure);
     int pos = LierPlage(st);
     for (const QVariant& v : depuis)
         Lier(st, ++pos, v);
+    Lier(st, ++pos, limite);
     Invalider();
     m_page.reserve(limite);
     int rc;
