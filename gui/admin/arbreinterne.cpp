@@ -2,17 +2,12 @@
 
 #include "core/store/catalogue.h"
 
-#include <QTreeWidget>
-
-QTreeWidget* CreerArbreCategories(QWidget* parent)
+TArbreCategories::TArbreCategories(QWidget* parent) : QTreeWidget(parent)
 {
-    auto* arbre = new QTreeWidget(parent);
-    arbre->setObjectName(QStringLiteral("tvProduitType"));
-    arbre->setHeaderHidden(true);
-    arbre->setIndentation(19);
-    arbre->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    arbre->setSelectionMode(QAbstractItemView::SingleSelection);
-    return arbre;
+    setHeaderHidden(true);
+    setIndentation(19);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setSelectionMode(QAbstractItemView::SingleSelection);
 }
 
 QTreeWidgetItem* ChargerArbreInterne(TdmKestravel& dm, QTreeWidget* arbre, TTableNoeuds& table,

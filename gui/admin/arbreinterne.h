@@ -4,11 +4,14 @@
 #include "gui/common/arbrecategories.h"
 #include "core/store/dmkestravel.h"
 
-class QTreeWidget;
+#include <QTreeWidget>
 
-// The category tree "tvProduitType" of the administration windows:
-// read-only, no header, indent 19, one node selected at a time.
-QTreeWidget* CreerArbreCategories(QWidget* parent);
+// The category tree of the administration windows: read-only, no header,
+// indent 19, one node selected at a time.
+class TArbreCategories : public QTreeWidget {
+public:
+    explicit TArbreCategories(QWidget* parent = nullptr);
+};
 
 // Empties the tree and the node table, then loads the internal categories
 // under a root "Interne" (payload (0, 0)) by the shared rule, sorted and

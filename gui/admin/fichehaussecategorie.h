@@ -2,16 +2,15 @@
 // The "Hausse" dialog of the category tree: raises the prices of one
 // category, optionally with every category below it.
 
+#include "ui_fichehaussecategorie.h"
+
 #include <QDialog>
 #include <QString>
 
 class QButtonGroup;
-class QCheckBox;
-class QLineEdit;
-class QPushButton;
 class TdmKestravel;
 
-class TFicheHausseCategorie : public QDialog {
+class TFicheHausseCategorie : public QDialog, private Ui::TFicheHausseCategorie {
     Q_OBJECT
 public:
     explicit TFicheHausseCategorie(TdmKestravel& dm, QWidget* parent = nullptr);
@@ -34,10 +33,5 @@ private:
     TdmKestravel& m_dm;
     int m_idProduitType = 0;
     QString m_titre;
-
-    QLineEdit* jveHausseValeur;
     QButtonGroup* m_types;
-    QCheckBox* cbHausseSurTypesProduitsFils;
-    QPushButton* btnOk;
-    QPushButton* btnAnnuler;
 };

@@ -21,18 +21,10 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDrag>
-#include <QHBoxLayout>
 #include <QHeaderView>
-#include <QLabel>
-#include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
-#include <QPainter>
-#include <QPushButton>
 #include <QScreen>
-#include <QTreeView>
-#include <QTreeWidget>
-#include <QVBoxLayout>
 
 namespace {
 int ColonneTriProduits = 0;
@@ -42,7 +34,10 @@ const char* const FormatGlisser = "application/x-kestravel-produit";
 
 TFicheParametreProduit::TFicheParametreProduit(TdmKestravel& dm, QWidget* parent) : QWidget(parent), m_dm(dm)
 {
-    ConstruireControles();
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                   | Qt::WindowCloseButtonHint);
+    setupUi(this);
+    PreparerControles();
     ConfigurerClavier();
     FormCreate();
 }
@@ -51,50 +46,13 @@ TFicheParametreProduit::~TFicheParametreProduit() { FormClose(); }
 
 int TFicheParametreProduit::ColonneTri() { return ColonneTriProduits; }
 
-void TFicheParametreProduit::ConstruireControles()
+void TFicheParametreProduit::PreparerControles()
 {
-    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                   | Qt::WindowCloseButtonHint);
-    setWindowTitle(QStringLiteral("Parametrage des produits - Version du 02/04/2024"));
-    setWindowIcon(QIcon(QStringLiteral(":/icones/kestravel.png")));
-    setFixedSize(984, 578);
-
-    const auto bouton = [this](const char* nom, const QString& texte) {
-        auto* b = new QPushButton(texte, this);
-        b->setObjectName(QString::fromLatin1(nom));
-        return b;
-    };
-    btnAjouterProduitType = bouton("btnAjouterProduitType", QStringLiteral("Gérer des types produits"));
-    btnExport = bouton("btnExport", QString());
-    btnImport = bouton("btnImport", QString());
-    btnAjouterProduit = bouton("btnAjouterProduit", QStringLiteral("Ajouter"));
-    btnDuppliquer = bouton("btnDuppliquer", QStringLiteral("Dupliquer"));
-    btnImprimer = bouton("btnImprimer", QStringLiteral("Imprimer"));
-    btnSupprimer = bouton("btnSupprimer", QStringLiteral("Supprimer"));
-    btnExport->setToolTip(QStringLiteral("Exporter"));
-    btnImport->setToolTip(QStringLiteral("Importer"));
-    btnExport->setIcon(QIcon(QStringLiteral(":/icones/export.png")));
-    btnImport->setIcon(QIcon(QStringLiteral(":/icones/import.png")));
-    for (QPushButton* b : {btnExport, btnImport}) {
-        b->setIconSize(QSize(32, 32));
-        b->setFixedSize(44, 44);
-    }
-    btnAjouterProduitType->setMinimumHeight(44);
-
-    tvProduitType = CreerArbreCategories(this);
-    tvProduitType->setFixedWidth(300);
-    tvProduitType->setContextMenuPolicy(Qt::CustomContextMenu);
-    tvProduitType->setAcceptDrops(true);
     tvProduitType->viewport()->setAcceptDrops(true);
     tvProduitType->viewport()->installEventFilter(this);
 
-    pmTypeProduit = new QMenu(this);
-    pmTypeProduit->setObjectName(QStringLiteral("pmTypeProduit"));
-    miHausse = pmTypeProduit->addAction(QStringLiteral("Hausse"));
-    miHausse->setObjectName(QStringLiteral("miHausse"));
-
     m_modele = new TModeleProduits(ColonnesParametrage(), this);
-    lvProduits = CreerListeProduits(m_modele, this);
+    lvProduits->setModel(m_modele);
     lvProduits->viewport()->installEventFilter(this);
     QHeaderView* entete = lvProduits->header();
     entete->setSectionsMovable(false);
@@ -108,18 +66,7 @@ void TFicheParametreProduit::ConstruireControles()
     }
     ElargirAuxTitres(entete, ColLibelle + 1);
 
-    auto* haut = new QHBoxLayout;
-    haut->addWidget(btnAjouterProduitType);
-    haut->addStretch();
-    haut->addWidget(btnExport);
-    haut->addWidget(btnImport);
-    auto* boutons = new QHBoxLayout;
-    boutons->addStretch();
-    for (QPushButton* b : {btnAjouterProduit, btnDuppliquer, btnImprimer, btnSupprimer}) {
-        b->setMinimumWidth(100);
-        boutons->addWidget(b);
-    }
-    m_recherche = new TRechercheListe(m_dm, this, [this](const QString& texte) {
+    m_recherche = new TRechercheListe(m_dm, this, edtRecherche, lbRecherche, [this](const QString& texte) {
         TCritereRecherche critere;
         critere.texte = texte;
         critere.externe = 0;
@@ -140,19 +87,6 @@ void TFicheParametreProduit::ConstruireControles()
             lvProduits->setCurrentIndex(m_modele->index(0, 0));
         lvProduitsDblClick();
     };
-    auto* recherche = new QHBoxLayout;
-    recherche->addWidget(m_recherche->Champ(), 3);
-    recherche->addWidget(m_recherche->Etat(), 2);
-    auto* droite = new QVBoxLayout;
-    droite->addLayout(recherche);
-    droite->addWidget(lvProduits);
-    droite->addLayout(boutons);
-    auto* milieu = new QHBoxLayout;
-    milieu->addWidget(tvProduitType);
-    milieu->addLayout(droite);
-    auto* principal = new QVBoxLayout(this);
-    principal->addLayout(haut);
-    principal->addLayout(milieu);
 
     connect(tvProduitType, &QTreeWidget::currentItemChanged, this, &TFicheParametreProduit::tvProduitTypeChange);
     connect(tvProduitType, &QWidget::customContextMenuRequested, this,
@@ -553,12 +487,6 @@ bool TFicheParametreProduit::eventFilter(QObject* objet, QEvent* evenement)
 
 void TFicheParametreProduit::ConfigurerClavier()
 {
-    NommerPourLecteur(btnExport, QStringLiteral("Exporter"));
-    NommerPourLecteur(btnImport, QStringLiteral("Importer"));
-    NommerPourLecteur(tvProduitType, QStringLiteral("Catégories de produits"));
-    NommerPourLecteur(lvProduits, QStringLiteral("Produits de la catégorie"));
-    OrdreTabulation({btnAjouterProduitType, btnExport, btnImport, tvProduitType, m_recherche->Champ(), lvProduits,
-                     btnAjouterProduit, btnDuppliquer, btnImprimer, btnSupprimer});
     // On the product list, Enter opens the product as a double click does and
     // Delete is the "Supprimer" button; on the tree, F2 manages the category.
     LierTouches(lvProduits, {Qt::Key_Return, Qt::Key_Enter}, [this] { lvProduitsDblClick(); });

@@ -6,21 +6,17 @@
 #include "gui/common/arbrecategories.h"
 #include "core/store/lignesproduits.h"
 #include "core/store/records.h"
+#include "ui_ficheparametreproduit.h"
 
 #include <QWidget>
 #include <optional>
 
-class QAction;
-class QMenu;
-class QPushButton;
-class QTreeView;
-class QTreeWidget;
 class QTreeWidgetItem;
 class TdmKestravel;
 class TModeleProduits;
 class TRechercheListe;
 
-class TFicheParametreProduit : public QWidget {
+class TFicheParametreProduit : public QWidget, private Ui::TFicheParametreProduit {
     Q_OBJECT
 public:
     explicit TFicheParametreProduit(TdmKestravel& dm, QWidget* parent = nullptr);
@@ -84,7 +80,9 @@ private slots:
     void tvProduitTypeMenu(const QPoint& position);
 
 private:
-    void ConstruireControles();
+    // What the form cannot say: the list's model and columns, the search,
+    // the handlers, the place on the screen.
+    void PreparerControles();
     void ConfigurerClavier();
     // Category management, opened on category `categorie` (0: the root).
     void OuvrirGestionCategories(int categorie);
@@ -109,19 +107,7 @@ private:
     bool m_chargementArbre = false;              // the tree is being (re)loaded
     QHash<qint64, QString> m_categoriesRecherche;   // categories of the tree, for the search
     TRechercheListe* m_recherche = nullptr;
-
-    QPushButton* btnAjouterProduitType = nullptr;
-    QPushButton* btnExport = nullptr;
-    QPushButton* btnImport = nullptr;
-    QPushButton* btnAjouterProduit = nullptr;
-    QPushButton* btnDuppliquer = nullptr;
-    QPushButton* btnImprimer = nullptr;
-    QPushButton* btnSupprimer = nullptr;
-    QTreeWidget* tvProduitType = nullptr;
     TModeleProduits* m_modele = nullptr;
-    QTreeView* lvProduits = nullptr;
-    QMenu* pmTypeProduit = nullptr;
-    QAction* miHausse = nullptr;
 
     QPoint m_debutGlisser;
     bool m_glisserPossible = false;

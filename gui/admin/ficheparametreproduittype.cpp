@@ -2,16 +2,9 @@
 
 #include "core/catalogue/categories.h"
 #include "gui/admin/arbreinterne.h"
-#include "gui/common/ergonomie.h"
 #include "core/base/prompts.h"
 #include "core/store/dmkestravel.h"
 
-#include <QHBoxLayout>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QTreeWidget>
-#include <QVBoxLayout>
 
 namespace {
 bool EstRacine(const TObjectNoeud& o) { return o.GetIdProduitType() == 0 && o.GetExterne() == 0; }
@@ -20,49 +13,11 @@ bool EstRacine(const TObjectNoeud& o) { return o.GetIdProduitType() == 0 && o.Ge
 TFicheParametreProduitType::TFicheParametreProduitType(TdmKestravel& dm, QWidget* parent)
     : QDialog(parent), m_dm(dm)
 {
-    setWindowTitle(QStringLiteral("Gestion des catégories produits"));
-    setWindowIcon(QIcon(QStringLiteral(":/icones/kestravel.png")));
-    setFixedSize(345, 570);
-
-    lbTitre = new QLabel(QStringLiteral("Libellé de la catégorie"), this);
-    lbTitre->setObjectName(QStringLiteral("lbTitre"));
-    QFont gras = lbTitre->font();
-    gras.setBold(true);
-    lbTitre->setFont(gras);
-    edtLibelle = new QLineEdit(this);
-    edtLibelle->setObjectName(QStringLiteral("edtLibelle"));
-    edtLibelle->setMaxLength(50);
-    lbTitre->setBuddy(edtLibelle);
-
-    const auto bouton = [this](const char* nom, const QString& texte) {
-        auto* b = new QPushButton(texte, this);
-        b->setObjectName(QString::fromLatin1(nom));
-        // Enter in the label must not add, rename or delete by surprise.
-        b->setAutoDefault(false);
-        return b;
-    };
-    btnAjouter = bouton("btnAjouter", QStringLiteral("Ajouter"));
-    btnModifier = bouton("btnModifier", QStringLiteral("Modifier"));
-    btnSupprimer = bouton("btnSupprimer", QStringLiteral("Supprimer"));
-
-    tvProduitType = CreerArbreCategories(this);
-
-    auto* boutons = new QHBoxLayout;
-    boutons->addWidget(btnAjouter);
-    boutons->addWidget(btnModifier);
-    boutons->addWidget(btnSupprimer);
-    auto* principal = new QVBoxLayout(this);
-    principal->addWidget(lbTitre);
-    principal->addWidget(edtLibelle);
-    principal->addLayout(boutons);
-    principal->addWidget(tvProduitType);
-
+    setupUi(this);
     connect(tvProduitType, &QTreeWidget::currentItemChanged, this, &TFicheParametreProduitType::tvProduitTypeChange);
     connect(btnAjouter, &QPushButton::clicked, this, &TFicheParametreProduitType::btnAjouterClick);
     connect(btnModifier, &QPushButton::clicked, this, &TFicheParametreProduitType::btnModifierClick);
     connect(btnSupprimer, &QPushButton::clicked, this, &TFicheParametreProduitType::btnSupprimerClick);
-
-    NommerPourLecteur(tvProduitType, QStringLiteral("Catégories de produits"));
     RemplirArbreCategories();
 }
 

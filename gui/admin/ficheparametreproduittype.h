@@ -3,17 +3,14 @@
 // categories, and reports the category left selected to its owner.
 
 #include "gui/common/arbrecategories.h"
+#include "ui_ficheparametreproduittype.h"
 
 #include <QDialog>
 
-class QLabel;
-class QLineEdit;
-class QPushButton;
-class QTreeWidget;
 class QTreeWidgetItem;
 class TdmKestravel;
 
-class TFicheParametreProduitType : public QDialog {
+class TFicheParametreProduitType : public QDialog, private Ui::TFicheParametreProduitType {
     Q_OBJECT
 public:
     explicit TFicheParametreProduitType(TdmKestravel& dm, QWidget* parent = nullptr);
@@ -45,11 +42,4 @@ private:
     // Cleared while the load selects a node, so the edit keeps its text.
     bool m_majLibelle = true;
     TTableNoeuds m_noeuds;
-
-    QLabel* lbTitre = nullptr;
-    QLineEdit* edtLibelle = nullptr;
-    QPushButton* btnAjouter = nullptr;
-    QPushButton* btnModifier = nullptr;
-    QPushButton* btnSupprimer = nullptr;
-    QTreeWidget* tvProduitType = nullptr;
 };

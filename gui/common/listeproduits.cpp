@@ -158,23 +158,18 @@ Qt::ItemFlags TModeleProduits::flags(const QModelIndex& index) const
     return index.isValid() ? Qt::ItemIsSelectable | Qt::ItemIsEnabled : Qt::NoItemFlags;
 }
 
-QTreeView* CreerListeProduits(TModeleProduits* modele, QWidget* parent)
+TListeProduits::TListeProduits(QWidget* parent) : QTreeView(parent)
 {
-    auto* liste = new QTreeView(parent);
-    liste->setObjectName(QStringLiteral("lvProduits"));
-    liste->setModel(modele);
-    liste->setRootIsDecorated(false);
-    liste->setItemsExpandable(false);
-    liste->setUniformRowHeights(true);
-    liste->setAllColumnsShowFocus(true);
-    liste->setSelectionMode(QAbstractItemView::SingleSelection);
-    liste->setSelectionBehavior(QAbstractItemView::SelectRows);
-    liste->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    liste->setItemDelegate(new TDelegueGrille(liste));
-    QHeaderView* entete = liste->header();
-    entete->setMinimumSectionSize(1);
-    entete->setStretchLastSection(false);
-    return liste;
+    setRootIsDecorated(false);
+    setItemsExpandable(false);
+    setUniformRowHeights(true);
+    setAllColumnsShowFocus(true);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setItemDelegate(new TDelegueGrille(this));
+    header()->setMinimumSectionSize(1);
+    header()->setStretchLastSection(false);
 }
 
 int LigneSelectionnee(const QTreeView* liste)

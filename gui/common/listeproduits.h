@@ -4,10 +4,8 @@
 // only when the view asks for it.
 
 #include <QAbstractTableModel>
+#include <QTreeView>
 #include <QVector>
-
-class QTreeView;
-class QWidget;
 
 #include "core/store/lignesproduits.h"
 
@@ -55,9 +53,12 @@ private:
     QVector<int> m_ordre;   // display position → row of m_lignes
 };
 
-// A read-only report list over `modele`: whole-row single selection, no
-// tree decoration, uniform rows, grid lines.
-QTreeView* CreerListeProduits(TModeleProduits* modele, QWidget* parent);
+// A read-only report list (over a TModeleProduits): whole-row single
+// selection, no tree decoration, uniform rows, grid lines.
+class TListeProduits : public QTreeView {
+public:
+    explicit TListeProduits(QWidget* parent = nullptr);
+};
 
 // Display position of the selected row, or -1.
 int LigneSelectionnee(const QTreeView* liste);

@@ -11,12 +11,10 @@
 #include <QProgressDialog>
 #include <QToolButton>
 
-TRechercheListe::TRechercheListe(TdmKestravel& dm, QWidget* fenetre,
+TRechercheListe::TRechercheListe(TdmKestravel& dm, QWidget* fenetre, QLineEdit* champ, QLabel* etat,
                                  std::function<TCritereRecherche(const QString&)> critere)
-    : QObject(fenetre), m_dm(dm), m_fenetre(fenetre), m_critere(std::move(critere)),
-      m_champ(new QLineEdit(fenetre)), m_etat(new QLabel(fenetre))
+    : QObject(fenetre), m_dm(dm), m_fenetre(fenetre), m_critere(std::move(critere)), m_champ(champ), m_etat(etat)
 {
-    m_champ->setObjectName(QStringLiteral("edtRecherche"));
     m_champ->setAccessibleName(QStringLiteral("Rechercher"));
     m_champ->setPlaceholderText(QStringLiteral("Rechercher un produit (libellé, référence, code export)"));
     m_champ->setClearButtonEnabled(true);
@@ -24,7 +22,6 @@ TRechercheListe::TRechercheListe(TdmKestravel& dm, QWidget* fenetre,
         NommerPourLecteur(effacer, QStringLiteral("Effacer la recherche"));
     // Escape empties the field, as its clear button does.
     LierTouches(m_champ, {Qt::Key_Escape}, [this] { m_champ->clear(); });
-    m_etat->setObjectName(QStringLiteral("lbRecherche"));
     m_etat->setAccessibleName(QStringLiteral("Résultat de la recherche"));
     connect(m_champ, &QLineEdit::textChanged, this, &TRechercheListe::TexteChange);
     connect(m_champ, &QLineEdit::returnPressed, this, [this] {

@@ -18,10 +18,11 @@ class TdmKestravel;
 class TRechercheListe : public QObject {
     Q_OBJECT
 public:
-    // Makes the field `edtRecherche` and the label `lbRecherche` (for the
-    // window to lay out) and, when the catalogue has no index yet, builds it
-    // with a wait box. `critere` gives what a text is searched in.
-    TRechercheListe(TdmKestravel& dm, QWidget* fenetre, std::function<TCritereRecherche(const QString&)> critere);
+    // Works through the window's field `champ` and its result label `etat`
+    // and, when the catalogue has no index yet, builds it with a wait box.
+    // `critere` gives what a text is searched in.
+    TRechercheListe(TdmKestravel& dm, QWidget* fenetre, QLineEdit* champ, QLabel* etat,
+                    std::function<TCritereRecherche(const QString&)> critere);
     ~TRechercheListe() override;
 
     QLineEdit* Champ() const { return m_champ; }

@@ -6,14 +6,8 @@
 #include "core/store/catalogue.h"
 #include "gui/viewer/ficheproduitview.h"
 
-#include <QHBoxLayout>
-#include <QLabel>
-#include <QLineEdit>
-#include <QVBoxLayout>
 #include <QHeaderView>
 #include <QSplitter>
-#include <QTreeView>
-#include <QTreeWidget>
 
 namespace {
 const char* const LibellesRacines[] = {"Interne", "Externe", "Standard"};
@@ -36,17 +30,14 @@ QVector<TColonneProduit> ColonnesVisualisation()
 }  // namespace
 
 TFicheProduitListe::TFicheProduitListe(TdmKestravel& dm, QWidget* parent)
-    : QWidget(parent), m_dm(dm), tvVisualisation(new QTreeWidget),
-      m_modele(new TModeleProduits(ColonnesVisualisation(), this)), lvProduits(CreerListeProduits(m_modele, nullptr))
+    : QWidget(parent), m_dm(dm), m_modele(new TModeleProduits(ColonnesVisualisation(), this))
 {
-    setWindowTitle("Visualiser des produits - Version du 02/04/2024");
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-    resize(1000, 600);
+    setupUi(this);
+    separation->setStretchFactor(1, 1);
+    separation->setSizes({300, 700});
 
-    tvVisualisation->setObjectName("tvVisualisation");
-    tvVisualisation->setHeaderHidden(true);
-    tvVisualisation->setIndentation(19);
-    tvVisualisation->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    lvProduits->setModel(m_modele);
     QHeaderView* entete = lvProduits->header();
     const int largeurs[] = {1, 1, 1, 370, 90, 80, 50};
     for (int c = 0; c < 7; ++c)
@@ -54,7 +45,7 @@ TFicheProduitListe::TFicheProduitListe(TdmKestravel& dm, QWidget* parent)
     for (int c : {ListeExterne, ListeIdProduit, ListeIdType})
         entete->setSectionResizeMode(c, QHeaderView::Fixed);
 
-    m_recherche = new TRechercheListe(m_dm, this, [this](const QString& texte) {
+    m_recherche = new TRechercheListe(m_dm, this, edtRecherche, lbRecherche, [this](const QString& texte) {
         TCritereRecherche critere;
         critere.texte = texte;
         critere.externe = OrigineSelectionnee();
@@ -76,32 +67,11 @@ TFicheProduitListe::TFicheProduitListe(TdmKestravel& dm, QWidget* parent)
             lvProduits->setCurrentIndex(m_modele->index(0, 0));
         lvProduitsDblClick();
     };
-    auto* recherche = new QHBoxLayout;
-    recherche->setContentsMargins(0, 0, 0, 0);
-    recherche->addWidget(m_recherche->Champ(), 3);
-    recherche->addWidget(m_recherche->Etat(), 2);
-    auto* droite = new QWidget;
-    auto* colonne = new QVBoxLayout(droite);
-    colonne->setContentsMargins(0, 0, 0, 0);
-    colonne->addLayout(recherche);
-    colonne->addWidget(lvProduits);
-
-    auto* separation = new QSplitter;
-    separation->addWidget(tvVisualisation);
-    separation->addWidget(droite);
-    separation->setStretchFactor(1, 1);
-    separation->setSizes({300, 700});
-    auto* disposition = new QHBoxLayout(this);
-    disposition->addWidget(separation);
-    // Tab order is set once every control is inside this window.
-    OrdreTabulation({tvVisualisation, m_recherche->Champ(), lvProduits});
 
     connect(tvVisualisation, &QTreeWidget::currentItemChanged, this, &TFicheProduitListe::tvVisualisationChange);
     connect(lvProduits, &QAbstractItemView::doubleClicked, this, &TFicheProduitListe::lvProduitsDblClick);
     // Enter opens the product as a double click does.
     LierTouches(lvProduits, {Qt::Key_Return, Qt::Key_Enter}, [this] { lvProduitsDblClick(); });
-    NommerPourLecteur(tvVisualisation, QStringLiteral("Catégories de produits"));
-    NommerPourLecteur(lvProduits, QStringLiteral("Produits de la catégorie"));
     // Titles such as "Prix vente HT" are wider than their column in most fonts.
     ElargirAuxTitres(lvProduits->header(), ListeLibelle);
 

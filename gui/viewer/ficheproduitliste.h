@@ -4,19 +4,18 @@
 // from which one product is exported to the host.
 
 #include "gui/common/arbrecategories.h"
+#include "ui_ficheproduitliste.h"
 
 #include <QHash>
 
 #include <QWidget>
 
-class QTreeView;
-class QTreeWidget;
 class QTreeWidgetItem;
 class TdmKestravel;
 class TModeleProduits;
 class TRechercheListe;
 
-class TFicheProduitListe : public QWidget {
+class TFicheProduitListe : public QWidget, private Ui::TFicheProduitListe {
     Q_OBJECT
 public:
     explicit TFicheProduitListe(TdmKestravel& dm, QWidget* parent = nullptr);
@@ -47,9 +46,7 @@ private:
     TdmKestravel& m_dm;
     QString m_cheminExport;
     TTableNoeuds m_noeuds;
-    QTreeWidget* tvVisualisation;
     TModeleProduits* m_modele;
-    QTreeView* lvProduits;
     TRechercheListe* m_recherche;
     QTreeWidgetItem* m_racines[3] = {};
     QHash<qint64, QString> m_categoriesRecherche;   // categories of the tree, for the search
