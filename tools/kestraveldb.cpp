@@ -1,6 +1,7 @@
 // kestravel-db: makes catalogues for installations, demos and benchmarks.
 
 #include "core/interchange/interchange.h"
+#include "core/serveur/catalogueserveur.h"
 #include "core/store/dmkestravel.h"
 #include "core/store/erreurs.h"
 #include "core/store/schema.h"
@@ -19,6 +20,8 @@ int Usage()
     std::fprintf(stderr,
                  "Usage :\n"
                  "  kestravel-db create CHEMIN              catalogue vide\n"
+                 "  kestravel-db create --server URI        catalogue vide sur un serveur PostgreSQL\n"
+                 "  kestravel-db migrate CHEMIN URI         copie un catalogue fichier vers un serveur vide\n"
                  "  kestravel-db demo DOSSIER [--bin KESTRAVEL]  installation de démonstration\n"
                  "  kestravel-db generate CHEMIN --products N --categories M [--big-category K]\n"
                  "  kestravel-db export BASE DOSSIER [TABLE...]   fichiers CSV horodatés\n"
@@ -80,8 +83,17 @@ int main(int argc, char* argv[])
         return Usage();
     const QString commande = a[1];
     try {
-        if (commande == "create") {
+        if (commande == "create" && a[2] == "--server") {
+            if (a.size() < 4)
+                return Usage();
+            CreerCatalogueServeur(a[3]);
+        } else if (commande == "create") {
             CreerCatalogueVide(a[2]);
+        } else if (commande == "migrate") {
+            if (a.size() < 4)
+                return Usage();
+            const qint64 lignes = MigrerVersServeur(a[2], a[3]);
+            Afficher(QStringLiteral("%1 lignes copiées vers le serveur.").arg(lignes));
         } else if (commande == "demo") {
             QString programme = Option(a, "--bin", QDir(QCoreApplication::applicationDirPath()).filePath("kestravel"));
             if (!QFileInfo::exists(programme))

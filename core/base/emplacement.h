@@ -1,0 +1,22 @@
+#pragma once
+// Where the catalogue is: the SQLite file `Kestravel.abs` beside the
+// program, or, for shops with several workstations, a PostgreSQL server
+// named by `Kestravel.conf` in the same folder:
+//
+//     [Catalogue]
+//     Serveur=postgresql://kestravel@serveur-boutique/kestravel?sslmode=require
+//
+// The value is a libpq connection string or URI. Passwords never go there:
+// libpq reads them from its own password file (~/.pgpass, or the file named
+// by PGPASSFILE) or a service file (PGSERVICEFILE).
+
+#include <QString>
+
+struct TEmplacementCatalogue {
+    QString fichier;   // the SQLite file, when no server is named
+    QString serveur;   // the server's connection string, otherwise
+    bool SurServeur() const { return !serveur.isEmpty(); }
+};
+
+// The catalogue of the installation whose program folder is `dossier`.
+TEmplacementCatalogue EmplacementCatalogue(const QString& dossier);

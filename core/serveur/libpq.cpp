@@ -1,0 +1,230 @@
+#include "core/serveur/libpq.h"
+
+#include "core/store/erreurs.h"
+
+#include <QStringList>
+#include <dlfcn.h>
+#include <vector>
+
+namespace {
+template <class F>
+void Charger(void* bib, F& f, const char* nom)
+{
+    f = reinterpret_cast<F>(dlsym(bib, nom));
+    if (!f)
+        throw EDatabaseError(
+            QStringLiteral("La bibliothèque PostgreSQL (libpq) installée est trop ancienne : %1 manque.").arg(nom));
+}
+
+TLibpq ChargerLibpq()
+{
+    void* bib = dlopen("libpq.so.5", RTLD_NOW | RTLD_LOCAL);
+    if (!bib)
+        throw EDatabaseError(
+            QStringLiteral("Le catalogue est sur un serveur PostgreSQL, mais la bibliothèque PostgreSQL (libpq) n'est "
+                           "pas installée sur ce poste (paquet libpq5)."));
+    TLibpq f{};
+#define KESTRAVEL_PQ(champ, nom) Charger(bib, f.champ, #nom)
+    KESTRAVEL_PQ(connectdb, PQconnectdb);
+    KESTRAVEL_PQ(status, PQstatus);
+    KESTRAVEL_PQ(errorMessage, PQerrorMessage);
+    KESTRAVEL_PQ(finish, PQfinish);
+    KESTRAVEL_PQ(execParams, PQexecParams);
+    KESTRAVEL_PQ(resultStatus, PQresultStatus);
+    KESTRAVEL_PQ(resultErrorMessage, PQresultErrorMessage);
+    KESTRAVEL_PQ(resultErrorField, PQresultErrorField);
+    KESTRAVEL_PQ(clear, PQclear);
+    KESTRAVEL_PQ(ntuples, PQntuples);
+    KESTRAVEL_PQ(nfields, PQnfields);
+    KESTRAVEL_PQ(getvalue, PQgetvalue);
+    KESTRAVEL_PQ(getisnull, PQgetisnull);
+    KESTRAVEL_PQ(getlength, PQgetlength);
+    KESTRAVEL_PQ(cmdTuples, PQcmdTuples);
+    KESTRAVEL_PQ(putCopyData, PQputCopyData);
+    KESTRAVEL_PQ(putCopyEnd, PQputCopyEnd);
+    KESTRAVEL_PQ(getCopyData, PQgetCopyData);
+    KESTRAVEL_PQ(getResult, PQgetResult);
+    KESTRAVEL_PQ(freemem, PQfreemem);
+    KESTRAVEL_PQ(conninfoParse, PQconninfoParse);
+    KESTRAVEL_PQ(conninfoFree, PQconninfoFree);
+    KESTRAVEL_PQ(backendPID, PQbackendPID);
+    KESTRAVEL_PQ(setNoticeProcessor, PQsetNoticeProcessor);
+#undef KESTRAVEL_PQ
+    return f;
+}
+
+// The server's notices (an index that already exists…) are not for users.
+void Silence(void*, const char*) {}
+
+// The server's reason (English, from libpq) after a French sentence for the
+// cases a shop meets: a server stopped or misnamed, a login refused, a
+// connection cut.
+QString Raison(const char* texte)
+{
+    const QString detail = QString::fromUtf8(texte).trimmed();
+    struct TCas {
+        const char* indice;
+        const char* phrase;
+    };
+    static const TCas cas[] = {
+        {"No such file or directory", "le serveur ne répond pas (arrêté, ou adresse erronée)"},
+        {"Connection refused", "le serveur ne répond pas (arrêté, ou adresse erronée)"},
+        {"could not translate host name", "le nom du serveur est inconnu"},
+        {"timeout expired", "le serveur ne répond pas dans le délai"},
+        {"password authentication failed", "l'identifiant ou le mot de passe est refusé"},
+        {"no password supplied", "aucun mot de passe n'est fourni (fichier de mots de passe de PostgreSQL)"},
+        {"no pg_hba.conf entry", "ce poste n'est pas autorisé à se connecter"},
+        {"role", "l'identifiant est inconnu du serveur"},
+        {"database", "la base n'existe pas sur ce serveur"},
+        {"terminating connection", "la connexion au serveur a été coupée"},
+        {"server closed the connection", "la connexion au serveur a été coupée"},
+        {"no connection to the server", "la connexion au serveur a été coupée"},
+        {"permission denied", "les droits de l'identifiant ne le permettent pas"},
+    };
+    for (const TCas& c : cas) {
+        const bool trouve = detail.contains(QLatin1String(c.indice), Qt::CaseInsensitive)
+                            && (qstrcmp(c.indice, "role") != 0 || detail.contains("does not exist"))
+                            && (qstrcmp(c.indice, "database") != 0 || detail.contains("does not exist"));
+        if (trouve)
+            return QStringLiteral("%1 (%2)").arg(QString::fromUtf8(c.phrase), detail);
+    }
+    return detail;
+}
+}  // namespace
+
+const TLibpq& Libpq()
+{
+    static const TLibpq f = ChargerLibpq();
+    return f;
+}
+
+QString NomServeur(const QString& connexion)
+{
+    char* erreur = nullptr;
+    PQconninfoOption* options = Libpq().conninfoParse(connexion.toUtf8().constData(), &erreur);
+    if (!options) {
+        Libpq().freemem(erreur);
+        return connexion.section('?', 0, 0).section('@', -1);
+    }
+    QString hote, port, base;
+    for (PQconninfoOption* o = options; o->keyword; ++o) {
+        const QString cle = QString::fromLatin1(o->keyword);
+        const QString valeur = o->val ? QString::fromUtf8(o->val) : QString();
+        if (cle == "host" || (cle == "hostaddr" && hote.isEmpty()))
+            hote = valeur;
+        else if (cle == "port")
+            port = valeur;
+        else if (cle == "dbname")
+            base = valeur;
+    }
+    Libpq().conninfoFree(options);
+    if (hote.isEmpty())
+        hote = QStringLiteral("serveur local");
+    QString nom = port.isEmpty() ? hote : hote + ':' + port;
+    if (!base.isEmpty())
+        nom += QStringLiteral(", base ") + base;
+    return nom;
+}
+
+// ---- results -------------------------------------------------------------
+
+TResultatPg::~TResultatPg()
+{
+    if (m_r)
+        Libpq().clear(m_r);
+}
+
+TResultatPg& TResultatPg::operator=(TResultatPg&& autre) noexcept
+{
+    if (this != &autre) {
+        if (m_r)
+            Libpq().clear(m_r);
+        m_r = autre.m_r;
+        autre.m_r = nullptr;
+    }
+    return *this;
+}
+
+int TResultatPg::Lignes() const { return m_r ? Libpq().ntuples(m_r) : 0; }
+int TResultatPg::Colonnes() const { return m_r ? Libpq().nfields(m_r) : 0; }
+bool TResultatPg::Nul(int ligne, int colonne) const { return Libpq().getisnull(m_r, ligne, colonne) != 0; }
+
+QString TResultatPg::Texte(int ligne, int colonne) const
+{
+    return QString::fromUtf8(Libpq().getvalue(m_r, ligne, colonne), Libpq().getlength(m_r, ligne, colonne));
+}
+
+qint64 TResultatPg::LignesTouchees() const { return m_r ? QByteArray(Libpq().cmdTuples(m_r)).toLongLong() : 0; }
+
+// ---- connection ------------------------------------------------------------
+
+TConnexionPg::TConnexionPg(const QString& connexion) : m_nom(NomServeur(connexion))
+{
+    const TLibpq& pq = Libpq();
+    m_c = pq.connectdb(connexion.toUtf8().constData());
+    if (!m_c || pq.status(m_c) != CONNECTION_OK) {
+        const QString raison = m_c ? Raison(pq.errorMessage(m_c)) : QStringLiteral("mémoire insuffisante");
+        if (m_c)
+            pq.finish(m_c);
+        m_c = nullptr;
+        throw EDatabaseError(
+            QStringLiteral("Connexion impossible au serveur du catalogue « %1 » : %2").arg(m_nom, raison));
+    }
+    pq.setNoticeProcessor(m_c, Silence, nullptr);
+}
+
+TConnexionPg::~TConnexionPg()
+{
+    if (m_c)
+        Libpq().finish(m_c);
+}
+
+void TConnexionPg::Echec(const QString& quoi, const char* raison) const
+{
+    const QString detail = Raison(raison ? raison : Libpq().errorMessage(m_c));
+    throw EDatabaseError(QStringLiteral("Le serveur du catalogue « %1 » a refusé %2 : %3").arg(m_nom, quoi, detail));
+}
+
+TResultatPg TConnexionPg::Executer(const QString& sql, const QVariantList& valeurs)
+{
+    const TLibpq& pq = Libpq();
+    std::vector<QByteArray> textes;
+    std::vector<const char*> pointeurs;
+    textes.reserve(size_t(valeurs.size()));
+    for (const QVariant& v : valeurs) {
+        if (v.isNull()) {
+            pointeurs.push_back(nullptr);
+            continue;
+        }
+        textes.push_back(v.typeId() == QMetaType::Double ? QByteArray::number(v.toDouble(), 'g', 17)
+                                                         : v.toString().toUtf8());
+        pointeurs.push_back(textes.back().constData());
+    }
+    TResultatPg r(pq.execParams(m_c, sql.toUtf8().constData(), int(pointeurs.size()), nullptr, pointeurs.data(),
+                                nullptr, nullptr, 0));
+    const ExecStatusType etat = r.Handle() ? pq.resultStatus(r.Handle()) : PGRES_FATAL_ERROR;
+    if (etat != PGRES_COMMAND_OK && etat != PGRES_TUPLES_OK && etat != PGRES_COPY_IN)
+        Echec(QStringLiteral("une instruction"), r.Handle() ? pq.resultErrorMessage(r.Handle()) : nullptr);
+    return r;
+}
+
+void TConnexionPg::EnvoyerCopie(const QByteArray& lignes)
+{
+    if (Libpq().putCopyData(m_c, lignes.constData(), int(lignes.size())) != 1)
+        Echec(QStringLiteral("le chargement des lignes"));
+}
+
+void TConnexionPg::TerminerCopie()
+{
+    const TLibpq& pq = Libpq();
+    if (pq.putCopyEnd(m_c, nullptr) != 1)
+        Echec(QStringLiteral("le chargement des lignes"));
+    // The outcome of the copy, then the end of the exchange.
+    TResultatPg fin(pq.getResult(m_c));
+    const bool ok = fin.Handle() && pq.resultStatus(fin.Handle()) == PGRES_COMMAND_OK;
+    const QByteArray raison = ok ? QByteArray() : QByteArray(fin.Handle() ? pq.resultErrorMessage(fin.Handle()) : "");
+    while (PGresult* reste = pq.getResult(m_c))
+        pq.clear(reste);
+    if (!ok)
+        Echec(QStringLiteral("le chargement des lignes"), raison.isEmpty() ? nullptr : raison.constData());
+}

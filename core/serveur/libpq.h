@@ -1,0 +1,96 @@
+#pragma once
+// The PostgreSQL client library, loaded the first time a catalogue on a
+// server is used: an installation whose catalogue is a file never loads it,
+// nor the TLS and Kerberos libraries behind it, so a sale there starts as
+// fast as before. Connections and results are owned by small handles that
+// free themselves; every failure throws EDatabaseError in French, naming the
+// server (never its password) and giving the server's own reason.
+
+#include <QString>
+#include <QVariantList>
+#include <libpq-fe.h>
+
+// The functions of libpq the module uses.
+struct TLibpq {
+    decltype(&PQconnectdb) connectdb;
+    decltype(&PQstatus) status;
+    decltype(&PQerrorMessage) errorMessage;
+    decltype(&PQfinish) finish;
+    decltype(&PQexecParams) execParams;
+    decltype(&PQresultStatus) resultStatus;
+    decltype(&PQresultErrorMessage) resultErrorMessage;
+    decltype(&PQresultErrorField) resultErrorField;
+    decltype(&PQclear) clear;
+    decltype(&PQntuples) ntuples;
+    decltype(&PQnfields) nfields;
+    decltype(&PQgetvalue) getvalue;
+    decltype(&PQgetisnull) getisnull;
+    decltype(&PQgetlength) getlength;
+    decltype(&PQcmdTuples) cmdTuples;
+    decltype(&PQputCopyData) putCopyData;
+    decltype(&PQputCopyEnd) putCopyEnd;
+    decltype(&PQgetCopyData) getCopyData;
+    decltype(&PQgetResult) getResult;
+    decltype(&PQfreemem) freemem;
+    decltype(&PQconninfoParse) conninfoParse;
+    decltype(&PQconninfoFree) conninfoFree;
+    decltype(&PQbackendPID) backendPID;
+    decltype(&PQsetNoticeProcessor) setNoticeProcessor;
+};
+
+// Loads libpq once; throws EDatabaseError when it is not installed.
+const TLibpq& Libpq();
+
+// "serveur-boutique, base kestravel": how messages name a server, from its
+// connection string (host or socket folder, port when given, database).
+QString NomServeur(const QString& connexion);
+
+class TResultatPg {
+public:
+    explicit TResultatPg(PGresult* r = nullptr) : m_r(r) {}
+    ~TResultatPg();
+    TResultatPg(TResultatPg&& autre) noexcept : m_r(autre.m_r) { autre.m_r = nullptr; }
+    TResultatPg& operator=(TResultatPg&& autre) noexcept;
+    TResultatPg(const TResultatPg&) = delete;
+    TResultatPg& operator=(const TResultatPg&) = delete;
+
+    int Lignes() const;
+    int Colonnes() const;
+    bool Nul(int ligne, int colonne) const;
+    QString Texte(int ligne, int colonne) const;
+    qint64 Entier(int ligne, int colonne) const { return Texte(ligne, colonne).toLongLong(); }
+    // Rows an INSERT, UPDATE or DELETE touched.
+    qint64 LignesTouchees() const;
+    PGresult* Handle() const { return m_r; }
+
+private:
+    PGresult* m_r;
+};
+
+class TConnexionPg {
+public:
+    // Connects; a server that cannot be reached or refuses the login throws
+    // "Connexion impossible au serveur du catalogue « … » : reason".
+    explicit TConnexionPg(const QString& connexion);
+    ~TConnexionPg();
+    TConnexionPg(const TConnexionPg&) = delete;
+    TConnexionPg& operator=(const TConnexionPg&) = delete;
+
+    // Runs one statement with `$1`… parameters sent apart from the text
+    // (never spliced into it); throws with the server's message.
+    TResultatPg Executer(const QString& sql, const QVariantList& valeurs = {});
+    // Bulk load: `COPY … FROM STDIN` begun, rows sent in COPY's text format
+    // in as many pieces as wanted, then the end, where the server checks
+    // them all (throws with its reason).
+    void CommencerCopie(const QString& sql) { Executer(sql); }
+    void EnvoyerCopie(const QByteArray& lignes);
+    void TerminerCopie();
+    PGconn* Handle() const { return m_c; }
+    const QString& Nom() const { return m_nom; }
+    // The server's message for the last failure, in a French sentence.
+    [[noreturn]] void Echec(const QString& quoi, const char* raison = nullptr) const;
+
+private:
+    PGconn* m_c = nullptr;
+    QString m_nom;
+};
