@@ -10,6 +10,7 @@
 #include "core/base/prompts.h"
 #include "core/store/dmkestravel.h"
 #include "core/store/format.h"
+#include "tests/modale.h"
 #include "tests/soutien.h"
 
 #include <QAction>
@@ -351,15 +352,10 @@ private slots:
         Fenetre f(c.Dm());
         TPromptsScriptes prompts;
         // After the warning the import window opens.
-        QString ouverte;
-        QTimer::singleShot(0, this, [&] {
-            if (QWidget* w = QApplication::activeModalWidget()) {
-                ouverte = w->metaObject()->className();
-                w->close();
-            }
-        });
+        TQuandModale<> importation;
         f.fiche.findChild<QPushButton*>("btnImport")->click();
-        QCOMPARE(ouverte, QString("TFicheImportation"));
+        ATTENDRE_MODALE(importation);
+        QCOMPARE(importation.Classe(), QString("TFicheImportation"));
         QCOMPARE(prompts.Textes(IPrompts::Genre::Message),
                  QStringList{"ATTENTION \n\nAvant toute utilisation de cet écran, veuillez faire une "
                              "sauvegarde/copie de la base de données : \""
@@ -375,17 +371,13 @@ private slots:
         Arbre(c);
         Produit(c, 0, 7, 2, "Maillet");
         Fenetre f(c.Dm());
-        bool vue = false;
-        QTimer::singleShot(0, this, [&] {
-            auto* fiche = qobject_cast<TFicheParametreProduitType*>(QApplication::activeModalWidget());
-            QVERIFY(fiche);
-            vue = true;
+        TQuandModale<TFicheParametreProduitType> gestion([&](TFicheParametreProduitType* fiche) {
             auto* arbre = fiche->findChild<QTreeWidget*>("tvProduitType");
             arbre->setCurrentItem(Noeud(arbre, "Marteaux"));
             fiche->close();
         });
         f.fiche.findChild<QPushButton*>("btnAjouterProduitType")->click();
-        QVERIFY(vue);
+        ATTENDRE_MODALE(gestion);
         QCOMPARE(f.fiche.GetCategorieASelectionner(), 2);
         QCOMPARE(f.arbre->currentItem()->text(0), QStringLiteral("Marteaux"));
         QCOMPARE(Colonne(f.liste, ColId), QStringList{"7"});

@@ -5,17 +5,16 @@
 #include "core/base/chemins.h"
 #include "core/base/prompts.h"
 #include "core/store/dmkestravel.h"
+#include "tests/modale.h"
 #include "tests/soutien.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTreeView>
 #include <QTreeWidget>
 #include <QtTest>
 #include <cstring>
-#include <functional>
 #include <sqlite3.h>
 
 class TestAdminCablage : public QObject {
@@ -49,23 +48,6 @@ class TestAdminCablage : public QObject {
         }
     };
 
-    // Runs `action`, which opens a modal window; `dedans` drives that window.
-    // Returns the class name of the window that opened.
-    QString Modale(const std::function<void()>& action, const std::function<void(QWidget*)>& dedans)
-    {
-        QString nom;
-        QTimer::singleShot(0, this, [&] {
-            QWidget* w = QApplication::activeModalWidget();
-            if (!w)
-                return;
-            nom = w->metaObject()->className();
-            dedans(w);
-            if (w->isVisible())
-                w->close();
-        });
-        action();
-        return nom;
-    }
     static void Cliquer(QWidget* w, const char* nom) { w->findChild<QPushButton*>(nom)->click(); }
 
     // Counts the statements that read a category's product list, as SQLite
@@ -99,22 +81,24 @@ private slots:
     {
         Fenetre f;
         TPromptsScriptes prompts;
-        QCOMPARE(Modale([&] { Cliquer(f.fiche.get(), "btnAjouterProduit"); },
-                        [](QWidget* w) {
-                            w->findChild<QLineEdit*>("edtLibelle")->setText("Maillet");
-                            Cliquer(w, "btnOk");
-                        }),
-                 QString("TFicheProduitAddOrUpdate"));
+        TQuandModale<> ajout([](QWidget* w) {
+            w->findChild<QLineEdit*>("edtLibelle")->setText("Maillet");
+            Cliquer(w, "btnOk");
+        });
+        Cliquer(f.fiche.get(), "btnAjouterProduit");
+        ATTENDRE_MODALE(ajout);
+        QCOMPARE(ajout.Classe(), QString("TFicheProduitAddOrUpdate"));
         QCOMPARE(f.Colonne(3), (QStringList{"Marteau", "Maillet"}));
 
         f.liste->setCurrentIndex(f.liste->model()->index(0, 0));
-        QCOMPARE(Modale([&] { f.fiche->lvProduitsDblClick(); },
-                        [](QWidget* w) {
-                            QCOMPARE(w->findChild<QLineEdit*>("edtLibelle")->text(), QString("Marteau"));
-                            w->findChild<QLineEdit*>("edtLibelle")->setText("Marteau de coffreur");
-                            Cliquer(w, "btnOk");
-                        }),
-                 QString("TFicheProduitAddOrUpdate"));
+        TQuandModale<> modification([](QWidget* w) {
+            QCOMPARE(w->findChild<QLineEdit*>("edtLibelle")->text(), QString("Marteau"));
+            w->findChild<QLineEdit*>("edtLibelle")->setText("Marteau de coffreur");
+            Cliquer(w, "btnOk");
+        });
+        f.fiche->lvProduitsDblClick();
+        ATTENDRE_MODALE(modification);
+        QCOMPARE(modification.Classe(), QString("TFicheProduitAddOrUpdate"));
         QCOMPARE(f.Colonne(3), (QStringList{"Marteau de coffreur", "Maillet"}));
         QCOMPARE(f.arbre->currentItem()->text(0), QString("Marteaux"));
     }
@@ -127,22 +111,27 @@ private slots:
             // Saving in the editor reloads the tree on the product's category,
             // which lists it: no second read.
             TCompteurLectures compteur(f.c.Dm().Handle());
-            Modale([&] { f.fiche->lvProduitsDblClick(); }, [](QWidget* w) { Cliquer(w, "btnOk"); });
+            TQuandModale<> editeur([](QWidget* w) { Cliquer(w, "btnOk"); });
+            f.fiche->lvProduitsDblClick();
+            ATTENDRE_MODALE(editeur);
             QCOMPARE(compteur.listes, 1);
             QCOMPARE(f.arbre->currentItem()->text(0), QString("Marteaux"));
         }
         {
             TCompteurLectures compteur(f.c.Dm().Handle());
-            Modale([&] { Cliquer(f.fiche.get(), "btnAjouterProduit"); },
-                   [](QWidget* w) {
-                       w->findChild<QLineEdit*>("edtLibelle")->setText("Maillet");
-                       Cliquer(w, "btnOk");
-                   });
+            TQuandModale<> ajout([](QWidget* w) {
+                w->findChild<QLineEdit*>("edtLibelle")->setText("Maillet");
+                Cliquer(w, "btnOk");
+            });
+            Cliquer(f.fiche.get(), "btnAjouterProduit");
+            ATTENDRE_MODALE(ajout);
             QCOMPARE(compteur.listes, 1);
         }
         {
             TCompteurLectures compteur(f.c.Dm().Handle());
-            Modale([&] { Cliquer(f.fiche.get(), "btnAjouterProduitType"); }, [](QWidget*) {});
+            TQuandModale<> gestion;
+            Cliquer(f.fiche.get(), "btnAjouterProduitType");
+            ATTENDRE_MODALE(gestion);
             QCOMPARE(compteur.listes, 1);
         }
         {
@@ -164,20 +153,22 @@ private slots:
         TPromptsScriptes prompts;
         // What an import may do: new products, a renamed category.
         TCompteurLectures compteur(f.c.Dm().Handle());
-        QCOMPARE(Modale([&] { Cliquer(f.fiche.get(), "btnImport"); },
-                        [&](QWidget*) {
-                            f.c.Sql("INSERT INTO Produit (Externe, IdProduit, IdProduitType, Libelle, Stock)"
-                                    " VALUES (0, 5, 2, 'Masse', 0)");
-                            f.c.Sql("UPDATE ProduitType SET Libelle = 'Marteaux et masses' WHERE IdProduitType = 2");
-                        }),
-                 QString("TFicheImportation"));
+        TQuandModale<> importation([&](QWidget*) {
+            f.c.Sql("INSERT INTO Produit (Externe, IdProduit, IdProduitType, Libelle, Stock)"
+                    " VALUES (0, 5, 2, 'Masse', 0)");
+            f.c.Sql("UPDATE ProduitType SET Libelle = 'Marteaux et masses' WHERE IdProduitType = 2");
+        });
+        Cliquer(f.fiche.get(), "btnImport");
+        ATTENDRE_MODALE(importation);
+        QCOMPARE(importation.Classe(), QString("TFicheImportation"));
         QCOMPARE(f.arbre->currentItem()->text(0), QString("Marteaux et masses"));
         QCOMPARE(f.Colonne(3), (QStringList{"Marteau", "Masse"}));
         QCOMPARE(compteur.listes, 1);
 
         // The listed category is gone after the import: nothing is selected.
-        Modale([&] { Cliquer(f.fiche.get(), "btnImport"); },
-               [&](QWidget*) { f.c.Sql("DELETE FROM ProduitType WHERE IdProduitType = 2"); });
+        TQuandModale<> suppression([&](QWidget*) { f.c.Sql("DELETE FROM ProduitType WHERE IdProduitType = 2"); });
+        Cliquer(f.fiche.get(), "btnImport");
+        ATTENDRE_MODALE(suppression);
         QVERIFY(f.arbre->findItems("Marteaux et masses", Qt::MatchExactly | Qt::MatchRecursive).isEmpty());
         QVERIFY(f.arbre->selectedItems().isEmpty());
     }
@@ -189,12 +180,13 @@ private slots:
         Cliquer(f.fiche.get(), "btnDuppliquer");
         QCOMPARE(f.Colonne(1), (QStringList{"1", "2"}));
 
-        QCOMPARE(Modale([&] { f.fiche->findChild<QAction*>("miHausse")->trigger(); },
-                        [](QWidget* w) {
-                            w->findChild<QLineEdit*>("jveHausseValeur")->setText("1,50");
-                            Cliquer(w, "btnOk");
-                        }),
-                 QString("TFicheHausseCategorie"));
+        TQuandModale<> hausse([](QWidget* w) {
+            w->findChild<QLineEdit*>("jveHausseValeur")->setText("1,50");
+            Cliquer(w, "btnOk");
+        });
+        f.fiche->findChild<QAction*>("miHausse")->trigger();
+        ATTENDRE_MODALE(hausse);
+        QCOMPARE(hausse.Classe(), QString("TFicheHausseCategorie"));
         QCOMPARE(f.Colonne(7), (QStringList{"11,50", "11,50"}));
     }
 
@@ -202,10 +194,14 @@ private slots:
     {
         Fenetre f;
         TPromptsScriptes prompts;
-        QCOMPARE(Modale([&] { Cliquer(f.fiche.get(), "btnExport"); }, [](QWidget*) {}),
-                 QString("TFicheExportation"));
-        QCOMPARE(Modale([&] { Cliquer(f.fiche.get(), "btnImprimer"); }, [](QWidget*) {}),
-                 QString("TFicheApercu"));
+        TQuandModale<> exportation;
+        Cliquer(f.fiche.get(), "btnExport");
+        ATTENDRE_MODALE(exportation);
+        QCOMPARE(exportation.Classe(), QString("TFicheExportation"));
+        TQuandModale<> apercu;
+        Cliquer(f.fiche.get(), "btnImprimer");
+        ATTENDRE_MODALE(apercu);
+        QCOMPARE(apercu.Classe(), QString("TFicheApercu"));
     }
 };
 

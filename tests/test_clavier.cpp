@@ -5,6 +5,7 @@
 #include "core/base/prompts.h"
 #include "gui/product/fichestockhistorique.h"
 #include "core/store/dmkestravel.h"
+#include "tests/modale.h"
 #include "tests/soutien.h"
 #include "gui/viewer/ficheproduitliste.h"
 
@@ -16,7 +17,6 @@
 #include <QTreeView>
 #include <QTreeWidget>
 #include <QtTest>
-#include <functional>
 
 namespace {
 void Remplir(TCatalogueTest& c)
@@ -27,23 +27,11 @@ void Remplir(TCatalogueTest& c)
           " (0, 1, 2, 'Marteau', 'M1', 10, 12, 5, 3, 1, ''), (0, 2, 2, 'Maillet', 'M2', 8, 9, 4, 0, 0, '')");
 }
 
-// Presses `touche` on `cible`; `dedans` sees the modal window it opened,
-// which is then closed with Escape. Returns that window's class name.
-QString ToucheModale(QWidget* cible, int touche, const std::function<void(QWidget*)>& dedans = {})
+// Escape closes a dialog as its "Annuler" does.
+void FermerParEchap(QWidget* fenetre)
 {
-    QString classe;
-    QTimer::singleShot(0, [&] {
-        QWidget* ouverte = QApplication::activeModalWidget();
-        if (!ouverte)
-            return;
-        classe = ouverte->metaObject()->className();
-        if (dedans)
-            dedans(ouverte);
-        // Escape closes a dialog as its "Annuler" does.
-        QTest::keyClick(ouverte, Qt::Key_Escape);
-    });
-    QTest::keyClick(cible, Qt::Key(touche));
-    return classe;
+    QTest::keyClick(fenetre, Qt::Key_Escape);
+    QVERIFY(!fenetre->isVisible());
 }
 
 QAbstractItemView* Liste(QWidget* fenetre) { return fenetre->findChild<QAbstractItemView*>("lvProduits"); }
@@ -90,13 +78,16 @@ private slots:
         // Enter on a product opens its editor, whose default button is "Valider".
         ChoisirLigne(liste, 0);
         QString titre, defaut;
-        const QString ouverte = ToucheModale(liste, Qt::Key_Return, [&](QWidget* w) {
+        TQuandModale<> editeur([&](QWidget* w) {
             titre = w->windowTitle();
             for (auto* b : w->findChildren<QPushButton*>())
                 if (b->isDefault())
                     defaut = b->text();
+            FermerParEchap(w);
         });
-        QCOMPARE(ouverte, QStringLiteral("TFicheProduitAddOrUpdate"));
+        QTest::keyClick(liste, Qt::Key_Return);
+        ATTENDRE_MODALE(editeur);
+        QCOMPARE(editeur.Classe(), QStringLiteral("TFicheProduitAddOrUpdate"));
         QCOMPARE(titre, QStringLiteral("Modifier un produit"));
         QCOMPARE(defaut, QStringLiteral("Valider"));
 
@@ -114,23 +105,27 @@ private slots:
 
         // F2 on a category opens category management on it.
         QString libelle;
-        const QString gestion = ToucheModale(arbre, Qt::Key_F2, [&](QWidget* w) {
+        TQuandModale<> gestion([&](QWidget* w) {
             const auto* tv = w->findChild<QTreeWidget*>("tvProduitType");
             libelle = tv->currentItem() ? tv->currentItem()->text(0) : QString();
+            FermerParEchap(w);
         });
-        QCOMPARE(gestion, QStringLiteral("TFicheParametreProduitType"));
+        QTest::keyClick(arbre, Qt::Key_F2);
+        ATTENDRE_MODALE(gestion);
+        QCOMPARE(gestion.Classe(), QStringLiteral("TFicheParametreProduitType"));
         QCOMPARE(libelle, QStringLiteral("Marteaux"));
         QCOMPARE(arbre->currentItem()->text(0), QStringLiteral("Marteaux"));
 
         // The Menu key opens the category's menu, "Hausse" enabled.
         auto* menu = fiche.findChild<QMenu*>("pmTypeProduit");
-        QTimer::singleShot(0, [&] {
-            QVERIFY(menu->isVisible());
+        TQuandModale<QMenu> categorie([&](QMenu* ouvert) {
+            QCOMPARE(ouvert, menu);
             QVERIFY(fiche.findChild<QAction*>("miHausse")->isEnabled());
             menu->close();
         });
         QTest::keyClick(arbre, Qt::Key_Menu);
-        QTRY_VERIFY(!menu->isVisible());
+        ATTENDRE_MODALE(categorie);
+        QVERIFY(!menu->isVisible());
     }
 
     void browserEnterOpensTheProduct()
@@ -144,9 +139,10 @@ private slots:
         auto* arbre = liste.findChild<QTreeWidget*>("tvVisualisation");
         arbre->setCurrentItem(arbre->findItems("Marteaux", Qt::MatchExactly | Qt::MatchRecursive).first());
         ChoisirLigne(Liste(&liste), 0);
-        QString titre;
-        ToucheModale(Liste(&liste), Qt::Key_Enter, [&](QWidget* w) { titre = w->windowTitle(); });
-        QCOMPARE(titre, QStringLiteral("Détails du produit"));
+        TQuandModale<> vue(FermerParEchap);
+        QTest::keyClick(Liste(&liste), Qt::Key_Enter);
+        ATTENDRE_MODALE(vue);
+        QCOMPARE(vue.Titre(), QStringLiteral("Détails du produit"));
         VerifierTitres(Liste(&liste)->findChild<QHeaderView*>(), 3);
     }
 

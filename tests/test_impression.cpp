@@ -7,6 +7,7 @@
 #include "core/store/dmkestravel.h"
 #include "core/store/erreurs.h"
 #include "core/store/format.h"
+#include "tests/modale.h"
 #include "tests/soutien.h"
 #include "tools/demo.h"
 
@@ -19,7 +20,6 @@
 #include <QDir>
 #include <QSqlQuery>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <QScopeGuard>
 #include <QTreeWidget>
 #include <QtTest>
@@ -336,9 +336,7 @@ private slots:
         for (int i = 1; i <= 5000; ++i)
             Ajouter(lv, i, QStringLiteral("Produit %1").arg(i), "R", i, i, i, i);
         bool vu = false;
-        QTimer::singleShot(0, this, [&]() {
-            auto* apercu = qobject_cast<TFicheApercu*>(QApplication::activeModalWidget());
-            QVERIFY(apercu);
+        TQuandModale<TFicheApercu> modale([&](TFicheApercu* apercu) {
             const auto fermer = qScopeGuard([apercu]() { apercu->reject(); });
             TVuePages* vue = apercu->Vue();
             QCOMPARE(vue->NombrePages(), 295);   // 16 products, then 17 a page
@@ -370,6 +368,7 @@ private slots:
             vu = true;
         });
         ImprimerListe(lv->model(), nullptr);
+        ATTENDRE_MODALE(modale);
         QVERIFY(vu);
     }
 
@@ -384,9 +383,7 @@ private slots:
 
         int pages = -1;
         bool vu = false;
-        QTimer::singleShot(0, this, [&]() {
-            auto* apercu = qobject_cast<TFicheApercu*>(QApplication::activeModalWidget());
-            QVERIFY(apercu);
+        TQuandModale<TFicheApercu> modale([&](TFicheApercu* apercu) {
             const auto fermer = qScopeGuard([apercu]() { apercu->reject(); });
             pages = apercu->Vue()->NombrePages();
             auto* exporter = apercu->findChild<QAction*>("actExporterPdf");
@@ -396,6 +393,7 @@ private slots:
             vu = true;
         });
         ImprimerListe(lv->model(), nullptr);
+        ATTENDRE_MODALE(modale);
         QVERIFY(vu);
         QCOMPARE(pages, 2);
         QVERIFY(LireFichier(dossier.filePath("export.pdf")).startsWith("%PDF"));

@@ -9,6 +9,7 @@
 #include "core/store/catalogue.h"
 #include "core/store/dmkestravel.h"
 #include "core/store/erreurs.h"
+#include "tests/modale.h"
 #include "tests/soutien.h"
 
 #include <QApplication>
@@ -24,7 +25,6 @@
 #include <QTemporaryDir>
 #include <QTextEdit>
 #include <QTest>
-#include <QTimer>
 #include <QTreeWidget>
 
 namespace {
@@ -75,18 +75,6 @@ void Choisir(QWidget* w, const char* liste, int colonne, const QString& texte)
     if (trouves.isEmpty())
         qFatal("ligne introuvable");
     l->setCurrentItem(trouves.first());
-}
-
-// Runs `f` on the modal window of type T once it is shown.
-template <class T, class F>
-void QuandOuverte(QWidget* proprietaire, F f)
-{
-    QTimer::singleShot(0, proprietaire, [proprietaire, f] {
-        T* fiche = proprietaire->findChild<T*>();
-        if (!fiche || !fiche->isVisible())
-            qFatal("fenêtre modale absente");
-        f(fiche);
-    });
 }
 }  // namespace
 
@@ -383,8 +371,9 @@ private slots:
             TFicheProduitAddOrUpdate fiche(Dm(), p.get());
             fiche.SetCategorieInitiale(3);
             fiche.show();
-            QuandOuverte<TFicheAjouterCarac>(&fiche, retirer);
+            TQuandModale<TFicheAjouterCarac> ajout(retirer);
             Cliquer(&fiche, "btnGererCaracProduit");
+            ATTENDRE_MODALE(ajout);
             QCOMPARE(Controle<QTreeWidget>(&fiche, "lvCaracs")->topLevelItemCount(), 0);
             QVERIFY(p->GetCaracValeurs()->isEmpty());
             Cliquer(&fiche, valider ? "btnOk" : "btnAnnuler");
@@ -403,7 +392,7 @@ private slots:
         fiche.SetCategorieInitiale(3);
         fiche.show();
         prompts.RepondreSaisie(QString("15"));
-        QuandOuverte<TFicheAjouterCarac>(&fiche, [](TFicheAjouterCarac* f) {
+        TQuandModale<TFicheAjouterCarac> ajout([](TFicheAjouterCarac* f) {
             Choisir(f, "lvCaracsProduits", 2, "Poids");
             Cliquer(f, "btnSupprimer");
             Choisir(f, "lvCaracs", 2, "Poids");
@@ -411,6 +400,7 @@ private slots:
             Cliquer(f, "btnOk");
         });
         Cliquer(&fiche, "btnGererCaracProduit");
+        ATTENDRE_MODALE(ajout);
         Cliquer(&fiche, "btnOk");
         QCOMPARE(Entier("SELECT COUNT(*) FROM ProduitCarac"), 1);
         QCOMPARE(Entier("SELECT Valeur FROM ProduitCarac"), 15);
@@ -489,7 +479,7 @@ private slots:
         }
         TFicheAjouterCarac fiche(Dm(), depart);
         fiche.show();
-        QuandOuverte<TFicheParametreCarac>(&fiche, [this](TFicheParametreCarac* f) {
+        TQuandModale<TFicheParametreCarac> definitions([this](TFicheParametreCarac* f) {
             Choisir(f, "lvCaracs", 2, "Poids");
             Controle<QLineEdit>(f, "edtUnite")->setText("g");
             Cliquer(f, "btnModifier");   // unused definition: no question
@@ -502,6 +492,7 @@ private slots:
             Cliquer(f, "btnOk");
         });
         Cliquer(&fiche, "btnGestionCarac");
+        ATTENDRE_MODALE(definitions);
         QVERIFY(prompts.Traces().isEmpty());
         QCOMPARE(Colonne(Controle<QTreeWidget>(&fiche, "lvCaracs"), 2), (QStringList{"Poids", "Longueur"}));
         auto* affectees = Controle<QTreeWidget>(&fiche, "lvCaracsProduits");
@@ -640,12 +631,13 @@ private slots:
         fiche.show();
         QString titre;
         int lignes = -1;
-        QuandOuverte<TFicheStockHistorique>(&fiche, [&](TFicheStockHistorique* f) {
+        TQuandModale<TFicheStockHistorique> historique([&](TFicheStockHistorique* f) {
             titre = f->windowTitle();
             lignes = Controle<QTreeWidget>(f, "lvStock")->topLevelItemCount();
             f->accept();
         });
         Cliquer(&fiche, "btnGestionStocks");
+        ATTENDRE_MODALE(historique);
         QCOMPARE(titre, QString("Historique du stock - "));
         QCOMPARE(lignes, 0);
     }

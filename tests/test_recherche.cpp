@@ -13,6 +13,8 @@
 #include "core/store/dmkestravel.h"
 #include "core/store/erreurs.h"
 #include "core/store/recherche.h"
+#include "gui/product/ficheproduitaddorupdate.h"
+#include "tests/modale.h"
 #include "tests/soutien.h"
 #include "gui/viewer/ficheproduitliste.h"
 
@@ -201,14 +203,13 @@ private slots:
         // shows the search again afterwards.
         TPromptsScriptes prompts;
         QString ouvert;
-        QTimer::singleShot(0, this, [&] {
-            if (QWidget* w = QApplication::activeModalWidget()) {
-                ouvert = w->findChild<QLineEdit*>("edtLibelle")->text();
-                w->findChild<QLineEdit*>("edtLibelle")->setText("Prise 16 A saillie");
-                w->findChild<QPushButton*>("btnOk")->click();
-            }
+        TQuandModale<TFicheProduitAddOrUpdate> editeur([&](TFicheProduitAddOrUpdate* w) {
+            ouvert = w->findChild<QLineEdit*>("edtLibelle")->text();
+            w->findChild<QLineEdit*>("edtLibelle")->setText("Prise 16 A saillie");
+            w->findChild<QPushButton*>("btnOk")->click();
         });
         QTest::keyClick(champ, Qt::Key_Return);
+        ATTENDRE_MODALE(editeur);
         QCOMPARE(ouvert, QString("Prise 16 A encastrée"));
         QCOMPARE(c.Entier("SELECT IdProduitType FROM Produit WHERE IdProduit = 1"), 1);
         QTRY_COMPARE(Colonne(liste, ColLibelle), QStringList{"Prise 16 A saillie"});

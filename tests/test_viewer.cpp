@@ -4,6 +4,7 @@
 #include "core/base/prompts.h"
 #include "core/exchange/xmldoc.h"
 #include "core/store/dmkestravel.h"
+#include "tests/modale.h"
 #include "tests/soutien.h"
 #include "core/exchange/exportproduit.h"
 #include "gui/viewer/ficheproduitliste.h"
@@ -18,7 +19,6 @@
 #include <QRegularExpression>
 #include <QSpinBox>
 #include <QStringDecoder>
-#include <QTimer>
 #include <QTreeView>
 #include <QTreeWidget>
 #include <QtTest>
@@ -38,9 +38,6 @@ TCaracValeurPtr Carac(const QString& libelle, const QString& valeur, const QStri
     v->SetUnite(unite);
     return v;
 }
-
-// The product view open as the active modal window, or null.
-TFicheProduitView* VueOuverte() { return qobject_cast<TFicheProduitView*>(QApplication::activeModalWidget()); }
 }  // namespace
 
 class TestViewer : public QObject {
@@ -317,38 +314,28 @@ private slots:
         liste.show();
         ChoisirMarteau(liste);
 
-        bool vu = false;
         QStringList lu;
-        QTimer::singleShot(0, this, [&] {
-            TFicheProduitView* vue = VueOuverte();
-            if (!vue)
-                return;
-            vu = true;
+        TQuandModale<TFicheProduitView> annuler([&](TFicheProduitView* vue) {
             lu << vue->findChild<QLabel*>("stLibelle")->text() << vue->findChild<QLabel*>("stDate")->text()
                << QString::number(vue->findChild<QTreeWidget*>("lvCaracs")->topLevelItemCount())
                << QString::number(!vue->findChild<QLabel*>("imgVert")->isHidden());
             vue->findChild<QPushButton*>("btnOk")->click();
         });
         liste.lvProduitsDblClick();
-        QVERIFY(vu);
+        ATTENDRE_MODALE(annuler);
         // The record, its date and its characteristic values (only those of
         // its own origin) reached the view.
         QCOMPARE(lu, QStringList({"Marteau", "02/04/2024", "1", "1"}));
         QVERIFY(liste.isVisible());
         QVERIFY(!QFileInfo::exists(chemin));
 
-        vu = false;
-        QTimer::singleShot(0, this, [&] {
-            TFicheProduitView* vue = VueOuverte();
-            if (!vue)
-                return;
-            vu = true;
+        TQuandModale<TFicheProduitView> exporter([&](TFicheProduitView* vue) {
             vue->findChild<QSpinBox*>("seQuantite")->setValue(3);
             QTest::keyClicks(vue->findChild<QLineEdit*>("edtCommentaire"), "Pour lundi");
             vue->findChild<QPushButton*>("btnExporter")->click();
         });
         liste.lvProduitsDblClick();
-        QVERIFY(vu);
+        ATTENDRE_MODALE(exporter);
         QVERIFY(!liste.isVisible());
         QVERIFY(!QApplication::activeModalWidget());
 
@@ -369,16 +356,9 @@ private slots:
         TFicheProduitListe liste(c.Dm());
         ChoisirMarteau(liste);
         c.Sql("DELETE FROM Produit WHERE IdProduit = 10");
-        bool ouverte = false;
-        QTimer::singleShot(0, this, [&] {
-            if (auto* vue = VueOuverte()) {
-                ouverte = true;
-                vue->reject();
-            }
-        });
+        TQuandModale<TFicheProduitView> vue;
         liste.lvProduitsDblClick();
-        QVERIFY(!ouverte);
-        QCoreApplication::processEvents();
+        QVERIFY(vue.PasOuverte());
     }
 };
 
