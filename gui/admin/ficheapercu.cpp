@@ -1,6 +1,7 @@
 #include "gui/admin/ficheapercu.h"
 
 #include "gui/common/attente.h"
+#include "gui/common/ergonomie.h"
 #include "core/base/prompts.h"
 
 #include <QAction>
@@ -27,17 +28,6 @@ const double Zooms[] = {0.25, 0.5, 0.75, 1.0, 1.25, 1.5, 2.0, 3.0, 4.0};
 // Items of the zoom box before the percentages.
 enum { ZoomLargeur = 0, ZoomPage = 1, PremierZoom = 2 };
 const QString FormatPages = QStringLiteral("Page %v sur %m");
-
-QAction* Action(QToolBar* barre, const char* nom, const QString& texte, const QString& bulle,
-                QStyle::StandardPixmap icone = QStyle::SP_CustomBase)
-{
-    QAction* a = barre->addAction(texte);
-    a->setObjectName(nom);
-    a->setToolTip(bulle);
-    if (icone != QStyle::SP_CustomBase)
-        a->setIcon(barre->style()->standardIcon(icone));
-    return a;
-}
 }  // namespace
 
 // ---------------------------------------------------------------- TVuePages
@@ -215,56 +205,30 @@ TFicheApercu::TFicheApercu(TRapport& rapport, QPrinter& imprimante, QWidget* par
     : QDialog(parent), m_rapport(rapport), m_imprimante(imprimante),
       m_fichierPdf(QStringLiteral("Document.pdf"))
 {
-    setObjectName("FicheApercu");
-    setWindowTitle(QStringLiteral("Aperçu avant impression"));
     setWindowFlag(Qt::WindowMaximizeButtonHint);
-
-    tbApercu = new QToolBar(this);
-    tbApercu->setObjectName("tbApercu");
-    // Buttons with an icon show it alone (their text is for screen readers);
-    // the others show their text.
-    tbApercu->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    setupUi(this);
+    // The pages' view needs the report, so it is made here, below the toolbar.
     vuePages = new TVuePages(rapport, this);
-
-    actImprimer = Action(tbApercu, "actImprimer", QStringLiteral("Imprimer…"), QStringLiteral("Imprimer le document"));
+    page->addWidget(vuePages, 1);
+    // The page number and the zoom sit between the toolbar's buttons.
+    tbApercu->insertWidget(actPageSuivante, sePage);
+    tbApercu->insertWidget(actPageSuivante, lbNombrePages);
+    tbApercu->insertWidget(actZoomAvant, cbZoom);
+    OrdreTabulation({vuePages, sePage, cbZoom});
     actImprimer->setShortcut(QKeySequence::Print);
-    actMiseEnPage = Action(tbApercu, "actMiseEnPage", QStringLiteral("Mise en page…"),
-                           QStringLiteral("Format du papier, orientation et marges"));
-    tbApercu->addSeparator();
-
-    QAction* actPremiere = Action(tbApercu, "actPremierePage", QStringLiteral("Première page"), QStringLiteral("Première page"),
-                                  QStyle::SP_MediaSkipBackward);
-    QAction* actPrecedente = Action(tbApercu, "actPagePrecedente", QStringLiteral("Page précédente"), QStringLiteral("Page précédente"),
-                                    QStyle::SP_ArrowBack);
-    sePage = new QSpinBox(tbApercu);
-    sePage->setObjectName("sePage");
-    sePage->setAccessibleName(QStringLiteral("Page"));
-    sePage->setKeyboardTracking(false);
-    tbApercu->addWidget(sePage);
-    lbNombrePages = new QLabel(tbApercu);
-    lbNombrePages->setObjectName("lbNombrePages");
-    tbApercu->addWidget(lbNombrePages);
-    QAction* actSuivante =
-        Action(tbApercu, "actPageSuivante", QStringLiteral("Page suivante"), QStringLiteral("Page suivante"), QStyle::SP_ArrowForward);
-    QAction* actDerniere = Action(tbApercu, "actDernierePage", QStringLiteral("Dernière page"), QStringLiteral("Dernière page"),
-                                  QStyle::SP_MediaSkipForward);
-    tbApercu->addSeparator();
-
-    QAction* actZoomArriere = Action(tbApercu, "actZoomArriere", QStringLiteral("−"), QStringLiteral("Zoom arrière"));
     actZoomArriere->setShortcut(QKeySequence::ZoomOut);
-    cbZoom = new QComboBox(tbApercu);
-    cbZoom->setObjectName("cbZoom");
-    cbZoom->setAccessibleName(QStringLiteral("Zoom"));
+    actZoomAvant->setShortcut(QKeySequence::ZoomIn);
+    // The page buttons show the style's arrows alone (the toolbar shows icons
+    // only; their text is for screen readers); the others show their text.
+    for (const auto& [action, icone] : {std::pair{actPremierePage, QStyle::SP_MediaSkipBackward},
+                                        {actPagePrecedente, QStyle::SP_ArrowBack},
+                                        {actPageSuivante, QStyle::SP_ArrowForward},
+                                        {actDernierePage, QStyle::SP_MediaSkipForward}})
+        action->setIcon(tbApercu->style()->standardIcon(icone));
     cbZoom->addItem(QStringLiteral("Ajuster à la largeur"));
     cbZoom->addItem(QStringLiteral("Page entière"));
     for (double z : Zooms)
         cbZoom->addItem(QStringLiteral("%1 %").arg(z * 100));
-    tbApercu->addWidget(cbZoom);
-    QAction* actZoomAvant = Action(tbApercu, "actZoomAvant", QStringLiteral("+"), QStringLiteral("Zoom avant"));
-    actZoomAvant->setShortcut(QKeySequence::ZoomIn);
-    tbApercu->addSeparator();
-    actExporterPdf = Action(tbApercu, "actExporterPdf", QStringLiteral("Exporter en PDF"),
-                            QStringLiteral("Enregistrer le document dans un fichier PDF"));
 
     // The zoom buttons show a sign; a screen reader announces what they do.
     for (QAction* a : {actZoomArriere, actZoomAvant})
@@ -273,21 +237,15 @@ TFicheApercu::TFicheApercu(TRapport& rapport, QPrinter& imprimante, QWidget* par
     if (auto* suite = tbApercu->findChild<QToolButton*>(QStringLiteral("qt_toolbar_ext_button")))
         suite->setAccessibleName(QStringLiteral("Autres actions"));
 
-    auto* page = new QVBoxLayout(this);
-    page->setContentsMargins(0, 0, 0, 0);
-    page->setSpacing(0);
-    page->addWidget(tbApercu);
-    page->addWidget(vuePages, 1);
-
     connect(actImprimer, &QAction::triggered, this, &TFicheApercu::actImprimerClick);
     connect(actMiseEnPage, &QAction::triggered, this, &TFicheApercu::actMiseEnPageClick);
     connect(actExporterPdf, &QAction::triggered, this, &TFicheApercu::actExporterPdfClick);
-    connect(actPremiere, &QAction::triggered, vuePages, [this]() { vuePages->AllerPage(0); });
-    connect(actPrecedente, &QAction::triggered, vuePages,
+    connect(actPremierePage, &QAction::triggered, vuePages, [this]() { vuePages->AllerPage(0); });
+    connect(actPagePrecedente, &QAction::triggered, vuePages,
             [this]() { vuePages->AllerPage(vuePages->PageCourante() - 1); });
-    connect(actSuivante, &QAction::triggered, vuePages,
+    connect(actPageSuivante, &QAction::triggered, vuePages,
             [this]() { vuePages->AllerPage(vuePages->PageCourante() + 1); });
-    connect(actDerniere, &QAction::triggered, vuePages,
+    connect(actDernierePage, &QAction::triggered, vuePages,
             [this]() { vuePages->AllerPage(vuePages->NombrePages() - 1); });
     connect(sePage, &QSpinBox::valueChanged, vuePages, [this](int v) { vuePages->AllerPage(v - 1); });
     connect(actZoomArriere, &QAction::triggered, this, [this]() { ZoomPas(-1); });

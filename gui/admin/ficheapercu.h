@@ -5,6 +5,7 @@
 // show their progress and can be stopped.
 
 #include "gui/admin/rapport.h"
+#include "ui_ficheapercu.h"
 
 #include <QAbstractScrollArea>
 #include <QDialog>
@@ -68,7 +69,7 @@ private:
     int m_pagesPeintes = 0;
 };
 
-class TFicheApercu : public QDialog {
+class TFicheApercu : public QDialog, private Ui::TFicheApercu {
     Q_OBJECT
 public:
     // The printer carries the page layout and the document's name; both must
@@ -92,13 +93,5 @@ private:
     TRapport& m_rapport;
     QPrinter& m_imprimante;
     QString m_fichierPdf;
-
-    QToolBar* tbApercu;
     TVuePages* vuePages;
-    QSpinBox* sePage;
-    QLabel* lbNombrePages;
-    QComboBox* cbZoom;
-    QAction* actImprimer;
-    QAction* actMiseEnPage;
-    QAction* actExporterPdf;
 };

@@ -17,34 +17,20 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-namespace {
-const char* const SuffixesControles[] = {"Produit", "ProduitCarac", "ProduitType", "ProduitTypeCarac", "Transaction"};
-}
-
 TFicheTables::TFicheTables(TdmKestravel& dm, QWidget* parent, TTextes textes)
     : QDialog(parent), m_dm(dm), m_textes(std::move(textes))
 {
+    setupUi(this);
     setWindowTitle(m_textes.titre);
-    auto* principal = new QVBoxLayout(this);
-
-    lblChoixRepertoire = new QLabel(m_textes.choixRepertoire, this);
-    lblChoixRepertoire->setObjectName("lblChoixRepertoire");
-    principal->addWidget(lblChoixRepertoire);
-    auto* ligneDossier = new QHBoxLayout;
-    deRepertoire = new QLineEdit(this);
-    deRepertoire->setObjectName("deRepertoire");
-    lblChoixRepertoire->setBuddy(deRepertoire);
-    btnParcourir = new QToolButton(this);
-    btnParcourir->setObjectName("btnParcourir");
-    btnParcourir->setText(QStringLiteral("…"));
-    btnParcourir->setToolTip(QStringLiteral("Parcourir"));
-    NommerPourLecteur(btnParcourir, QStringLiteral("Parcourir"));
-    ligneDossier->addWidget(deRepertoire);
-    ligneDossier->addWidget(btnParcourir);
-    principal->addLayout(ligneDossier);
+    lblChoixRepertoire->setText(m_textes.choixRepertoire);
     connect(btnParcourir, &QToolButton::clicked, this, &TFicheTables::btnParcourirClick);
 
-    auto* grille = new QGridLayout;
+    // One row per table, in the order of TablesCsv(): its button, its
+    // progress bar, and the mark shown once it is done.
+    QPushButton* const boutons[] = {btnProduit, btnProduitCarac, btnProduitType, btnProduitTypeCarac,
+                                    btnTransaction};
+    m_barres = {pbProduit, pbProduitCarac, pbProduitType, pbProduitTypeCarac, pbTransaction};
+    m_marques = {imgYesProduit, imgYesProduitCarac, imgYesProduitType, imgYesProduitTypeCarac, imgYesTransaction};
     const QPixmap coche = style()->standardIcon(QStyle::SP_DialogApplyButton).pixmap(16, 16);
     using Gestionnaire = void (TFicheTables::*)();
     const Gestionnaire gestionnaires[] = {&TFicheTables::btnProduitClick, &TFicheTables::btnProduitCaracClick,
@@ -52,32 +38,14 @@ TFicheTables::TFicheTables(TdmKestravel& dm, QWidget* parent, TTextes textes)
                                           &TFicheTables::btnProduitTypeCaracClick,
                                           &TFicheTables::btnTransactionClick};
     for (int i = 0; i < 5; ++i) {
-        const QString suffixe = QString::fromLatin1(SuffixesControles[i]);
-        auto* bouton = new QPushButton(m_textes.boutons.value(i), this);
-        bouton->setObjectName("btn" + suffixe);
+        QPushButton* bouton = boutons[i];
+        bouton->setText(m_textes.boutons.value(i));
         bouton->setToolTip(m_textes.infoBulle);
-        bouton->setAutoDefault(false);
-        auto* barre = new QProgressBar(this);
-        barre->setObjectName("pb" + suffixe);
-        barre->setRange(0, 1);
-        barre->setValue(0);
-        auto* marque = new QLabel(this);
-        marque->setObjectName("imgYes" + suffixe);
-        marque->setPixmap(coche);
-        marque->setFixedSize(20, 20);
-        marque->hide();
-        NommerPourLecteur(barre, m_textes.boutons.value(i));
-        NommerPourLecteur(marque, QStringLiteral("Terminé"));
-        grille->addWidget(bouton, i, 0);
-        grille->addWidget(barre, i, 1);
-        grille->addWidget(marque, i, 2);
+        NommerPourLecteur(m_barres[i], m_textes.boutons.value(i));
+        m_marques[i]->setPixmap(coche);
+        m_marques[i]->hide();
         connect(bouton, &QPushButton::clicked, this, gestionnaires[i]);
-        m_barres << barre;
-        m_marques << marque;
     }
-    grille->setColumnStretch(1, 1);
-    grille->setColumnMinimumWidth(2, 20);
-    principal->addLayout(grille);
     resize(560, sizeHint().height());
 }
 

@@ -4,18 +4,17 @@
 // and the busy flag that refuses a second run while one goes on.
 
 #include "core/interchange/formatcsv.h"
+#include "ui_fichetables.h"
 
 #include <QDialog>
 #include <QElapsedTimer>
 #include <QEventLoop>
 
 class QLabel;
-class QLineEdit;
 class QProgressBar;
-class QToolButton;
 class TdmKestravel;
 
-class TFicheTables : public QDialog {
+class TFicheTables : public QDialog, private Ui::TFicheTables {
     Q_OBJECT
 public:
     struct TTextes {
@@ -53,9 +52,6 @@ private:
     void Lancer(TTableCsv table);
 
     TTextes m_textes;
-    QLabel* lblChoixRepertoire;
-    QLineEdit* deRepertoire;
-    QToolButton* btnParcourir;
     QList<QProgressBar*> m_barres;
     QList<QLabel*> m_marques;
     bool m_occupe = false;

@@ -3,7 +3,6 @@
 #include "core/catalogue/caracteristiques.h"
 
 #include <QHeaderView>
-#include <QPushButton>
 #include <QTreeWidget>
 
 void ConfigurerListe(QTreeWidget* liste, const QList<QPair<QString, int>>& colonnes, int colonnesCle)
@@ -48,12 +47,4 @@ void RemplirValeurs(QTreeWidget* liste, const TListeCaracValeurs& valeurs)
     for (const TCaracValeurPtr& c : valeurs)
         new QTreeWidgetItem(liste, {QString::number(c->GetExterne()), QString::number(c->GetIdProduitCarac()),
                                     c->GetLibelle(), c->GetValeur(), c->GetUnite()});
-}
-
-QPushButton* Bouton(QWidget* parent, const char* nom, const QString& texte)
-{
-    auto* b = new QPushButton(texte, parent);
-    b->setObjectName(nom);
-    b->setAutoDefault(false);
-    return b;
 }

@@ -1,7 +1,7 @@
 #pragma once
 // Controls shared by the product windows: report-style lists (read-only,
 // whole-row selection, grid lines, leading key columns kept in the items but
-// not shown) and buttons.
+// not shown).
 
 #include "core/store/dmkestravel.h"
 #include "core/store/records.h"
@@ -10,7 +10,6 @@
 #include <QPair>
 #include <QString>
 
-class QPushButton;
 class QTreeWidget;
 class QTreeWidgetItem;
 class QWidget;
@@ -24,6 +23,3 @@ QTreeWidgetItem* LigneChoisie(const QTreeWidget* liste);
 void RemplirDefinitions(QTreeWidget* liste, TdmKestravel& dm);
 // Characteristic values in list order: origin, number, label, value, unit.
 void RemplirValeurs(QTreeWidget* liste, const TListeCaracValeurs& valeurs);
-
-// A button that Enter does not press unless it is the default one.
-QPushButton* Bouton(QWidget* parent, const char* nom, const QString& texte);

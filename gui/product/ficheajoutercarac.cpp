@@ -1,73 +1,21 @@
 #include "gui/product/ficheajoutercarac.h"
 
-#include "gui/common/ergonomie.h"
 #include "core/base/prompts.h"
 #include "core/catalogue/caracteristiques.h"
 #include "gui/product/ficheparametrecarac.h"
 #include "gui/product/controles.h"
 
-#include <QGridLayout>
-#include <QGroupBox>
-#include <QHBoxLayout>
-#include <QPushButton>
-#include <QTreeWidget>
-#include <QVBoxLayout>
 #include <algorithm>
-
-namespace {
-
-QGroupBox* Cadre(const QString& titre, QWidget* contenu)
-{
-    auto* g = new QGroupBox(titre);
-    auto* l = new QVBoxLayout(g);
-    l->addWidget(contenu);
-    return g;
-}
-}  // namespace
 
 TFicheAjouterCarac::TFicheAjouterCarac(TdmKestravel& dm, const TListeCaracValeurs& caracs, QWidget* parent)
     : QDialog(parent), m_dm(dm), m_caracs(caracs)
 {
-    setWindowTitle("Paramètrage des caractéristiques du produit");
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                    | Qt::WindowCloseButtonHint);
-
-    lvCaracs = new QTreeWidget(this);
-    lvCaracs->setObjectName("lvCaracs");
+    setupUi(this);
     ConfigurerListe(lvCaracs, {{"Externe", 1}, {"IdProduitCarac", 1}, {"Libelle", 220}, {"Unite", 70}}, 2);
-    lvCaracsProduits = new QTreeWidget(this);
-    lvCaracsProduits->setObjectName("lvCaracsProduits");
     ConfigurerListe(lvCaracsProduits,
                     {{"Externe", 1}, {"IdCarac", 1}, {"Libellé", 220}, {"Valeur", 70}, {"Unité", 70}}, 2);
-    btnAjouterProduit = Bouton(this, "btnAjouterProduit", "Ajouter au produit >>");
-    btnSupprimer = Bouton(this, "btnSupprimer", "Supprimer");
-    btnGestionCarac = Bouton(this, "btnGestionCarac", "Gérer des caractéristiques");
-    btnOk = Bouton(this, "btnOk", "Valider");
-    btnOk->setDefault(true);
-    BitBtn1 = Bouton(this, "BitBtn1", "Annuler");
-
-    auto* milieu = new QVBoxLayout;
-    milieu->addStretch();
-    milieu->addWidget(btnAjouterProduit);
-    milieu->addWidget(btnSupprimer);
-    milieu->addStretch();
-    auto* listes = new QHBoxLayout;
-    listes->addWidget(Cadre("Liste des caractéristiques", lvCaracs));
-    listes->addLayout(milieu);
-    listes->addWidget(Cadre("Liste des caractéristiques du produit", lvCaracsProduits));
-    auto* bas = new QHBoxLayout;
-    bas->addWidget(btnGestionCarac);
-    bas->addStretch();
-    bas->addWidget(btnOk);
-    bas->addWidget(BitBtn1);
-    auto* l = new QVBoxLayout(this);
-    l->addLayout(listes);
-    l->addLayout(bas);
-    resize(900, 420);
-
-    NommerPourLecteur(lvCaracs, QStringLiteral("Liste des caractéristiques"));
-    NommerPourLecteur(lvCaracsProduits, QStringLiteral("Liste des caractéristiques du produit"));
-    OrdreTabulation({lvCaracs, btnAjouterProduit, btnSupprimer, lvCaracsProduits, btnGestionCarac, btnOk, BitBtn1});
 
     connect(btnAjouterProduit, &QPushButton::clicked, this, &TFicheAjouterCarac::btnAjouterProduitClick);
     connect(lvCaracs, &QTreeWidget::itemDoubleClicked, this, &TFicheAjouterCarac::btnAjouterProduitClick);
@@ -78,6 +26,8 @@ TFicheAjouterCarac::TFicheAjouterCarac(TdmKestravel& dm, const TListeCaracValeur
 
     RemplirDisponibles();
     RemplirAffectees();
+    // The window opens on its default button.
+    btnOk->setFocus();
 }
 
 void TFicheAjouterCarac::RemplirDisponibles()

@@ -4,13 +4,13 @@
 
 #include "core/store/records.h"
 
+#include "ui_ficheajoutercarac.h"
+
 #include <QDialog>
 
-class QPushButton;
-class QTreeWidget;
 class TdmKestravel;
 
-class TFicheAjouterCarac : public QDialog {
+class TFicheAjouterCarac : public QDialog, private Ui::TFicheAjouterCarac {
     Q_OBJECT
 public:
     TFicheAjouterCarac(TdmKestravel& dm, const TListeCaracValeurs& caracs, QWidget* parent = nullptr);
@@ -28,11 +28,4 @@ private:
 
     TdmKestravel& m_dm;
     TListeCaracValeurs m_caracs;
-    QTreeWidget* lvCaracs;
-    QTreeWidget* lvCaracsProduits;
-    QPushButton* btnAjouterProduit;
-    QPushButton* btnSupprimer;
-    QPushButton* btnGestionCarac;
-    QPushButton* btnOk;
-    QPushButton* BitBtn1;
 };

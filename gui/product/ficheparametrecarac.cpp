@@ -1,52 +1,16 @@
 #include "gui/product/ficheparametrecarac.h"
 
-#include "gui/common/ergonomie.h"
 #include "core/base/prompts.h"
 #include "core/catalogue/caracteristiques.h"
 #include "gui/product/controles.h"
 
-#include <QFormLayout>
-#include <QHBoxLayout>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QTreeWidget>
-#include <QVBoxLayout>
 
 TFicheParametreCarac::TFicheParametreCarac(TdmKestravel& dm, QWidget* parent) : QDialog(parent), m_dm(dm)
 {
-    setWindowTitle("Paramètrage des caractéristiques");
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                    | Qt::WindowCloseButtonHint);
-
-    edtLibelle = new QLineEdit(this);
-    edtLibelle->setObjectName("edtLibelle");
-    edtUnite = new QLineEdit(this);
-    edtUnite->setObjectName("edtUnite");
-    btnAjouter = Bouton(this, "btnAjouter", "Ajouter");
-    btnModifier = Bouton(this, "btnModifier", "Modifier");
-    btnSupprimer = Bouton(this, "btnSupprimer", "Supprimer");
-    btnOk = Bouton(this, "btnOk", "Valider");
-    btnOk->setDefault(true);
-    lvCaracs = new QTreeWidget(this);
-    lvCaracs->setObjectName("lvCaracs");
+    setupUi(this);
     ConfigurerListe(lvCaracs, {{"Externe", 0}, {"IdProduitCarac", 0}, {"Libellé", 300}, {"Unité", 80}}, 2);
-
-    auto* saisie = new QFormLayout;
-    saisie->addRow("Libellé", edtLibelle);
-    saisie->addRow("Unité", edtUnite);
-    auto* boutons = new QHBoxLayout;
-    boutons->addWidget(btnAjouter);
-    boutons->addWidget(btnModifier);
-    boutons->addWidget(btnSupprimer);
-    boutons->addStretch();
-    boutons->addWidget(btnOk);
-    auto* l = new QVBoxLayout(this);
-    l->addLayout(saisie);
-    l->addLayout(boutons);
-    l->addWidget(lvCaracs);
-    resize(440, 400);
-
-    NommerPourLecteur(lvCaracs, QStringLiteral("Liste des caractéristiques"));
 
     connect(lvCaracs, &QTreeWidget::itemSelectionChanged, this, &TFicheParametreCarac::lvCaracsChange);
     connect(btnAjouter, &QPushButton::clicked, this, &TFicheParametreCarac::btnAjouterClick);

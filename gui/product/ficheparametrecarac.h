@@ -2,14 +2,13 @@
 // The catalogue's own characteristic definitions: each button press writes
 // at once and the list is rebuilt from the table.
 
+#include "ui_ficheparametrecarac.h"
+
 #include <QDialog>
 
-class QLineEdit;
-class QPushButton;
-class QTreeWidget;
 class TdmKestravel;
 
-class TFicheParametreCarac : public QDialog {
+class TFicheParametreCarac : public QDialog, private Ui::TFicheParametreCarac {
     Q_OBJECT
 public:
     explicit TFicheParametreCarac(TdmKestravel& dm, QWidget* parent = nullptr);
@@ -28,11 +27,4 @@ private:
     void Terminer();
 
     TdmKestravel& m_dm;
-    QLineEdit* edtLibelle;
-    QLineEdit* edtUnite;
-    QPushButton* btnAjouter;
-    QPushButton* btnModifier;
-    QPushButton* btnSupprimer;
-    QPushButton* btnOk;
-    QTreeWidget* lvCaracs;
 };

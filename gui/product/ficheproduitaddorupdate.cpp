@@ -1,12 +1,10 @@
 #include "gui/product/ficheproduitaddorupdate.h"
 
 #include "gui/common/application.h"
-#include "gui/common/ergonomie.h"
 #include "gui/common/arbrecategories.h"
 #include "core/base/chemins.h"
 #include "core/base/prompts.h"
 #include "gui/product/controles.h"
-#include "gui/product/editionmontant.h"
 #include "core/catalogue/enregistrement.h"
 #include "gui/product/ficheajoutercarac.h"
 #include "gui/product/fichestockhistorique.h"
@@ -16,72 +14,14 @@
 #include "core/store/format.h"
 
 #include <QCalendarWidget>
-#include <QDateEdit>
 #include <QEvent>
 #include <QFileInfo>
-#include <QFormLayout>
-#include <QHBoxLayout>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPainter>
-#include <QPushButton>
-#include <QSpinBox>
-#include <QTextEdit>
-#include <QTreeWidget>
-#include <QVBoxLayout>
-#include <climits>
-
-// The product picture, centred and scaled down or up keeping its proportions.
-class TImageProduit : public QWidget {
-public:
-    using QWidget::QWidget;
-    void SetImage(const QPixmap& image)
-    {
-        m_image = image;
-        update();
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        if (m_image.isNull())
-            return;
-        const QPixmap p = m_image.scaled(size(), Qt::KeepAspectRatio, Qt::SmoothTransformation);
-        QPainter(this).drawPixmap((width() - p.width()) / 2, (height() - p.height()) / 2, p);
-    }
-
-private:
-    QPixmap m_image;
-};
 
 const QString TFicheProduitAddOrUpdate::odImageFiltre = QStringLiteral("Bitmap 24 bits (*.bmp);;JPEG (*.jpg *.jpeg)");
 
 namespace {
 constexpr int LongueurDescription = 2048;
 const QString AucuneImage = QStringLiteral("Aucune image");
-
-TEditionMontant* EditionPrix(QWidget* parent, const char* nom)
-{
-    auto* e = new TEditionMontant(parent);
-    e->setObjectName(nom);
-    return e;
-}
-
-QSpinBox* EditionQuantite(QWidget* parent, const char* nom)
-{
-    auto* e = new QSpinBox(parent);
-    e->setObjectName(nom);
-    e->setRange(INT_MIN, INT_MAX);
-    return e;
-}
-
-QLineEdit* Edition(QWidget* parent, const char* nom, int longueur)
-{
-    auto* e = new QLineEdit(parent);
-    e->setObjectName(nom);
-    e->setMaxLength(longueur);
-    return e;
-}
 }  // namespace
 
 TFicheProduitAddOrUpdate::TFicheProduitAddOrUpdate(TdmKestravel& dm, TProduit* produit, QWidget* parent)
@@ -91,149 +31,24 @@ TFicheProduitAddOrUpdate::TFicheProduitAddOrUpdate(TdmKestravel& dm, TProduit* p
         m_produitPropre = std::make_unique<TProduit>();
         m_produit = m_produitPropre.get();
     }
-    ConstruireFenetre();
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                   | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setupUi(this);
+    PreparerControles();
 }
 
 TFicheProduitAddOrUpdate::~TFicheProduitAddOrUpdate() = default;
 
-void TFicheProduitAddOrUpdate::ConstruireFenetre()
+void TFicheProduitAddOrUpdate::PreparerControles()
 {
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint
-                   | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-
-    tvProduitType = new QTreeWidget(this);
-    tvProduitType->setObjectName("tvProduitType");
-    tvProduitType->setHeaderHidden(true);
-    tvProduitType->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    tvProduitType->setSelectionMode(QAbstractItemView::SingleSelection);
-    // The chosen category stays visible while another control has the focus.
-    tvProduitType->setStyleSheet("QTreeView::item:selected:!active { background: palette(highlight);"
-                                 " color: palette(highlighted-text); }");
-
-    edtReference = Edition(this, "edtReference", 10);
-    edtCodeExport = Edition(this, "edtCodeExport", 30);
-    edtLibelle = Edition(this, "edtLibelle", 255);
-    dtpProduit = new QDateEdit(this);
-    dtpProduit->setObjectName("dtpProduit");
-    dtpProduit->setCalendarPopup(true);
     // The date keeps the regional form; the calendar's month and day names
     // are French whatever the system's language.
     dtpProduit->calendarWidget()->setLocale(QLocale(QLocale::French, QLocale().territory()));
-    btnParcourrir = Bouton(this, "btnParcourrir", "Choisir Image");
-    edtLien = new QLineEdit(this);
-    edtLien->setObjectName("edtLien");
-    edtLien->setReadOnly(true);
-
-    pImage = new QLabel(AucuneImage, this);
-    pImage->setObjectName("pImage");
-    pImage->setAlignment(Qt::AlignCenter);
-    pImage->setFrameShape(QFrame::StyledPanel);
-    pImage->setFixedSize(200, 160);
-    tImageProduit = new TImageProduit(pImage);
-    tImageProduit->setObjectName("tImageProduit");
-    tImageProduit->setToolTip("Double clic pour afficher l'image");
-    auto* cadreImage = new QVBoxLayout(pImage);
-    cadreImage->setContentsMargins(2, 2, 2, 2);
-    cadreImage->addWidget(tImageProduit);
     tImageProduit->installEventFilter(this);
-
-    btnGererCaracProduit = Bouton(this, "btnGererCaracProduit", "Gérer des caractéristiques du produit");
-    lvCaracs = new QTreeWidget(this);
-    lvCaracs->setObjectName("lvCaracs");
     ConfigurerListe(lvCaracs, {{"Externe", 1}, {"Id", 1}, {"Libellé", 160}, {"Valeur", 70}, {"Unité", 70}}, 2);
+    PreparerIndicateur(imgGris, imgRouge, imgOrange, imgVert);
 
-    reDescription = new QTextEdit(this);
-    reDescription->setObjectName("reDescription");
-    reDescription->setAcceptRichText(false);
     connect(reDescription, &QTextEdit::textChanged, this, &TFicheProduitAddOrUpdate::LimiterDescription);
-
-    edtTarifHT = EditionPrix(this, "edtTarifHT");
-    edtAchatHT = EditionPrix(this, "edtAchatHT");
-    edtVenteHT = EditionPrix(this, "edtVenteHT");
-    seQuantiteDispo = EditionQuantite(this, "seQuantiteDispo");
-    seQuantiteSeuil = EditionQuantite(this, "seQuantiteSeuil");
-
-    // Four pictures in one place; at most one is shown.
-    auto* indicateur = new QWidget(this);
-    indicateur->setFixedSize(48, 48);
-    imgGris = CreerImageIndicateur("imgGris", TNiveauStock::Gris, indicateur);
-    imgOrange = CreerImageIndicateur("imgOrange", TNiveauStock::Orange, indicateur);
-    imgRouge = CreerImageIndicateur("imgRouge", TNiveauStock::Rouge, indicateur);
-    imgVert = CreerImageIndicateur("imgVert", TNiveauStock::Vert, indicateur);
-
-    btnGestionStocks = Bouton(this, "btnGestionStocks", "Historique des stocks");
-    btnOk = Bouton(this, "btnOk", "Valider");
-    btnOk->setDefault(true);
-    btnAnnuler = Bouton(this, "btnAnnuler", "Annuler");
-
-    auto* fiche = new QFormLayout;
-    fiche->addRow("Référence", edtReference);
-    fiche->addRow("Code Export", edtCodeExport);
-    fiche->addRow("Libellé", edtLibelle);
-    fiche->addRow("Date de création", dtpProduit);
-    auto* lien = new QHBoxLayout;
-    lien->addWidget(edtLien);
-    lien->addWidget(btnParcourrir);
-    fiche->addRow(lien);
-
-    auto* prix = new QFormLayout;
-    prix->addRow("Prix Tarif HT", edtTarifHT);
-    prix->addRow("Prix Achat HT", edtAchatHT);
-    prix->addRow("Prix Vente HT", edtVenteHT);
-    auto* stock = new QFormLayout;
-    stock->addRow("Stock", seQuantiteDispo);
-    stock->addRow("Stock mini", seQuantiteSeuil);
-    auto* chiffres = new QHBoxLayout;
-    chiffres->addLayout(prix);
-    chiffres->addLayout(stock);
-    chiffres->addWidget(indicateur);
-    chiffres->addWidget(btnGestionStocks);
-
-    auto* haut = new QHBoxLayout;
-    haut->addLayout(fiche, 1);
-    haut->addWidget(pImage);
-
-    auto* caracs = new QVBoxLayout;
-    caracs->addWidget(btnGererCaracProduit);
-    caracs->addWidget(lvCaracs);
-    auto* description = new QVBoxLayout;
-    auto* lbDescription = new QLabel("Description", this);
-    lbDescription->setBuddy(reDescription);
-    description->addWidget(lbDescription);
-    description->addWidget(reDescription);
-    auto* milieu = new QHBoxLayout;
-    milieu->addLayout(caracs);
-    milieu->addLayout(description);
-
-    auto* boutons = new QHBoxLayout;
-    boutons->addStretch();
-    boutons->addWidget(btnOk);
-    boutons->addWidget(btnAnnuler);
-
-    auto* droite = new QVBoxLayout;
-    droite->addLayout(haut);
-    droite->addLayout(chiffres);
-    droite->addLayout(milieu);
-    droite->addLayout(boutons);
-    auto* l = new QHBoxLayout(this);
-    l->addWidget(tvProduitType);
-    l->addLayout(droite, 1);
-    l->setSizeConstraint(QLayout::SetFixedSize);
-
-    NommerPourLecteur(tvProduitType, QStringLiteral("Catégorie du produit"));
-    NommerPourLecteur(edtLien, QStringLiteral("Fichier image"));
-    NommerPourLecteur(pImage, QStringLiteral("Image du produit"));
-    NommerPourLecteur(tImageProduit, QStringLiteral("Image du produit"), tImageProduit->toolTip());
-    NommerPourLecteur(lvCaracs, QStringLiteral("Caractéristiques du produit"));
-    NommerPourLecteur(reDescription, QStringLiteral("Description"));
-    // Tab follows the eye: the category, the identification, the prices and
-    // stock, the characteristics and description, then the two buttons.
-    OrdreTabulation({tvProduitType, edtReference, edtCodeExport, edtLibelle, dtpProduit, edtLien, btnParcourrir,
-                     edtTarifHT, edtAchatHT, edtVenteHT, seQuantiteDispo, seQuantiteSeuil, btnGestionStocks,
-                     btnGererCaracProduit, lvCaracs, reDescription, btnOk, btnAnnuler});
-    // Tab in the description moves on instead of typing a tab.
-    reDescription->setTabChangesFocus(true);
-
     connect(btnOk, &QPushButton::clicked, this, &TFicheProduitAddOrUpdate::btnOkClick);
     connect(btnAnnuler, &QPushButton::clicked, this, &QDialog::reject);
     connect(btnParcourrir, &QPushButton::clicked, this, &TFicheProduitAddOrUpdate::btnParcourrirClick);

@@ -3,22 +3,14 @@
 // until "Valider", which writes it in one pass.
 
 #include "core/store/records.h"
+#include "ui_ficheproduitaddorupdate.h"
 
 #include <QDialog>
 #include <memory>
 
-class QDateEdit;
-class QLabel;
-class QLineEdit;
-class QPushButton;
-class QSpinBox;
-class QTextEdit;
-class QTreeWidget;
 class TdmKestravel;
-class TEditionMontant;
-class TImageProduit;
 
-class TFicheProduitAddOrUpdate : public QDialog {
+class TFicheProduitAddOrUpdate : public QDialog, private Ui::TFicheProduitAddOrUpdate {
     Q_OBJECT
 public:
     // `produit` null: a new product. Otherwise the caller's record, which it
@@ -48,7 +40,9 @@ protected:
     bool eventFilter(QObject* objet, QEvent* e) override;
 
 private:
-    void ConstruireFenetre();
+    // What the form cannot say: the calendar's language, the lists, the
+    // indicator's pictures, the handlers.
+    void PreparerControles();
     void RemplirArbre();
     void RemplirControles();
     void AfficherIndicateur();
@@ -65,29 +59,4 @@ private:
     int m_categorieCible = 0;
     std::shared_ptr<TListeCaracValeurs> m_caracsDepart;
     TListeCaracValeurs m_caracsTravail;
-
-    QTreeWidget* tvProduitType;
-    QLineEdit* edtReference;
-    QLineEdit* edtCodeExport;
-    QLineEdit* edtLibelle;
-    QDateEdit* dtpProduit;
-    QPushButton* btnParcourrir;
-    QLineEdit* edtLien;
-    QLabel* pImage;
-    TImageProduit* tImageProduit;
-    QPushButton* btnGererCaracProduit;
-    QTreeWidget* lvCaracs;
-    QTextEdit* reDescription;
-    TEditionMontant* edtTarifHT;
-    TEditionMontant* edtAchatHT;
-    TEditionMontant* edtVenteHT;
-    QSpinBox* seQuantiteDispo;
-    QSpinBox* seQuantiteSeuil;
-    QLabel* imgGris;
-    QLabel* imgOrange;
-    QLabel* imgRouge;
-    QLabel* imgVert;
-    QPushButton* btnGestionStocks;
-    QPushButton* btnOk;
-    QPushButton* btnAnnuler;
 };

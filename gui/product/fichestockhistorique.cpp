@@ -5,15 +5,11 @@
 #include "gui/product/controles.h"
 
 #include <QHeaderView>
-#include <QTreeWidget>
-#include <QVBoxLayout>
 #include <algorithm>
 
 TFicheStockHistorique::TFicheStockHistorique(TdmKestravel& dm, QWidget* parent) : QDialog(parent), m_dm(dm)
 {
-    setWindowTitle("Historique du stock pour le produit");
-    lvStock = new QTreeWidget(this);
-    lvStock->setObjectName("lvStock");
+    setupUi(this);
     const QList<QPair<QString, int>> colonnes = {
         {"Date", 150}, {"Libellé", 150}, {"Ancienne quantité", 100}, {"Nouvelle quantité", 100}};
     ConfigurerListe(lvStock, colonnes, 0);
@@ -29,10 +25,7 @@ TFicheStockHistorique::TFicheStockHistorique(TdmKestravel& dm, QWidget* parent) 
         if (i < minimums.size() && largeur < minimums[i])
             entete->resizeSection(i, minimums[i]);
     });
-    NommerPourLecteur(lvStock, QStringLiteral("Mouvements de stock"));
-    auto* l = new QVBoxLayout(this);
-    l->setContentsMargins(0, 0, 0, 0);
-    l->addWidget(lvStock);
+    // The width follows the columns, which follow the screen font.
     resize(std::max(520, entete->length() + 20), 300);
 }
 

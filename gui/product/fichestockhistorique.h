@@ -1,12 +1,13 @@
 #pragma once
 // Read-only list of the stock movements of one product.
 
+#include "ui_fichestockhistorique.h"
+
 #include <QDialog>
 
-class QTreeWidget;
 class TdmKestravel;
 
-class TFicheStockHistorique : public QDialog {
+class TFicheStockHistorique : public QDialog, private Ui::TFicheStockHistorique {
     Q_OBJECT
 public:
     explicit TFicheStockHistorique(TdmKestravel& dm, QWidget* parent = nullptr);
@@ -26,5 +27,4 @@ private:
     int m_externe = 0;
     int m_idProduit = 0;
     bool m_rempli = false;
-    QTreeWidget* lvStock;
 };

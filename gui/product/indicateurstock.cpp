@@ -37,16 +37,20 @@ QString TexteNiveauStock(TNiveauStock niveau)
 
 QPixmap ImageIndicateurStock(TNiveauStock niveau) { return QPixmap(CheminImageIndicateurStock(niveau)); }
 
-QLabel* CreerImageIndicateur(const char* nom, TNiveauStock niveau, QWidget* parent)
+void PreparerImageIndicateur(QLabel* img, TNiveauStock niveau)
 {
-    auto* img = new QLabel(parent);
-    img->setObjectName(nom);
-    img->setFixedSize(48, 48);
     img->setPixmap(ImageIndicateurStock(niveau));
     // A picture says nothing to a screen reader: its meaning does.
     img->setAccessibleName(TexteNiveauStock(niveau));
     img->hide();
-    return img;
+}
+
+void PreparerIndicateur(QLabel* gris, QLabel* rouge, QLabel* orange, QLabel* vert)
+{
+    PreparerImageIndicateur(gris, TNiveauStock::Gris);
+    PreparerImageIndicateur(rouge, TNiveauStock::Rouge);
+    PreparerImageIndicateur(orange, TNiveauStock::Orange);
+    PreparerImageIndicateur(vert, TNiveauStock::Vert);
 }
 
 void MontrerIndicateur(int stock, int stockMini, QLabel* gris, QLabel* rouge, QLabel* orange, QLabel* vert)

@@ -21,7 +21,10 @@ QString TexteNiveauStock(TNiveauStock niveau);
 QString CheminImageIndicateurStock(TNiveauStock niveau);
 QPixmap ImageIndicateurStock(TNiveauStock niveau);
 
-// A hidden 48×48 label showing the picture of a level, named `nom`.
-QLabel* CreerImageIndicateur(const char* nom, TNiveauStock niveau, QWidget* parent = nullptr);
+// Makes `img` show the picture of a level, announced by what the level
+// means, and hides it until MontrerIndicateur picks it.
+void PreparerImageIndicateur(QLabel* img, TNiveauStock niveau);
+// The same for the four pictures of one indicator.
+void PreparerIndicateur(QLabel* gris, QLabel* rouge, QLabel* orange, QLabel* vert);
 // Shows the label of the product's level and hides the three others.
 void MontrerIndicateur(int stock, int stockMini, QLabel* gris, QLabel* rouge, QLabel* orange, QLabel* vert);

@@ -3,18 +3,12 @@
 // to export it to the host in the product exchange file.
 
 #include "core/store/records.h"
+#include "ui_ficheproduitview.h"
 
 #include <QDialog>
 #include <QPixmap>
 
-class QLabel;
-class QLineEdit;
-class QPlainTextEdit;
-class QPushButton;
-class QSpinBox;
-class QTreeWidget;
-
-class TFicheProduitView : public QDialog {
+class TFicheProduitView : public QDialog, private Ui::TFicheProduitView {
     Q_OBJECT
 public:
     // The record is copied: the caller keeps its own.
@@ -41,25 +35,4 @@ private:
     TProduit m_produit;
     bool m_exporte = false;
     QPixmap m_image;
-
-    QLabel* stRef;
-    QLabel* stCodeExport;
-    QLabel* stDate;
-    QLabel* stLibelle;
-    QTreeWidget* lvCaracs;
-    QPlainTextEdit* reDescription;
-    QLabel* pImage;
-    QLabel* tImageProduit;
-    QLabel* stPrixTarif;
-    QLabel* stPrixAchat;
-    QLabel* stPrixVente;
-    QLabel* stQuantiteDispo;
-    QLabel* imgGris;
-    QLabel* imgOrange;
-    QLabel* imgRouge;
-    QLabel* imgVert;
-    QSpinBox* seQuantite;
-    QLineEdit* edtCommentaire;
-    QPushButton* btnExporter;
-    QPushButton* btnOk;
 };
