@@ -18,7 +18,6 @@
 #include <QStyle>
 #include <QToolBar>
 #include <QToolButton>
-#include <QVBoxLayout>
 #include <QWheelEvent>
 #include <cmath>
 

@@ -7,15 +7,12 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QGridLayout>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStyle>
 #include <QToolButton>
-#include <QVBoxLayout>
 
 TFicheTables::TFicheTables(TdmKestravel& dm, QWidget* parent, TTextes textes)
     : QDialog(parent), m_dm(dm), m_textes(std::move(textes))

@@ -17,6 +17,7 @@ TFicheProduitView::TFicheProduitView(QWidget* proprietaire, const QString& chemi
 {
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setupUi(this);
+    // The characteristic's key travels in two columns one pixel wide.
     const int largeurs[] = {1, 1, 170, 70, 70};
     for (int c = 0; c < 5; ++c)
         lvCaracs->header()->resizeSection(c, largeurs[c]);
