@@ -1,29 +1,46 @@
 #include "app/demarrage.h"
 
 #include "core/base/chemins.h"
+#include "core/base/emplacement.h"
 #include "core/base/parametres.h"
 #include "core/base/prompts.h"
 #include "core/exchange/controlestock.h"
 #include "core/exchange/synchronisation.h"
+#include "core/serveur/stockserveur.h"
 #include "core/store/dmkestravel.h"
 #include "core/store/format.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QLocale>
+#include <optional>
 
 namespace {
 const QString MessageParametres =
     QStringLiteral("Erreur : impossible d'éxécuter Kestravel.\nVérifier vos paramètres.");
 const QString MessageVersion = QStringLiteral("Veuillez mettre à jour le module Kestravel.");
 
+const QString MessageServeurSansFenetre =
+    QStringLiteral("Le catalogue de ce poste est sur un serveur PostgreSQL (Kestravel.conf) : les fenêtres de "
+                   "Kestravel ne savent pas encore l'ouvrir. Seul le contrôle de stock (CONTROLE) est disponible.");
+
 int ExecuterMode(const QStringList& args, const TOuvertureFenetre& fenetre)
 {
-    // Step 2: the catalogue is opened in every mode.
-    TdmKestravel dm(TdmKestravel::CheminBaseProgramme());
+    // Step 2: the catalogue is opened in every mode; one on a server is
+    // reached by the mode that uses it.
+    const QString dossier = QCoreApplication::applicationDirPath();
+    const TEmplacementCatalogue catalogue = EmplacementCatalogue(dossier);
+    std::optional<TdmKestravel> dm;
+    if (!catalogue.SurServeur())
+        dm.emplace(catalogue.fichier);
 
     const QString mode = Majuscules(args.value(1));
     if (mode == "SYNCHRO") {
-        Synchroniser(dm, args.value(2), args.value(3));
+        if (!dm) {
+            Prompts().Erreur(MessageServeurSansFenetre);
+            return 1;
+        }
+        Synchroniser(*dm, args.value(2), args.value(3));
         return 0;
     }
 
@@ -38,7 +55,10 @@ int ExecuterMode(const QStringList& args, const TOuvertureFenetre& fenetre)
 
     const int nbArguments = int(args.size()) - 1;
     if (mode == "CONTROLE" && nbArguments == 3) {
-        ControlerStock(dm, args.value(3));
+        if (dm)
+            ControlerStock(*dm, args.value(3));
+        else
+            ControlerStockServeur(catalogue.serveur, QDir(dossier).filePath("Kestravel.abs-controle"), args.value(3));
         return 0;
     }
     const bool modeFenetre = mode == "CONFIG" || (mode == "VOIR" && nbArguments == 3);
@@ -50,7 +70,11 @@ int ExecuterMode(const QStringList& args, const TOuvertureFenetre& fenetre)
         Prompts().Erreur(QStringLiteral("Aucun écran n'est disponible pour afficher Kestravel."));
         return 1;
     }
-    return fenetre(dm, args);
+    if (!dm) {
+        Prompts().Erreur(MessageServeurSansFenetre);
+        return 1;
+    }
+    return fenetre(*dm, args);
 }
 }  // namespace
 

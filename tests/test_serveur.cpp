@@ -3,6 +3,7 @@
 // moving a file catalogue onto it, and a server that cannot be reached.
 
 #include "core/base/emplacement.h"
+#include "core/exchange/xmldoc.h"
 #include "core/serveur/catalogueserveur.h"
 #include "core/serveur/libpq.h"
 #include "core/store/dmkestravel.h"
@@ -11,10 +12,45 @@
 #include "tests/soutien.h"
 #include "tools/demo.h"
 
+#include <QDir>
 #include <QProcess>
+#include <memory>
+#include <vector>
 #include <QtTest>
 
 namespace {
+const QByteArray Declaration = "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\n";
+
+QByteArray Ligne(const char* type, int id, int quantite)
+{
+    return QStringLiteral("<Produit Type=\"%1\" Externe=\"0\" IdProduit=\"%2\" IdProduitType=\"1\" Quantite=\"%3\"/>")
+        .arg(type)
+        .arg(id)
+        .arg(quantite)
+        .toUtf8();
+}
+
+QByteArray Demande(const QByteArray& lignes) { return Declaration + "<Kestravel>" + lignes + "</Kestravel>\n"; }
+
+// An installation whose catalogue is the given server database.
+std::unique_ptr<TInstallation> InstallationServeur(const QString& connexion)
+{
+    auto inst = std::make_unique<TInstallation>(false);
+    EcrireFichier(inst->Module() + "Kestravel.conf", ("[Catalogue]\nServeur=" + connexion + "\n").toUtf8());
+    return inst;
+}
+
+QProcess* LancerControle(const TInstallation& inst, const QString& demande)
+{
+    auto* p = new QProcess;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("DISPLAY");
+    env.remove("QT_QPA_PLATFORM");
+    p->setProcessEnvironment(env);
+    p->start(inst.Module() + "kestravel", {"CONTROLE", inst.Ini(), demande});
+    return p;
+}
+
 QStringList Valeurs(TConnexionPg& c, const QString& sql)
 {
     const TResultatPg r = c.Executer(sql);
@@ -86,7 +122,7 @@ private slots:
             QVERIFY(Accepte(caisse, "INSERT INTO Produit (Externe, IdProduit, IdProduitType, Stock) VALUES (0, 1, 1, 5)"));
             QVERIFY(Accepte(caisse, "UPDATE Produit SET Stock = Stock - 1"));
             QVERIFY(Accepte(caisse, "INSERT INTO \"Transaction\" (Externe, IdProduit) VALUES (0, 1)"));
-            QVERIFY(Accepte(caisse, "INSERT INTO ControleEnCours VALUES ('a', 'b', 'c')"));
+            QVERIFY(Accepte(caisse, "INSERT INTO ControleEnCours (Poste, Chemin, Temporaire, Empreinte) VALUES ('p', 'a', 'b', 'c')"));
             QVERIFY(Accepte(caisse, "SELECT Version FROM KestravelSchema"));
             QVERIFY(Accepte(caisse, "DELETE FROM ProduitCarac"));
             QVERIFY(!Accepte(caisse, "UPDATE KestravelSchema SET Version = 99"));
@@ -137,6 +173,122 @@ private slots:
             QVERIFY2(e.Message().contains("n'est pas vide"), qPrintable(e.Message()));
         }
         QCOMPARE(Valeurs(c, "SELECT COUNT(*) FROM \"Transaction\""), QStringList{QString::number(transactions + 1)});
+    }
+
+    // Many tills selling the same few products at once: nobody sells what
+    // is not there, each movement is written once, every request gets all
+    // its outcomes; requests name the products in different orders.
+    void ventesSimultanees()
+    {
+        TBaseServeurTest base;
+        CreerCatalogueServeur(base.Connexion());
+        TConnexionPg c(base.Connexion());
+        const int produits = 3, stockInitial = 25, processus = 16, tours = 20;
+        for (int id = 1; id <= produits; ++id)
+            c.Executer("INSERT INTO Produit (Externe, IdProduit, IdProduitType, Stock) VALUES (0, $1, 1, $2)",
+                       {id, stockInitial});
+        auto inst = InstallationServeur(base.Connexion());
+        int pris = 0, epuises = 0;
+        for (int tour = 0; tour < tours; ++tour) {
+            std::vector<std::unique_ptr<QProcess>> lances;
+            QStringList fichiers;
+            for (int n = 0; n < processus; ++n) {
+                QByteArray lignes;
+                for (int k = 0; k < produits; ++k) {
+                    const int id = 1 + (n + k * (1 + n % 2)) % produits;
+                    lignes += Ligne("Commander", id, 1 + (n + tour + k) % 2);
+                }
+                fichiers << inst->Racine() + QStringLiteral("demande-%1.xml").arg(n);
+                EcrireFichier(fichiers.last(), Demande(lignes));
+                lances.emplace_back(LancerControle(*inst, fichiers.last()));
+            }
+            for (int n = 0; n < processus; ++n) {
+                QVERIFY(lances[n]->waitForFinished(120000));
+                QVERIFY2(lances[n]->exitCode() == 0, lances[n]->readAllStandardError().constData());
+                TXmlDoc doc("Kestravel");
+                doc.LoadFromFile(fichiers[n]);
+                TXmlNodeRefList l;
+                doc.Root().ChildrenByName("Produit", l);
+                QCOMPARE(l.Count(), produits);
+                for (int k = 0; k < l.Count(); ++k) {
+                    const QString etat = l.Get(k).ReadAttributeString("Etat", QString());
+                    QVERIFY2(etat == "Ok" || etat == "Epuiser", qPrintable(etat));
+                    if (etat == "Ok")
+                        pris += l.Get(k).ReadAttributeInteger("Quantite", 0);
+                    else
+                        ++epuises;
+                }
+            }
+        }
+        const QStringList stocks = Valeurs(c, "SELECT Stock FROM Produit ORDER BY IdProduit");
+        int reste = 0;
+        for (const QString& s : stocks) {
+            QVERIFY2(s.toInt() >= 0, "stock négatif : vente de ce qui n'existe pas");
+            reste += s.toInt();
+        }
+        QCOMPARE(pris + reste, produits * stockInitial);
+        QVERIFY(epuises > 0);   // the stock did run out: the check was exercised
+        QCOMPARE(Valeurs(c, "SELECT COALESCE(SUM(QuantiteOld - QuantiteNew), 0) FROM \"Transaction\""),
+                 QStringList{QString::number(pris)});
+        QCOMPARE(Valeurs(c, "SELECT COUNT(*) FROM \"Transaction\" t WHERE QuantiteOld - QuantiteNew NOT IN (1, 2)"),
+                 QStringList{"0"});
+    }
+
+    // A connection cut while the request waits for a row another till
+    // holds: nothing is half done, the file is as the host wrote it.
+    void connexionCoupee()
+    {
+        TBaseServeurTest base;
+        CreerCatalogueServeur(base.Connexion());
+        TConnexionPg c(base.Connexion());
+        for (int id = 1; id <= 3; ++id)
+            c.Executer("INSERT INTO Produit (Externe, IdProduit, IdProduitType, Stock) VALUES (0, $1, 1, 10)", {id});
+        auto inst = InstallationServeur(base.Connexion());
+        const QString fichier = inst->Racine() + "demande.xml";
+        const QByteArray demande = Demande(Ligne("Commander", 1, 2) + Ligne("Remonter", 2, 1) + Ligne("Commander", 3, 1));
+        EcrireFichier(fichier, demande);
+
+        TConnexionPg autre(base.Connexion());
+        autre.Executer("BEGIN");
+        autre.Executer("SELECT 1 FROM Produit WHERE IdProduit = 3 FOR UPDATE");
+        std::unique_ptr<QProcess> p(LancerControle(*inst, fichier));
+        // Wait until the request waits on the held row, then cut it.
+        QTRY_VERIFY_WITH_TIMEOUT(Valeurs(c, "SELECT COUNT(*) FROM pg_stat_activity WHERE wait_event_type = 'Lock'"
+                                            " AND datname = current_database()")
+                                     == QStringList{"1"},
+                                 30000);
+        c.Executer("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE wait_event_type = 'Lock'"
+                   " AND datname = current_database()");
+        QVERIFY(p->waitForFinished(60000));
+        autre.Executer("ROLLBACK");
+        QCOMPARE(p->exitCode(), 1);
+        const QString erreurs = QString::fromLocal8Bit(p->readAllStandardError());
+        QVERIFY2(erreurs.contains("la connexion au serveur a été coupée"), qPrintable(erreurs));
+        QCOMPARE(LireFichier(fichier).toUtf8(), demande);
+        QCOMPARE(Valeurs(c, "SELECT Stock FROM Produit ORDER BY IdProduit"), (QStringList{"10", "10", "10"}));
+        QCOMPARE(Valeurs(c, "SELECT COUNT(*) FROM \"Transaction\""), QStringList{"0"});
+        QCOMPARE(QDir(inst->Racine()).entryList(QDir::Hidden | QDir::Files).filter(".kestravel-"), QStringList());
+
+        // The same request, the row free again, goes through.
+        p.reset(LancerControle(*inst, fichier));
+        QVERIFY(p->waitForFinished(60000));
+        QCOMPARE(p->exitCode(), 0);
+        QCOMPARE(Valeurs(c, "SELECT Stock FROM Produit ORDER BY IdProduit"), (QStringList{"8", "11", "9"}));
+    }
+
+    void serveurArrete()
+    {
+        QTemporaryDir vide;
+        auto inst = InstallationServeur("host=" + vide.path() + " dbname=kestravel user=caisse");
+        const QString fichier = inst->Racine() + "demande.xml";
+        const QByteArray demande = Demande(Ligne("Commander", 1, 1));
+        EcrireFichier(fichier, demande);
+        const TInstallation::Resultat r = inst->Lancer({"CONTROLE", inst->Ini(), fichier});
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.erreurs.contains(QStringLiteral("Connexion impossible au serveur du catalogue « %1, base kestravel » :"
+                                                   " le serveur ne répond pas").arg(vide.path())),
+                 qPrintable(r.erreurs));
+        QCOMPARE(LireFichier(fichier).toUtf8(), demande);
     }
 
     void serveurInjoignable()

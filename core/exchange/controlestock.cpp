@@ -8,6 +8,7 @@
 #include "core/exchange/remplacementfichier.h"
 
 #include <QCryptographicHash>
+#include <algorithm>
 #include <QFile>
 #include <QFileInfo>
 #include <QSqlQuery>
@@ -23,63 +24,138 @@ const QString EtatSupprimer = QStringLiteral("Supprimer");
 const QString EtatEpuiser = QStringLiteral("Epuiser");
 const QString EtatActualiser = QStringLiteral("Actualiser");
 const QString EtatVide = QStringLiteral("Vide");
+const QString TableEnCours = QStringLiteral("ControleEnCours");
 
-// Positions `tblProduit` on the product, outside any range.
-bool Trouver(TdmKestravel& dm, int externe, int idProduit, int idProduitType)
-{
-    dm.tblProduit.CancelRange();
-    return TrouverCle(dm.tblProduit, {externe, idProduit, idProduitType});
-}
-
-void TrouverExistant(TdmKestravel& dm, int externe, int idProduit, int idProduitType)
-{
-    if (!Trouver(dm, externe, idProduit, idProduitType))
-        throw EDatabaseError(QStringLiteral("Le produit %1/%2/%3 a disparu du catalogue.")
-                                 .arg(externe)
-                                 .arg(idProduit)
-                                 .arg(idProduitType));
-}
-
-void EcrireStock(TdmKestravel& dm, int stock)
-{
-    dm.tblProduit.Edit();
-    dm.tblProduit.SetField("Stock", stock);
-    dm.tblProduit.Post();
-}
-
-// Handles one line and returns its outcome.
-QString TraiterLigne(TdmKestravel& dm, const TXmlNodeRef& ligne)
+// Handles one line against the catalogue and returns its outcome.
+QString TraiterLigne(IStockDemande& stock, const TXmlNodeRef& ligne)
 {
     const QString type = ligne.ReadAttributeString("Type", QString());
     const int externe = ligne.ReadAttributeInteger("Externe", -1);
     const int idProduit = ligne.ReadAttributeInteger("IdProduit", -1);
     const int idProduitType = ligne.ReadAttributeInteger("IdProduitType", -1);
-    if (!ProduitExiste(dm, externe, idProduit, idProduitType))
+    const std::optional<TProduitStock> produit = stock.Produit(externe, idProduit, idProduitType);
+    if (!produit)
         return EtatSupprimer;
 
     const int quantite = ligne.ReadAttributeInteger("Quantite", -1);
-    if (type == "Actualiser")
-        return ActualiserProduit(dm, ligne, externe, idProduit, idProduitType, quantite) ? EtatActualiser : EtatOk;
+    if (type == "Actualiser") {
+        TProduitEchange e = produit->donnees;
+        e.quantite = quantite;
+        EcrireDateExport(ligne);
+        EcrireProduitEchange(ligne, e);
+        return EtatActualiser;
+    }
     if (type != "Commander" && type != "Remonter")
         return EtatVide;
     // A missing, unreadable or negative quantity would move stock the wrong
-    // way: such a line moves nothing. (`tblProduit` is on the product.)
+    // way: such a line moves nothing.
     if (quantite < 0)
         return EtatVide;
+    const int avant = produit->stock;
     if (type == "Remonter") {
         // Nor may giving back overflow the stock field.
-        if (qint64(dm.tblProduit.AsInteger("Stock")) + quantite > std::numeric_limits<qint32>::max())
+        if (qint64(avant) + quantite > std::numeric_limits<qint32>::max())
             return EtatVide;
-        RemonterStock(dm, externe, idProduit, idProduitType, quantite);
+        stock.MouvoirStock(externe, idProduit, idProduitType, avant, avant + quantite, LibelleCommandeAnnulee);
         return EtatOk;
     }
-    int stock = 0;
-    if (!StockSuffisant(dm, externe, idProduit, idProduitType, quantite, stock)) {
-        ligne.WriteAttribute("Stock", QString::number(stock));
+    if (avant < quantite) {
+        ligne.WriteAttribute("Stock", QString::number(avant));
         return EtatEpuiser;
     }
-    PrendreStock(dm, externe, idProduit, idProduitType, quantite);
+    stock.MouvoirStock(externe, idProduit, idProduitType, avant, avant - quantite, LibellePassageCommande);
     return EtatOk;
+}
+
+// The file's side: the data module's product cursor and statements, inside
+// one write transaction (which keeps every other writer out).
+class TStockFichier : public IStockDemande {
+public:
+    explicit TStockFichier(TdmKestravel& dm) : m_dm(dm) {}
+
+    void Commencer() override { m_transaction.emplace(m_dm); }
+    void Valider() override { m_transaction->Commit(); }
+
+    std::optional<TProduitStock> Produit(int externe, int idProduit, int idProduitType) override
+    {
+        TCurseur& p = m_dm.tblProduit;
+        p.CancelRange();
+        if (!TrouverCle(p, {externe, idProduit, idProduitType}))
+            return std::nullopt;
+        TProduitStock r;
+        r.stock = p.AsInteger("Stock");
+        TProduitEchange& e = r.donnees;
+        e.externe = externe;
+        e.idProduit = idProduit;
+        e.idProduitType = idProduitType;
+        e.libelle = p.AsString("Libelle");
+        e.description = p.AsString("Description");
+        e.reference = p.AsString("Reference");
+        e.prixAchatHT = p.AsFloat("PrixAchatHT");
+        e.prixTarifHT = p.AsFloat("PrixTarifHT");
+        e.prixVenteHT = p.AsFloat("PrixVenteHT");
+        e.lien = p.AsString("Lien");
+        return r;
+    }
+
+    void MouvoirStock(int externe, int idProduit, int idProduitType, int avant, int apres,
+                      const QString& libelle) override
+    {
+        TCurseur& p = m_dm.tblProduit;
+        p.CancelRange();
+        if (!TrouverCle(p, {externe, idProduit, idProduitType}))
+            throw EDatabaseError(QStringLiteral("Le produit %1/%2/%3 a disparu du catalogue.")
+                                     .arg(externe)
+                                     .arg(idProduit)
+                                     .arg(idProduitType));
+        p.Edit();
+        p.SetField("Stock", apres);
+        p.Post();
+        AjouterMouvementStock(m_dm, externe, idProduit, idProduitType, avant, apres, libelle);
+    }
+
+    QList<TDemandeEnCours> EnCours() override
+    {
+        ExecuterSql(m_dm.Base(), "CREATE TABLE IF NOT EXISTS " + TableEnCours
+                                     + " (Chemin TEXT NOT NULL, Temporaire TEXT NOT NULL, Empreinte BLOB NOT NULL)");
+        QList<TDemandeEnCours> enCours;
+        QSqlQuery q = ExecuterSql(m_dm.Base(), "SELECT rowid, Chemin, Temporaire, Empreinte FROM " + TableEnCours);
+        while (q.next())
+            enCours.append({q.value(0).toLongLong(), q.value(1).toString(), q.value(2).toString(),
+                            q.value(3).toByteArray()});
+        return enCours;
+    }
+
+    void Oublier(qint64 id) override
+    {
+        ExecuterSql(m_dm.Base(), "DELETE FROM " + TableEnCours + " WHERE rowid = ?", {id});
+    }
+
+    void Noter(const QString& chemin, const QString& temporaire, const QByteArray& empreinte) override
+    {
+        ExecuterSql(m_dm.Base(), "INSERT INTO " + TableEnCours + " (Chemin, Temporaire, Empreinte) VALUES (?, ?, ?)",
+                    {chemin, temporaire, empreinte});
+    }
+
+private:
+    TdmKestravel& m_dm;
+    std::optional<TTransaction> m_transaction;
+};
+
+// The products the request names, each once, in key order.
+QList<TCleProduit> ProduitsDeLaDemande(const TXmlDoc& doc)
+{
+    TXmlNodeRefList lignes;
+    doc.Root().ChildrenByName(ElementProduit, lignes);
+    QList<TCleProduit> cles;
+    for (int i = 0; i < lignes.Count(); ++i) {
+        const TXmlNodeRef l = lignes.Get(i);
+        cles.append({l.ReadAttributeInteger("Externe", -1), l.ReadAttributeInteger("IdProduit", -1),
+                     l.ReadAttributeInteger("IdProduitType", -1)});
+    }
+    std::sort(cles.begin(), cles.end());
+    cles.erase(std::unique(cles.begin(), cles.end()), cles.end());
+    return cles;
 }
 
 // Reads a whole file; false when it cannot be read.
@@ -102,9 +178,8 @@ QByteArray Empreinte(const QByteArray& contenu)
 // its holder ends, even killed.
 class TVerrouDemandes {
 public:
-    explicit TVerrouDemandes(const TdmKestravel& dm)
+    explicit TVerrouDemandes(const QString& chemin)
     {
-        const QString chemin = dm.CheminBase() + "-controle";
         m_fd = ::open(QFile::encodeName(chemin).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
         if (m_fd < 0)
             throw EKestravel(MessageEcritureImpossible(chemin, errno));
@@ -124,30 +199,15 @@ private:
     int m_fd = -1;
 };
 
-const QString TableEnCours = QStringLiteral("ControleEnCours");
-
 // Finishes the requests interrupted between their commit and the renaming
 // of their file, and forgets the finished ones (see ControlerStock). True
 // when the request at `chemin`, whose bytes have `empreinte`, is one of them
 // sent again: its outcomes are then in `chemin` and it must not be applied.
-bool ReprendreInterrompues(TdmKestravel& dm, const QString& chemin, const QByteArray& empreinte)
+bool ReprendreInterrompues(IStockDemande& stock, const QString& chemin, const QByteArray& empreinte)
 {
-    ExecuterSql(dm.Base(), "CREATE TABLE IF NOT EXISTS " + TableEnCours
-                               + " (Chemin TEXT NOT NULL, Temporaire TEXT NOT NULL, Empreinte BLOB NOT NULL)");
-    struct TEnCours {
-        qint64 id;
-        QString chemin, temporaire;
-        QByteArray empreinte;
-    };
-    QList<TEnCours> enCours;
-    QSqlQuery q = ExecuterSql(dm.Base(), "SELECT rowid, Chemin, Temporaire, Empreinte FROM " + TableEnCours);
-    while (q.next())
-        enCours.append({q.value(0).toLongLong(), q.value(1).toString(), q.value(2).toString(),
-                        q.value(3).toByteArray()});
-
     bool reconnue = false;
-    for (const TEnCours& e : enCours) {
-        ExecuterSql(dm.Base(), "DELETE FROM " + TableEnCours + " WHERE rowid = ?", {e.id});
+    for (const TDemandeEnCours& e : stock.EnCours()) {
+        stock.Oublier(e.id);
         // Its temporary file renamed: that request was finished.
         if (!QFileInfo::exists(e.temporaire))
             continue;
@@ -172,65 +232,13 @@ bool ReprendreInterrompues(TdmKestravel& dm, const QString& chemin, const QByteA
 }
 }  // namespace
 
-bool ProduitExiste(TdmKestravel& dm, int externe, int idProduit, int idProduitType)
-{
-    return Trouver(dm, externe, idProduit, idProduitType);
-}
-
-bool StockSuffisant(TdmKestravel& dm, int externe, int idProduit, int idProduitType, int quantite, int& stock)
-{
-    stock = 0;
-    if (Trouver(dm, externe, idProduit, idProduitType))
-        stock = dm.tblProduit.AsInteger("Stock");
-    return stock >= quantite;
-}
-
-bool ActualiserProduit(TdmKestravel& dm, const TXmlNodeRef& noeud, int externe, int idProduit, int idProduitType,
-                       int quantite)
-{
-    if (!Trouver(dm, externe, idProduit, idProduitType))
-        return false;
-    const TCurseur& p = dm.tblProduit;
-    TProduitEchange e;
-    e.externe = externe;
-    e.idProduit = idProduit;
-    e.idProduitType = idProduitType;
-    e.libelle = p.AsString("Libelle");
-    e.description = p.AsString("Description");
-    e.reference = p.AsString("Reference");
-    e.quantite = quantite;
-    e.prixAchatHT = p.AsFloat("PrixAchatHT");
-    e.prixTarifHT = p.AsFloat("PrixTarifHT");
-    e.prixVenteHT = p.AsFloat("PrixVenteHT");
-    e.lien = p.AsString("Lien");
-    EcrireDateExport(noeud);
-    EcrireProduitEchange(noeud, e);
-    return true;
-}
-
-void RemonterStock(TdmKestravel& dm, int externe, int idProduit, int idProduitType, int quantite)
-{
-    TrouverExistant(dm, externe, idProduit, idProduitType);
-    const int apres = dm.tblProduit.AsInteger("Stock") + quantite;
-    EcrireStock(dm, apres);
-    AjouterMouvementStock(dm, externe, idProduit, idProduitType, apres - quantite, apres, LibelleCommandeAnnulee);
-}
-
-void PrendreStock(TdmKestravel& dm, int externe, int idProduit, int idProduitType, int quantite)
-{
-    TrouverExistant(dm, externe, idProduit, idProduitType);
-    const int avant = dm.tblProduit.AsInteger("Stock");
-    AjouterMouvementStock(dm, externe, idProduit, idProduitType, avant, avant - quantite, LibellePassageCommande);
-    EcrireStock(dm, avant - quantite);
-}
-
-void TraiterDemande(TdmKestravel& dm, const TXmlDoc& doc)
+void TraiterDemande(IStockDemande& stock, const TXmlDoc& doc)
 {
     TXmlNodeRefList lignes;
     doc.Root().ChildrenByName(ElementProduit, lignes);
     for (int i = 0; i < lignes.Count(); ++i) {
         const TXmlNodeRef ligne = lignes.Get(i);
-        ligne.WriteAttribute("Etat", TraiterLigne(dm, ligne));
+        ligne.WriteAttribute("Etat", TraiterLigne(stock, ligne));
     }
 }
 
@@ -262,23 +270,24 @@ void TraiterDemande(TdmKestravel& dm, const TXmlDoc& doc)
 // applied twice. A row whose temporary file is gone belongs to a finished
 // request and is forgotten. The lock, held from 1 to 6, keeps a request in
 // progress from being taken for an interrupted one.
-void ControlerStock(TdmKestravel& dm, const QString& cheminDemande)
+void AppliquerDemande(IStockDemande& stock, const QString& verrouDemandes, const QString& cheminDemande)
 {
     TXmlDoc doc(RacineEchange);
     const QByteArray empreinte = Empreinte(doc.LoadFromFile(cheminDemande));
     // The file itself, not a link to it, is replaced.
     const QString chemin = QFileInfo(cheminDemande).canonicalFilePath();
 
-    TVerrouDemandes verrou(dm);
+    TVerrouDemandes verrou(verrouDemandes);
     // One write transaction for the whole request: two processes handling
     // requests on the same catalogue never both take the same stock, and a
     // request that fails anywhere moves nothing.
-    TTransaction transaction(dm);
-    if (ReprendreInterrompues(dm, chemin, empreinte)) {
-        transaction.Commit();
+    stock.Commencer();
+    stock.Verrouiller(ProduitsDeLaDemande(doc));
+    if (ReprendreInterrompues(stock, chemin, empreinte)) {
+        stock.Valider();
         return;
     }
-    TraiterDemande(dm, doc);
+    TraiterDemande(stock, doc);
     QByteArray resultat;
     try {
         resultat = doc.Contenu();
@@ -287,9 +296,15 @@ void ControlerStock(TdmKestravel& dm, const QString& cheminDemande)
                              .arg(cheminDemande, e.Message()));
     }
     TRemplacementFichier remplacement(chemin, resultat);
-    ExecuterSql(dm.Base(), "INSERT INTO " + TableEnCours + " (Chemin, Temporaire, Empreinte) VALUES (?, ?, ?)",
-                {chemin, remplacement.Temporaire(), empreinte});
-    transaction.Commit();
+    stock.Noter(chemin, remplacement.Temporaire(), empreinte);
+    try {
+        stock.Valider();
+    } catch (const ECommitIncertain& e) {
+        remplacement.Garder();
+        throw EKestravel(e.Message()
+                         + QStringLiteral(" Si le serveur a enregistré la demande, ses résultats seront écrits dans "
+                                          "la demande au prochain contrôle de stock."));
+    }
     remplacement.Garder();
     try {
         remplacement.Publier();
@@ -298,4 +313,10 @@ void ControlerStock(TdmKestravel& dm, const QString& cheminDemande)
                          + QStringLiteral(" Le stock a bien été mis à jour : les résultats seront écrits dans la "
                                           "demande au prochain contrôle de stock."));
     }
+}
+
+void ControlerStock(TdmKestravel& dm, const QString& cheminDemande)
+{
+    TStockFichier stock(dm);
+    AppliquerDemande(stock, dm.CheminBase() + "-controle", cheminDemande);
 }
