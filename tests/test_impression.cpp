@@ -18,6 +18,8 @@
 #include <QPainter>
 #include <QSpinBox>
 #include <QDir>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QScopeGuard>
@@ -249,6 +251,65 @@ private slots:
         QVERIFY(gros.texte.startsWith(QStringLiteral("Prix tarif HT : 1234")));
         QVERIFY(gros.points < 8);
         QVERIFY(gros.texte.endsWith(QStringLiteral("…")) || gros.texte == QStringLiteral("Prix tarif HT : 123456789,50"));
+    }
+
+    // Texts set from learnt glyphs paint the very pixels of texts laid out
+    // one by one, on the preview's scaled image and in the PDF file: accents,
+    // kerned pairs, typographic signs, a price set smaller, texts laid out
+    // whole (a ligature, a character from elsewhere) among them.
+    void GlyphesApprisMemesPages()
+    {
+        QTreeWidget* lv = Liste(this);
+        const QStringList libelles = {
+            QStringLiteral("Tournevis cruciforme « Pro » – 6 × 100"), QStringLiteral("AVATAR Vélo Tôle Yacht"),
+            QStringLiteral("Clé à œil 13’ (Électricité) 25 €"),    QStringLiteral("Raffinerie officielle, fjord"),
+            QStringLiteral("Ωmega 漢字 ﬁn"),                           QStringLiteral("Lampe LED 7W…"),
+            QString(),                                                  QStringLiteral("  espaces  "),
+        };
+        for (int i = 1; i <= 60; ++i)
+            Ajouter(lv, i, libelles[i % libelles.size()] + QStringLiteral(" %1").arg(i),
+                    QStringLiteral("REF-%1/Wy").arg(i * 37), i * 3.7, i / 3.0, i % 7 ? i * 1.9 : 98765432.1,
+                    i % 5 ? i - 2 : 0);
+        TRapportListeProduits appris(lv->model());
+        TRapportListeProduits ancien(lv->model());
+        ancien.frxReport1.GlyphesAppris = false;
+        const TRapport::TMiseEnPage mep = appris.frxReport1.MettreEnPage(TRapport::MiseEnPageA4());
+        QCOMPARE(mep.pages.size(), 4);
+        const auto image = [&](TRapport& r, int page, double echelle) {
+            QImage i(QSize(210, 297) * 1200 / 25.4 * echelle, QImage::Format_ARGB32_Premultiplied);
+            i.fill(Qt::white);
+            QPainter p(&i);
+            p.scale(echelle, echelle);
+            r.PeindrePage(p, mep, page, 1200);
+            return i;
+        };
+        for (const double echelle : {96.0 / 1200, 0.25})
+            for (int page = 0; page < 4; ++page) {
+                const QImage a = image(appris.frxReport1, page, echelle), b = image(ancien.frxReport1, page, echelle);
+                QVERIFY2(a == b, qPrintable(QStringLiteral("page %1 à l'échelle %2").arg(page + 1).arg(echelle)));
+            }
+        // Most texts were set from glyphs, none by the former way.
+        QVERIFY(appris.frxReport1.TextesComposes() > 8 * 6 * 4);
+        QCOMPARE(ancien.frxReport1.TextesComposes(), 0);
+
+        // The PDF files, drawn back by the system's PDF renderer.
+        const QString pdftoppm = QStandardPaths::findExecutable("pdftoppm");
+        if (pdftoppm.isEmpty())
+            QSKIP("pdftoppm absent : fichiers PDF non comparés");
+        QTemporaryDir dossier;
+        QStringList pages[2];
+        for (int i = 0; i < 2; ++i) {
+            const QString pdf = dossier.filePath(QStringLiteral("%1.pdf").arg(i));
+            QCOMPARE((i ? ancien : appris).frxReport1.ExporterPdf(pdf, "Liste"), TRapport::TResultatPdf::Ecrit);
+            QCOMPARE(QProcess::execute(pdftoppm, {"-r", "150", "-png", pdf, dossier.filePath(QString::number(i))}),
+                     0);
+            pages[i] = QDir(dossier.path()).entryList({QStringLiteral("%1-*.png").arg(i)}, QDir::Files, QDir::Name);
+        }
+        QCOMPARE(pages[0].size(), 4);
+        QCOMPARE(pages[1].size(), 4);
+        for (int page = 0; page < 4; ++page)
+            QVERIFY2(QImage(dossier.filePath(pages[0][page])) == QImage(dossier.filePath(pages[1][page])),
+                     qPrintable(pages[0][page]));
     }
 
     // A stopped export leaves the former file as it was, or no file, and no

@@ -4,25 +4,249 @@
 
 #include <QFileInfo>
 #include <QFontMetricsF>
+#include <QGlyphRun>
 #include <QPageRanges>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QRawFont>
 #include <QSaveFile>
+#include <QTextLayout>
+#include <QVarLengthArray>
+#include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cmath>
 #include <deque>
+#include <limits>
 
 namespace {
+constexpr qint32 Inconnu = std::numeric_limits<qint32>::min();
+constexpr qint32 Refuse = Inconnu + 1;
+
+// Place of a character in the tables of TGlyphesPolice: the printable
+// Latin-1 characters at their own code, a few other common ones of French
+// texts in the unused control range; -1 for any other character (a text
+// holding one is laid out as a whole).
+int Case(char16_t c)
+{
+    if ((c >= 0x20 && c < 0x7f) || (c >= 0xa0 && c <= 0xff && c != 0xad))
+        return c;
+    static constexpr char16_t Autres[] = {0x152,  0x153,  0x178,  0x2009, 0x2013, 0x2014, 0x2018,
+                                          0x2019, 0x201c, 0x201d, 0x2022, 0x2026, 0x202f, 0x20ac};
+    for (int i = 0; i < int(std::size(Autres)); ++i)
+        if (Autres[i] == c)
+            return 0x80 + i;
+    return -1;
+}
+
+// Glyphs of a text set without laying it out: glyph numbers, their x from
+// the text's origin and the text's advance, in 64ths of a dot.
+struct TComposition {
+    QVarLengthArray<quint32, 64> glyphes;
+    QVarLengthArray<qint32, 64> x;
+    qint32 avance = 0;
+};
+}  // namespace
+
+// The glyphs of one font on one kind of device, learnt from the text layout
+// itself: each character's glyph and advance, and for each pair of
+// characters met the distance from the first glyph to the second (its
+// advance with the pair's kerning). A text of known characters is then set
+// by adding these up, as the layout does, instead of being laid out again:
+// laying out each box was most of the cost of a page. A pair the font draws
+// otherwise (a ligature, a glyph from another font) is refused and its texts
+// are laid out. Every 64th text set this way is laid out as well; a
+// difference (a font whose rules reach beyond a pair) turns the font's
+// learning off for good.
+class TGlyphesPolice {
+public:
+    TGlyphesPolice(const QFont& source, const QFont& police, double dpiX, double dpiY)
+        : source(source), dpiX(dpiX), dpiY(dpiY), m_police(police)
+    {
+    }
+    // What the glyphs are for: the report's font at the device's resolution.
+    const QFont source;
+    const double dpiX, dpiY;
+
+    const QRawFont& Brute() const { return m_brute; }
+
+    bool Composer(QStringView texte, TComposition& c)
+    {
+        c.glyphes.clear();
+        c.x.clear();
+        c.avance = 0;
+        if (m_abandon)
+            return false;
+        qint32 x = 0;
+        int precedente = -1;
+        for (qsizetype i = 0; i < texte.size(); ++i) {
+            const int k = Case(texte[i].unicode());
+            if (k < 0)
+                return false;
+            TCaractere& car = m_caracteres[k];
+            if (car.avance == Inconnu)
+                Apprendre(car, texte[i]);
+            if (car.avance == Refuse)
+                return false;
+            if (precedente >= 0) {
+                if (m_paires.empty())
+                    m_paires.assign(256 * 256, Inconnu);
+                qint32& ecart = m_paires[precedente * 256 + k];
+                if (ecart == Inconnu)
+                    ecart = ApprendrePaire(texte[i - 1], m_caracteres[precedente], texte[i], car);
+                if (ecart == Refuse)
+                    return false;
+                x += ecart;
+            }
+            c.glyphes.append(car.glyphe);
+            c.x.append(x);
+            precedente = k;
+        }
+        if (precedente >= 0)
+            c.avance = x + m_caracteres[precedente].avance;
+        if (m_composees++ % 64 == 0 && !Verifier(texte, c)) {
+            m_abandon = true;
+            return false;
+        }
+        return true;
+    }
+
+private:
+    struct TCaractere {
+        quint32 glyphe = 0;
+        qint32 avance = Inconnu;
+    };
+    struct TForme {
+        QList<quint32> glyphes;
+        QVarLengthArray<qint32, 64> x;
+        qint32 avance = 0;
+    };
+
+    // The layout's own result for `texte` set alone: its glyphs in one run
+    // of one font, on one baseline.
+    bool Former(const QString& texte, TForme& f)
+    {
+        QTextLayout mise(texte, m_police);
+        mise.beginLayout();
+        const QTextLine ligne = mise.createLine();
+        mise.endLayout();
+        const QList<QGlyphRun> passes = mise.glyphRuns();
+        if (!ligne.isValid() || passes.size() != 1)
+            return false;
+        const QGlyphRun& passe = passes.first();
+        if (!m_brute.isValid())
+            m_brute = passe.rawFont();
+        else if (passe.rawFont() != m_brute)
+            return false;
+        f.glyphes = passe.glyphIndexes();
+        for (const QPointF& position : passe.positions()) {
+            if (position.y() != ligne.ascent())
+                return false;
+            f.x.append(qint32(std::lround(position.x() * 64)));
+        }
+        f.avance = qint32(std::lround(QFontMetricsF(m_police).horizontalAdvance(texte) * 64));
+        return f.glyphes.size() == f.x.size();
+    }
+
+    void Apprendre(TCaractere& car, QChar c)
+    {
+        TForme f;
+        car.avance = Refuse;
+        if (Former(QString(c), f) && f.glyphes.size() == 1 && f.x[0] == 0) {
+            car.glyphe = f.glyphes[0];
+            car.avance = f.avance;
+        }
+    }
+
+    qint32 ApprendrePaire(QChar a, const TCaractere& carA, QChar b, const TCaractere& carB)
+    {
+        TForme f;
+        if (!Former(QString(a) + b, f) || f.glyphes.size() != 2 || f.glyphes[0] != carA.glyphe
+            || f.glyphes[1] != carB.glyphe || f.x[0] != 0 || f.avance != f.x[1] + carB.avance)
+            return Refuse;
+        return f.x[1];
+    }
+
+    bool Verifier(QStringView texte, const TComposition& c)
+    {
+        TForme f;
+        if (!Former(texte.toString(), f) || f.avance != c.avance || f.glyphes.size() != c.glyphes.size())
+            return false;
+        for (qsizetype i = 0; i < f.glyphes.size(); ++i)
+            if (f.glyphes[i] != c.glyphes[i] || f.x[i] != c.x[i])
+                return false;
+        return true;
+    }
+
+    const QFont m_police;   // resolved on the device
+    QRawFont m_brute;
+    std::array<TCaractere, 256> m_caracteres{};
+    std::vector<qint32> m_paires;   // 256 × 256, filled when first needed
+    quint64 m_composees = 0;
+    bool m_abandon = false;
+};
+
+// A box's text split at its variables: fixed texts and variable names.
+struct TGabarit {
+    const TBoiteTexte* boite;
+    QString texte;   // the box's text it was made from
+    struct TMorceau {
+        QString fixe, variable;
+    };
+    QVector<TMorceau> morceaux;
+};
+
+class TMemoireRapport {
+public:
+    std::deque<TGlyphesPolice> polices;   // stable addresses
+    std::vector<TGabarit> gabarits;
+    long long composes = 0;
+};
+
+namespace {
+bool CaractereDeNom(QChar c)
+{
+    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') || c == u'_';
+}
+
+// "[nom]" with a name of letters, digits and "_"; any other "[" is text.
+TGabarit Decouper(const TBoiteTexte& boite)
+{
+    TGabarit g{&boite, boite.texte, {}};
+    const QString& t = boite.texte;
+    qsizetype depuis = 0;
+    for (qsizetype i = t.indexOf(u'['); i >= 0; i = t.indexOf(u'[', i + 1)) {
+        qsizetype fin = i + 1;
+        while (fin < t.size() && CaractereDeNom(t[fin]))
+            ++fin;
+        if (fin == i + 1 || fin >= t.size() || t[fin] != u']')
+            continue;
+        g.morceaux.append({t.mid(depuis, i - depuis), t.mid(i + 1, fin - i - 1)});
+        depuis = fin + 1;
+        i = fin;
+    }
+    g.morceaux.append({t.mid(depuis), QString()});
+    return g;
+}
+
 // The fonts of one page, resolved once on the painter's device at the
-// report's resolution rather than once per text box.
+// report's resolution rather than once per text box. On a device that draws
+// glyph runs as it draws texts, the texts that can be are set from learnt
+// glyphs and drawn together, one run per font.
 class TPolices {
 public:
-    TPolices(QPainter& p, double facteur) : m_painter(p), m_facteur(facteur) {}
+    TPolices(QPainter& p, double facteur, TMemoireRapport* memoire)
+        : m_painter(p), m_facteur(facteur), m_memoire(memoire)
+    {
+    }
+    ~TPolices() { Vider(); }
 
     struct TPolice {
         const QFont* source;
         QFont police;
         QFontMetricsF metriques;
+        TGlyphesPolice* glyphes;   // null when texts are laid out
         // Advance of each Latin-1 character, measured when first met
         // (negative until then).
         std::array<double, 256> avances;
@@ -53,11 +277,17 @@ public:
         QFont police = source;
         if (m_facteur != 1.0)
             police.setPointSizeF(source.pointSizeF() * m_facteur);
-        m_polices.push_back({&source, police, QFontMetricsF(police, m_painter.device()), {}});
-        m_polices.back().avances.fill(-1);
-        return m_polices.back();
+        m_polices.push_back({&source, police, QFontMetricsF(police, m_painter.device()), nullptr, {}});
+        TPolice& nouvelle = m_polices.back();
+        nouvelle.avances.fill(-1);
+        if (m_memoire) {
+            Choisir(nouvelle.police);
+            nouvelle.glyphes = &Glyphes(police, m_painter.font());
+        }
+        return nouvelle;
     }
     QPaintDevice* Device() const { return m_painter.device(); }
+    TMemoireRapport* Memoire() const { return m_memoire; }
     // Setting the painter's font costs a font resolution: only on a change.
     // A font of this page is known by its address, any other one (a text
     // set smaller) is set each time.
@@ -69,24 +299,95 @@ public:
         m_courante = dePage ? &police : nullptr;
     }
 
+    // Adds the glyphs of a text with its baseline's origin at `origine`.
+    void Ajouter(TGlyphesPolice& glyphes, const TComposition& c, QPointF origine)
+    {
+        auto lot = std::find_if(m_lots.begin(), m_lots.end(), [&](const TLot& l) { return l.glyphes == &glyphes; });
+        if (lot == m_lots.end())
+            lot = m_lots.insert(m_lots.end(), {&glyphes, {}, {}});
+        // Where a drawn text starts: the layout keeps x in 64ths of a dot.
+        const double x0 = std::trunc(origine.x() * 64) / 64;
+        for (qsizetype i = 0; i < c.glyphes.size(); ++i) {
+            lot->numeros.append(c.glyphes[i]);
+            lot->positions.append(QPointF(x0 + c.x[i] / 64.0, origine.y()));
+        }
+        // A PDF file places each glyph from the previous one: drawn with
+        // its own text, a glyph is placed exactly as when the text is
+        // drawn alone.
+        if (m_painter.paintEngine()->type() == QPaintEngine::Pdf)
+            Vider();
+    }
+    // Draws the glyphs added so far; before any text drawn otherwise, so
+    // that the texts are drawn in their order.
+    void Vider()
+    {
+        for (TLot& lot : m_lots) {
+            if (lot.numeros.isEmpty())
+                continue;
+            QGlyphRun passe;
+            passe.setRawFont(lot.glyphes->Brute());
+            passe.setGlyphIndexes(lot.numeros);
+            passe.setPositions(lot.positions);
+            m_painter.drawGlyphRun(QPointF(), passe);
+            lot.numeros.clear();
+            lot.positions.clear();
+        }
+    }
+
 private:
+    TGlyphesPolice& Glyphes(const QFont& source, const QFont& police)
+    {
+        const double dpiX = m_painter.device()->logicalDpiX(), dpiY = m_painter.device()->logicalDpiY();
+        for (TGlyphesPolice& g : m_memoire->polices)
+            if (g.dpiX == dpiX && g.dpiY == dpiY && g.source == source)
+                return g;
+        return m_memoire->polices.emplace_back(source, police, dpiX, dpiY);
+    }
+
+    struct TLot {
+        TGlyphesPolice* glyphes;
+        QList<quint32> numeros;
+        QList<QPointF> positions;
+    };
     QPainter& m_painter;
     double m_facteur;
+    TMemoireRapport* m_memoire;
     std::deque<TPolice> m_polices;   // stable addresses
     const QFont* m_courante = nullptr;
+    std::vector<TLot> m_lots;
 };
 
 // `mm`: dots per millimetre of the painter's coordinates.
 void DessinerBoite(QPainter& p, TPolices& polices, const TBoiteTexte& b, const QString& texte, double hautBande,
-                   double largeurUtile, double mm)
+                   double largeurUtile, double mm, TComposition& composition)
 {
     TPolices::TPolice& resolue = polices.Pour(b.police);
     double largeur = b.largeur * mm;
+    const QRectF boite(b.gauche * mm, (hautBande + b.haut) * mm, largeur, b.hauteur * mm);
+    // What the rectangle form of drawText does for one left-aligned line,
+    // without its layout pass: the line centred vertically, the text on its
+    // baseline.
+    const QFontMetricsF& fm = resolue.metriques;
+    const QPointF ligne(boite.left(), boite.top() + (boite.height() - fm.height()) / 2 + fm.ascent());
+    const bool compose = !b.centree && resolue.glyphes && resolue.glyphes->Composer(texte, composition);
+    if (compose) {
+        const double avance = composition.avance / 64.0;
+        if (b.elargir)
+            largeur = qMin(qMax(largeur, avance + 1), largeurUtile * mm);
+        if (avance <= largeur) {
+            polices.Ajouter(*resolue.glyphes, composition, ligne);
+            ++polices.Memoire()->composes;
+            return;
+        }
+    }
+    polices.Vider();
     // The exact width only matters when the text may not fit its box, or to
     // centre it.
-    const double majorant = b.centree ? -1 : resolue.Majorant(texte);
+    const double majorant = b.centree || compose ? -1 : resolue.Majorant(texte);
     const bool tientSurement = majorant >= 0 && majorant + 1 <= largeur;
-    const double avance = tientSurement ? majorant : resolue.metriques.horizontalAdvance(texte);
+    const double avance = tientSurement ? majorant
+                          : compose     ? composition.avance / 64.0
+                                        : resolue.metriques.horizontalAdvance(texte);
     if (b.elargir && !tientSurement)
         largeur = qMin(qMax(largeur, avance + 1), largeurUtile * mm);
     // A text a little too long for its box is set smaller, so that a large
@@ -107,15 +408,7 @@ void DessinerBoite(QPainter& p, TPolices& polices, const TBoiteTexte& b, const Q
         p.drawText(r, alignement, texte);
         return;
     }
-    // What the rectangle form does for one left-aligned line, without its
-    // layout pass: the line centred vertically, the text on its baseline.
-    const QFontMetricsF& fm = resolue.metriques;
-    p.drawText(QPointF(r.left(), r.top() + (r.height() - fm.height()) / 2 + fm.ascent()), texte);
-}
-
-bool CaractereDeNom(QChar c)
-{
-    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') || c == u'_';
+    p.drawText(ligne, texte);
 }
 }  // namespace
 
@@ -151,37 +444,54 @@ TRapport::TMiseEnPage TRapport::MettreEnPage(const QPageLayout& miseEnPage) cons
     return {miseEnPage, Preparer(miseEnPage.paintRect(QPageLayout::Millimeter).height())};
 }
 
+TMemoireRapport& TRapport::Memoire() const
+{
+    if (!m_memoire)
+        m_memoire = std::make_shared<TMemoireRapport>();
+    return *m_memoire;
+}
+
+long long TRapport::TextesComposes() const { return m_memoire ? m_memoire->composes : 0; }
+
 QString TRapport::TexteBoite(const TBoiteTexte& boite) const
 {
-    // "[nom]" with a name of letters, digits and "_"; any other "[" is text.
-    const QString& t = boite.texte;
     QString resultat;
-    resultat.reserve(t.size() + 32);
-    qsizetype depuis = 0;
-    for (qsizetype i = t.indexOf(u'['); i >= 0; i = t.indexOf(u'[', i + 1)) {
-        qsizetype fin = i + 1;
-        while (fin < t.size() && CaractereDeNom(t[fin]))
-            ++fin;
-        if (fin == i + 1 || fin >= t.size() || t[fin] != u']')
-            continue;
-        resultat += QStringView(t).mid(depuis, i - depuis);
-        if (OnGetValue) {
-            const QVariant v = OnGetValue(t.mid(i + 1, fin - i - 1));
+    TexteBoite(boite, resultat);
+    return resultat;
+}
+
+void TRapport::TexteBoite(const TBoiteTexte& boite, QString& resultat) const
+{
+    // The box's text is split once; a box changed since is split again.
+    std::vector<TGabarit>& gabarits = Memoire().gabarits;
+    auto g = std::find_if(gabarits.begin(), gabarits.end(), [&](const TGabarit& g) { return g.boite == &boite; });
+    if (g == gabarits.end())
+        g = gabarits.insert(gabarits.end(), Decouper(boite));
+    else if (g->texte != boite.texte)
+        *g = Decouper(boite);
+    resultat.resize(0);
+    for (const TGabarit::TMorceau& m : g->morceaux) {
+        resultat += m.fixe;
+        if (!m.variable.isEmpty() && OnGetValue) {
+            const QVariant v = OnGetValue(m.variable);
             if (v.isValid())
                 resultat += v.toString();
         }
-        depuis = fin + 1;
-        i = fin;
     }
-    resultat += QStringView(t).mid(depuis);
-    return resultat;
 }
 
 void TRapport::PeindrePage(QPainter& p, const TMiseEnPage& miseEnPage, int page, double resolution)
 {
     if (page < 0 || page >= miseEnPage.pages.size())
         return;
-    TPolices polices(p, resolution / p.device()->logicalDpiY());
+    // Glyph runs are drawn as texts on a screen image and in a PDF file;
+    // another device may keep only what a text item says of its characters
+    // (a recording, a printer of another system).
+    const QPaintEngine::Type moteur = p.paintEngine()->type();
+    const bool glyphes = GlyphesAppris && (moteur == QPaintEngine::Raster || moteur == QPaintEngine::Pdf);
+    TPolices polices(p, resolution / p.device()->logicalDpiY(), glyphes ? &Memoire() : nullptr);
+    QString texte;
+    TComposition composition;
     const double mm = resolution / 25.4;
     const double largeurUtile = miseEnPage.miseEnPage.paintRect(QPageLayout::Millimeter).width();
     p.setPen(Qt::black);
@@ -194,8 +504,10 @@ void TRapport::PeindrePage(QPainter& p, const TMiseEnPage& miseEnPage, int page,
             continue;
         if (JeuDonnees && pl.enregistrement >= 0)
             JeuDonnees->RecNo = pl.enregistrement;
-        for (const TBoiteTexte& b : pl.bande->boites)
-            DessinerBoite(p, polices, b, TexteBoite(b), pl.haut, largeurUtile, mm);
+        for (const TBoiteTexte& b : pl.bande->boites) {
+            TexteBoite(b, texte);
+            DessinerBoite(p, polices, b, texte, pl.haut, largeurUtile, mm, composition);
+        }
     }
 }
 

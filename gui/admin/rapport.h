@@ -12,10 +12,12 @@
 #include <QVariant>
 #include <QVector>
 #include <functional>
+#include <memory>
 
 class QPageRanges;
 class QPagedPaintDevice;
 class QPainter;
+class TMemoireRapport;
 
 // A text box, in millimetres from its band's top-left corner. `texte` is a
 // fixed text in which "[nom]" stands for the value of the variable nom.
@@ -76,6 +78,14 @@ public:
     // Text of a box with its variables replaced, for the current record.
     QString TexteBoite(const TBoiteTexte& boite) const;
 
+    // On a screen image or a PDF file, a text of common characters is set
+    // from glyphs learnt once per font rather than laid out again for each
+    // box; the pages are the same. False lays out every text when drawn (the
+    // former way, slower), for comparisons.
+    bool GlyphesAppris = true;
+    // How many texts were set from learnt glyphs so far.
+    long long TextesComposes() const;
+
     // Second pass for one page (numbered from 0). The painter's origin is the
     // printable area's top-left corner and one unit is one dot at
     // `resolution` dots per inch; texts are laid out at that resolution
@@ -96,4 +106,11 @@ public:
     enum class TResultatPdf { Ecrit, Echec, Annule };
     TResultatPdf ExporterPdf(const QString& chemin, const QString& titre, QString* erreur = nullptr,
                              const TAvancement& avancement = {});
+
+private:
+    // What painting learns once for every page: the boxes' texts split at
+    // their variables, the glyphs of each font.
+    mutable std::shared_ptr<TMemoireRapport> m_memoire;
+    TMemoireRapport& Memoire() const;
+    void TexteBoite(const TBoiteTexte& boite, QString& resultat) const;
 };
