@@ -10,6 +10,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <cstdio>
@@ -22,7 +23,7 @@ int Usage()
                  "  kestravel-db create CHEMIN              catalogue vide\n"
                  "  kestravel-db create --server URI        catalogue vide sur un serveur PostgreSQL\n"
                  "  kestravel-db migrate CHEMIN URI         copie un catalogue fichier vers un serveur vide\n"
-                 "  kestravel-db demo DOSSIER [--bin KESTRAVEL]  installation de démonstration\n"
+                 "  kestravel-db demo DOSSIER [--bin KESTRAVEL] [--server URI]  installation de démonstration\n"
                  "  kestravel-db generate CHEMIN --products N --categories M [--big-category K]\n"
                  "  kestravel-db export BASE DOSSIER [TABLE...]   fichiers CSV horodatés\n"
                  "  kestravel-db import BASE DOSSIER [TABLE...]   depuis import_*.csv\n"
@@ -99,6 +100,18 @@ int main(int argc, char* argv[])
             if (!QFileInfo::exists(programme))
                 programme.clear();
             CreerDemo(a[2], programme);
+            const QString serveur = Option(a, "--server", QString());
+            if (!serveur.isEmpty()) {
+                // The same catalogue on the server, named by Kestravel.conf.
+                const QString module = QDir(a[2]).filePath("Modules/Kestravel/");
+                MigrerVersServeur(module + "Kestravel.abs", serveur);
+                for (const char* suffixe : {"", "-wal", "-shm"})
+                    QFile::remove(module + "Kestravel.abs" + suffixe);
+                QFile conf(module + "Kestravel.conf");
+                if (!conf.open(QIODevice::WriteOnly | QIODevice::Truncate)
+                    || conf.write(("[Catalogue]\nServeur=" + serveur + "\n").toUtf8()) < 0 || !conf.flush())
+                    throw EKestravel(QStringLiteral("Impossible d'écrire « %1 ».").arg(conf.fileName()));
+            }
         } else if (commande == "generate") {
             TOptionsGeneration o;
             o.produits = Option(a, "--products", "100000").toLongLong();
