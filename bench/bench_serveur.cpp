@@ -1,0 +1,180 @@
+// The catalogue on a PostgreSQL server (a private one started in the scratch
+// folder, durable writes on), 1,000,000 products:
+//  - a 10,000-line "Commander" request through the real program against
+//    psql running the same statements in one transaction;
+//  - 16 one-line requests started at once, round after round: requests per
+//    second on the server and on the catalogue file, same machine.
+//
+// Usage: bench_serveur SCRATCH BUILD
+
+#include "bench/bench_commun.h"
+#include "core/serveur/catalogueserveur.h"
+#include "core/serveur/libpq.h"
+#include "core/store/erreurs.h"
+
+#include <QCoreApplication>
+#include <QProcess>
+#include <algorithm>
+#include <memory>
+
+namespace {
+const int NbLignes = 10000, NbEssais = 5, NbProcessus = 16, NbTours = 10;
+
+void Ecrire(const QString& chemin, const QByteArray& contenu)
+{
+    QFile f(chemin);
+    if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        f.write(contenu);
+}
+
+double Mediane(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+// An installation beside the scratch folder: the program, its settings
+// and either the catalogue file or a Kestravel.conf naming the server.
+QString Installation(const QString& racine, const QString& build, const QString& fichier, const QString& serveur)
+{
+    const QString module = racine + "Modules/Kestravel/";
+    QDir().mkpath(module);
+    QDir().mkpath(racine + "Administration");
+    QFile::remove(module + "kestravel");
+    QFile::copy(build + "/kestravel", module + "kestravel");
+    QFile::setPermissions(module + "kestravel", QFile::permissions(build + "/kestravel"));
+    Ecrire(racine + "Kestravel.ini",
+           QStringLiteral("[General]\nVersion=1\nAdministration=%1Administration/\n").arg(racine).toUtf8());
+    if (serveur.isEmpty()) {
+        for (const char* s : {"", "-wal", "-shm"})
+            QFile::remove(module + "Kestravel.abs" + s);
+        QFile::copy(fichier, module + "Kestravel.abs");
+    } else {
+        Ecrire(module + "Kestravel.conf", ("[Catalogue]\nServeur=" + serveur + "\n").toUtf8());
+    }
+    return module + "kestravel";
+}
+
+// Seconds for every round of NbProcessus one-line requests started at once.
+double Simultanees(const QString& programme, const QString& racine, const QList<QByteArray>& cles)
+{
+    QElapsedTimer t;
+    t.start();
+    for (int tour = 0; tour < NbTours; ++tour) {
+        std::vector<std::unique_ptr<QProcess>> p;
+        for (int n = 0; n < NbProcessus; ++n) {
+            const QString f = racine + QStringLiteral("une-%1.xml").arg(n);
+            Ecrire(f, "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\n<Kestravel><Produit Type=\"Commander\" "
+                          + cles[n] + " Quantite=\"1\"/></Kestravel>\n");
+            p.emplace_back(std::make_unique<QProcess>());
+            p.back()->start(programme, {"CONTROLE", racine + "Kestravel.ini", f});
+        }
+        for (auto& q : p)
+            if (!q->waitForFinished(120000) || q->exitCode() != 0) {
+                std::fprintf(stderr, "CONTROLE a échoué : %s\n", q->readAllStandardError().constData());
+                std::exit(1);
+            }
+    }
+    return t.nsecsElapsed() / 1e9;
+}
+}  // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    const QString dossier = QDir(argc > 1 ? argv[1] : "bench-data").absolutePath();
+    const QString build = QDir(argc > 2 ? argv[2] : "build").absolutePath();
+    const QString fichier = bench::Catalogue(dossier, build, "store-1M.abs",
+                                             {"--products", "1000000", "--categories", "10000"});
+    const QString dossierPg = dossier + "/pg";
+    const QString script = QStringLiteral(KESTRAVEL_SOURCE) + "/scripts/serveur-pg";
+    QProcess demarrage;
+    demarrage.start(script, {"demarrer", dossierPg});
+    if (!demarrage.waitForFinished(120000) || demarrage.exitCode() != 0) {
+        std::fprintf(stderr, "serveur PostgreSQL : %s\n", demarrage.readAllStandardError().constData());
+        return 1;
+    }
+    const QString admin = QString::fromUtf8(demarrage.readAllStandardOutput()).trimmed();
+    const QString serveur = QString(admin).replace("dbname=postgres", "dbname=bench1m");
+    try {
+        TConnexionPg a(admin);
+        if (a.Executer("SELECT 1 FROM pg_database WHERE datname = 'bench1m'").Lignes() == 0) {
+            std::printf("copie du catalogue de 1 000 000 produits vers le serveur…\n");
+            std::fflush(stdout);
+            a.Executer("CREATE DATABASE bench1m");
+            MigrerVersServeur(fichier, serveur);
+            TConnexionPg(serveur).Executer("VACUUM ANALYZE");
+        }
+        TConnexionPg c(serveur);
+        // Products spread over the table, each with enough stock.
+        const TResultatPg r = c.Executer(
+            QStringLiteral("SELECT Externe, IdProduit, IdProduitType FROM Produit WHERE IdProduit % 97 = 0"
+                           " ORDER BY IdProduit LIMIT %1").arg(NbLignes));
+        QByteArray lignes;
+        QStringList valeurs, externes, ids, types;
+        QList<QByteArray> cles;
+        for (int i = 0; i < r.Lignes(); ++i) {
+            const QString e = r.Texte(i, 0), id = r.Texte(i, 1), t = r.Texte(i, 2);
+            cles << QStringLiteral("Externe=\"%1\" IdProduit=\"%2\" IdProduitType=\"%3\"").arg(e, id, t).toUtf8();
+            lignes += "<Produit Type=\"Commander\" " + cles.last() + " Quantite=\"1\"/>";
+            valeurs << QStringLiteral("(%1, %2, %3)").arg(e, id, t);
+            externes << e;
+            ids << id;
+            types << t;
+        }
+        // The statements the program sends for the request: the rows locked
+        // and read at once, the new stocks, the movements.
+        const QString tableaux = "'{" + externes.join(',') + "}'::bigint[], '{" + ids.join(',') + "}'::bigint[], '{"
+                          + types.join(',') + "}'::bigint[]";
+        const QByteArray sql = QStringLiteral(
+            "BEGIN;\n"
+            "SELECT Externe, IdProduit, IdProduitType, COALESCE(Stock, 0), Libelle, Description, Reference,"
+            " COALESCE(PrixAchatHT, 0), COALESCE(PrixTarifHT, 0), COALESCE(PrixVenteHT, 0), Lien FROM Produit"
+            " WHERE (Externe, IdProduit, IdProduitType) IN (SELECT * FROM unnest(%1))"
+            " ORDER BY Externe, IdProduit, IdProduitType FOR UPDATE;\n"
+            "UPDATE Produit p SET Stock = p.Stock - 1 FROM unnest(%1) AS v(e, i, t)"
+            " WHERE p.Externe = v.e AND p.IdProduit = v.i AND p.IdProduitType = v.t;\n"
+            "INSERT INTO \"Transaction\" (Externe, IdProduit, IdProduitType, QuantiteOld, QuantiteNew, Libelle, DateMaj)"
+            " SELECT e, i, t, 1000, 999, 'Passage en commande', to_char(now(), 'YYYY-MM-DD HH24:MI:SS.MS')"
+            " FROM unnest(%1) WITH ORDINALITY AS v(e, i, t, o) ORDER BY o;\n"
+            "COMMIT;\n").arg(tableaux).toUtf8();
+        const QString retour = "UPDATE Produit SET Stock = 1000 WHERE (Externe, IdProduit, IdProduitType) IN (VALUES "
+                               + valeurs.join(", ") + ")";
+        c.Executer(retour);
+
+        const QString racine = dossier + "/serveur/";
+        const QString programme = Installation(racine, build, fichier, serveur);
+        const QString demande = racine + "demande.xml", scriptSql = racine + "demande.sql";
+        Ecrire(scriptSql, sql);
+        std::vector<double> nous, psql;
+        for (int essai = 0; essai < NbEssais; ++essai) {
+            Ecrire(demande, "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\n<Kestravel>" + lignes + "</Kestravel>\n");
+            const bench::Mesure m = bench::Lancer({programme, "CONTROLE", racine + "Kestravel.ini", demande});
+            if (m.code != 0) {
+                std::fprintf(stderr, "kestravel CONTROLE a échoué (code %d)\n", m.code);
+                return 1;
+            }
+            nous.push_back(m.secondes * 1000);
+            c.Executer(retour);
+            psql.push_back(bench::Lancer({"/usr/bin/psql", "-q", "-X", "-v", "ON_ERROR_STOP=1", serveur, "-f", scriptSql})
+                               .secondes * 1000);
+            c.Executer(retour);
+        }
+        std::printf("serveur PostgreSQL local, catalogue de 1 000 000 produits (médianes de %d) :\n", NbEssais);
+        bench::Ratio("CONTROLE de 10 000 lignes contre psql", Mediane(nous), Mediane(psql), 2);
+
+        const QString racineFichier = dossier + "/fichier-simultane/";
+        const QString programmeFichier = Installation(racineFichier, build, fichier, QString());
+        const double surServeur = Simultanees(programme, racine, cles);
+        const double surFichier = Simultanees(programmeFichier, racineFichier, cles);
+        const int total = NbProcessus * NbTours;
+        std::printf("%d demandes d'une ligne, %d à la fois : serveur %.0f demandes/s, fichier %.0f demandes/s"
+                    " (serveur/fichier %.2f×)\n",
+                    total, NbProcessus, total / surServeur, total / surFichier, surFichier / surServeur);
+    } catch (const EKestravel& e) {
+        std::fprintf(stderr, "%s\n", e.Message().toLocal8Bit().constData());
+        return 1;
+    }
+    QProcess::execute(script, {"arreter", dossierPg, "--garder"});
+    return 0;
+}
