@@ -157,6 +157,11 @@ private slots:
                                           "Prix achat HT : 2,10", "Prix vente HT : 4,20", "Stock : "}));
             QCOMPARE(r.frxReport1.TexteBoite(r.frxReport1.TitreRapport.boites.value(0)),
                      QStringLiteral("Liste des produits provenenant du module Kestravel"));
+            // A box changed after a first print is read anew; an unknown
+            // name prints nothing, an unclosed one stays text.
+            TBoiteTexte& reference = r.frxReport1.DonneesMaitre.boites[1];
+            reference.texte = QStringLiteral("[reference] / [inconnue] [stock");
+            QCOMPARE(r.frxReport1.TexteBoite(reference), QStringLiteral("TRV55 /  [stock"));
         }
         // A column sort carries over to the print.
         lv->sortItems(3, Qt::AscendingOrder);
@@ -261,10 +266,14 @@ private slots:
     {
         QTreeWidget* lv = Liste(this);
         const QStringList libelles = {
-            QStringLiteral("Tournevis cruciforme « Pro » – 6 × 100"), QStringLiteral("AVATAR Vélo Tôle Yacht"),
-            QStringLiteral("Clé à œil 13’ (Électricité) 25 €"),    QStringLiteral("Raffinerie officielle, fjord"),
-            QStringLiteral("Ωmega 漢字 ﬁn"),                           QStringLiteral("Lampe LED 7W…"),
-            QString(),                                                  QStringLiteral("  espaces  "),
+            QStringLiteral("Tournevis cruciforme « Pro » – 6 × 100"),
+            QStringLiteral("AVATAR Vélo Tôle Yacht"),
+            QStringLiteral("Clé à œil 13’ (Électricité) 25 €"),
+            QStringLiteral("Raffinerie officielle, fjord"),
+            QStringLiteral("Ωmega 漢字 ﬁn"),
+            QStringLiteral("Lampe LED 7W…"),
+            QString(),
+            QStringLiteral("  espaces  "),
         };
         for (int i = 1; i <= 60; ++i)
             Ajouter(lv, i, libelles[i % libelles.size()] + QStringLiteral(" %1").arg(i),

@@ -56,9 +56,9 @@ struct TComposition {
 // by adding these up, as the layout does, instead of being laid out again:
 // laying out each box was most of the cost of a page. A pair the font draws
 // otherwise (a ligature, a glyph from another font) is refused and its texts
-// are laid out. Every 64th text set this way is laid out as well; a
-// difference (a font whose rules reach beyond a pair) turns the font's
-// learning off for good.
+// are laid out. The first texts set this way, then one in 1024, are laid
+// out as well; a difference (a font whose rules reach beyond a pair) turns
+// the font's learning off for good.
 class TGlyphesPolice {
 public:
     TGlyphesPolice(const QFont& source, const QFont& police, double dpiX, double dpiY)
@@ -105,7 +105,8 @@ public:
         }
         if (precedente >= 0)
             c.avance = x + m_caracteres[precedente].avance;
-        if (m_composees++ % 64 == 0 && !Verifier(texte, c)) {
+        ++m_composees;
+        if ((m_composees <= 32 || m_composees % 1024 == 0) && !Verifier(texte, c)) {
             m_abandon = true;
             return false;
         }
@@ -240,12 +241,12 @@ public:
         : m_painter(p), m_facteur(facteur), m_memoire(memoire)
     {
     }
-    ~TPolices() { Vider(); }
 
     struct TPolice {
         const QFont* source;
         QFont police;
         QFontMetricsF metriques;
+        double hauteur, ascent;   // of the metrics, asked once
         TGlyphesPolice* glyphes;   // null when texts are laid out
         // Advance of each Latin-1 character, measured when first met
         // (negative until then).
@@ -277,7 +278,8 @@ public:
         QFont police = source;
         if (m_facteur != 1.0)
             police.setPointSizeF(source.pointSizeF() * m_facteur);
-        m_polices.push_back({&source, police, QFontMetricsF(police, m_painter.device()), nullptr, {}});
+        const QFontMetricsF metriques(police, m_painter.device());
+        m_polices.push_back({&source, police, metriques, metriques.height(), metriques.ascent(), nullptr, {}});
         TPolice& nouvelle = m_polices.back();
         nouvelle.avances.fill(-1);
         if (m_memoire) {
@@ -307,6 +309,8 @@ public:
             lot = m_lots.insert(m_lots.end(), {&glyphes, {}, {}});
         // Where a drawn text starts: the layout keeps x in 64ths of a dot.
         const double x0 = std::trunc(origine.x() * 64) / 64;
+        lot->numeros.reserve(lot->numeros.size() + c.glyphes.size());
+        lot->positions.reserve(lot->positions.size() + c.glyphes.size());
         for (qsizetype i = 0; i < c.glyphes.size(); ++i) {
             lot->numeros.append(c.glyphes[i]);
             lot->positions.append(QPointF(x0 + c.x[i] / 64.0, origine.y()));
@@ -367,8 +371,7 @@ void DessinerBoite(QPainter& p, TPolices& polices, const TBoiteTexte& b, const Q
     // What the rectangle form of drawText does for one left-aligned line,
     // without its layout pass: the line centred vertically, the text on its
     // baseline.
-    const QFontMetricsF& fm = resolue.metriques;
-    const QPointF ligne(boite.left(), boite.top() + (boite.height() - fm.height()) / 2 + fm.ascent());
+    const QPointF ligne(boite.left(), boite.top() + (boite.height() - resolue.hauteur) / 2 + resolue.ascent);
     const bool compose = !b.centree && resolue.glyphes && resolue.glyphes->Composer(texte, composition);
     if (compose) {
         const double avance = composition.avance / 64.0;
@@ -509,6 +512,7 @@ void TRapport::PeindrePage(QPainter& p, const TMiseEnPage& miseEnPage, int page,
             DessinerBoite(p, polices, b, texte, pl.haut, largeurUtile, mm, composition);
         }
     }
+    polices.Vider();
 }
 
 int TRapport::Imprimer(QPagedPaintDevice& device) { return Imprimer(device, QPageRanges()); }
