@@ -10,12 +10,7 @@
 #include <QAbstractScrollArea>
 #include <QDialog>
 
-class QAction;
-class QComboBox;
-class QLabel;
 class QPrinter;
-class QSpinBox;
-class QToolBar;
 
 // The pages one below the other on a grey background, painted on demand.
 class TVuePages : public QAbstractScrollArea {
