@@ -60,7 +60,7 @@ int main(int argc, char* argv[])
 
     TdmKestravel dm(chemin);
     // Built once per catalogue, on the first opening: not what is measured.
-    InstallerIndexRecherche(dm.Handle());
+    InstallerIndexRecherche(dm.Connexion());
     QElapsedTimer ouverture;
     ouverture.start();
     TFicheParametreProduit fiche(dm);

@@ -28,10 +28,10 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     const QString chemin = bench::CatalogueGrandeCategorie(argc, argv);
     TdmKestravel dm(chemin);
-    if (!IndexRechercheInstalle(dm.Handle())) {
+    if (!IndexRechercheInstalle(dm.Connexion())) {
         QElapsedTimer t;
         t.start();
-        InstallerIndexRecherche(dm.Handle());
+        InstallerIndexRecherche(dm.Connexion());
         std::printf("construction de l'index (une fois par catalogue) : %.1f s\n", t.nsecsElapsed() / 1e9);
     }
 

@@ -43,7 +43,7 @@ QList<int> Trouves(TdmKestravel& dm, const QString& texte, int externe = -1, QHa
     critere.texte = texte;
     critere.externe = externe;
     critere.categories = std::move(categories);
-    const TResultatRecherche r = Rechercher(dm.Handle(), critere);
+    const TResultatRecherche r = Rechercher(dm.Connexion(), critere);
     if (!r.erreur.isEmpty())
         qWarning() << r.erreur;
     QList<int> ids;
@@ -89,8 +89,8 @@ private slots:
         QCOMPARE(PlierRecherche("Électricité ŒUF Ça"), QString("electricite oeuf ca"));
         TCatalogueTest c;
         Catalogue(c);
-        InstallerIndexRecherche(c.Dm().Handle());
-        QVERIFY(IndexRechercheInstalle(c.Dm().Handle()));
+        InstallerIndexRecherche(c.Dm().Connexion());
+        QVERIFY(IndexRechercheInstalle(c.Dm().Connexion()));
         QCOMPARE(Trouves(c.Dm(), "electrique"), QList<int>{2});
         QCOMPARE(Trouves(c.Dm(), "ÉLECTRIQUE"), QList<int>{2});
         QCOMPARE(Trouves(c.Dm(), "encastree"), QList<int>{1});
@@ -112,14 +112,14 @@ private slots:
         TCritereRecherche critere;
         critere.texte = "prise";
         critere.categories = {{CleCategorie(0, 1), "Électricité"}, {CleCategorie(2, 1), "Standard"}};
-        TResultatRecherche r = Rechercher(c.Dm().Handle(), critere);
+        TResultatRecherche r = Rechercher(c.Dm().Connexion(), critere);
         QCOMPARE(r.lignes.Taille(), 2);
         QCOMPARE(r.lignes.Categorie(0).toString(), QString("Électricité"));
         QCOMPARE(r.lignes.Texte(1, TChampProduit::Categorie), QString("Standard"));
         QCOMPARE(r.lignes.Libelle(1).toString(), QString("Prise standard"));
         QVERIFY(!r.tronque);
         critere.limite = 1;
-        r = Rechercher(c.Dm().Handle(), critere);
+        r = Rechercher(c.Dm().Connexion(), critere);
         QCOMPARE(r.lignes.Taille(), 1);
         QVERIFY(r.tronque);
     }
@@ -128,7 +128,7 @@ private slots:
     {
         TCatalogueTest c;
         Catalogue(c);
-        InstallerIndexRecherche(c.Dm().Handle());
+        InstallerIndexRecherche(c.Dm().Connexion());
         Produit(c, 0, 6, 2, "Tournevis cruciforme");
         QCOMPARE(Trouves(c.Dm(), "cruci"), QList<int>{6});
         c.Sql("UPDATE Produit SET Libelle = 'Tournevis plat' WHERE IdProduit = 6");
@@ -149,15 +149,15 @@ private slots:
     {
         TCatalogueTest c;
         Catalogue(c);
-        InstallerIndexRecherche(c.Dm().Handle());
+        InstallerIndexRecherche(c.Dm().Connexion());
         // The import drops the index with the old rows, in its transaction.
         QTemporaryDir dossier;
         const QString fichier = ExporterTable(c.Dm(), TTableCsv::Produit, dossier.path()).chemin;
         QVERIFY(QFile::rename(fichier, CheminImport(TTableCsv::Produit, dossier.path())));
         c.Sql("UPDATE Produit SET Libelle = 'Perceuse' WHERE IdProduit = 3");
         ImporterTable(c.Dm(), TTableCsv::Produit, dossier.path());
-        QVERIFY(!IndexRechercheInstalle(c.Dm().Handle()));
-        InstallerIndexRecherche(c.Dm().Handle());
+        QVERIFY(!IndexRechercheInstalle(c.Dm().Connexion()));
+        InstallerIndexRecherche(c.Dm().Connexion());
         QCOMPARE(Trouves(c.Dm(), "marteau"), QList<int>{3});
         QCOMPARE(Trouves(c.Dm(), "perceuse"), QList<int>{});
 
@@ -167,14 +167,14 @@ private slots:
             TdmKestravel dm(source.Base());
             ExecuterSql(dm.Base(), "INSERT INTO Produit (Externe, IdProduit, IdProduitType, Libelle) "
                                    "VALUES (0, 1, 1, 'Scie égoïne')");
-            InstallerIndexRecherche(dm.Handle());
+            InstallerIndexRecherche(dm.Connexion());
             ExecuterSql(dm.Base(), "UPDATE Produit SET Libelle = 'Scie à bûches'");
         }
         TdmKestravel dm(cible.Base());
-        InstallerIndexRecherche(dm.Handle());
+        InstallerIndexRecherche(dm.Connexion());
         Synchroniser(dm, source.Racine(), cible.Racine());
-        QVERIFY(!IndexRechercheInstalle(dm.Handle()));
-        InstallerIndexRecherche(dm.Handle());
+        QVERIFY(!IndexRechercheInstalle(dm.Connexion()));
+        InstallerIndexRecherche(dm.Connexion());
         QCOMPARE(Trouves(dm, "buches"), QList<int>{1});
     }
 
@@ -186,7 +186,7 @@ private slots:
         auto* champ = fiche.findChild<QLineEdit*>("edtRecherche");
         auto* liste = fiche.findChild<QTreeView*>("lvProduits");
         auto* arbre = fiche.findChild<QTreeWidget*>("tvProduitType");
-        QVERIFY(IndexRechercheInstalle(c.Dm().Handle()));   // built by the window
+        QVERIFY(IndexRechercheInstalle(c.Dm().Connexion()));   // built by the window
         QCOMPARE(champ->accessibleName(), QString("Rechercher"));
         QCOMPARE(champ->placeholderText(), QString("Rechercher un produit (libellé, référence, code export)"));
 

@@ -21,7 +21,7 @@ QVector<TCaracteristiques> DefinitionsInternes(TdmKestravel& dm)
     QSqlQuery q = ExecuterSql(dm.Base(), "SELECT Externe, IdProduitCarac, Libelle, Unite FROM ProduitTypeCarac"
                                          " WHERE Externe = 0 ORDER BY IdProduitCarac");
     QVector<TCaracteristiques> r;
-    while (q.next())
+    while (Suivante(q))
         r.push_back(Definition(q));
     return r;
 }
@@ -31,7 +31,7 @@ std::optional<TCaracteristiques> LireDefinition(TdmKestravel& dm, int externe, i
     QSqlQuery q = ExecuterSql(dm.Base(), "SELECT Externe, IdProduitCarac, Libelle, Unite FROM ProduitTypeCarac"
                                          " WHERE Externe = ? AND IdProduitCarac = ?",
                               {externe, idProduitCarac});
-    if (!q.next())
+    if (!Suivante(q))
         return std::nullopt;
     return Definition(q);
 }
@@ -41,7 +41,7 @@ bool DefinitionEnDouble(TdmKestravel& dm, const QString& libelle, const QString&
     // SQL's upper() folds ASCII only: compare with the locale's rules here.
     const QString l = Majuscules(libelle), u = Majuscules(unite);
     QSqlQuery q = ExecuterSql(dm.Base(), "SELECT Libelle, Unite FROM ProduitTypeCarac");
-    while (q.next())
+    while (Suivante(q))
         if (Majuscules(q.value(0).toString()) == l && Majuscules(q.value(1).toString()) == u)
             return true;
     return false;
@@ -52,7 +52,7 @@ bool DefinitionUtilisee(TdmKestravel& dm, int externe, int idProduitCarac)
     QSqlQuery q = ExecuterSql(dm.Base(), "SELECT 1 FROM ProduitCarac WHERE ExterneProduitCaracV = ? AND IdCarac = ?"
                                          " LIMIT 1",
                               {externe, idProduitCarac});
-    return q.next();
+    return Suivante(q);
 }
 
 int AjouterDefinition(TdmKestravel& dm, const QString& libelle, const QString& unite)

@@ -12,7 +12,7 @@ const QString ParentLu = QStringLiteral("MAX(CAST(IFNULL(IdParent, 0) AS INTEGER
 bool Existe(TdmKestravel& dm, const QString& sql, const QVariantList& valeurs)
 {
     QSqlQuery q = ExecuterSql(dm.Base(), "SELECT EXISTS (" + sql + ")", valeurs);
-    return q.next() && q.value(0).toBool();
+    return Suivante(q) && q.value(0).toBool();
 }
 }  // namespace
 
@@ -20,7 +20,7 @@ std::optional<QString> LibelleCategorie(TdmKestravel& dm, int externe, int idPro
 {
     QSqlQuery q = ExecuterSql(dm.Base(), "SELECT Libelle FROM ProduitType WHERE Externe = ? AND IdProduitType = ?",
                               {externe, idProduitType});
-    if (!q.next())
+    if (!Suivante(q))
         return std::nullopt;
     return q.value(0).toString();
 }
@@ -33,7 +33,7 @@ void ValiderLibelleCategorie(TdmKestravel& dm, int externe, int idParent, const 
                               "SELECT Libelle FROM ProduitType WHERE Externe = ? AND " + ParentLu + " = ?",
                               {externe, idParent});
     const QString cherche = Majuscules(libelle);
-    while (q.next()) {
+    while (Suivante(q)) {
         if (Majuscules(q.value(0).toString()) == cherche)
             throw ERefus(QStringLiteral("Le nom du type de produit existe déjà dans cette catégorie"));
     }
@@ -58,7 +58,7 @@ void RenommerCategorie(TdmKestravel& dm, const TObjectNoeud& categorie, const QS
     QSqlQuery q = ExecuterSql(dm.Base(),
                               "SELECT " + ParentLu + " FROM ProduitType WHERE Externe = ? AND IdProduitType = ?",
                               {categorie.GetExterne(), categorie.GetIdProduitType()});
-    const int idParent = q.next() ? q.value(0).toInt() : 0;
+    const int idParent = Suivante(q) ? q.value(0).toInt() : 0;
     ValiderLibelleCategorie(dm, categorie.GetExterne(), idParent, libelle);
     ExecuterSql(dm.Base(), "UPDATE ProduitType SET Libelle = ? WHERE Externe = ? AND IdProduitType = ?",
                 {libelle, categorie.GetExterne(), categorie.GetIdProduitType()});
@@ -76,7 +76,7 @@ std::optional<int> SupprimerCategorie(TdmKestravel& dm, const TObjectNoeud& cate
                               "SELECT Externe, " + ParentLu + " FROM ProduitType WHERE IdProduitType = ?"
                               " ORDER BY Externe LIMIT 1",
                               {id});
-    if (!q.next())
+    if (!Suivante(q))
         return std::nullopt;
     const int externeLigne = q.value(0).toInt();
     const int idParent = q.value(1).toInt();

@@ -4,6 +4,7 @@
 #include "core/base/prompts.h"
 #include "core/store/acces.h"
 #include "core/store/dates.h"
+#include "core/store/dialecte.h"
 #include "core/store/echecs.h"
 #include "core/store/erreurs.h"
 #include "core/store/format.h"
@@ -86,15 +87,15 @@ QString LibelleCategorie(TdmKestravel& dm, int idProduitType)
 {
     QSqlQuery q = ExecuterSql(dm.Base(), "SELECT Libelle FROM ProduitType WHERE Externe = 0 AND IdProduitType = ?",
                               {idProduitType});
-    return q.next() ? q.value(0).toString() : QString();
+    return Suivante(q) ? q.value(0).toString() : QString();
 }
 
 bool ValeurPresente(TdmKestravel& dm, int idProduit, int idCarac)
 {
-    return ExecuterSql(dm.Base(), "SELECT 1 FROM ProduitCarac WHERE ExterneProduitCaracV = 0 AND IdProduit = ?"
-                                  " AND IdCarac = ? LIMIT 1",
-                       {idProduit, idCarac})
-        .next();
+    QSqlQuery q = ExecuterSql(dm.Base(), "SELECT 1 FROM ProduitCarac WHERE ExterneProduitCaracV = 0 AND IdProduit = ?"
+                                         " AND IdCarac = ? LIMIT 1",
+                              {idProduit, idCarac});
+    return Suivante(q);
 }
 
 void InsererValeur(TdmKestravel& dm, int idProduit, const TCaracValeur& v)
@@ -147,8 +148,10 @@ void SynchroniserValeurs(TdmKestravel& dm, int idProduit, const TDemandeEnregist
 {
     for (const TCaracValeurPtr& c : d.caracsDepart)
         if (!d.caracsTravail.contains(c))
-            ExecuterSql(dm.Base(), "DELETE FROM ProduitCarac WHERE rowid = (SELECT rowid FROM ProduitCarac"
-                                   " WHERE ExterneProduitCaracV = 0 AND IdProduit = ? AND IdCarac = ? LIMIT 1)",
+            ExecuterSql(dm.Base(),
+                        QStringLiteral("DELETE FROM ProduitCarac WHERE %1 = (SELECT %1 FROM ProduitCarac"
+                                       " WHERE ExterneProduitCaracV = 0 AND IdProduit = ? AND IdCarac = ? LIMIT 1)")
+                            .arg(Dialecte::IdLigne),
                         {idProduit, c->GetIdProduitCarac()});
     for (const TCaracValeurPtr& c : d.caracsTravail)
         if (!ValeurPresente(dm, idProduit, c->GetIdProduitCarac()))

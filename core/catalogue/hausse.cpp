@@ -2,7 +2,7 @@
 
 #include "core/store/acces.h"
 #include "core/store/catalogue.h"
-#include "core/store/echecs.h"
+#include "core/store/dialecte.h"
 #include "core/store/erreurs.h"
 
 #include <QHash>
@@ -10,53 +10,47 @@
 #include <QStringList>
 #include <algorithm>
 #include <cmath>
-#include <sqlite3.h>
 
 namespace {
 // kestravel_hausse(prix, mode, valeur): the new price of one stored price, so
 // that a whole category changes in one UPDATE. A missing price reads as 0.
-void FonctionHausse(sqlite3_context* ctx, int, sqlite3_value** args)
+double FonctionHausse(const double* arguments)
 {
-    const double prix = ArrondiCentimes(sqlite3_value_double(args[0]));
-    sqlite3_result_double(ctx, PrixHausse(prix, sqlite3_value_int(args[1]), sqlite3_value_double(args[2])));
+    // A missing price reads as 0.
+    return PrixHausse(ArrondiCentimes(arguments[0]), int(arguments[1]), arguments[2]);
 }
 
 void InstallerFonctionHausse(TdmKestravel& dm)
 {
-    const int rc = sqlite3_create_function_v2(dm.Handle(), "kestravel_hausse", 3,
-                                              SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, &FonctionHausse,
-                                              nullptr, nullptr, nullptr);
-    if (rc != SQLITE_OK)
-        throw EDatabaseError(MessageSqlite(dm.Handle()));
+    Dialecte::DeclarerFonction(dm.Connexion(), "kestravel_hausse", 3, &FonctionHausse);
 }
-// Lets the caller watch a long statement: SQLite calls back every so many
-// steps of its program, and a "stop" answer interrupts the statement.
+// Lets the caller watch a long statement: the engine calls back every so
+// many steps of its program, and a "stop" answer interrupts the statement.
 class TSurveillance {
 public:
-    TSurveillance(TdmKestravel& dm, const TSuiteHausse& continuer) : m_base(dm.Handle()), m_continuer(continuer)
+    TSurveillance(TdmKestravel& dm, const TSuiteHausse& continuer)
+        : m_base(dm.Connexion()), m_continuer(continuer), m_rappel([this] {
+              if (!m_arretee && !m_continuer())
+                  m_arretee = true;
+              return !m_arretee;
+          })
     {
         if (m_continuer)
-            sqlite3_progress_handler(m_base, 20000, &TSurveillance::Rappel, this);
+            m_base.SetSurveillance(20000, &m_rappel);
     }
     ~TSurveillance()
     {
         if (m_continuer)
-            sqlite3_progress_handler(m_base, 0, nullptr, nullptr);
+            m_base.SetSurveillance(0, nullptr);
     }
     TSurveillance(const TSurveillance&) = delete;
     TSurveillance& operator=(const TSurveillance&) = delete;
     bool Arretee() const { return m_arretee; }
 
 private:
-    static int Rappel(void* moi)
-    {
-        auto* s = static_cast<TSurveillance*>(moi);
-        if (!s->m_arretee && !s->m_continuer())
-            s->m_arretee = true;
-        return s->m_arretee ? 1 : 0;
-    }
-    sqlite3* m_base;
+    const TBaseSql& m_base;
     const TSuiteHausse& m_continuer;
+    const std::function<bool()> m_rappel;
     bool m_arretee = false;
 };
 }  // namespace

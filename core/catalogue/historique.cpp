@@ -10,7 +10,7 @@ QVector<TMouvementStock> LireMouvementsStock(TdmKestravel& dm, int externe, int 
                                          " WHERE Externe = ? AND IdProduit = ? ORDER BY DateMaj, IdTransaction",
                               {externe, idProduit});
     QVector<TMouvementStock> r;
-    while (q.next())
+    while (Suivante(q))
         r.push_back({LireDateHeureBase(q.value(0).toString()), q.value(1).toString(), q.value(2).toInt(),
                      q.value(3).toInt()});
     return r;

@@ -3,6 +3,7 @@
 #include "core/exchange/fichierechange.h"
 #include "core/exchange/xmldoc.h"
 #include "core/store/acces.h"
+#include "core/store/dialecte.h"
 #include "core/store/erreurs.h"
 
 #include "core/exchange/remplacementfichier.h"
@@ -119,8 +120,9 @@ public:
         ExecuterSql(m_dm.Base(), "CREATE TABLE IF NOT EXISTS " + TableEnCours
                                      + " (Chemin TEXT NOT NULL, Temporaire TEXT NOT NULL, Empreinte BLOB NOT NULL)");
         QList<TDemandeEnCours> enCours;
-        QSqlQuery q = ExecuterSql(m_dm.Base(), "SELECT rowid, Chemin, Temporaire, Empreinte FROM " + TableEnCours);
-        while (q.next())
+        QSqlQuery q = ExecuterSql(m_dm.Base(), QStringLiteral("SELECT %1, Chemin, Temporaire, Empreinte FROM ")
+                                                   .arg(Dialecte::IdLigne) + TableEnCours);
+        while (Suivante(q))
             enCours.append({q.value(0).toLongLong(), q.value(1).toString(), q.value(2).toString(),
                             q.value(3).toByteArray()});
         return enCours;
@@ -128,7 +130,7 @@ public:
 
     void Oublier(qint64 id) override
     {
-        ExecuterSql(m_dm.Base(), "DELETE FROM " + TableEnCours + " WHERE rowid = ?", {id});
+        ExecuterSql(m_dm.Base(), "DELETE FROM " + TableEnCours + " WHERE " + Dialecte::IdLigne + " = ?", {id});
     }
 
     void Noter(const QString& chemin, const QString& temporaire, const QByteArray& empreinte) override

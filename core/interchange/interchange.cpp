@@ -2,6 +2,7 @@
 
 #include "core/store/acces.h"
 #include "core/store/dates.h"
+#include "core/store/dialecte.h"
 #include "core/store/dmkestravel.h"
 #include "core/store/echecs.h"
 #include "core/store/format.h"
@@ -12,68 +13,26 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <optional>
-#include <sqlite3.h>
 
 namespace {
-// A statement straight on the catalogue's SQLite connection: a million rows
-// go through here, and the Qt layer's per-row cost would double the time.
-class TInstruction {
-public:
-    TInstruction(sqlite3* base, const QString& sql) : m_base(base)
-    {
-        if (sqlite3_prepare_v2(base, sql.toUtf8().constData(), -1, &m_st, nullptr) != SQLITE_OK)
-            throw EDatabaseError(Erreur());
-    }
-    ~TInstruction() { sqlite3_finalize(m_st); }
-    TInstruction(const TInstruction&) = delete;
-    TInstruction& operator=(const TInstruction&) = delete;
-
-    // True on a row, false when done; throws on an engine error.
-    bool Pas()
-    {
-        const int r = sqlite3_step(m_st);
-        if (r == SQLITE_ROW)
-            return true;
-        if (r == SQLITE_DONE)
-            return false;
-        throw EDatabaseError(Erreur());
-    }
-    void Reinitialiser()
-    {
-        sqlite3_reset(m_st);
-        sqlite3_clear_bindings(m_st);
-    }
-    QString Erreur() const { return MessageSqlite(m_base); }
-    sqlite3_stmt* St() const { return m_st; }
-
-private:
-    sqlite3* m_base;
-    sqlite3_stmt* m_st = nullptr;
-};
-
-QByteArrayView Octets(sqlite3_stmt* st, int i)
-{
-    const char* t = reinterpret_cast<const char*>(sqlite3_column_text(st, i));
-    return QByteArrayView(t, sqlite3_column_bytes(st, i));
-}
-
 // Appends one field of the export file, as the row holds it. Plain ASCII
 // (numbers, most texts) is the same in UTF-8 and Windows-1252 and is copied
 // as it is; anything else goes through the code page.
-void AjouterChampExport(QByteArray& ligne, sqlite3_stmt* st, int i, const TColonneCsv& c, TCodePage& codePage)
+void AjouterChampExport(QByteArray& ligne, const TInstructionSql& st, int i, const TColonneCsv& c,
+                        TCodePage& codePage)
 {
-    const bool nul = sqlite3_column_type(st, i) == SQLITE_NULL;
+    const bool nul = st.EstNul(i);
     switch (c.type) {
     case TTypeColonne::Entier:
-        AjouterChampCsv(ligne, nul ? QByteArray() : QByteArray::number(sqlite3_column_int64(st, i)));
+        AjouterChampCsv(ligne, nul ? QByteArray() : QByteArray::number(st.Entier(i)));
         return;
     case TTypeColonne::Prix:
-        AjouterChampCsv(ligne, codePage.Encoder(Montant(nul ? 0.0 : sqlite3_column_double(st, i))));
+        AjouterChampCsv(ligne, codePage.Encoder(Montant(nul ? 0.0 : st.Reel(i))));
         return;
     case TTypeColonne::DateHeure: {
         // The database form is the file's; a text that is no date-time is
         // written as it stands.
-        const QByteArrayView o = Octets(st, i);
+        const QByteArrayView o = st.Octets(i);
         if (o.size() == 23 && o[10] == ' ') {
             AjouterChampCsv(ligne, o);
             return;
@@ -84,7 +43,7 @@ void AjouterChampExport(QByteArray& ligne, sqlite3_stmt* st, int i, const TColon
         return;
     }
     case TTypeColonne::Texte: {
-        const QByteArrayView o = Octets(st, i);
+        const QByteArrayView o = st.Octets(i);
         const bool aNettoyer = c.nettoyee && (o.contains(';') || o.contains('\r') || o.contains('\n'));
         if (EstAscii(o) && !aNettoyer) {
             AjouterChampCsv(ligne, o);
@@ -104,14 +63,9 @@ QString MessageEcriture(const QString& ligne)
 
 QString NomTableSql(const TDescriptionTable& d) { return "\"" + d.nom + "\""; }
 
-void BinderTexte(sqlite3_stmt* st, int parametre, QByteArrayView utf8)
-{
-    sqlite3_bind_text(st, parametre, utf8.data(), int(utf8.size()), SQLITE_TRANSIENT);
-}
-
 // Binds one field of the file (Windows-1252 bytes); returns why it cannot be
 // imported, or nothing. An empty date-time becomes `maintenant`.
-QString BinderChamp(sqlite3_stmt* st, int parametre, const TColonneCsv& c, QByteArrayView champ, bool premier,
+QString BinderChamp(TInstructionSql& st, int parametre, const TColonneCsv& c, QByteArrayView champ, bool premier,
                     const QString& maintenant, TCodePage& codePage)
 {
     const QByteArrayView t = champ.trimmed();
@@ -124,16 +78,16 @@ QString BinderChamp(sqlite3_stmt* st, int parametre, const TColonneCsv& c, QByte
         if (t.isEmpty()) {
             // An empty movement number is left to the database to assign.
             if (premier && c.nom == QLatin1String("IdTransaction"))
-                sqlite3_bind_null(st, parametre);
+                st.LierNul(parametre);
             else
-                sqlite3_bind_int64(st, parametre, 0);
+                st.LierEntier(parametre, 0);
             return {};
         }
         bool ok = false;
         const qint64 v = t.toLongLong(&ok);
         if (!ok)
             return refus("un nombre entier");
-        sqlite3_bind_int64(st, parametre, v);
+        st.LierEntier(parametre, v);
         return {};
     }
     case TTypeColonne::Prix: {
@@ -141,20 +95,20 @@ QString BinderChamp(sqlite3_stmt* st, int parametre, const TColonneCsv& c, QByte
         const double v = t.isEmpty() ? 0.0 : LireMontant(codePage.Decoder(t), &ok);
         if (!ok)
             return refus("un prix");
-        sqlite3_bind_double(st, parametre, v);
+        st.LierReel(parametre, v);
         return {};
     }
     case TTypeColonne::DateHeure: {
         const QString d = t.isEmpty() ? maintenant : NormaliserDateHeureBase(codePage.Decoder(t));
         if (d.isEmpty())
             return refus("une date-heure aaaa-mm-jj hh:nn:ss.zzz");
-        BinderTexte(st, parametre, d.toLatin1());
+        st.LierTexte(parametre, QByteArrayView(d.toLatin1()));
         return {};
     }
     case TTypeColonne::Texte: {
         // ASCII needs no conversion to UTF-8.
         if (EstAscii(champ) && !(c.nettoyee && champ.contains(QByteArrayView("\\r\\n")))) {
-            BinderTexte(st, parametre, champ);
+            st.LierTexte(parametre, champ);
             return {};
         }
         bool ok = true;
@@ -163,7 +117,7 @@ QString BinderChamp(sqlite3_stmt* st, int parametre, const TColonneCsv& c, QByte
             return QStringLiteral("texte de la colonne %1 qui n'est pas de l'UTF-8 valide (le fichier commence "
                                   "par la marque de l'UTF-8)")
                 .arg(c.nom);
-        BinderTexte(st, parametre, (c.nettoyee ? RestaurerTexteProduit(texte) : texte).toUtf8());
+        st.LierTexte(parametre, c.nettoyee ? RestaurerTexteProduit(texte) : texte);
         return {};
     }
     }
@@ -200,13 +154,11 @@ TResultatExport ExporterTable(TdmKestravel& dm, TTableCsv table, const QString& 
     if (fichier.write(ligne) != ligne.size())
         throw EInterchange(MessageEcriture(QStringLiteral("EN-TETE")));
 
-    TInstruction compte(dm.Handle(), "SELECT COUNT(*) FROM " + NomTableSql(d));
-    compte.Pas();
-    const qint64 total = sqlite3_column_int64(compte.St(), 0);
+    const qint64 total = dm.Connexion().Valeur("SELECT COUNT(*) FROM " + NomTableSql(d)).toLongLong();
     if (progression)
         progression(0, total);
 
-    TInstruction selection(dm.Handle(), d.selection);
+    TInstructionSql selection(dm.Connexion(), d.selection);
     constexpr qsizetype tailleTampon = 1 << 20;
     QByteArray tampon;
     tampon.reserve(tailleTampon + 4096);
@@ -218,10 +170,10 @@ TResultatExport ExporterTable(TdmKestravel& dm, TTableCsv table, const QString& 
     };
     TResultatExport resultat{chemin, 0, 0};
     qint64 fait = 0;
-    while (selection.Pas()) {
+    while (selection.Etape()) {
         ligne.resize(0);
         for (int i = 0; i < d.colonnes.size(); ++i)
-            AjouterChampExport(ligne, selection.St(), i, d.colonnes[i], codePage);
+            AjouterChampExport(ligne, selection, i, d.colonnes[i], codePage);
         TerminerLigneCsv(ligne);
         // The header is line 1.
         if (resultat.premiereLigneRemplacee == 0 && codePage.Remplacements() > 0)
@@ -281,10 +233,9 @@ TResultatImport ImporterTable(TdmKestravel& dm, TTableCsv table, const QString& 
         // the old ones (no trigger runs for each row) and is built afresh
         // from the new ones by the next window that searches.
         if (table == TTableCsv::Produit)
-            SupprimerIndexRecherche(dm.Handle());
-        TInstruction vidage(dm.Handle(), d.vidage);
-        vidage.Pas();
-        resultat.supprimees = sqlite3_changes64(dm.Handle());
+            SupprimerIndexRecherche(dm.Connexion());
+        dm.Connexion().Executer(d.vidage);
+        resultat.supprimees = dm.Connexion().LignesModifiees();
     } catch (const EKestravel&) {
         throw EInterchange(QStringLiteral("Importation - Une erreur est survenue pendant le vidage de la table ") +
                            d.nom + ".");
@@ -296,10 +247,11 @@ TResultatImport ImporterTable(TdmKestravel& dm, TTableCsv table, const QString& 
                               .arg(ligne)
                               .arg(d.fichierImport, raison, d.nom));
     };
-    TInstruction insertion(dm.Handle(), d.insertion);
+    TChargementSql chargement(dm.Connexion(), d.insertion);
+    TInstructionSql& insertion = chargement.Ligne();
     QList<int> parametres;
     for (const TColonneCsv& c : d.colonnes)
-        parametres << sqlite3_bind_parameter_index(insertion.St(), (":" + c.nom).toUtf8().constData());
+        parametres << insertion.Parametre(":" + c.nom);
 
     const QString maintenant = DateHeureBase(QDateTime::currentDateTime());
     const QByteArray entete = d.Entete().toLatin1();
@@ -318,17 +270,16 @@ TResultatImport ImporterTable(TdmKestravel& dm, TTableCsv table, const QString& 
             return;
         }
         for (int i = 0; i < d.colonnes.size(); ++i) {
-            const QString raison = BinderChamp(insertion.St(), parametres[i], d.colonnes[i], champs[i], i == 0,
+            const QString raison = BinderChamp(insertion, parametres[i], d.colonnes[i], champs[i], i == 0,
                                                maintenant, codePage);
             if (!raison.isEmpty())
                 throw refus(ligne, raison);
         }
         try {
-            insertion.Pas();
+            chargement.Ajouter();
         } catch (const EDatabaseError& e) {
             throw refus(ligne, e.Message());
         }
-        insertion.Reinitialiser();
         ++resultat.inserees;
     });
     lu = &lecteur;

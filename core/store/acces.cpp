@@ -4,7 +4,6 @@
 #include "core/store/erreurs.h"
 
 #include <QDateTime>
-#include <sqlite3.h>
 
 namespace {
 // A key value is given as text to a text field and as an integer to an
@@ -33,7 +32,7 @@ int ProchainIdentifiant(TdmKestravel& dm, TCurseur& c, const QString& table, con
     c.CancelRange();
     QSqlQuery q = ExecuterSql(dm.Base(), QStringLiteral("SELECT MAX(%1) FROM \"%2\" WHERE Externe = 0")
                                              .arg(champ, table));
-    return (q.next() && !q.value(0).isNull()) ? q.value(0).toInt() + 1 : 1;
+    return (Suivante(q) && !q.value(0).isNull()) ? q.value(0).toInt() + 1 : 1;
 }
 }  // namespace
 
@@ -79,30 +78,4 @@ void AjouterMouvementStock(TdmKestravel& dm, int externe, int idProduit, const Q
                 {externe, idProduit, idProduitType.isNull() ? QVariant() : QVariant(idProduitType.toInt()),
                  quantiteOld.isNull() ? QVariant() : QVariant(quantiteOld.toInt()), quantiteNew, libelle,
                  DateHeureBase(QDateTime::currentDateTime())});
-}
-
-TTransaction::TTransaction(TdmKestravel& dm) : m_dm(dm)
-{
-    if (sqlite3_get_autocommit(dm.Handle())) {
-        ExecuterSql(dm.Base(), "BEGIN IMMEDIATE");
-        m_proprietaire = true;
-    }
-}
-
-TTransaction::~TTransaction()
-{
-    if (m_proprietaire && !m_fini) {
-        try {
-            ExecuterSql(m_dm.Base(), "ROLLBACK");
-        } catch (...) {
-            // Nothing more can be done while unwinding.
-        }
-    }
-}
-
-void TTransaction::Commit()
-{
-    if (m_proprietaire && !m_fini)
-        ExecuterSql(m_dm.Base(), "COMMIT");
-    m_fini = true;
 }

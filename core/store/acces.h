@@ -34,19 +34,10 @@ void AjouterMouvementStock(TdmKestravel& dm, int externe, int idProduit, const Q
 void AjouterMouvementStock(TdmKestravel& dm, int externe, int idProduit, const QVariant& idProduitType,
                            const QVariant& quantiteOld, int quantiteNew, const QString& libelle);
 
-// One write transaction (BEGIN IMMEDIATE): committed by Commit(), rolled back
-// when it goes out of scope without it. Inside an open transaction it joins
-// that one and leaves commit or rollback to its owner.
-class TTransaction {
+// One write transaction on the catalogue (TTransactionSql): committed by
+// Commit(), rolled back when it goes out of scope without it. Inside an open
+// transaction it joins that one and leaves commit or rollback to its owner.
+class TTransaction : public TTransactionSql {
 public:
-    explicit TTransaction(TdmKestravel& dm);
-    ~TTransaction();
-    TTransaction(const TTransaction&) = delete;
-    TTransaction& operator=(const TTransaction&) = delete;
-    void Commit();
-
-private:
-    TdmKestravel& m_dm;
-    bool m_proprietaire = false;
-    bool m_fini = false;
+    explicit TTransaction(TdmKestravel& dm) : TTransactionSql(dm.Connexion()) {}
 };

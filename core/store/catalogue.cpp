@@ -1,6 +1,7 @@
 #include "core/store/catalogue.h"
 
 #include "core/store/dates.h"
+#include "core/store/dialecte.h"
 #include "core/store/erreurs.h"
 #include "core/store/format.h"
 
@@ -9,7 +10,7 @@ QVector<TLigneCategorie> LireCategories(TdmKestravel& dm)
     QSqlQuery q = ExecuterSql(dm.Base(), "SELECT Externe, IdProduitType, IdParent, Libelle FROM ProduitType"
                                          " ORDER BY Externe, IdProduitType");
     QVector<TLigneCategorie> lignes;
-    while (q.next())
+    while (Suivante(q))
         lignes.push_back({q.value(0).toInt(), q.value(1).toInt(), q.value(2).toInt(), q.value(3).toString()});
     return lignes;
 }
@@ -21,7 +22,7 @@ std::optional<TProduit> LireProduit(TdmKestravel& dm, int externe, int idProduit
                               " PrixVenteHT, Reference, Lien, Stock, StockMini FROM Produit"
                               " WHERE Externe = ? AND IdProduit = ? AND IdProduitType = ?",
                               {externe, idProduit, idProduitType});
-    if (!q.next())
+    if (!Suivante(q))
         return std::nullopt;
     TProduit p;
     p.SetExterne(externe);
@@ -45,14 +46,15 @@ std::optional<TProduit> LireProduit(TdmKestravel& dm, int externe, int idProduit
 std::shared_ptr<TListeCaracValeurs> ChargerCaracValeurs(TdmKestravel& dm, const TProduit& produit)
 {
     QSqlQuery q = ExecuterSql(dm.Base(),
-                              "SELECT v.IdCarac, v.Valeur, d.Libelle, d.Unite FROM ProduitCarac v"
-                              " JOIN ProduitTypeCarac d ON d.Externe = v.ExterneProduitCaracV"
-                              " AND d.IdProduitCarac = v.IdCarac"
-                              " WHERE v.ExterneProduitCaracV = ? AND v.IdProduit = ?"
-                              " ORDER BY v.IdCarac, v.rowid",
+                              QStringLiteral("SELECT v.IdCarac, v.Valeur, d.Libelle, d.Unite FROM ProduitCarac v"
+                                             " JOIN ProduitTypeCarac d ON d.Externe = v.ExterneProduitCaracV"
+                                             " AND d.IdProduitCarac = v.IdCarac"
+                                             " WHERE v.ExterneProduitCaracV = ? AND v.IdProduit = ?"
+                                             " ORDER BY v.IdCarac, v.%1")
+                                  .arg(Dialecte::IdLigne),
                               {produit.GetExterne(), produit.GetIdProduit()});
     auto liste = std::make_shared<TListeCaracValeurs>();
-    while (q.next()) {
+    while (Suivante(q)) {
         auto v = std::make_shared<TCaracValeur>();
         v->SetExterne(produit.GetExterne());
         v->SetIdProduitCarac(q.value(0).toInt());

@@ -1,9 +1,7 @@
 #include "core/store/curseur.h"
 
-#include "core/store/echecs.h"
+#include "core/store/dialecte.h"
 #include "core/store/erreurs.h"
-
-#include <sqlite3.h>
 
 namespace {
 constexpr int TaillePage = 256;
@@ -23,15 +21,10 @@ TCurseur::TCurseur(QString table, QString index, QStringList cles, bool cleUniqu
 
 TCurseur::~TCurseur() { Close(); }
 
-void TCurseur::Attacher(sqlite3* base)
+void TCurseur::Attacher(const TBaseSql* base)
 {
     Close();
     m_base = base;
-}
-
-void TCurseur::Erreur() const
-{
-    throw EDatabaseError(MessageSqlite(m_base));
 }
 
 void TCurseur::PosterAvantDeplacement()
@@ -52,24 +45,17 @@ void TCurseur::Open()
 {
     if (m_actif)
         return;
-    if (!m_base)
+    if (!m_base || !m_base->Ouverte())
         throw EDatabaseError(QStringLiteral("La base de données n'est pas ouverte."));
     m_colonnes.clear();
     m_typesColonnes.clear();
     m_indiceColonne.clear();
-    sqlite3_stmt* st = nullptr;
-    const QByteArray sql = QStringLiteral("PRAGMA table_info(%1)").arg(Quoter(m_table)).toUtf8();
-    if (sqlite3_prepare_v2(m_base, sql.constData(), -1, &st, nullptr) != SQLITE_OK)
-        Erreur();
-    while (sqlite3_step(st) == SQLITE_ROW) {
-        const QString nom = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 1)));
-        const QString type = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 2)));
-        m_indiceColonne.insert(nom, int(m_colonnes.size()));
-        m_indiceColonne.insert(nom.toUpper(), int(m_colonnes.size()));
-        m_colonnes << nom;
-        m_typesColonnes << type.toUpper();
+    for (const TBaseSql::TColonne& c : m_base->Colonnes(m_table)) {
+        m_indiceColonne.insert(c.nom, int(m_colonnes.size()));
+        m_indiceColonne.insert(c.nom.toUpper(), int(m_colonnes.size()));
+        m_colonnes << c.nom;
+        m_typesColonnes << c.type;
     }
-    sqlite3_finalize(st);
     if (m_colonnes.isEmpty())
         throw EDatabaseError(QStringLiteral("Table %1 introuvable dans la base de données.").arg(m_table));
     for (const QString& c : m_cles)
@@ -78,7 +64,7 @@ void TCurseur::Open()
     QStringList cols;
     for (const QString& c : m_colonnes)
         cols << Quoter(c);
-    m_selection = cols.join(", ") + ", rowid";
+    m_selection = cols.join(", ") + ", " + Dialecte::IdLigne;
     m_genresCles.clear();
     for (int i = 0; i < m_cles.size(); ++i) {
         const QString type = TypeCle(i);
@@ -95,12 +81,8 @@ void TCurseur::Open()
 
 void TCurseur::Close()
 {
-    if (m_stFind) {
-        sqlite3_finalize(m_stFind);
-        m_stFind = nullptr;
-    }
-    for (sqlite3_stmt* st : std::as_const(m_stPages))
-        sqlite3_finalize(st);
+    m_stFind = TInstructionSql();
+    m_stFindNb = -1;
     m_stPages.clear();
     m_actif = false;
     m_surLigne = false;
@@ -126,61 +108,9 @@ QString TCurseur::TypeCle(int i) const
     return m_typesColonnes.value(m_indiceColonne.value(m_cles.value(i).toUpper(), -1));
 }
 
-sqlite3_stmt* TCurseur::Preparer(const QString& sql)
+TInstructionSql TCurseur::Preparer(const QString& sql) const
 {
-    sqlite3_stmt* st = nullptr;
-    const QByteArray u = sql.toUtf8();
-    if (sqlite3_prepare_v2(m_base, u.constData(), int(u.size()), &st, nullptr) != SQLITE_OK)
-        Erreur();
-    return st;
-}
-
-void TCurseur::Lier(sqlite3_stmt* st, int pos, const QVariant& v) const
-{
-    int rc;
-    switch (v.typeId()) {
-    case QMetaType::UnknownType:
-        rc = sqlite3_bind_null(st, pos);
-        break;
-    case QMetaType::Int: case QMetaType::UInt: case QMetaType::LongLong:
-    case QMetaType::ULongLong: case QMetaType::Bool: case QMetaType::Short:
-        rc = sqlite3_bind_int64(st, pos, v.toLongLong());
-        break;
-    case QMetaType::Double: case QMetaType::Float:
-        rc = sqlite3_bind_double(st, pos, v.toDouble());
-        break;
-    default:
-        if (v.isNull()) {
-            rc = sqlite3_bind_null(st, pos);
-        } else {
-            const QByteArray u = v.toString().toUtf8();
-            rc = sqlite3_bind_text(st, pos, u.constData(), int(u.size()), SQLITE_TRANSIENT);
-        }
-    }
-    if (rc != SQLITE_OK)
-        Erreur();
-}
-
-TCurseur::Ligne TCurseur::LireLigne(sqlite3_stmt* st) const
-{
-    const int n = sqlite3_column_count(st);
-    Ligne l(n);
-    for (int i = 0; i < n; ++i) {
-        switch (sqlite3_column_type(st, i)) {
-        case SQLITE_INTEGER:
-            l[i] = QVariant(qint64(sqlite3_column_int64(st, i)));
-            break;
-        case SQLITE_FLOAT:
-            l[i] = QVariant(sqlite3_column_double(st, i));
-            break;
-        case SQLITE_NULL:
-            break;
-        default:
-            l[i] = QVariant(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, i)),
-                                              sqlite3_column_bytes(st, i)));
-        }
-    }
-    return l;
+    return TInstructionSql(*m_base, sql);
 }
 
 QString TCurseur::ClauseCle() const
@@ -189,7 +119,7 @@ QString TCurseur::ClauseCle() const
     for (const QString& c : m_cles)
         k << Quoter(c);
     if (!m_cleUnique)
-        k << "rowid";
+        k << Dialecte::IdLigne;
     return k.join(", ");
 }
 
@@ -201,10 +131,10 @@ QString TCurseur::ConditionPlage() const
     return c.isEmpty() ? QStringLiteral("1") : c.join(" AND ");
 }
 
-int TCurseur::LierPlage(sqlite3_stmt* st) const
+int TCurseur::LierPlage(TInstructionSql& st) const
 {
     for (int i = 0; i < m_plage.size(); ++i)
-        Lier(st, i + 1, m_plage[i]);
+        st.Lier(i + 1, m_plage[i]);
     return int(m_plage.size());
 }
 
@@ -220,18 +150,17 @@ QVariantList TCurseur::CleDe(const Ligne& l) const
 
 bool TCurseur::ChangementsExternes() const
 {
-    return sqlite3_total_changes64(m_base) != m_changements;
+    return m_base->Modifications() != m_changements;
 }
 
-sqlite3_stmt* TCurseur::RequetePage(int nbCle, bool avant, bool inclure)
+TInstructionSql& TCurseur::RequetePage(int nbCle, bool avant, bool inclure)
 {
     // Prepared once per shape: a long walk reads thousands of pages.
     const int forme = ((nbCle * 2 + avant) * 2 + inclure) * 8 + int(m_plage.size());
     auto it = m_stPages.find(forme);
     if (it != m_stPages.end()) {
-        sqlite3_reset(*it);
-        sqlite3_clear_bindings(*it);
-        return *it;
+        it->second.Reinitialiser();
+        return it->second;
     }
     QString sql = QStringLiteral("SELECT %1 FROM %2 WHERE %3").arg(m_selection, Quoter(m_table), ConditionPlage());
     if (nbCle > 0) {
@@ -245,31 +174,28 @@ sqlite3_stmt* TCurseur::RequetePage(int nbCle, bool avant, bool inclure)
     if (!avant)
         ordre.replace(", ", " DESC, ").append(" DESC");
     sql += QStringLiteral(" ORDER BY %1 LIMIT ?").arg(ordre);
-    sqlite3_stmt* st = Preparer(sql);
-    m_stPages.insert(forme, st);
-    return st;
+    return m_stPages.emplace(forme, Preparer(sql)).first->second;
 }
 
 void TCurseur::ChargerPage(const QVariantList& depuis, bool avant, bool inclure)
 {
     const int limite = !avant ? 1 : depuis.isEmpty() ? TaillePremierePage : TaillePage;
-    sqlite3_stmt* st = RequetePage(int(depuis.size()), avant, inclure);
+    TInstructionSql& st = RequetePage(int(depuis.size()), avant, inclure);
     int pos = LierPlage(st);
     for (const QVariant& v : depuis)
-        Lier(st, ++pos, v);
-    Lier(st, ++pos, limite);
+        st.Lier(++pos, v);
+    st.LierEntier(++pos, limite);
     Invalider();
     m_page.reserve(limite);
-    int rc;
-    while ((rc = sqlite3_step(st)) == SQLITE_ROW)
-        m_page << LireLigne(st);
+    while (st.Etape()) {
+        m_page.emplace_back();
+        st.LireLigne(m_page.back());
+    }
     // Reset at once: a statement left pending would hold the read
     // transaction open.
-    sqlite3_reset(st);
-    if (rc != SQLITE_DONE)
-        Erreur();
+    st.Rembobiner();
     m_pageFin = avant && m_page.size() < limite;
-    m_changements = sqlite3_total_changes64(m_base);
+    m_changements = m_base->Modifications();
 }
 
 void TCurseur::First()
@@ -352,14 +278,10 @@ bool TCurseur::IsEmpty() { return RecordCount() == 0; }
 int TCurseur::RecordCount()
 {
     Verifier();
-    sqlite3_stmt* st = Preparer(QStringLiteral("SELECT COUNT(*) FROM %1 WHERE %2")
-                                    .arg(Quoter(m_table), ConditionPlage()));
+    TInstructionSql st = Preparer(QStringLiteral("SELECT COUNT(*) FROM %1 WHERE %2")
+                                      .arg(Quoter(m_table), ConditionPlage()));
     LierPlage(st);
-    int n = 0;
-    if (sqlite3_step(st) == SQLITE_ROW)
-        n = sqlite3_column_int(st, 0);
-    sqlite3_finalize(st);
-    return n;
+    return st.Etape() ? int(st.Entier(0)) : 0;
 }
 
 const QVariant& TCurseur::Field(const QString& nom) const
@@ -437,27 +359,19 @@ void TCurseur::Post()
             sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
                       .arg(Quoter(m_table), noms.join(", "), marques.join(", "));
         }
-        sqlite3_stmt* st = Preparer(sql);
-        for (int i = 0; i < valeurs.size(); ++i)
-            Lier(st, i + 1, valeurs[i]);
-        const int rc = sqlite3_step(st);
-        sqlite3_finalize(st);
-        if (rc != SQLITE_DONE)
-            Erreur();
-        rowid = sqlite3_last_insert_rowid(m_base);
+        TInstructionSql st = Preparer(sql);
+        st.Lier(valeurs);
+        st.Executer();
+        rowid = m_base->DerniereLigne();
     } else {
         rowid = m_ligne.value(m_colonnes.size()).toLongLong();
         if (!noms.isEmpty()) {
-            const QString sql = QStringLiteral("UPDATE %1 SET %2 = ? WHERE rowid = ?")
-                                    .arg(Quoter(m_table), noms.join(" = ?, "));
-            sqlite3_stmt* st = Preparer(sql);
-            for (int i = 0; i < valeurs.size(); ++i)
-                Lier(st, i + 1, valeurs[i]);
-            Lier(st, int(valeurs.size()) + 1, rowid);
-            const int rc = sqlite3_step(st);
-            sqlite3_finalize(st);
-            if (rc != SQLITE_DONE)
-                Erreur();
+            const QString sql = QStringLiteral("UPDATE %1 SET %2 = ? WHERE %3 = ?")
+                                    .arg(Quoter(m_table), noms.join(" = ?, "), Dialecte::IdLigne);
+            TInstructionSql st = Preparer(sql);
+            st.Lier(valeurs);
+            st.LierEntier(int(valeurs.size()) + 1, rowid);
+            st.Executer();
         }
     }
     m_etat = Etat::Parcours;
@@ -467,17 +381,15 @@ void TCurseur::Post()
 
 void TCurseur::PositionnerSurRowid(qint64 rowid)
 {
-    sqlite3_stmt* st = Preparer(QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?")
-                                    .arg(m_selection, Quoter(m_table)));
-    Lier(st, 1, rowid);
+    TInstructionSql st = Preparer(QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?")
+                                      .arg(m_selection, Quoter(m_table), Dialecte::IdLigne));
+    st.LierEntier(1, rowid);
     Invalider();
-    const int rc = sqlite3_step(st);
-    if (rc == SQLITE_ROW)
-        m_page << LireLigne(st);
-    sqlite3_finalize(st);
-    if (rc != SQLITE_ROW && rc != SQLITE_DONE)
-        Erreur();
-    m_changements = sqlite3_total_changes64(m_base);
+    if (st.Etape()) {
+        m_page.emplace_back();
+        st.LireLigne(m_page.back());
+    }
+    m_changements = m_base->Modifications();
     m_surLigne = !m_page.isEmpty();
     m_eof = m_bof = !m_surLigne;
     if (m_surLigne) {
@@ -498,12 +410,9 @@ void TCurseur::Delete()
     m_modifs.clear();
     if (!m_surLigne)
         throw EDatabaseError(QStringLiteral("Aucun enregistrement courant dans la table %1.").arg(m_table));
-    sqlite3_stmt* st = Preparer(QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(Quoter(m_table)));
-    Lier(st, 1, m_ligne.value(m_colonnes.size()));
-    const int rc = sqlite3_step(st);
-    sqlite3_finalize(st);
-    if (rc != SQLITE_DONE)
-        Erreur();
+    TInstructionSql st = Preparer(QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(Quoter(m_table), Dialecte::IdLigne));
+    st.Lier(1, m_ligne.value(m_colonnes.size()));
+    st.Executer();
     // The cursor moves on to the row that followed the deleted one.
     ChargerPage(CleDe(m_ligne), true, false);
     m_surLigne = !m_page.isEmpty();
@@ -538,10 +447,9 @@ bool TCurseur::FindKey(const QVariantList& valeurs)
 {
     PosterAvantDeplacement();
     const int n = int(std::min<qsizetype>(valeurs.size(), m_cles.size()));
-    if (!m_stFind || m_stFindNb != n + int(m_plage.size()) * 1000) {
-        if (m_stFind)
-            sqlite3_finalize(m_stFind);
-        m_stFind = nullptr;
+    if (!m_stFind.Preparee() || m_stFindNb != n + int(m_plage.size()) * 1000) {
+        m_stFind = TInstructionSql();
+        m_stFindNb = -1;
         QStringList cond{ConditionPlage()};
         for (int i = 0; i < n; ++i)
             cond << Quoter(m_cles[i]) + " = ?";
@@ -549,23 +457,21 @@ bool TCurseur::FindKey(const QVariantList& valeurs)
                                 .arg(m_selection, Quoter(m_table), cond.join(" AND "), ClauseCle()));
         m_stFindNb = n + int(m_plage.size()) * 1000;
     }
-    sqlite3_reset(m_stFind);
+    m_stFind.Reinitialiser();
     int pos = LierPlage(m_stFind);
     for (int i = 0; i < n; ++i)
-        Lier(m_stFind, ++pos, valeurs[i]);
-    const int rc = sqlite3_step(m_stFind);
-    if (rc == SQLITE_ROW) {
+        m_stFind.Lier(++pos, valeurs[i]);
+    const bool trouve = m_stFind.Etape();
+    if (trouve) {
         Invalider();
-        m_ligne = LireLigne(m_stFind);
+        m_stFind.LireLigne(m_ligne);
         m_page << m_ligne;
         m_posPage = 0;
         m_pageFin = false;
         m_surLigne = true;
         m_eof = m_bof = false;
-        m_changements = sqlite3_total_changes64(m_base);
+        m_changements = m_base->Modifications();
     }
-    sqlite3_reset(m_stFind);
-    if (rc != SQLITE_ROW && rc != SQLITE_DONE)
-        Erreur();
-    return rc == SQLITE_ROW;
+    m_stFind.Rembobiner();
+    return trouve;
 }

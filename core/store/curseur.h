@@ -9,14 +9,14 @@
 // and the next step reads again from the current key. Rows written by other
 // processes are seen from the next page on.
 
+#include "core/store/basesql.h"
+
 #include <QString>
 #include <QStringList>
 #include <QVariant>
 #include <QVector>
 #include <QHash>
-
-struct sqlite3;
-struct sqlite3_stmt;
+#include <unordered_map>
 
 class TCurseur {
 public:
@@ -27,8 +27,9 @@ public:
     TCurseur(const TCurseur&) = delete;
     TCurseur& operator=(const TCurseur&) = delete;
 
-    // Binds the cursor to an open SQLite connection (done by the data module).
-    void Attacher(sqlite3* base);
+    // Binds the cursor to an open connection (done by the data module);
+    // null detaches it.
+    void Attacher(const TBaseSql* base);
 
     void Open();
     void Close();
@@ -79,26 +80,23 @@ private:
 
     void Verifier() const;
     void PosterAvantDeplacement();
-    [[noreturn]] void Erreur() const;
-    sqlite3_stmt* Preparer(const QString& sql);
-    void Lier(sqlite3_stmt* st, int pos, const QVariant& v) const;
-    Ligne LireLigne(sqlite3_stmt* st) const;
+    TInstructionSql Preparer(const QString& sql) const;
     QString ClauseCle() const;          // "Externe, IdProduit[, rowid]"
     QString ConditionPlage() const;     // "Externe = ? AND …" or "1"
-    int LierPlage(sqlite3_stmt* st) const;
+    int LierPlage(TInstructionSql& st) const;
     QVariantList CleDe(const Ligne& l) const;
     bool ChangementsExternes() const;
     // Fills the page with up to n rows after (vers l'avant) or before the
     // given key; an empty key means from the start (or the end).
     void ChargerPage(const QVariantList& depuis, bool avant, bool inclure);
-    sqlite3_stmt* RequetePage(int nbCle, bool avant, bool inclure);
+    TInstructionSql& RequetePage(int nbCle, bool avant, bool inclure);
     void PositionnerSurRowid(qint64 rowid);
     void Invalider() { m_page.clear(); m_posPage = -1; }
 
     QString m_table, m_index;
     QStringList m_cles;
     bool m_cleUnique;
-    sqlite3* m_base = nullptr;
+    const TBaseSql* m_base = nullptr;
     bool m_actif = false;
     QStringList m_colonnes;
     QStringList m_typesColonnes;
@@ -119,7 +117,7 @@ private:
     Etat m_etat = Etat::Parcours;
     QHash<int, QVariant> m_modifs;   // column → value being written
 
-    QHash<int, sqlite3_stmt*> m_stPages;   // page reads by shape
-    sqlite3_stmt* m_stFind = nullptr;
+    std::unordered_map<int, TInstructionSql> m_stPages;   // page reads by shape
+    TInstructionSql m_stFind;
     int m_stFindNb = -1;
 };

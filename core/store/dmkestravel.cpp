@@ -1,5 +1,6 @@
 #include "core/store/dmkestravel.h"
 
+#include "core/store/dialecte.h"
 #include "core/store/echecs.h"
 #include "core/store/erreurs.h"
 #include "core/store/schema.h"
@@ -11,7 +12,6 @@
 #include <QSqlError>
 #include <QUrl>
 #include <QUuid>
-#include <sqlite3.h>
 
 TdmKestravel::TdmKestravel(const QString& cheminBase)
     : tblProduit("Produit", "idxPrimaryKey", {"Externe", "IdProduit", "IdProduitType"}, true),
@@ -70,31 +70,31 @@ void TdmKestravel::Ouvrir(const QString& cheminBase)
         throw EDatabaseError(msg);
     }
     const QVariant h = db.driver()->handle();
-    m_handle = (h.isValid() && qstrcmp(h.typeName(), "sqlite3*") == 0)
-                   ? *static_cast<sqlite3* const*>(h.constData())
-                   : nullptr;
-    if (!m_handle)
+    m_base = TBaseSql((h.isValid() && qstrcmp(h.typeName(), "sqlite3*") == 0)
+                          ? *static_cast<sqlite3* const*>(h.constData())
+                          : nullptr);
+    if (!m_base.Ouverte())
         throw EDatabaseError(QStringLiteral("Pilote SQLite indisponible."));
     // Several processes of the suite share the file.
     // A damaged file or one that is not a database shows up at the first
     // statement, a schema too new at the version check: the message says
     // which file it is.
     try {
-        ExecuterSql(db, "PRAGMA journal_mode=WAL");
-        ExecuterSql(db, "PRAGMA foreign_keys=OFF");
+        ExecuterSql(db, Dialecte::JournalPartage);
+        ExecuterSql(db, Dialecte::SansClesEtrangeres);
         MettreAJourSchema(db);
     } catch (const EDatabaseError& e) {
         throw EDatabaseError(contexte + '\n' + e.Message());
     }
     for (int i = 0; TCurseur* c = Curseurs(i); ++i)
-        c->Attacher(m_handle);
+        c->Attacher(&m_base);
 }
 
 void TdmKestravel::Fermer()
 {
     for (int i = 0; TCurseur* c = Curseurs(i); ++i)
         c->Attacher(nullptr);
-    m_handle = nullptr;
+    m_base = TBaseSql();
     {
         QSqlDatabase db = QSqlDatabase::database(m_connexion, false);
         if (db.isValid())

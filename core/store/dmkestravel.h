@@ -2,6 +2,7 @@
 // The data module: one connection to the catalogue file and the nine table
 // cursors shared by every window and mode for the whole run.
 
+#include "core/store/basesql.h"
 #include "core/store/curseur.h"
 
 #include <QSqlDatabase>
@@ -23,7 +24,9 @@ public:
 
     const QString& CheminBase() const { return m_chemin; }
     QSqlDatabase Base() const;        // the Qt connection, for SQL statements
-    sqlite3* Handle() const { return m_handle; }
+    // The same connection for the statement layer (basesql.h).
+    const TBaseSql& Connexion() const { return m_base; }
+    sqlite3* Handle() const { return m_base.Handle(); }
 
     void DataModuleCreate();          // opens the five main cursors
     void DataModuleDestroy();         // closes them, in their fixed order
@@ -47,5 +50,5 @@ private:
 
     QString m_connexion;
     QString m_chemin;
-    sqlite3* m_handle = nullptr;
+    TBaseSql m_base;
 };

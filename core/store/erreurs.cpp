@@ -27,3 +27,12 @@ QSqlQuery ExecuterSql(const QSqlDatabase& db, const QString& sql, const QVariant
     Executer(q);
     return q;
 }
+
+bool Suivante(QSqlQuery& q)
+{
+    if (q.next())
+        return true;
+    if (q.lastError().isValid())
+        throw EDatabaseError(MessageSqlError(q.lastError()));
+    return false;
+}

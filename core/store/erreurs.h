@@ -1,6 +1,8 @@
 #pragma once
-// Errors of the catalogue store. Every failed prepare/exec becomes an
-// exception carrying the engine's message, so no failure goes unnoticed.
+// Errors of the catalogue store, and the one helper for statements made
+// through Qt SQL. Every failed prepare/exec/step becomes an exception
+// carrying the engine's message, so no failure goes unnoticed. Statements
+// that need the engine's speed or features go through basesql.h.
 
 #include <QSqlQuery>
 #include <QString>
@@ -33,3 +35,7 @@ void Executer(QSqlQuery& q);
 // Prepares and runs a statement with positional values in one call.
 QSqlQuery ExecuterSql(const QSqlDatabase& db, const QString& sql,
                       const QVariantList& valeurs = {});
+// Moves to the next row of a query run by ExecuterSql: true on a row, false
+// at the end; throws EDatabaseError when the engine fails on the way (a
+// bare next() would tell that failure as the end of the rows).
+bool Suivante(QSqlQuery& q);

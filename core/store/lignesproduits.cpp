@@ -1,26 +1,9 @@
 #include "core/store/lignesproduits.h"
 
 #include "core/store/dmkestravel.h"
-#include "core/store/echecs.h"
-#include "core/store/erreurs.h"
 #include "core/store/format.h"
 
 #include <QStringDecoder>
-#include <sqlite3.h>
-
-namespace {
-// Closes a statement whatever way the read ends.
-struct TInstruction {
-    sqlite3_stmt* st = nullptr;
-    ~TInstruction() { sqlite3_finalize(st); }
-};
-
-QByteArrayView Octets(sqlite3_stmt* st, int colonne)
-{
-    const auto* texte = reinterpret_cast<const char*>(sqlite3_column_text(st, colonne));
-    return texte ? QByteArrayView(texte, sqlite3_column_bytes(st, colonne)) : QByteArrayView();
-}
-}  // namespace
 
 void TLignesProduits::Reserver(int lignes)
 {
@@ -101,39 +84,34 @@ const char* const ColonnesLigneProduit =
     "p.Externe, p.IdProduit, p.IdProduitType, p.Libelle, p.Reference, p.PrixTarifHT, p.PrixAchatHT,"
     " p.PrixVenteHT, p.Stock";
 
-void AjouterLigneProduit(TLignesProduits& lignes, sqlite3_stmt* st, QStringView categorie)
+void AjouterLigneProduit(TLignesProduits& lignes, const TInstructionSql& st, QStringView categorie)
 {
     TLignesProduits::Ligne l;
-    l.externe = sqlite3_column_int(st, 0);
-    l.idProduit = sqlite3_column_int(st, 1);
-    l.idProduitType = sqlite3_column_int(st, 2);
-    l.prixTarifHT = sqlite3_column_double(st, 5);
-    l.prixAchatHT = sqlite3_column_double(st, 6);
-    l.prixVenteHT = sqlite3_column_double(st, 7);
-    l.stock = sqlite3_column_int(st, 8);
+    l.externe = int(st.Entier(0));
+    l.idProduit = int(st.Entier(1));
+    l.idProduitType = int(st.Entier(2));
+    l.prixTarifHT = st.Reel(5);
+    l.prixAchatHT = st.Reel(6);
+    l.prixVenteHT = st.Reel(7);
+    l.stock = int(st.Entier(8));
     if (categorie.isEmpty()) {
-        lignes.Ajouter(l, Octets(st, 3), Octets(st, 4));
+        lignes.Ajouter(l, st.Octets(3), st.Octets(4));
     } else {
-        const QString libelle = QString::fromUtf8(Octets(st, 3));
-        lignes.Ajouter(l, libelle, QString::fromUtf8(Octets(st, 4)), categorie);
+        const QString libelle = st.Texte(3);
+        lignes.Ajouter(l, libelle, st.Texte(4), categorie);
     }
 }
 
 TLignesProduits LireProduitsCategorie(TdmKestravel& dm, int externe, int idProduitType)
 {
-    TInstruction q;
     const QByteArray sql = QByteArray("SELECT ") + ColonnesLigneProduit
                            + " FROM Produit p WHERE Externe = ? AND IdProduitType = ? ORDER BY IdProduit";
-    if (sqlite3_prepare_v2(dm.Handle(), sql.constData(), int(sql.size()), &q.st, nullptr) != SQLITE_OK)
-        throw EDatabaseError(MessageSqlite(dm.Handle(), QStringLiteral("Lecture des produits impossible.")));
-    sqlite3_bind_int(q.st, 1, externe);
-    sqlite3_bind_int(q.st, 2, idProduitType);
+    TInstructionSql q(dm.Connexion(), QByteArrayView(sql), QStringLiteral("Lecture des produits impossible."));
+    q.LierEntier(1, externe);
+    q.LierEntier(2, idProduitType);
     TLignesProduits lignes;
-    int rc;
-    while ((rc = sqlite3_step(q.st)) == SQLITE_ROW)
-        AjouterLigneProduit(lignes, q.st);
-    if (rc != SQLITE_DONE)
-        throw EDatabaseError(MessageSqlite(dm.Handle(), QStringLiteral("Lecture des produits impossible.")));
+    while (q.Etape())
+        AjouterLigneProduit(lignes, q);
     return lignes;
 }
 

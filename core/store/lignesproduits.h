@@ -9,7 +9,7 @@
 #include <vector>
 
 class TdmKestravel;
-struct sqlite3_stmt;
+class TInstructionSql;
 
 // What a list column shows.
 enum class TChampProduit {
@@ -67,7 +67,7 @@ TLignesProduits LireProduitsCategorie(TdmKestravel& dm, int externe, int idProdu
 // from a table or alias `p`.
 extern const char* const ColonnesLigneProduit;
 // Appends the statement's current row, shown under `categorie`.
-void AjouterLigneProduit(TLignesProduits& lignes, sqlite3_stmt* st, QStringView categorie = {});
+void AjouterLigneProduit(TLignesProduits& lignes, const TInstructionSql& st, QStringView categorie = {});
 
 // Text order of the lists: the letters A to Z compare without case,
 // everything else by character code. Negative, 0 or positive.

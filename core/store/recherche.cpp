@@ -1,10 +1,9 @@
 #include "core/store/recherche.h"
 
-#include "core/store/echecs.h"
+#include "core/store/dialecte.h"
 #include "core/store/erreurs.h"
 
 #include <QStringList>
-#include <sqlite3.h>
 
 namespace {
 // French accented letters and their plain form. The index's triggers hold
@@ -42,52 +41,15 @@ QString SelectionPliee(const QString& id, const QString& prefixe, const QString&
              capitales("Libelle"), capitales("Reference"), capitales("CodeExport"), source);
 }
 
-const QString Insertion = QStringLiteral("INSERT OR REPLACE INTO RechercheProduit (rowid, Libelle, Reference, CodeExport) ");
+const QString Insertion =
+    Dialecte::InsererOuRemplacer(QStringLiteral("RechercheProduit (rowid, Libelle, Reference, CodeExport) "));
 
-void Executer(sqlite3* base, const QString& sql)
+void Executer(const TBaseSql& base, const QString& sql)
 {
-    if (sqlite3_exec(base, sql.toUtf8().constData(), nullptr, nullptr, nullptr) != SQLITE_OK)
-        throw EDatabaseError(MessageSqlite(base, QStringLiteral("L'index de recherche des produits n'a pas pu être "
-                                                                "modifié.")));
+    base.Executer(sql, QStringLiteral("L'index de recherche des produits n'a pas pu être modifié."));
 }
 
-// Runs `travail` in a transaction of its own, or in the caller's when one
-// is open.
-void EnTransaction(sqlite3* base, const std::function<void()>& travail)
-{
-    if (!sqlite3_get_autocommit(base)) {
-        travail();
-        return;
-    }
-    Executer(base, QStringLiteral("BEGIN IMMEDIATE"));
-    try {
-        travail();
-        Executer(base, QStringLiteral("COMMIT"));
-    } catch (...) {
-        sqlite3_exec(base, "ROLLBACK", nullptr, nullptr, nullptr);
-        throw;
-    }
-}
-
-struct TInstruction {
-    sqlite3_stmt* st = nullptr;
-    ~TInstruction() { sqlite3_finalize(st); }
-};
-
-int Entier(sqlite3* base, const char* sql)
-{
-    TInstruction q;
-    if (sqlite3_prepare_v2(base, sql, -1, &q.st, nullptr) != SQLITE_OK || sqlite3_step(q.st) != SQLITE_ROW)
-        throw EDatabaseError(MessageSqlite(base, QStringLiteral("Lecture du catalogue impossible.")));
-    return sqlite3_column_int(q.st, 0);
-}
-
-int Patienter(void* rappel)
-{
-    (*static_cast<const std::function<void()>*>(rappel))();
-    return 0;
-}
-
+const QString LectureImpossible = QStringLiteral("Lecture du catalogue impossible.");
 
 QString Motif(const QString& mot)
 {
@@ -113,24 +75,23 @@ QString PlierRecherche(const QString& texte)
     return resultat;
 }
 
-bool IndexRechercheInstalle(sqlite3* base)
+bool IndexRechercheInstalle(const TBaseSql& base)
 {
-    TInstruction q;
-    if (sqlite3_prepare_v2(base,
+    return base.Valeur(QStringLiteral(
                            "SELECT COUNT(*) FROM sqlite_schema WHERE (type = 'table' AND name = 'RechercheProduit')"
                            " OR (type = 'trigger' AND name IN ('RechercheProduitAjout', 'RechercheProduitSuppression',"
-                           " 'RechercheProduitModification', 'RechercheProduitRemplacement'))",
-                           -1, &q.st, nullptr) != SQLITE_OK
-        || sqlite3_step(q.st) != SQLITE_ROW)
-        throw EDatabaseError(MessageSqlite(base, QStringLiteral("Lecture du catalogue impossible.")));
-    return sqlite3_column_int(q.st, 0) == 5;
+                           " 'RechercheProduitModification', 'RechercheProduitRemplacement'))"),
+                       LectureImpossible)
+               .toInt()
+           == 5;
 }
 
-void InstallerIndexRecherche(sqlite3* base, const std::function<void()>& patience)
+void InstallerIndexRecherche(const TBaseSql& base, const std::function<void()>& patience)
 {
     if (IndexRechercheInstalle(base))
         return;
-    EnTransaction(base, [&] {
+    TTransactionSql transaction(base);
+    {
         // A half-made index (from a version that stopped midway) goes first.
         SupprimerIndexRecherche(base);
         Executer(base, QStringLiteral("CREATE VIRTUAL TABLE RechercheProduit USING fts5(Libelle, Reference, "
@@ -138,14 +99,21 @@ void InstallerIndexRecherche(sqlite3* base, const std::function<void()>& patienc
         // The fill touches the index's pages again and again: with the
         // connection's small page cache it would spend its time reading
         // back what it has just written.
-        const int cache = Entier(base, "PRAGMA cache_size");
-        Executer(base, QStringLiteral("PRAGMA cache_size = -262144"));
+        const qint64 cache = base.Valeur(Dialecte::LireTailleCache, LectureImpossible).toLongLong();
+        Executer(base, Dialecte::TailleCache(-262144));
+        const std::function<bool()> rappel = [&] {
+            patience();
+            return true;
+        };
         if (patience)
-            sqlite3_progress_handler(base, 200000, Patienter, const_cast<std::function<void()>*>(&patience));
+            base.SetSurveillance(200000, &rappel);
         const auto retablir = [&] {
-            sqlite3_progress_handler(base, 0, nullptr, nullptr);
-            sqlite3_exec(base, QByteArray("PRAGMA cache_size = " + QByteArray::number(cache)).constData(), nullptr,
-                         nullptr, nullptr);
+            base.SetSurveillance(0, nullptr);
+            try {
+                base.Executer(Dialecte::TailleCache(cache));
+            } catch (const EDatabaseError&) {
+                // Only the connection's memory: it goes with the connection.
+            }
         };
         try {
             Executer(base, Insertion + SelectionPliee("rowid", QString(), QStringLiteral(" FROM Produit")));
@@ -169,19 +137,20 @@ void InstallerIndexRecherche(sqlite3* base, const std::function<void()>& patienc
                                       "DELETE FROM RechercheProduit WHERE rowid IN (SELECT rowid FROM Produit WHERE "
                                       "Externe = new.Externe AND IdProduit = new.IdProduit AND "
                                       "IdProduitType = new.IdProduitType); END"));
-    });
+    }
+    transaction.Commit();
 }
 
-void SupprimerIndexRecherche(sqlite3* base)
+void SupprimerIndexRecherche(const TBaseSql& base)
 {
-    EnTransaction(base, [&] {
-        for (const char* nom : Declencheurs)
-            Executer(base, QStringLiteral("DROP TRIGGER IF EXISTS %1").arg(QLatin1String(nom)));
-        Executer(base, QStringLiteral("DROP TABLE IF EXISTS RechercheProduit"));
-    });
+    TTransactionSql transaction(base);
+    for (const char* nom : Declencheurs)
+        Executer(base, QStringLiteral("DROP TRIGGER IF EXISTS %1").arg(QLatin1String(nom)));
+    Executer(base, QStringLiteral("DROP TABLE IF EXISTS RechercheProduit"));
+    transaction.Commit();
 }
 
-TResultatRecherche Rechercher(sqlite3* base, const TCritereRecherche& critere)
+TResultatRecherche Rechercher(const TBaseSql& base, const TCritereRecherche& critere)
 {
     TResultatRecherche resultat;
     // Words of three letters or more go through the index (each may be in
@@ -206,47 +175,37 @@ TResultatRecherche Rechercher(sqlite3* base, const TCritereRecherche& critere)
     if (critere.externe >= 0)
         sql += QStringLiteral(" AND p.Externe = ?");
 
-    TInstruction q;
-    const QByteArray utf8 = sql.toUtf8();
-    if (sqlite3_prepare_v2(base, utf8.constData(), int(utf8.size()), &q.st, nullptr) != SQLITE_OK) {
-        resultat.erreur = MessageSqlite(base);
-        return resultat;
-    }
-    int n = 0;
-    const auto lier = [&](const QString& texte) {
-        const QByteArray b = texte.toUtf8();
-        sqlite3_bind_text(q.st, ++n, b.constData(), int(b.size()), SQLITE_TRANSIENT);
-    };
-    if (!longs.isEmpty()) {
-        QStringList phrases;
-        for (QString mot : longs)
-            phrases << '"' + mot.replace('"', "\"\"") + '"';
-        lier(phrases.join(" AND "));
-    }
-    for (const QString& mot : courts)
-        for (int i = 0; i < 3; ++i)
-            lier(Motif(mot));
-    if (critere.externe >= 0)
-        sqlite3_bind_int(q.st, ++n, critere.externe);
+    try {
+        TInstructionSql q(base, sql);
+        int n = 0;
+        if (!longs.isEmpty()) {
+            QStringList phrases;
+            for (QString mot : longs)
+                phrases << '"' + mot.replace('"', "\"\"") + '"';
+            q.LierTexte(++n, phrases.join(" AND "));
+        }
+        for (const QString& mot : courts)
+            for (int i = 0; i < 3; ++i)
+                q.LierTexte(++n, Motif(mot));
+        if (critere.externe >= 0)
+            q.LierEntier(++n, critere.externe);
 
-    int rc;
-    while ((rc = sqlite3_step(q.st)) == SQLITE_ROW) {
-        QString categorie;
-        if (!critere.categories.isEmpty()) {
-            const auto c = critere.categories.constFind(
-                CleCategorie(sqlite3_column_int(q.st, 0), sqlite3_column_int(q.st, 2)));
-            if (c == critere.categories.constEnd())
-                continue;
-            categorie = *c;
+        while (q.Etape()) {
+            QString categorie;
+            if (!critere.categories.isEmpty()) {
+                const auto c = critere.categories.constFind(CleCategorie(int(q.Entier(0)), int(q.Entier(2))));
+                if (c == critere.categories.constEnd())
+                    continue;
+                categorie = *c;
+            }
+            if (resultat.lignes.Taille() == critere.limite) {
+                resultat.tronque = true;
+                break;
+            }
+            AjouterLigneProduit(resultat.lignes, q, categorie);
         }
-        if (resultat.lignes.Taille() == critere.limite) {
-            resultat.tronque = true;
-            break;
-        }
-        AjouterLigneProduit(resultat.lignes, q.st, categorie);
-    }
-    if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
-        resultat.erreur = MessageSqlite(base);
+    } catch (const EDatabaseError& e) {
+        resultat.erreur = e.Message();
         resultat.lignes = TLignesProduits();
     }
     return resultat;
@@ -263,7 +222,7 @@ TRechercheProduits::~TRechercheProduits()
         std::lock_guard<std::mutex> verrou(m_verrou);
         m_fin = true;
         if (m_base)
-            sqlite3_interrupt(m_base);
+            m_base->Interrompre();
     }
     m_reveil.notify_one();
     m_fil.join();
@@ -275,7 +234,7 @@ quint64 TRechercheProduits::Chercher(TCritereRecherche critere)
     m_demande = std::move(critere);
     ++m_numero;
     if (m_base)
-        sqlite3_interrupt(m_base);
+        m_base->Interrompre();
     m_reveil.notify_one();
     return m_numero;
 }
@@ -285,12 +244,12 @@ void TRechercheProduits::Annuler()
     std::lock_guard<std::mutex> verrou(m_verrou);
     m_traite = ++m_numero;
     if (m_base)
-        sqlite3_interrupt(m_base);
+        m_base->Interrompre();
 }
 
 void TRechercheProduits::Boucle()
 {
-    sqlite3* base = nullptr;
+    TBaseSql base;
     for (;;) {
         quint64 numero;
         TCritereRecherche critere;
@@ -303,20 +262,19 @@ void TRechercheProduits::Boucle()
             critere = m_demande;
         }
         TResultatRecherche resultat;
-        if (!base) {
+        if (!base.Ouverte()) {
             // Its own connection, read only: the window's stays free for
             // writes, and a search never holds a lock that blocks them.
-            if (sqlite3_open_v2(m_chemin.toUtf8().constData(), &base, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
-                sqlite3_busy_timeout(base, 2000);
+            try {
+                base = TBaseSql(m_chemin, TBaseSql::Acces::Lecture, QString());
+                base.SetAttente(2000);
                 std::lock_guard<std::mutex> verrou(m_verrou);
-                m_base = base;
-            } else {
-                resultat.erreur = MessageSqlite(base);
-                sqlite3_close(base);
-                base = nullptr;
+                m_base = &base;
+            } catch (const EDatabaseError& e) {
+                resultat.erreur = e.Message();
             }
         }
-        if (base)
+        if (base.Ouverte())
             resultat = Rechercher(base, critere);
         {
             std::lock_guard<std::mutex> verrou(m_verrou);
@@ -325,9 +283,6 @@ void TRechercheProduits::Boucle()
         }
         m_rappel(numero, std::move(resultat));
     }
-    {
-        std::lock_guard<std::mutex> verrou(m_verrou);
-        m_base = nullptr;
-    }
-    sqlite3_close(base);
+    std::lock_guard<std::mutex> verrou(m_verrou);
+    m_base = nullptr;
 }

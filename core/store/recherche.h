@@ -8,6 +8,7 @@
 // removed; the tokenizer ignores letter case. The five tables are not
 // changed, so older versions and the host read the file as before.
 
+#include "core/store/basesql.h"
 #include "core/store/lignesproduits.h"
 
 #include <QHash>
@@ -17,22 +18,20 @@
 #include <mutex>
 #include <thread>
 
-struct sqlite3;
-
 // The text as the index holds it: French accented letters (either case)
 // replaced by their plain letter; the query goes through the same folding.
 QString PlierRecherche(const QString& texte);
 
 // Whether the catalogue has the index (the table and its four triggers).
-bool IndexRechercheInstalle(sqlite3* base);
+bool IndexRechercheInstalle(const TBaseSql& base);
 // Creates the index and its triggers and fills it from Produit, in one
 // transaction; nothing when it is there. On a million products this takes
 // tens of seconds: `patience` is called now and then meanwhile.
-void InstallerIndexRecherche(sqlite3* base, const std::function<void()>& patience = {});
+void InstallerIndexRecherche(const TBaseSql& base, const std::function<void()>& patience = {});
 // Drops the index and its triggers. An import or a synchronisation replaces
 // the products wholesale: they drop it in their own transaction, and the
 // next window that searches builds it afresh from the new rows.
-void SupprimerIndexRecherche(sqlite3* base);
+void SupprimerIndexRecherche(const TBaseSql& base);
 
 struct TCritereRecherche {
     QString texte;
@@ -54,7 +53,7 @@ struct TResultatRecherche {
 
 // Runs one search on its own connection; blocking. Stops early (empty
 // result) when `interrompue` turns true. Used by TRechercheProduits.
-TResultatRecherche Rechercher(sqlite3* base, const TCritereRecherche& critere);
+TResultatRecherche Rechercher(const TBaseSql& base, const TCritereRecherche& critere);
 
 // Searches in a thread of its own, on its own read-only connection, so
 // typing never waits for the catalogue: each new request interrupts the one
@@ -80,7 +79,7 @@ private:
     TRappel m_rappel;
     std::mutex m_verrou;
     std::condition_variable m_reveil;
-    sqlite3* m_base = nullptr;
+    const TBaseSql* m_base = nullptr;   // the thread's connection, once open
     TCritereRecherche m_demande;
     quint64 m_numero = 0;       // last request made
     quint64 m_traite = 0;       // last request taken by the thread

@@ -1,5 +1,6 @@
 #include "core/store/schema.h"
 
+#include "core/store/dialecte.h"
 #include "core/store/echecs.h"
 #include "core/store/erreurs.h"
 
@@ -63,7 +64,7 @@ QStringList InstructionsSchema()
              Libelle TEXT,
              DateMaj TEXT))",
         R"(CREATE INDEX idxStock ON "Transaction" (Externe, IdProduit))",
-        QStringLiteral("PRAGMA user_version = %1").arg(VersionSchema),
+        Dialecte::EcrireVersion(VersionSchema),
     };
 }
 
@@ -98,8 +99,8 @@ const QList<QStringList>& Migrations()
 
 int LireVersion(const QSqlDatabase& db)
 {
-    QSqlQuery q = ExecuterSql(db, "PRAGMA user_version");
-    return q.next() ? q.value(0).toInt() : 0;
+    QSqlQuery q = ExecuterSql(db, Dialecte::LireVersion);
+    return Suivante(q) ? q.value(0).toInt() : 0;
 }
 }  // namespace
 
@@ -122,7 +123,7 @@ void MettreAJourSchema(const QSqlDatabase& db)
         for (int v = std::max(version, 0); v < VersionSchema; ++v)
             for (const QString& sql : Migrations().at(v))
                 ExecuterSql(db, sql);
-        ExecuterSql(db, QStringLiteral("PRAGMA user_version = %1").arg(VersionSchema));
+        ExecuterSql(db, Dialecte::EcrireVersion(VersionSchema));
         ExecuterSql(db, "COMMIT");
     } catch (...) {
         ExecuterSql(db, "ROLLBACK");
@@ -140,7 +141,7 @@ void CreerCatalogueVide(const QString& chemin)
         db.setDatabaseName(chemin);
         if (!db.open())
             throw EDatabaseError(MessageSqlError(db.lastError()));
-        ExecuterSql(db, "PRAGMA journal_mode=WAL");
+        ExecuterSql(db, Dialecte::JournalPartage);
         CreerSchema(db);
         db.close();
     }

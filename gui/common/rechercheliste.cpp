@@ -45,7 +45,7 @@ bool TRechercheListe::Active() const { return !m_champ->text().trimmed().isEmpty
 bool TRechercheListe::Preparer()
 {
     try {
-        if (!IndexRechercheInstalle(m_dm.Handle())) {
+        if (!IndexRechercheInstalle(m_dm.Connexion())) {
             // Once per catalogue (and after an import): tens of seconds on a
             // million products, shown rather than frozen.
             QProgressDialog attente(QStringLiteral("Préparation de la recherche des produits…"), QString(), 0, 0,
@@ -58,7 +58,7 @@ bool TRechercheListe::Preparer()
             depuis.start();
             QApplication::setOverrideCursor(Qt::WaitCursor);
             try {
-                InstallerIndexRecherche(m_dm.Handle(), [&] {
+                InstallerIndexRecherche(m_dm.Connexion(), [&] {
                     if (depuis.elapsed() >= 100) {
                         attente.setValue(0);
                         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);

@@ -1,0 +1,71 @@
+#pragma once
+// The SQL that differs from one database engine to another, named once.
+// Everything else the module sends is plain SQL that any engine takes; a
+// second engine (a database server) gives its own forms of these.
+
+#include "core/store/basesql.h"
+
+#include <QString>
+
+namespace Dialecte {
+// Starts a write transaction, taking the write lock at once so that two
+// writers never both read and then both fail to write.
+inline const char* const DebutEcriture = "BEGIN IMMEDIATE";
+// The hidden identifier of every row: breaks ties between rows of equal
+// key and designates one row of a table without a unique key.
+inline const char* const IdLigne = "rowid";
+// "INSERT OR REPLACE INTO table": an insert that replaces the row of the
+// same primary key.
+QString InsererOuRemplacer(const QString& table);
+
+// Settings of a connection to the shared catalogue: several processes use
+// the file at once (readers never wait for the writer), and no foreign key
+// rule is applied (the host's tables have none).
+inline const char* const JournalPartage = "PRAGMA journal_mode=WAL";
+inline const char* const SansClesEtrangeres = "PRAGMA foreign_keys=OFF";
+// For a catalogue being generated from nothing: no wait for the disk.
+inline const char* const SansSynchronisation = "PRAGMA synchronous=OFF";
+// The schema's version number, kept in the database itself.
+inline const char* const LireVersion = "PRAGMA user_version";
+QString EcrireVersion(int version);
+// A query whose columns 1 and 2 are the name and declared type of each
+// column of `table`, in order (no row when there is no such table).
+QString ColonnesTable(const QString& table);
+// Memory of the connection's page cache: the query reading it, and the
+// statement setting it (negative: in KiB).
+inline const char* const LireTailleCache = "PRAGMA cache_size";
+QString TailleCache(qint64 taille);
+
+// Online copy: replaces the whole content of `cible` with the source's in
+// one write transaction of the engine (readers see the old catalogue or the
+// new one). Throws with `contexte`; on failure `cible` is unchanged.
+void CopierBase(const TBaseSql& source, const TBaseSql& cible, const QString& contexte);
+
+// A function of the connection callable from SQL: `nom(a1, …, an)` with its
+// arguments read as reals, its result a real.
+using TFonctionReelle = double (*)(const double* arguments);
+void DeclarerFonction(const TBaseSql& base, const char* nom, int nombreArguments, TFonctionReelle fonction);
+}  // namespace Dialecte
+
+// Bulk load of rows into one table, inside the caller's transaction: the
+// fields of each row are bound on Ligne() (the `insertion` statement's
+// parameters), then Ajouter() writes it. Here a prepared INSERT per row is
+// the fastest path; a server engine streams the rows through its copy
+// protocol instead.
+class TChargementSql {
+public:
+    TChargementSql(const TBaseSql& base, const QString& insertion, const QString& contexte = {})
+        : m_insertion(base, insertion, contexte)
+    {
+    }
+    TInstructionSql& Ligne() { return m_insertion; }
+    // Writes the row bound and clears the fields for the next one.
+    void Ajouter()
+    {
+        m_insertion.Executer();
+        m_insertion.Reinitialiser();
+    }
+
+private:
+    TInstructionSql m_insertion;
+};
