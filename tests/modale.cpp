@@ -1,6 +1,7 @@
 #include "tests/modale.h"
 
 #include <QApplication>
+#include <QPointer>
 #include <QTest>
 
 namespace {

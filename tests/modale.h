@@ -16,7 +16,6 @@
 // without Attendre() or PasOuverte(), fails the test too.
 
 #include <QDeadlineTimer>
-#include <QPointer>
 #include <QString>
 #include <QTimer>
 #include <QWidget>
@@ -27,8 +26,7 @@ public:
     static constexpr int DelaiParDefaut = 15000;
 
     // Watches for a modal window or popup inheriting `classe` ("QWidget":
-    // any modal window or popup).
-    // `fichier` and `ligne` place the failure reports.
+    // any); `fichier` and `ligne` place the failure reports.
     TModale(const char* classe, std::function<void(QWidget*)> etapes, int delaiMs, const char* fichier,
             int ligne);
     ~TModale();

@@ -81,6 +81,15 @@ TInstallation::Resultat TInstallation::Lancer(const QStringList& arguments, int 
     return r;
 }
 
+QList<QPair<QString, QString>> VariablesPrechargement(const QString& module)
+{
+    QString asan = qEnvironmentVariable("ASAN_OPTIONS");
+    if (!asan.isEmpty())
+        asan += ':';
+    asan += QStringLiteral("verify_asan_link_order=0");
+    return {{"LD_PRELOAD", module}, {"ASAN_OPTIONS", asan}};
+}
+
 QString LireFichier(const QString& chemin)
 {
     QFile f(chemin);

@@ -2,6 +2,7 @@
 // Shared test fixtures: real catalogue files in temporary folders and a
 // temporary installation tree in which the real binary runs.
 
+#include <QPair>
 #include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
@@ -55,6 +56,11 @@ public:
 private:
     QTemporaryDir m_dossier;
 };
+
+// The variables that load `module` into a child process with LD_PRELOAD.
+// In a sanitizer build the module then comes before the sanitizer's runtime,
+// which the runtime refuses unless told to accept it.
+QList<QPair<QString, QString>> VariablesPrechargement(const QString& module);
 
 QString LireFichier(const QString& chemin);
 void EcrireFichier(const QString& chemin, const QByteArray& contenu);

@@ -456,7 +456,8 @@ private slots:
             EcrireFichier(m_fichier, demande);
 
             const auto r = LancerAvec(*m_inst, {"CONTROLE", m_inst->Ini(), m_fichier},
-                                      {{"LD_PRELOAD", arret}, {"KESTRAVEL_ARRET_ECRITURE", QString::number(n)}});
+                                      VariablesPrechargement(arret)
+                                          << qMakePair(QString("KESTRAVEL_ARRET_ECRITURE"), QString::number(n)));
             auBout = r.code != -3;
             QVERIFY2(!auBout || r.code == 0, qPrintable(r.erreurs));
             points = n;

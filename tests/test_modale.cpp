@@ -75,6 +75,27 @@ private slots:
         QVERIFY(!dialogue.isVisible());
     }
 
+    // A window opened from the steps of another has its own watch.
+    void imbriquees()
+    {
+        TDialogueA exterieure;
+        TDialogueB interieure;
+        QString vues;
+        TQuandModale<TDialogueA> modale([&](TDialogueA*) {
+            TQuandModale<TDialogueB> dedans([&](TDialogueB* b) {
+                vues += "B";
+                b->accept();
+            });
+            interieure.exec();
+            ATTENDRE_MODALE(dedans);
+            vues += "A";
+        });
+        exterieure.exec();
+        ATTENDRE_MODALE(modale);
+        QCOMPARE(vues, QString("BA"));
+        QVERIFY(!exterieure.isVisible());
+    }
+
     void jamaisOuverteEchoue()
     {
         TQuandModale<TDialogueA> modale({}, 200);

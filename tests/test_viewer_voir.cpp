@@ -42,7 +42,8 @@ private slots:
         env.insert("QT_QPA_PLATFORM", "offscreen");
         env.insert("LANG", "fr_FR.UTF-8");
         env.insert("LC_ALL", "fr_FR.UTF-8");
-        env.insert("LD_PRELOAD", automate);
+        for (const auto& [nom, valeur] : VariablesPrechargement(automate))
+            env.insert(nom, valeur);
         env.insert("KESTRAVEL_AUTOMATE_VOIR", "Marteaux;Marteau;7;Livrer lundi");
         p.setProcessEnvironment(env);
         p.start(inst.Module() + "kestravel", {"voir", inst.Ini(), fichier});
