@@ -1,5 +1,6 @@
 #include "tools/demo.h"
 
+#include "core/store/basesql.h"
 #include "core/store/dates.h"
 #include "core/store/erreurs.h"
 #include "core/store/schema.h"
@@ -126,7 +127,7 @@ void RemplirCatalogueDemo(const QString& cheminBase)
         db.setDatabaseName(cheminBase);
         if (!db.open())
             throw EDatabaseError(db.lastError().text());
-        ExecuterSql(db, "BEGIN IMMEDIATE");
+        TTransactionSql transaction(TBaseSql::DeQt(db));
         for (const Categorie& c : Categories)
             ExecuterSql(db, "INSERT INTO ProduitType VALUES (?, ?, ?, ?)",
                         {c.externe, c.id, c.parent, QString::fromUtf8(c.libelle)});
@@ -160,7 +161,7 @@ void RemplirCatalogueDemo(const QString& cheminBase)
         for (const Valeur& v : Valeurs)
             ExecuterSql(db, "INSERT INTO ProduitCarac VALUES (?, ?, ?, ?)",
                         {v.externe, v.produit, v.carac, QString::fromUtf8(v.valeur)});
-        ExecuterSql(db, "COMMIT");
+        transaction.Commit();
         db.close();
     }
     QSqlDatabase::removeDatabase(nom);

@@ -4,6 +4,8 @@
 #include "core/store/echecs.h"
 #include "core/store/erreurs.h"
 
+#include <QSqlDatabase>
+#include <QSqlDriver>
 #include <sqlite3.h>
 #include <utility>
 
@@ -28,6 +30,14 @@ TBaseSql::TBaseSql(const QString& chemin, Acces acces, const QString& contexte)
         throw EDatabaseError(message);
     }
     sqlite3_busy_timeout(m_base, 10000);
+}
+
+TBaseSql TBaseSql::DeQt(const QSqlDatabase& db)
+{
+    const QVariant h = db.driver() ? db.driver()->handle() : QVariant();
+    return TBaseSql((h.isValid() && qstrcmp(h.typeName(), "sqlite3*") == 0)
+                        ? *static_cast<sqlite3* const*>(h.constData())
+                        : nullptr);
 }
 
 TBaseSql::~TBaseSql()

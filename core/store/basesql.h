@@ -18,6 +18,7 @@
 #include <QVector>
 #include <functional>
 
+class QSqlDatabase;
 struct sqlite3;
 struct sqlite3_stmt;
 
@@ -26,9 +27,11 @@ public:
     enum class Acces { Lecture, Ecriture, Creation };
 
     TBaseSql() = default;
-    // Uses a connection opened elsewhere (the data module's Qt connection);
-    // it stays open when this object goes.
+    // Uses a connection opened elsewhere; it stays open when this object goes.
     explicit TBaseSql(sqlite3* ouverte) : m_base(ouverte) {}
+    // The engine connection under an open Qt SQL connection, borrowed the
+    // same way (not open when Qt's driver is another engine's).
+    static TBaseSql DeQt(const QSqlDatabase& db);
     // Opens the database at `chemin` (a path, or ":memory:") on a connection
     // of its own, closed with this object; throws with `contexte`.
     TBaseSql(const QString& chemin, Acces acces, const QString& contexte);

@@ -8,7 +8,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QSqlDriver>
 #include <QSqlError>
 #include <QUrl>
 #include <QUuid>
@@ -69,10 +68,7 @@ void TdmKestravel::Ouvrir(const QString& cheminBase)
         QSqlDatabase::removeDatabase(m_connexion);
         throw EDatabaseError(msg);
     }
-    const QVariant h = db.driver()->handle();
-    m_base = TBaseSql((h.isValid() && qstrcmp(h.typeName(), "sqlite3*") == 0)
-                          ? *static_cast<sqlite3* const*>(h.constData())
-                          : nullptr);
+    m_base = TBaseSql::DeQt(db);
     if (!m_base.Ouverte())
         throw EDatabaseError(QStringLiteral("Pilote SQLite indisponible."));
     // Several processes of the suite share the file.

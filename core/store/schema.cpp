@@ -1,5 +1,6 @@
 #include "core/store/schema.h"
 
+#include "core/store/basesql.h"
 #include "core/store/dialecte.h"
 #include "core/store/echecs.h"
 #include "core/store/erreurs.h"
@@ -70,15 +71,10 @@ QStringList InstructionsSchema()
 
 void CreerSchema(const QSqlDatabase& db)
 {
-    ExecuterSql(db, "BEGIN IMMEDIATE");
-    try {
-        for (const QString& sql : InstructionsSchema())
-            ExecuterSql(db, sql);
-        ExecuterSql(db, "COMMIT");
-    } catch (...) {
-        ExecuterSql(db, "ROLLBACK");
-        throw;
-    }
+    TTransactionSql transaction(TBaseSql::DeQt(db));
+    for (const QString& sql : InstructionsSchema())
+        ExecuterSql(db, sql);
+    transaction.Commit();
 }
 
 namespace {
@@ -110,25 +106,20 @@ void MettreAJourSchema(const QSqlDatabase& db)
         return;
     // Read again under the write lock: another process may have brought the
     // file up to date meanwhile.
-    ExecuterSql(db, "BEGIN IMMEDIATE");
-    try {
-        const int version = LireVersion(db);
-        if (version > VersionSchema)
-            throw EDatabaseError(
-                QStringLiteral("Ce catalogue a été enregistré par une version plus récente du module (version %1 de"
-                               " la base ; cette version du module connaît la version %2). Il n'a pas été modifié :"
-                               " installez la version du module qui l'a enregistré.")
-                    .arg(version)
-                    .arg(VersionSchema));
-        for (int v = std::max(version, 0); v < VersionSchema; ++v)
-            for (const QString& sql : Migrations().at(v))
-                ExecuterSql(db, sql);
-        ExecuterSql(db, Dialecte::EcrireVersion(VersionSchema));
-        ExecuterSql(db, "COMMIT");
-    } catch (...) {
-        ExecuterSql(db, "ROLLBACK");
-        throw;
-    }
+    TTransactionSql transaction(TBaseSql::DeQt(db));
+    const int version = LireVersion(db);
+    if (version > VersionSchema)
+        throw EDatabaseError(
+            QStringLiteral("Ce catalogue a été enregistré par une version plus récente du module (version %1 de"
+                           " la base ; cette version du module connaît la version %2). Il n'a pas été modifié :"
+                           " installez la version du module qui l'a enregistré.")
+                .arg(version)
+                .arg(VersionSchema));
+    for (int v = std::max(version, 0); v < VersionSchema; ++v)
+        for (const QString& sql : Migrations().at(v))
+            ExecuterSql(db, sql);
+    ExecuterSql(db, Dialecte::EcrireVersion(VersionSchema));
+    transaction.Commit();
 }
 
 void CreerCatalogueVide(const QString& chemin)
