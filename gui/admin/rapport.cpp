@@ -243,7 +243,7 @@ public:
     }
 
     struct TPolice {
-        const QFont* source;
+        QFont source;
         QFont police;
         QFontMetricsF metriques;
         double hauteur, ascent;   // of the metrics, asked once
@@ -270,23 +270,21 @@ public:
             return somme * 1.03 + metriques.averageCharWidth();
         }
     };
+    // Boxes usually hold copies of a few fonts: a font is resolved once per
+    // value, then found again by the box's address.
     TPolice& Pour(const QFont& source)
     {
+        for (const auto& [adresse, police] : m_adresses)
+            if (adresse == &source)
+                return *police;
+        TPolice* police = nullptr;
         for (TPolice& p : m_polices)
-            if (p.source == &source)
-                return p;
-        QFont police = source;
-        if (m_facteur != 1.0)
-            police.setPointSizeF(source.pointSizeF() * m_facteur);
-        const QFontMetricsF metriques(police, m_painter.device());
-        m_polices.push_back({&source, police, metriques, metriques.height(), metriques.ascent(), nullptr, {}});
-        TPolice& nouvelle = m_polices.back();
-        nouvelle.avances.fill(-1);
-        if (m_memoire) {
-            Choisir(nouvelle.police);
-            nouvelle.glyphes = &Glyphes(police, m_painter.font());
-        }
-        return nouvelle;
+            if (p.source == source)
+                police = &p;
+        if (!police)
+            police = &m_polices.emplace_back(Resoudre(source));
+        m_adresses.push_back({&source, police});
+        return *police;
     }
     QPaintDevice* Device() const { return m_painter.device(); }
     TMemoireRapport* Memoire() const { return m_memoire; }
@@ -309,11 +307,9 @@ public:
             lot = m_lots.insert(m_lots.end(), {&glyphes, {}, {}});
         // Where a drawn text starts: the layout keeps x in 64ths of a dot.
         const double x0 = std::trunc(origine.x() * 64) / 64;
-        lot->numeros.reserve(lot->numeros.size() + c.glyphes.size());
-        lot->positions.reserve(lot->positions.size() + c.glyphes.size());
         for (qsizetype i = 0; i < c.glyphes.size(); ++i) {
-            lot->numeros.append(c.glyphes[i]);
-            lot->positions.append(QPointF(x0 + c.x[i] / 64.0, origine.y()));
+            lot->numeros.push_back(c.glyphes[i]);
+            lot->positions.push_back(QPointF(x0 + c.x[i] / 64.0, origine.y()));
         }
         // A PDF file places each glyph from the previous one: drawn with
         // its own text, a glyph is placed exactly as when the text is
@@ -326,19 +322,37 @@ public:
     void Vider()
     {
         for (TLot& lot : m_lots) {
-            if (lot.numeros.isEmpty())
+            if (lot.numeros.empty())
                 continue;
-            QGlyphRun passe;
-            passe.setRawFont(lot.glyphes->Brute());
-            passe.setGlyphIndexes(lot.numeros);
-            passe.setPositions(lot.positions);
-            m_painter.drawGlyphRun(QPointF(), passe);
+            {
+                // The run reads the lot's arrays, kept from text to text.
+                QGlyphRun passe;
+                passe.setRawFont(lot.glyphes->Brute());
+                passe.setRawData(lot.numeros.data(), lot.positions.data(), int(lot.numeros.size()));
+                m_painter.drawGlyphRun(QPointF(), passe);
+            }
             lot.numeros.clear();
             lot.positions.clear();
         }
     }
 
 private:
+    TPolice Resoudre(const QFont& source)
+    {
+        QFont police = source;
+        if (m_facteur != 1.0)
+            police.setPointSizeF(source.pointSizeF() * m_facteur);
+        const QFontMetricsF metriques(police, m_painter.device());
+        TPolice resolue{source, police, metriques, metriques.height(), metriques.ascent(), nullptr, {}};
+        resolue.avances.fill(-1);
+        if (m_memoire) {
+            m_painter.setFont(police);
+            m_courante = nullptr;
+            resolue.glyphes = &Glyphes(police, m_painter.font());
+        }
+        return resolue;
+    }
+
     TGlyphesPolice& Glyphes(const QFont& source, const QFont& police)
     {
         const double dpiX = m_painter.device()->logicalDpiX(), dpiY = m_painter.device()->logicalDpiY();
@@ -350,13 +364,14 @@ private:
 
     struct TLot {
         TGlyphesPolice* glyphes;
-        QList<quint32> numeros;
-        QList<QPointF> positions;
+        std::vector<quint32> numeros;
+        std::vector<QPointF> positions;
     };
     QPainter& m_painter;
     double m_facteur;
     TMemoireRapport* m_memoire;
     std::deque<TPolice> m_polices;   // stable addresses
+    std::vector<std::pair<const QFont*, TPolice*>> m_adresses;
     const QFont* m_courante = nullptr;
     std::vector<TLot> m_lots;
 };
