@@ -7,6 +7,9 @@
 #include "core/store/dmkestravel.h"
 #include "core/store/erreurs.h"
 #include "core/store/format.h"
+#include "core/serveur/catalogueserveur.h"
+#include "core/serveur/libpq.h"
+#include "tests/serveurtest.h"
 #include "tests/soutien.h"
 
 #include <libxml/tree.h>
@@ -19,6 +22,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSqlQuery>
+#include <QSqlRecord>
 #include <QtTest>
 #include <memory>
 #include <unistd.h>
@@ -32,15 +36,54 @@ QByteArray Octets(const QString& chemin)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-// The catalogue of an installation, seen from the test.
+// The suite runs twice: on a catalogue file, then on the run's PostgreSQL
+// server (the installation's Kestravel.conf names it).
+bool g_serveur = false;
+QString g_connexion;   // the server database of the current test
+
+// The catalogue of an installation, seen from the test: the file at
+// `chemin`, or the current test's server database.
 class TBase {
 public:
-    explicit TBase(const QString& chemin) : m_dm(std::make_unique<TdmKestravel>(chemin)) {}
-    void Sql(const QString& sql, const QVariantList& v = {}) { ExecuterSql(m_dm->Base(), sql, v); }
+    explicit TBase(const QString& chemin)
+    {
+        if (g_serveur)
+            m_serveur = std::make_unique<TConnexionPg>(g_connexion);
+        else
+            m_dm = std::make_unique<TdmKestravel>(chemin);
+    }
+    // Rows of a query with `?` parameters, on either engine.
+    QList<QVariantList> Lignes(const QString& sql, const QVariantList& v = {})
+    {
+        QList<QVariantList> lignes;
+        if (m_serveur) {
+            QString numerote;
+            int n = 0;
+            for (const QChar ch : sql)
+                numerote += ch == '?' ? QStringLiteral("$%1").arg(++n) : QString(ch);
+            const TResultatPg r = m_serveur->Executer(numerote, v);
+            for (int l = 0; l < r.Lignes(); ++l) {
+                QVariantList ligne;
+                for (int k = 0; k < r.Colonnes(); ++k)
+                    ligne << (r.Nul(l, k) ? QVariant() : QVariant(r.Texte(l, k)));
+                lignes << ligne;
+            }
+            return lignes;
+        }
+        QSqlQuery q = ExecuterSql(m_dm->Base(), sql, v);
+        while (q.next()) {
+            QVariantList ligne;
+            for (int k = 0; k < q.record().count(); ++k)
+                ligne << q.value(k);
+            lignes << ligne;
+        }
+        return lignes;
+    }
+    void Sql(const QString& sql, const QVariantList& v = {}) { Lignes(sql, v); }
     int Entier(const QString& sql, const QVariantList& v = {})
     {
-        QSqlQuery q = ExecuterSql(m_dm->Base(), sql, v);
-        return q.next() ? q.value(0).toInt() : -999;
+        const QList<QVariantList> l = Lignes(sql, v);
+        return l.isEmpty() ? -999 : l.first().value(0).toInt();
     }
     void Produit(int externe, int id, int type, int stock, const QString& lien = QString())
     {
@@ -60,17 +103,17 @@ public:
     QStringList EnAttente()
     {
         QStringList r;
-        if (Entier("SELECT COUNT(*) FROM sqlite_master WHERE name = 'ControleEnCours'") == 0)
+        if (!m_serveur && Entier("SELECT COUNT(*) FROM sqlite_master WHERE name = 'ControleEnCours'") == 0)
             return r;
-        QSqlQuery q = ExecuterSql(m_dm->Base(), "SELECT Temporaire FROM ControleEnCours");
-        while (q.next())
-            if (QFile::exists(q.value(0).toString()))
-                r << q.value(0).toString();
+        for (const QVariantList& l : Lignes("SELECT Temporaire FROM ControleEnCours"))
+            if (QFile::exists(l.value(0).toString()))
+                r << l.value(0).toString();
         return r;
     }
 
 private:
     std::unique_ptr<TdmKestravel> m_dm;
+    std::unique_ptr<TConnexionPg> m_serveur;
 };
 
 QByteArray Ligne(const QString& type, int externe, int id, int typeProduit, const QString& quantite = QString(),
@@ -138,6 +181,7 @@ QStringList Enfants(const TXmlNodeRef& n)
 class TestControle : public QObject {
     Q_OBJECT
 
+    std::unique_ptr<TBaseServeurTest> m_baseServeur;
     std::unique_ptr<TInstallation> m_inst;
     QString m_fichier;
 
@@ -151,8 +195,21 @@ private slots:
     void initTestCase() { LocaleFrancaise(); }
     void init()
     {
-        m_inst = std::make_unique<TInstallation>();
+        if (g_serveur) {
+            m_baseServeur = std::make_unique<TBaseServeurTest>();
+            g_connexion = m_baseServeur->Connexion();
+            CreerCatalogueServeur(g_connexion);
+            m_inst = std::make_unique<TInstallation>(false);
+            EcrireFichier(m_inst->Module() + "Kestravel.conf", ("[Catalogue]\nServeur=" + g_connexion + "\n").toUtf8());
+        } else {
+            m_inst = std::make_unique<TInstallation>();
+        }
         m_fichier = m_inst->Racine() + "demande.xml";
+    }
+    void cleanup()
+    {
+        m_inst.reset();
+        m_baseServeur.reset();
     }
 
     void sansLigneLeContenuResteLeMeme()
@@ -223,17 +280,17 @@ private slots:
         const QList<Attendu> attendus = {{1, 5, 0, "Passage en commande"},
                                          {3, 5, 2, "Passage en commande"},
                                          {4, 1, 5, "Commande annulée"}};
-        TdmKestravel dm(m_inst->Base());
-        QSqlQuery t = ExecuterSql(dm.Base(), lignes);
-        for (const Attendu& a : attendus) {
-            QVERIFY(t.next());
-            QCOMPARE(t.value(0).toInt(), 0);
-            QCOMPARE(t.value(1).toInt(), a.id);
-            QCOMPARE(t.value(2).toInt(), 3);
-            QCOMPARE(t.value(3).toInt(), a.avant);
-            QCOMPARE(t.value(4).toInt(), a.apres);
-            QCOMPARE(t.value(5).toString(), a.libelle);
-            QVERIFY(qAbs(LireDateHeureBase(t.value(6).toString()).secsTo(QDateTime::currentDateTime())) < 120);
+        const QList<QVariantList> t = b.Lignes(lignes);
+        QCOMPARE(t.size(), attendus.size());
+        for (int i = 0; i < attendus.size(); ++i) {
+            const Attendu& a = attendus[i];
+            QCOMPARE(t[i].value(0).toInt(), 0);
+            QCOMPARE(t[i].value(1).toInt(), a.id);
+            QCOMPARE(t[i].value(2).toInt(), 3);
+            QCOMPARE(t[i].value(3).toInt(), a.avant);
+            QCOMPARE(t[i].value(4).toInt(), a.apres);
+            QCOMPARE(t[i].value(5).toString(), a.libelle);
+            QVERIFY(qAbs(LireDateHeureBase(t[i].value(6).toString()).secsTo(QDateTime::currentDateTime())) < 120);
         }
     }
 
@@ -397,27 +454,22 @@ private slots:
         }
         QVERIFY(epuises > 0);   // stock did run out, so the race mattered
 
-        TdmKestravel dm(m_inst->Base());
+        TBase b(m_inst->Base());
         for (int id = 1; id <= nbProduits; ++id) {
-            QSqlQuery s = ExecuterSql(dm.Base(), "SELECT Stock FROM Produit WHERE IdProduit = ?", {id});
-            QVERIFY(s.next());
-            QCOMPARE(s.value(0).toInt(), attendu[id]);
-            QVERIFY(s.value(0).toInt() >= 0);
+            const int stock = b.Entier("SELECT Stock FROM Produit WHERE IdProduit = ?", {id});
+            QCOMPARE(stock, attendu[id]);
+            QVERIFY(stock >= 0);
             // The movements of a product chain exactly from the initial stock.
-            QSqlQuery t = ExecuterSql(dm.Base(),
-                                      "SELECT QuantiteOld, QuantiteNew FROM \"Transaction\" WHERE IdProduit = ?"
-                                      " ORDER BY IdTransaction",
-                                      {id});
             int courant = initial;
-            while (t.next()) {
+            for (const QVariantList& t : b.Lignes("SELECT QuantiteOld, QuantiteNew FROM \"Transaction\""
+                                                  " WHERE IdProduit = ? ORDER BY IdTransaction",
+                                                  {id})) {
                 QCOMPARE(t.value(0).toInt(), courant);
                 courant = t.value(1).toInt();
             }
             QCOMPARE(courant, attendu[id]);
         }
-        QSqlQuery c = ExecuterSql(dm.Base(), "SELECT COUNT(*) FROM \"Transaction\"");
-        QVERIFY(c.next());
-        QCOMPARE(c.value(0).toInt(), oks);
+        QCOMPARE(b.Mouvements(), oks);
     }
 
     // --- The request file and the stock always agree ---------------------
@@ -430,6 +482,8 @@ private slots:
     // does not move twice.
     void arretBrutalAChaqueEcriture()
     {
+        if (g_serveur)
+            QSKIP("the catalogue file's own writes");
         const QString arret = qEnvironmentVariable("KESTRAVEL_BUILD") + "/tests/kestravel-arret.so";
         QVERIFY2(QFileInfo::exists(arret), qPrintable(arret));
         {
@@ -510,6 +564,8 @@ private slots:
     // file size limit of enregistrementImpossibleNeBougeRien stands in.
     void disquePleinOuLectureSeule()
     {
+        if (g_serveur)
+            QSKIP("the catalogue file's own writes");
         {
             TBase b(m_inst->Base());
             b.Produit(0, 1, 1, 5000);
@@ -600,7 +656,8 @@ private slots:
         {
             TBase b(m_inst->Base());
             b.Produit(0, 1, 1, 5);
-            b.Sql("UPDATE Produit SET Libelle = 'Cl' || char(11) || 'é' || char(1), Description = 'a' || char(27) || 'b'");
+            b.Sql("UPDATE Produit SET Libelle = ?, Description = ?",
+                  {QStringLiteral("Cl\u000bé\u0001"), QStringLiteral("a\u001bb")});
         }
         const auto r = Controler(Declaration + "<Kestravel>" + Ligne("Actualiser", 0, 1, 1, "1") + "</Kestravel>");
         QVERIFY2(r.code == 0, qPrintable(r.erreurs));
@@ -685,5 +742,15 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestControle)
+// The whole suite on a catalogue file, then again on the server.
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    TestControle surFichier;
+    int echecs = QTest::qExec(&surFichier, argc, argv);
+    g_serveur = true;
+    TestControle surServeur;
+    echecs += QTest::qExec(&surServeur, argc, argv);
+    return echecs;
+}
 #include "test_controle.moc"
