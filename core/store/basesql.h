@@ -8,8 +8,9 @@
 // Callers see values (integers, reals, UTF-8 texts, nulls) and positions,
 // never the engine's handles: the statements that differ from one engine to
 // another are named in dialecte.h, and only this unit and that one know the
-// engine. Ordinary statements may instead go through Qt SQL's ExecuterSql
-// (erreurs.h) on the same connection.
+// engine, so a second engine is a second implementation of these members
+// and of the dialect. Ordinary statements may instead go through Qt SQL's
+// ExecuterSql (erreurs.h) on the same connection.
 
 #include <QByteArrayView>
 #include <QString>

@@ -26,6 +26,7 @@ public:
     QSqlDatabase Base() const;        // the Qt connection, for SQL statements
     // The same connection for the statement layer (basesql.h).
     const TBaseSql& Connexion() const { return m_base; }
+    // The engine's own handle, for tests that watch or hold up the engine.
     sqlite3* Handle() const { return m_base.Handle(); }
 
     void DataModuleCreate();          // opens the five main cursors
