@@ -8,6 +8,8 @@
 // button. Any step not reached within the delay ends the process with a
 // message on standard error.
 
+#include "tests/modale.h"
+
 #include <QAbstractSpinBox>
 #include <QApplication>
 #include <QLineEdit>
@@ -50,20 +52,18 @@ void Repeter(const char* nom, std::function<bool()> etape, int essais = 150)
     });
 }
 
-bool Exporter()
+void Exporter(QWidget* vue)
 {
-    QWidget* vue = QApplication::activeModalWidget();
-    auto* quantite = vue ? vue->findChild<QAbstractSpinBox*>("seQuantite") : nullptr;
-    auto* commentaire = vue ? vue->findChild<QLineEdit*>("edtCommentaire") : nullptr;
-    auto* exporter = vue ? vue->findChild<QPushButton*>("btnExporter") : nullptr;
+    auto* quantite = vue->findChild<QAbstractSpinBox*>("seQuantite");
+    auto* commentaire = vue->findChild<QLineEdit*>("edtCommentaire");
+    auto* exporter = vue->findChild<QPushButton*>("btnExporter");
     if (!quantite || !commentaire || !exporter)
-        return false;
+        Abandonner("contrôles de la vue du produit absents");
     quantite->setFocus();
     QTest::keyClick(quantite, Qt::Key_A, Qt::ControlModifier);
     QTest::keyClicks(quantite, Scenario().quantite);
     QTest::keyClicks(commentaire, Scenario().commentaire);
     QTest::mouseClick(exporter, Qt::LeftButton);
-    return true;
 }
 
 bool OuvrirProduit()
@@ -86,7 +86,9 @@ bool OuvrirProduit()
     const QPoint point = liste->visualRect(produits.first()).center();
     QTest::mouseClick(liste->viewport(), Qt::LeftButton, {}, point);
     // The double click opens the view modally: the next step runs inside it.
-    Repeter("vue du produit absente", Exporter);
+    // The watch lives as long as the process.
+    static auto* vue = new TModale("TFicheProduitView", Exporter, 15000, __FILE__, __LINE__);
+    vue->RapporterPar([](const QString& message) { Abandonner(qPrintable(message)); });
     QTest::mouseDClick(liste->viewport(), Qt::LeftButton, {}, point);
     return true;
 }

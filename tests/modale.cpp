@@ -36,8 +36,8 @@ TModale::TModale(const char* classe, std::function<void(QWidget*)> etapes, int d
 TModale::~TModale()
 {
     m_minuterie.stop();
-    if (!m_fini && !m_ouverte && !QTest::currentTestFailed())
-        SignalerAbsente();
+    if (!m_fini && !m_ouverte && !m_signale && !QTest::currentTestFailed())
+        Signaler();
 }
 
 QString TModale::Nom() const
@@ -46,11 +46,15 @@ QString TModale::Nom() const
     return m_classeAttendue == "QWidget" ? nom : nom + ' ' + QString::fromLatin1(m_classeAttendue);
 }
 
-void TModale::SignalerAbsente()
+void TModale::Signaler()
 {
     if (m_erreur.isEmpty())
         m_erreur = Nom() + QStringLiteral(" jamais ouverte");
-    QTest::qFail(qPrintable(m_erreur), m_fichier, m_ligne);
+    m_signale = true;
+    if (m_rapport)
+        m_rapport(m_erreur);
+    else
+        QTest::qFail(qPrintable(m_erreur), m_fichier, m_ligne);
 }
 
 void TModale::Examiner()
@@ -84,6 +88,7 @@ void TModale::Examiner()
         QWidget* suivante = Devant();
         autre = suivante != autre ? suivante : nullptr;
     }
+    Signaler();
 }
 
 bool TModale::Attendre()
@@ -93,7 +98,8 @@ bool TModale::Attendre()
     m_minuterie.stop();
     m_fini = true;
     if (!m_ouverte) {
-        SignalerAbsente();
+        if (!m_signale)
+            Signaler();
         return false;
     }
     return !QTest::currentTestFailed();

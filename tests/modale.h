@@ -39,6 +39,9 @@ public:
     bool Attendre();
     // Ends the watch; true when no such window opened.
     bool PasOuverte();
+    // Where failures go instead of the running test's report (a driver
+    // loaded into the real program, where no test runs).
+    void RapporterPar(std::function<void(const QString&)> rapport) { m_rapport = std::move(rapport); }
 
     bool Ouverte() const { return m_ouverte; }
     // The class name and title of the window seen.
@@ -50,16 +53,17 @@ public:
 private:
     void Examiner();
     QString Nom() const;
-    void SignalerAbsente();
+    void Signaler();
 
     QByteArray m_classeAttendue;
     std::function<void(QWidget*)> m_etapes;
+    std::function<void(const QString&)> m_rapport;
     int m_delaiMs;
     const char* m_fichier;
     int m_ligne;
     QDeadlineTimer m_echeance;
     QTimer m_minuterie;
-    bool m_ouverte = false, m_fini = false;
+    bool m_ouverte = false, m_fini = false, m_signale = false;
     QString m_classe, m_titre, m_erreur;
 };
 
