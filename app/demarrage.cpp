@@ -16,13 +16,12 @@
 #include <optional>
 
 namespace {
-const QString MessageParametres =
-    QStringLiteral("Erreur : impossible d'éxécuter Kestravel.\nVérifier vos paramètres.");
+const QString MessageParametres = QStringLiteral("Erreur : impossible d'éxécuter Kestravel.\nVérifier vos paramètres.");
 const QString MessageVersion = QStringLiteral("Veuillez mettre à jour le module Kestravel.");
 
-const QString MessageServeurSansFenetre =
-    QStringLiteral("Le catalogue de ce poste est sur un serveur PostgreSQL (Kestravel.conf) : les fenêtres de "
-                   "Kestravel ne savent pas encore l'ouvrir. Seul le contrôle de stock (CONTROLE) est disponible.");
+const QString MessageServeurSansFenetre = QStringLiteral(
+    "Le catalogue de ce poste est sur un serveur PostgreSQL (Kestravel.conf) : les fenêtres de "
+    "Kestravel ne savent pas encore l'ouvrir. Seul le contrôle de stock (CONTROLE) est disponible.");
 
 int ExecuterMode(const QStringList& args, const TOuvertureFenetre& fenetre)
 {

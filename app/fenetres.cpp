@@ -17,7 +17,7 @@ namespace {
 bool EcranPossible()
 {
     return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
-           || !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+        || !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
 }
 
 int OuvrirFenetre(TApplication& app, TdmKestravel& dm, const QStringList& args)

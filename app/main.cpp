@@ -4,13 +4,13 @@
 
 #include "app/demarrage.h"
 
+#include <unistd.h>
 #include <QCoreApplication>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstring>
 #include <string>
-#include <unistd.h>
 
 namespace {
 int LancerFenetres(char* argv[])

@@ -3,15 +3,15 @@
 // tree, each against a bare SQLite query returning the same rows in the
 // same run.
 
-#include "gui/admin/ficheparametreproduit.h"
 #include "bench/bench_commun.h"
 #include "core/store/dmkestravel.h"
 #include "core/store/recherche.h"
+#include "gui/admin/ficheparametreproduit.h"
 
+#include <sqlite3.h>
 #include <QApplication>
 #include <QTreeView>
 #include <QTreeWidget>
-#include <sqlite3.h>
 
 namespace {
 QString Plan(sqlite3* base, const char* sql)
@@ -27,8 +27,8 @@ QString Plan(sqlite3* base, const char* sql)
 
 void Ligne(const char* quoi, double ms, double baseMs, double cibleMs)
 {
-    std::printf("%-40s %8.2f ms  (cible < %.0f ms : %s)   base SQLite %7.2f ms   ratio %5.1f×\n", quoi, ms,
-                cibleMs, ms < cibleMs ? "OK" : "HORS CIBLE", baseMs, ms / baseMs);
+    std::printf("%-40s %8.2f ms  (cible < %.0f ms : %s)   base SQLite %7.2f ms   ratio %5.1f×\n", quoi, ms, cibleMs,
+                ms < cibleMs ? "OK" : "HORS CIBLE", baseMs, ms / baseMs);
 }
 }  // namespace
 
@@ -36,18 +36,20 @@ int main(int argc, char* argv[])
 {
     bench::PlateformeHorsEcran();
     QApplication app(argc, argv);
-    const QString chemin = bench::CatalogueDesArguments(argc, argv, "admin-1M.abs",
-                                                        {"--products", "1000000", "--categories", "10000",
-                                                         "--big-category", "1000"});
+    const QString chemin = bench::CatalogueDesArguments(
+        argc, argv, "admin-1M.abs", {"--products", "1000000", "--categories", "10000", "--big-category", "1000"});
 
-    const char* sqlListe = "SELECT Externe, IdProduit, IdProduitType, Libelle, Reference, PrixTarifHT, PrixAchatHT,"
-                           " PrixVenteHT, Stock FROM Produit WHERE Externe = 0 AND IdProduitType = 1"
-                           " ORDER BY IdProduit";
-    const char* sqlArbre = "SELECT Externe, IdProduitType, IdParent, Libelle FROM ProduitType"
-                           " ORDER BY Externe, IdProduitType";
-    const char* sqlParcours = "SELECT Externe, IdProduit, IdProduitType, Libelle, Reference, PrixTarifHT,"
-                              " PrixAchatHT, PrixVenteHT, Stock FROM Produit ORDER BY Externe, IdProduit,"
-                              " IdProduitType";
+    const char* sqlListe =
+        "SELECT Externe, IdProduit, IdProduitType, Libelle, Reference, PrixTarifHT, PrixAchatHT,"
+        " PrixVenteHT, Stock FROM Produit WHERE Externe = 0 AND IdProduitType = 1"
+        " ORDER BY IdProduit";
+    const char* sqlArbre =
+        "SELECT Externe, IdProduitType, IdParent, Libelle FROM ProduitType"
+        " ORDER BY Externe, IdProduitType";
+    const char* sqlParcours =
+        "SELECT Externe, IdProduit, IdProduitType, Libelle, Reference, PrixTarifHT,"
+        " PrixAchatHT, PrixVenteHT, Stock FROM Produit ORDER BY Externe, IdProduit,"
+        " IdProduitType";
     sqlite3* brut = nullptr;
     sqlite3_open_v2(chemin.toUtf8().constData(), &brut, SQLITE_OPEN_READONLY, nullptr);
     long long lignesListe = 0, lignesArbre = 0, lignesParcours = 0;

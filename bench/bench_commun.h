@@ -1,6 +1,12 @@
 #pragma once
 // Small helpers shared by the benchmark programs.
 
+#include <fcntl.h>
+#include <spawn.h>
+#include <sqlite3.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <time.h>
 #include <QByteArray>
 #include <QDir>
 #include <QElapsedTimer>
@@ -9,13 +15,7 @@
 #include <QString>
 #include <chrono>
 #include <cstdio>
-#include <fcntl.h>
 #include <functional>
-#include <spawn.h>
-#include <sqlite3.h>
-#include <sys/resource.h>
-#include <time.h>
-#include <sys/wait.h>
 #include <vector>
 
 extern char** environ;
@@ -62,18 +62,16 @@ inline Mesure Lancer(const QStringList& commande, const QString& entree = QStrin
     return m;
 }
 
-
 // Path of a generated catalogue in the scratch folder, made once with
 // kestravel-db and reused by later runs.
-inline QString Catalogue(const QString& dossier, const QString& build, const QString& nom,
-                         const QStringList& options)
+inline QString Catalogue(const QString& dossier, const QString& build, const QString& nom, const QStringList& options)
 {
     const QString chemin = QDir(dossier).filePath(nom);
     if (!QFile::exists(chemin)) {
         std::printf("génération de %s…\n", qPrintable(chemin));
         std::fflush(stdout);
-        const int rc = QProcess::execute(QDir(build).filePath("tools/kestravel-db"),
-                                         QStringList{"generate", chemin} + options);
+        const int rc =
+            QProcess::execute(QDir(build).filePath("tools/kestravel-db"), QStringList{"generate", chemin} + options);
         if (rc != 0) {
             std::fprintf(stderr, "échec de la génération\n");
             std::exit(1);
@@ -167,9 +165,10 @@ inline double RequeteBrute(sqlite3* base, const char* sql, long long& lignes, in
             ++lignes;
             for (int i = 0; i < sqlite3_column_count(st); ++i)
                 somme += sqlite3_column_type(st, i) == SQLITE_TEXT
-                             ? QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, i)),
-                                                 sqlite3_column_bytes(st, i)).size()
-                             : sqlite3_column_int64(st, i);
+                    ? QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, i)),
+                                        sqlite3_column_bytes(st, i))
+                          .size()
+                    : sqlite3_column_int64(st, i);
         }
         sqlite3_finalize(st);
         if (somme == -1)
@@ -179,8 +178,8 @@ inline double RequeteBrute(sqlite3* base, const char* sql, long long& lignes, in
 
 inline void Ratio(const char* quoi, double ms, double baseMs, double cible)
 {
-    std::printf("%-46s %9.1f ms   base %9.1f ms   ratio %5.2f×  (cible ≤ %.1f×) %s\n", quoi, ms, baseMs,
-                ms / baseMs, cible, ms / baseMs <= cible ? "OK" : "HORS CIBLE");
+    std::printf("%-46s %9.1f ms   base %9.1f ms   ratio %5.2f×  (cible ≤ %.1f×) %s\n", quoi, ms, baseMs, ms / baseMs,
+                cible, ms / baseMs <= cible ? "OK" : "HORS CIBLE");
 }
 
 }  // namespace bench

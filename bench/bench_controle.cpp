@@ -6,6 +6,10 @@
 //
 // Usage: bench_controle SCRATCH BUILD
 
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
@@ -15,10 +19,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <vector>
 
 #include "bench/bench_commun.h"
@@ -42,7 +42,7 @@ void Ecrire(const QString& chemin, const QByteArray& contenu)
 }
 
 struct Ligne {
-    int type;   // 0 order, 1 refresh, 2 give back
+    int type;  // 0 order, 1 refresh, 2 give back
     int id, categorie, quantite;
 };
 }  // namespace
@@ -101,10 +101,11 @@ int main(int argc, char* argv[])
         + cleUneLigne + " AND Stock >= 1;\nCOMMIT;\n";
     for (const Ligne& l : lignes) {
         const QByteArray cle = "Externe = 0 AND IdProduit = " + QByteArray::number(l.id)
-                               + " AND IdProduitType = " + QByteArray::number(l.categorie);
+            + " AND IdProduitType = " + QByteArray::number(l.categorie);
         const QByteArray q = QByteArray::number(l.quantite);
-        demande += QStringLiteral("<Produit Type=\"%1\" Externe=\"0\" IdProduit=\"%2\" IdProduitType=\"%3\" "
-                                  "Quantite=\"%4\"/>")
+        demande += QStringLiteral(
+                       "<Produit Type=\"%1\" Externe=\"0\" IdProduit=\"%2\" IdProduitType=\"%3\" "
+                       "Quantite=\"%4\"/>")
                        .arg(Types[l.type])
                        .arg(l.id)
                        .arg(l.categorie)
@@ -114,14 +115,17 @@ int main(int argc, char* argv[])
         script += "SELECT 1 FROM Produit WHERE " + cle + ";\n";
         if (l.type == 0) {
             script += "SELECT Stock FROM Produit WHERE " + cle + ";\n";
-            script += "INSERT INTO \"Transaction\" (Externe, IdProduit, IdProduitType, QuantiteOld, QuantiteNew,"
-                      " Libelle, DateMaj) SELECT 0, IdProduit, IdProduitType, Stock, Stock - " + q
-                      + ", 'Passage en commande', " + maintenant + " FROM Produit WHERE " + cle + " AND Stock >= "
-                      + q + ";\n";
+            script +=
+                "INSERT INTO \"Transaction\" (Externe, IdProduit, IdProduitType, QuantiteOld, QuantiteNew,"
+                " Libelle, DateMaj) SELECT 0, IdProduit, IdProduitType, Stock, Stock - "
+                + q + ", 'Passage en commande', " + maintenant + " FROM Produit WHERE " + cle + " AND Stock >= " + q
+                + ";\n";
             script += "UPDATE Produit SET Stock = Stock - " + q + " WHERE " + cle + " AND Stock >= " + q + ";\n";
         } else if (l.type == 1) {
-            script += "SELECT Libelle, Description, Reference, PrixAchatHT, PrixTarifHT, PrixVenteHT, Lien"
-                      " FROM Produit WHERE " + cle + ";\n";
+            script +=
+                "SELECT Libelle, Description, Reference, PrixAchatHT, PrixTarifHT, PrixVenteHT, Lien"
+                " FROM Produit WHERE "
+                + cle + ";\n";
         } else {
             script += "UPDATE Produit SET Stock = Stock + " + q + " WHERE " + cle + ";\n";
             script += "INSERT INTO \"Transaction\" (Externe, IdProduit, IdProduitType, QuantiteOld, QuantiteNew,"

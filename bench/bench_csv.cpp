@@ -18,8 +18,8 @@ namespace {
 QString g_build;
 
 struct TMesure {
-    double secondes = 0;   // wall clock
-    double cpu = 0;        // user + system: steadier on a shared machine
+    double secondes = 0;  // wall clock
+    double cpu = 0;  // user + system: steadier on a shared machine
     qint64 memoireKo = 0;
 };
 
@@ -55,10 +55,11 @@ QString Outil() { return g_build + "/tools/kestravel-db"; }
 void Ligne(const char* quoi, const TMesure& nous, const TMesure& base)
 {
     auto ratio = [](double a, double b) { return b > 0 ? a / b : 0.0; };
-    std::printf("  %-7s kestravel-db %6.2f s (cpu %5.2f s) %6lld Ko | sqlite3 %6.2f s (cpu %5.2f s) %6lld Ko"
-                " | temps x%.2f, cpu x%.2f (cible <= 2)\n",
-                quoi, nous.secondes, nous.cpu, nous.memoireKo, base.secondes, base.cpu, base.memoireKo,
-                ratio(nous.secondes, base.secondes), ratio(nous.cpu, base.cpu));
+    std::printf(
+        "  %-7s kestravel-db %6.2f s (cpu %5.2f s) %6lld Ko | sqlite3 %6.2f s (cpu %5.2f s) %6lld Ko"
+        " | temps x%.2f, cpu x%.2f (cible <= 2)\n",
+        quoi, nous.secondes, nous.cpu, nous.memoireKo, base.secondes, base.cpu, base.memoireKo,
+        ratio(nous.secondes, base.secondes), ratio(nous.cpu, base.cpu));
 }
 
 void Mesures(const QString& dossier, qint64 produits)
@@ -71,13 +72,13 @@ void Mesures(const QString& dossier, qint64 produits)
     std::printf("%lld produits\n", produits);
 
     const TMesure exportNous = Mesurer(Outil(), {"export", base, dossier + "/export", "Produit"});
-    const TMesure exportBase = Mesurer(
-        "/usr/bin/sqlite3",
-        {"-csv", "-separator", ";", base,
-         "SELECT Externe, IdProduit, IdProduitType, Description, CodeExport, PrixAchatHT, PrixTarifHT, "
-         "PrixVenteHT, Libelle, DateCreation, Reference, Lien, Stock, StockMini FROM Produit "
-         "ORDER BY Externe, IdProduit, IdProduitType"},
-        dossier + "/sqlite.csv");
+    const TMesure exportBase =
+        Mesurer("/usr/bin/sqlite3",
+                {"-csv", "-separator", ";", base,
+                 "SELECT Externe, IdProduit, IdProduitType, Description, CodeExport, PrixAchatHT, PrixTarifHT, "
+                 "PrixVenteHT, Libelle, DateCreation, Reference, Lien, Stock, StockMini FROM Produit "
+                 "ORDER BY Externe, IdProduit, IdProduitType"},
+                dossier + "/sqlite.csv");
     Ligne("export", exportNous, exportBase);
 
     const QStringList fichiers = QDir(dossier + "/export").entryList({"*_export_produit.csv"});
@@ -94,8 +95,8 @@ void Mesures(const QString& dossier, qint64 produits)
     CreerCatalogueVide(vide);
     CreerCatalogueVide(videSqlite);
     const TMesure importNous = Mesurer(Outil(), {"import", vide, dossier + "/import", "Produit"});
-    const TMesure importBase = Mesurer(
-        "/usr/bin/sqlite3", {videSqlite, ".mode csv", ".separator ;", ".import --skip 1 " + csv + " Produit"});
+    const TMesure importBase =
+        Mesurer("/usr/bin/sqlite3", {videSqlite, ".mode csv", ".separator ;", ".import --skip 1 " + csv + " Produit"});
     Ligne("import", importNous, importBase);
 }
 }  // namespace

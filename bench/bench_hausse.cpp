@@ -3,8 +3,8 @@
 // 1,000,000-product catalogue, against one equivalent UPDATE run by the
 // sqlite3 command-line tool on a copy of the same file in the same run.
 
-#include "core/catalogue/hausse.h"
 #include "bench/bench_commun.h"
+#include "core/catalogue/hausse.h"
 #include "core/store/dmkestravel.h"
 
 #include <QCoreApplication>
@@ -47,9 +47,9 @@ int main(int argc, char* argv[])
     QCoreApplication app(argc, argv);
     const QString dossier = argc > 1 ? argv[1] : "bench-data";
     const QString build = argc > 2 ? argv[2] : "build";
-    const QString source = bench::Catalogue(
-        dossier, build, "hausse-1M.abs",
-        {"--products", "1000000", "--categories", "10000", "--big-category", "100000"});
+    const QString source =
+        bench::Catalogue(dossier, build, "hausse-1M.abs",
+                         {"--products", "1000000", "--categories", "10000", "--big-category", "100000"});
     const QString copieModule = QDir(dossier).filePath("hausse-module.abs");
     const QString copieCli = QDir(dossier).filePath("hausse-cli.abs");
     Copier(source, copieModule);
@@ -73,9 +73,8 @@ int main(int argc, char* argv[])
     for (int essai = 0; essai < 3; ++essai) {
         cli = std::min(cli, LancerCli(copieCli, sql));
         TdmKestravel dm(copieModule);
-        module = std::min(module, bench::Mesurer(1, [&] {
-            produits = AppliquerHausse(dm, 1, HausseCoefficient, 1.1, true);
-        }));
+        module = std::min(module,
+                          bench::Mesurer(1, [&] { produits = AppliquerHausse(dm, 1, HausseCoefficient, 1.1, true); }));
     }
     std::printf("catégorie 1 et %d descendantes : %d produits haussés\n", int(categories.size()) - 1, produits);
     bench::Ratio("hausse avec descendants (module / sqlite3)", module, cli, 3.0);

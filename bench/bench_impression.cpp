@@ -8,11 +8,12 @@
 // kept below for comparison. Three pages are compared, pixel for pixel and
 // PDF byte for byte, with each text laid out.
 
-#include "gui/admin/ficheapercu.h"
-#include "gui/admin/impression.h"
 #include "bench/bench_commun.h"
 #include "core/store/format.h"
+#include "gui/admin/ficheapercu.h"
+#include "gui/admin/impression.h"
 
+#include <sqlite3.h>
 #include <QAbstractTableModel>
 #include <QApplication>
 #include <QBuffer>
@@ -27,7 +28,6 @@
 #include <QRegularExpression>
 #include <QTextLayout>
 #include <QTimer>
-#include <sqlite3.h>
 #include <ctime>
 
 namespace {
@@ -51,15 +51,24 @@ public:
             return {};
         const TLigne& l = m_lignes[i.row()];
         switch (i.column()) {
-        case 0: return QStringLiteral("0");
-        case 1: return QString::number(l.id);
-        case 2: return QStringLiteral("1");
-        case 3: return l.libelle;
-        case 4: return l.reference;
-        case 5: return Montant(l.tarif);
-        case 6: return Montant(l.achat);
-        case 7: return Montant(l.vente);
-        default: return l.stock > 0 ? QString::number(l.stock) : QString();
+            case 0:
+                return QStringLiteral("0");
+            case 1:
+                return QString::number(l.id);
+            case 2:
+                return QStringLiteral("1");
+            case 3:
+                return l.libelle;
+            case 4:
+                return l.reference;
+            case 5:
+                return Montant(l.tarif);
+            case 6:
+                return Montant(l.achat);
+            case 7:
+                return Montant(l.vente);
+            default:
+                return l.stock > 0 ? QString::number(l.stock) : QString();
         }
     }
 
@@ -67,8 +76,9 @@ private:
     QVector<TLigne> m_lignes;
 };
 
-const char* SqlListe = "SELECT IdProduit, Libelle, Reference, PrixTarifHT, PrixAchatHT, PrixVenteHT, Stock"
-                       " FROM Produit WHERE Externe = 0 AND IdProduitType = 1 ORDER BY IdProduit";
+const char* SqlListe =
+    "SELECT IdProduit, Libelle, Reference, PrixTarifHT, PrixAchatHT, PrixVenteHT, Stock"
+    " FROM Produit WHERE Externe = 0 AND IdProduitType = 1 ORDER BY IdProduit";
 
 QVector<TLigne> Lire(sqlite3* base)
 {
@@ -110,8 +120,7 @@ void AncienneBoite(QPainter& p, QPaintDevice& device, const TBoiteTexte& b, cons
     QFont police = b.police;
     double largeur = b.largeur * mmX;
     if (b.elargir)
-        largeur = qMin(qMax(largeur, QFontMetricsF(police, &device).horizontalAdvance(texte) + 1),
-                       largeurUtile * mmX);
+        largeur = qMin(qMax(largeur, QFontMetricsF(police, &device).horizontalAdvance(texte) + 1), largeurUtile * mmX);
     const double avance = QFontMetricsF(police, &device).horizontalAdvance(texte);
     if (avance > largeur)
         police.setPointSizeF(police.pointSizeF() * qMax(0.7, (largeur - 1) / avance));
@@ -244,12 +253,13 @@ int main(int argc, char* argv[])
     std::printf("catégorie 1 : %d produits ; lecture brute SQLite %.1f ms\n", int(lignes.size()), requete);
 
     // First page of the preview.
-    const double premiere = JusquaPremierePage([&] { ImprimerListe(&modele, nullptr); }, [](QWidget* w) {
-        auto* vue = w->findChild<TVuePages*>();
-        if (vue && vue->PagesPeintes() == 0)
-            vue->viewport()->repaint();
-        return vue && vue->PagesPeintes() > 0;
-    });
+    const double premiere = JusquaPremierePage([&] { ImprimerListe(&modele, nullptr); },
+                                               [](QWidget* w) {
+                                                   auto* vue = w->findChild<TVuePages*>();
+                                                   if (vue && vue->PagesPeintes() == 0)
+                                                       vue->viewport()->repaint();
+                                                   return vue && vue->PagesPeintes() > 0;
+                                               });
     TRapportListeProduits rapport(&modele);
     double ancienne = -1;
     {
@@ -316,8 +326,8 @@ int main(int argc, char* argv[])
                 pagesAncien);
     std::printf("%-46s %7.4f ms  %7.4f ms   (toutes : %.1f ms)\n", "page mise en page à l'ouverture",
                 miseEnPageMs / pages, miseEnPageCpu / pages, miseEnPageMs);
-    std::printf("%-46s %7.3f ms  %7.3f ms   (cible < 0,5 ms : %s)\n", "page peinte à l'écran (100 %)",
-                ecran / pages, ecranCpu / pages, ecranCpu / pages < 0.5 ? "OK" : "HORS CIBLE");
+    std::printf("%-46s %7.3f ms  %7.3f ms   (cible < 0,5 ms : %s)\n", "page peinte à l'écran (100 %)", ecran / pages,
+                ecranCpu / pages, ecranCpu / pages < 0.5 ? "OK" : "HORS CIBLE");
     std::printf("%-46s %7.3f ms  %7.3f ms   ratio processeur %.2f×\n", "  base : chaque texte mis en page",
                 ecranMis / pages, ecranMisCpu / pages, ecranCpu / ecranMisCpu);
     std::printf("%-46s %7.3f ms  %7.3f ms   ratio processeur %.2f×\n", "  base : page à l'écran, peinture d'origine",
@@ -330,8 +340,8 @@ int main(int argc, char* argv[])
                 ancien / pagesAncien, ancienCpu / pagesAncien, (pdfCpu / pagesPdf) / (ancienCpu / pagesAncien));
     std::printf("%-46s %7.3f ms  %7.3f ms   ratio processeur %.2f×\n", "  base : l'écrivain PDF seul, mêmes glyphes",
                 moteur / pagesMoteur, moteurCpu / pagesMoteur, (pdfCpu / pagesPdf) / (moteurCpu / pagesMoteur));
-    std::printf("%-46s %9.1f ms   base d'origine %9.1f ms   ratio %.2f×\n", "export PDF complet (horloge)", pdf,
-                ancien, pdf / ancien);
+    std::printf("%-46s %9.1f ms   base d'origine %9.1f ms   ratio %.2f×\n", "export PDF complet (horloge)", pdf, ancien,
+                pdf / ancien);
 
     // The first, a middle and the last page, painted both ways: the same
     // pixels on screen, the same PDF file but for its date.
@@ -361,9 +371,10 @@ int main(int argc, char* argv[])
         static const QRegularExpression date(QStringLiteral("/CreationDate \\([^)]*\\)"));
         fichiers += QString::fromLatin1(fichier[0]).remove(date) == QString::fromLatin1(fichier[1]).remove(date);
     }
-    std::printf("pages %d, %d et %d comparées à chaque texte mis en page : %d/3 images identiques, %d/3 PDF "
-                "identiques (%s)\n",
-                choisies[0] + 1, choisies[1] + 1, choisies[2] + 1, images, fichiers,
-                images == 3 && fichiers == 3 ? "OK" : "DIFFÉRENCES");
+    std::printf(
+        "pages %d, %d et %d comparées à chaque texte mis en page : %d/3 images identiques, %d/3 PDF "
+        "identiques (%s)\n",
+        choisies[0] + 1, choisies[1] + 1, choisies[2] + 1, images, fichiers,
+        images == 3 && fichiers == 3 ? "OK" : "DIFFÉRENCES");
     return 0;
 }

@@ -4,17 +4,17 @@
 // on one of its products. Each against a bare SQLite query returning the
 // same rows in the same run.
 
-#include "gui/admin/ficheparametreproduit.h"
-#include "core/catalogue/produits.h"
-#include "gui/admin/colonnesparametrage.h"
 #include "bench/bench_commun.h"
+#include "core/catalogue/produits.h"
 #include "core/store/dmkestravel.h"
+#include "gui/admin/colonnesparametrage.h"
+#include "gui/admin/ficheparametreproduit.h"
 
+#include <sqlite3.h>
 #include <QApplication>
 #include <QPushButton>
 #include <QTimer>
 #include <QTreeView>
-#include <sqlite3.h>
 
 namespace {
 void Absolu(const char* quoi, double ms, double baseMs, double cibleMs)
@@ -30,10 +30,12 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     const QString chemin = bench::CatalogueGrandeCategorie(argc, argv);
 
-    const char* sqlGrande = "SELECT IdProduit, Libelle, Reference, PrixTarifHT, PrixAchatHT, PrixVenteHT, Stock"
-                            " FROM Produit WHERE Externe = 0 AND IdProduitType = 1 ORDER BY IdProduit";
-    const char* sqlPetite = "SELECT IdProduit, Libelle, Reference, PrixTarifHT, PrixAchatHT, PrixVenteHT, Stock"
-                            " FROM Produit WHERE Externe = 0 AND IdProduitType = 2 ORDER BY IdProduit";
+    const char* sqlGrande =
+        "SELECT IdProduit, Libelle, Reference, PrixTarifHT, PrixAchatHT, PrixVenteHT, Stock"
+        " FROM Produit WHERE Externe = 0 AND IdProduitType = 1 ORDER BY IdProduit";
+    const char* sqlPetite =
+        "SELECT IdProduit, Libelle, Reference, PrixTarifHT, PrixAchatHT, PrixVenteHT, Stock"
+        " FROM Produit WHERE Externe = 0 AND IdProduitType = 2 ORDER BY IdProduit";
     sqlite3* brut = nullptr;
     sqlite3_open_v2(chemin.toUtf8().constData(), &brut, SQLITE_OPEN_READONLY, nullptr);
     long long lignesGrande = 0, lignesPetite = 0;

@@ -3,16 +3,16 @@
 // against the bare SQLite query returning the same rows in the same run;
 // the time a keystroke holds the window; the one-off index build.
 
-#include "gui/admin/ficheparametreproduit.h"
 #include "bench/bench_commun.h"
 #include "core/store/dmkestravel.h"
 #include "core/store/recherche.h"
+#include "gui/admin/ficheparametreproduit.h"
 
+#include <sqlite3.h>
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTreeView>
-#include <sqlite3.h>
 
 namespace {
 // The search's own statement, run bare.
@@ -49,7 +49,7 @@ int main(int argc, char* argv[])
     struct Cas {
         const char* quoi;
         const char* texte;
-        const char* motif;   // the same search for the bare query
+        const char* motif;  // the same search for the bare query
     };
     const Cas cas[] = {
         {"libellé, un produit (« produit 0012345 »)", "produit 0012345", "\"produit 0012345\""},

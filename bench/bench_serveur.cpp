@@ -64,8 +64,9 @@ double Simultanees(const QString& programme, const QString& racine, const QList<
         std::vector<std::unique_ptr<QProcess>> p;
         for (int n = 0; n < NbProcessus; ++n) {
             const QString f = racine + QStringLiteral("une-%1.xml").arg(n);
-            Ecrire(f, "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\n<Kestravel><Produit Type=\"Commander\" "
-                          + cles[n] + " Quantite=\"1\"/></Kestravel>\n");
+            Ecrire(f,
+                   "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\n<Kestravel><Produit Type=\"Commander\" "
+                       + cles[n] + " Quantite=\"1\"/></Kestravel>\n");
             p.emplace_back(std::make_unique<QProcess>());
             p.back()->start(programme, {"CONTROLE", racine + "Kestravel.ini", f});
         }
@@ -84,8 +85,8 @@ int main(int argc, char* argv[])
     QCoreApplication app(argc, argv);
     const QString dossier = QDir(argc > 1 ? argv[1] : "bench-data").absolutePath();
     const QString build = QDir(argc > 2 ? argv[2] : "build").absolutePath();
-    const QString fichier = bench::Catalogue(dossier, build, "store-1M.abs",
-                                             {"--products", "1000000", "--categories", "10000"});
+    const QString fichier =
+        bench::Catalogue(dossier, build, "store-1M.abs", {"--products", "1000000", "--categories", "10000"});
     const QString dossierPg = dossier + "/pg";
     const QString script = QStringLiteral(KESTRAVEL_SOURCE) + "/scripts/serveur-pg";
     QProcess demarrage;
@@ -107,9 +108,10 @@ int main(int argc, char* argv[])
         }
         TConnexionPg c(serveur);
         // Products spread over the table, each with enough stock.
-        const TResultatPg r = c.Executer(
-            QStringLiteral("SELECT Externe, IdProduit, IdProduitType FROM Produit WHERE IdProduit % 97 = 0"
-                           " ORDER BY IdProduit LIMIT %1").arg(NbLignes));
+        const TResultatPg r =
+            c.Executer(QStringLiteral("SELECT Externe, IdProduit, IdProduitType FROM Produit WHERE IdProduit % 97 = 0"
+                                      " ORDER BY IdProduit LIMIT %1")
+                           .arg(NbLignes));
         QByteArray lignes;
         QStringList valeurs, externes, ids, types;
         QList<QByteArray> cles;
@@ -125,21 +127,25 @@ int main(int argc, char* argv[])
         // The statements the program sends for the request: the rows locked
         // and read at once, the new stocks, the movements.
         const QString tableaux = "'{" + externes.join(',') + "}'::bigint[], '{" + ids.join(',') + "}'::bigint[], '{"
-                          + types.join(',') + "}'::bigint[]";
-        const QByteArray sql = QStringLiteral(
-            "BEGIN;\n"
-            "SELECT Externe, IdProduit, IdProduitType, COALESCE(Stock, 0), Libelle, Description, Reference,"
-            " COALESCE(PrixAchatHT, 0), COALESCE(PrixTarifHT, 0), COALESCE(PrixVenteHT, 0), Lien FROM Produit"
-            " WHERE (Externe, IdProduit, IdProduitType) IN (SELECT * FROM unnest(%1))"
-            " ORDER BY Externe, IdProduit, IdProduitType FOR UPDATE;\n"
-            "UPDATE Produit p SET Stock = p.Stock - 1 FROM unnest(%1) AS v(e, i, t)"
-            " WHERE p.Externe = v.e AND p.IdProduit = v.i AND p.IdProduitType = v.t;\n"
-            "INSERT INTO \"Transaction\" (Externe, IdProduit, IdProduitType, QuantiteOld, QuantiteNew, Libelle, DateMaj)"
-            " SELECT e, i, t, 1000, 999, 'Passage en commande', to_char(now(), 'YYYY-MM-DD HH24:MI:SS.MS')"
-            " FROM unnest(%1) WITH ORDINALITY AS v(e, i, t, o) ORDER BY o;\n"
-            "COMMIT;\n").arg(tableaux).toUtf8();
+            + types.join(',') + "}'::bigint[]";
+        const QByteArray sql =
+            QStringLiteral(
+                "BEGIN;\n"
+                "SELECT Externe, IdProduit, IdProduitType, COALESCE(Stock, 0), Libelle, Description, Reference,"
+                " COALESCE(PrixAchatHT, 0), COALESCE(PrixTarifHT, 0), COALESCE(PrixVenteHT, 0), Lien FROM Produit"
+                " WHERE (Externe, IdProduit, IdProduitType) IN (SELECT * FROM unnest(%1))"
+                " ORDER BY Externe, IdProduit, IdProduitType FOR UPDATE;\n"
+                "UPDATE Produit p SET Stock = p.Stock - 1 FROM unnest(%1) AS v(e, i, t)"
+                " WHERE p.Externe = v.e AND p.IdProduit = v.i AND p.IdProduitType = v.t;\n"
+                "INSERT INTO \"Transaction\" (Externe, IdProduit, IdProduitType, QuantiteOld, QuantiteNew, Libelle, "
+                "DateMaj)"
+                " SELECT e, i, t, 1000, 999, 'Passage en commande', to_char(now(), 'YYYY-MM-DD HH24:MI:SS.MS')"
+                " FROM unnest(%1) WITH ORDINALITY AS v(e, i, t, o) ORDER BY o;\n"
+                "COMMIT;\n")
+                .arg(tableaux)
+                .toUtf8();
         const QString retour = "UPDATE Produit SET Stock = 1000 WHERE (Externe, IdProduit, IdProduitType) IN (VALUES "
-                               + valeurs.join(", ") + ")";
+            + valeurs.join(", ") + ")";
         c.Executer(retour);
 
         const QString racine = dossier + "/serveur/";
@@ -148,7 +154,8 @@ int main(int argc, char* argv[])
         Ecrire(scriptSql, sql);
         std::vector<double> nous, psql;
         for (int essai = 0; essai < NbEssais; ++essai) {
-            Ecrire(demande, "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\n<Kestravel>" + lignes + "</Kestravel>\n");
+            Ecrire(demande,
+                   "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\n<Kestravel>" + lignes + "</Kestravel>\n");
             const bench::Mesure m = bench::Lancer({programme, "CONTROLE", racine + "Kestravel.ini", demande});
             if (m.code != 0) {
                 std::fprintf(stderr, "kestravel CONTROLE a échoué (code %d)\n", m.code);
@@ -156,8 +163,9 @@ int main(int argc, char* argv[])
             }
             nous.push_back(m.secondes * 1000);
             c.Executer(retour);
-            psql.push_back(bench::Lancer({"/usr/bin/psql", "-q", "-X", "-v", "ON_ERROR_STOP=1", serveur, "-f", scriptSql})
-                               .secondes * 1000);
+            psql.push_back(
+                bench::Lancer({"/usr/bin/psql", "-q", "-X", "-v", "ON_ERROR_STOP=1", serveur, "-f", scriptSql}).secondes
+                * 1000);
             c.Executer(retour);
         }
         std::printf("serveur PostgreSQL local, catalogue de 1 000 000 produits (médianes de %d) :\n", NbEssais);
@@ -168,9 +176,10 @@ int main(int argc, char* argv[])
         const double surServeur = Simultanees(programme, racine, cles);
         const double surFichier = Simultanees(programmeFichier, racineFichier, cles);
         const int total = NbProcessus * NbTours;
-        std::printf("%d demandes d'une ligne, %d à la fois : serveur %.0f demandes/s, fichier %.0f demandes/s"
-                    " (serveur/fichier %.2f×)\n",
-                    total, NbProcessus, total / surServeur, total / surFichier, surFichier / surServeur);
+        std::printf(
+            "%d demandes d'une ligne, %d à la fois : serveur %.0f demandes/s, fichier %.0f demandes/s"
+            " (serveur/fichier %.2f×)\n",
+            total, NbProcessus, total / surServeur, total / surFichier, surFichier / surServeur);
     } catch (const EKestravel& e) {
         std::fprintf(stderr, "%s\n", e.Message().toLocal8Bit().constData());
         return 1;

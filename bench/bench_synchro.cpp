@@ -4,6 +4,10 @@
 //
 // Usage: bench_synchro SCRATCH BUILD
 
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
@@ -12,10 +16,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <vector>
 
 #include "bench/bench_commun.h"

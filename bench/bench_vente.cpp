@@ -41,8 +41,8 @@ int main(int argc, char* argv[])
     QCoreApplication app(argc, argv);
     const QString dossier = QDir(argc > 1 ? argv[1] : "bench-data").absolutePath();
     const QString build = QDir(argc > 2 ? argv[2] : "build").absolutePath();
-    const QString genere = bench::Catalogue(dossier, build, "store-1M.abs",
-                                            {"--products", "1000000", "--categories", "10000"});
+    const QString genere =
+        bench::Catalogue(dossier, build, "store-1M.abs", {"--products", "1000000", "--categories", "10000"});
     const QString racine = dossier + "/vente/";
     const QString module = racine + "Modules/Kestravel/";
     QDir().mkpath(module);
@@ -78,7 +78,7 @@ int main(int argc, char* argv[])
     for (int essai = 0; essai < NbEssais; ++essai) {
         for (bool ecran : {false, true}) {
             if (ecran)
-                qputenv("DISPLAY", ":99");   // nothing listens there
+                qputenv("DISPLAY", ":99");  // nothing listens there
             else
                 qunsetenv("DISPLAY");
             Ecrire(fichierDemande, demande);

@@ -7,8 +7,8 @@
 // - records start on strictly increasing lines, with one field per column;
 // - what the parser reads, the writer writes back so that it reads the same.
 
-#include "fuzz/soutien_fuzz.h"
 #include "core/interchange/formatcsv.h"
+#include "fuzz/soutien_fuzz.h"
 
 namespace {
 QString Resume(const TLectureCsv& l)

@@ -24,7 +24,7 @@ TParametres Lire(const QByteArray& octets)
 bool EstUtf8(const QByteArray& octets)
 {
     QStringDecoder d(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString texte = d(octets);   // the decoder works only when its result is read
+    const QString texte = d(octets);  // the decoder works only when its result is read
     Q_UNUSED(texte);
     return !d.hasError();
 }
@@ -135,8 +135,9 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* donnees, size_t taill
             }
         }
         const QString lu = p.Lire(c.section, c.cle, "<défaut>");
-        VERIFIER(lu == attendu, QStringLiteral("[%1] %2 : « %3 » au lieu de « %4 »\n  fichier : %5")
-                                    .arg(c.section, c.cle, lu, attendu, QString::fromLatin1(octets.toPercentEncoding())));
+        VERIFIER(lu == attendu,
+                 QStringLiteral("[%1] %2 : « %3 » au lieu de « %4 »\n  fichier : %5")
+                     .arg(c.section, c.cle, lu, attendu, QString::fromLatin1(octets.toPercentEncoding())));
     }
     return 0;
 }

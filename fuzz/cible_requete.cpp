@@ -13,16 +13,16 @@
 #include "core/exchange/controlestock.h"
 #include "core/exchange/fichierechange.h"
 #include "core/exchange/xmldoc.h"
-#include "fuzz/soutien_fuzz.h"
 #include "core/store/dmkestravel.h"
 #include "core/store/erreurs.h"
 #include "core/store/schema.h"
+#include "fuzz/soutien_fuzz.h"
 
+#include <libxml/tree.h>
 #include <QDir>
 #include <QFile>
 #include <QHash>
 #include <QSqlQuery>
-#include <libxml/tree.h>
 #include <memory>
 
 namespace {
@@ -69,8 +69,8 @@ QString Empreinte(const xmlNode* n, const xmlNode* racine)
 {
     QString s;
     for (; n; n = n->next) {
-        if (n->parent == racine && n->type == XML_ELEMENT_NODE && n->name &&
-            qstrcmp(reinterpret_cast<const char*>(n->name), ElementProduit) == 0) {
+        if (n->parent == racine && n->type == XML_ELEMENT_NODE && n->name
+            && qstrcmp(reinterpret_cast<const char*>(n->name), ElementProduit) == 0) {
             s += QStringLiteral("[Produit]");
             continue;
         }
@@ -83,9 +83,9 @@ QString Empreinte(const xmlNode* n, const xmlNode* racine)
                 xmlFree(v);
             }
             s += Empreinte(n->children, racine);
-        } else if ((n->type == XML_TEXT_NODE || n->type == XML_CDATA_SECTION_NODE || n->type == XML_COMMENT_NODE ||
-                    n->type == XML_PI_NODE) &&
-                   n->content) {
+        } else if ((n->type == XML_TEXT_NODE || n->type == XML_CDATA_SECTION_NODE || n->type == XML_COMMENT_NODE
+                    || n->type == XML_PI_NODE)
+                   && n->content) {
             s += ' ' + QString::fromUtf8(reinterpret_cast<const char*>(n->content));
         }
         s += ']';
@@ -93,10 +93,7 @@ QString Empreinte(const xmlNode* n, const xmlNode* racine)
     return s;
 }
 
-QString Empreinte(const TXmlDoc& doc)
-{
-    return Empreinte(doc.Root().Node()->doc->children, doc.Root().Node());
-}
+QString Empreinte(const TXmlDoc& doc) { return Empreinte(doc.Root().Node()->doc->children, doc.Root().Node()); }
 
 QString Attribut(const TXmlNodeRef& n, const char* nom) { return n.ReadAttributeString(nom, "<absent>"); }
 
@@ -156,19 +153,23 @@ void VerifierLignes(const TXmlDoc& avant, const TXmlDoc& apres, const TEtatCatal
                      QStringLiteral("ligne %1, %2 : %3 devenu %4").arg(i).arg(nom, Attribut(a, nom), Attribut(p, nom)));
         const QString etat = Attribut(p, "Etat"), type = Attribut(p, "Type");
         const int externe = a.ReadAttributeInteger("Externe", -1), id = a.ReadAttributeInteger("IdProduit", -1),
-                  typeProduit = a.ReadAttributeInteger("IdProduitType", -1), quantite = a.ReadAttributeInteger("Quantite", -1);
+                  typeProduit = a.ReadAttributeInteger("IdProduitType", -1),
+                  quantite = a.ReadAttributeInteger("Quantite", -1);
         const TProduitConnu* produit = Connu(externe, id, typeProduit);
-        const QString quoi = QStringLiteral("ligne %1 (%2 %3) : Etat %4").arg(i).arg(type, Cle(externe, id, typeProduit), etat);
+        const QString quoi =
+            QStringLiteral("ligne %1 (%2 %3) : Etat %4").arg(i).arg(type, Cle(externe, id, typeProduit), etat);
         VERIFIER(QStringList({"Ok", "Supprimer", "Epuiser", "Actualiser", "Vide"}).contains(etat), quoi);
         VERIFIER((etat == "Supprimer") == (produit == nullptr), quoi);
         if (etat == "Epuiser") {
             bool ok = false;
             const int stock = Attribut(p, "Stock").toInt(&ok);
-            VERIFIER(type == "Commander" && ok && stock >= 0 && stock < quantite, quoi + " Stock " + Attribut(p, "Stock"));
+            VERIFIER(type == "Commander" && ok && stock >= 0 && stock < quantite,
+                     quoi + " Stock " + Attribut(p, "Stock"));
         }
         if (etat == "Actualiser") {
             VERIFIER(type == "Actualiser", quoi);
-            VERIFIER(p.FindChild("Libelle").Text() == produit->libelle, quoi + " Libelle " + p.FindChild("Libelle").Text());
+            VERIFIER(p.FindChild("Libelle").Text() == produit->libelle,
+                     quoi + " Libelle " + p.FindChild("Libelle").Text());
             VERIFIER(p.FindChild("Description").Text() == produit->description,
                      quoi + " Description " + p.FindChild("Description").Text());
         }

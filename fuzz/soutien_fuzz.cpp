@@ -61,7 +61,7 @@ void InitialiserProcessus()
     static char nom[] = "kestravel-fuzz";
     static char* argv[] = {nom, nullptr};
     if (!QCoreApplication::instance())
-        new QCoreApplication(argc, argv);   // lives as long as the process
+        new QCoreApplication(argc, argv);  // lives as long as the process
     QLocale::setDefault(QLocale(QLocale::French, QLocale::France));
 }
 

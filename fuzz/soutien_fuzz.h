@@ -14,10 +14,10 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* donnees, size_t taill
 // A broken property: prints what and where, with the input being replayed if
 // any, then aborts so that libFuzzer keeps the input and the replay fails.
 [[noreturn]] void EchecPropriete(const char* condition, const char* fichier, int ligne, const QString& detail);
-#define VERIFIER(condition, detail)                                                                                 \
-    do {                                                                                                            \
-        if (!(condition))                                                                                           \
-            EchecPropriete(#condition, __FILE__, __LINE__, (detail));                                               \
+#define VERIFIER(condition, detail)                                   \
+    do {                                                              \
+        if (!(condition))                                             \
+            EchecPropriete(#condition, __FILE__, __LINE__, (detail)); \
     } while (0)
 
 // Name of the stored input being replayed, for the failure report.
@@ -27,7 +27,8 @@ void SetEntreeCourante(const QString& nom);
 class TEntree {
 public:
     TEntree(const unsigned char* donnees, size_t taille)
-        : m_octets(reinterpret_cast<const char*>(donnees), qsizetype(taille)) {}
+        : m_octets(reinterpret_cast<const char*>(donnees), qsizetype(taille))
+    {}
     bool Vide() const { return m_pos >= m_octets.size(); }
     quint8 Octet() { return Vide() ? 0 : quint8(m_octets[m_pos++]); }
     // A value in [min, max].

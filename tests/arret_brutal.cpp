@@ -6,8 +6,6 @@
 // Counted: writes to regular files, flushes, truncations, renames and
 // removals, whoever makes them (the program, SQLite, Qt).
 
-#include <cstdarg>
-#include <cstdlib>
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -15,6 +13,8 @@
 #include <sys/types.h>
 #include <sys/uio.h>
 #include <unistd.h>
+#include <cstdarg>
+#include <cstdlib>
 
 namespace {
 long Limite()

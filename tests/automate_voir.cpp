@@ -79,8 +79,8 @@ bool OuvrirProduit()
     if (noeuds.isEmpty())
         Abandonner("catégorie introuvable");
     QTest::mouseClick(arbre->viewport(), Qt::LeftButton, {}, arbre->visualItemRect(noeuds.first()).center());
-    const auto produits = liste->model()->match(liste->model()->index(0, 3), Qt::DisplayRole, Scenario().produit, 1,
-                                                Qt::MatchExactly);
+    const auto produits =
+        liste->model()->match(liste->model()->index(0, 3), Qt::DisplayRole, Scenario().produit, 1, Qt::MatchExactly);
     if (produits.isEmpty())
         Abandonner("produit introuvable");
     const QPoint point = liste->visualRect(produits.first()).center();

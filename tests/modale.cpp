@@ -22,10 +22,13 @@ QWidget* Devant()
 }
 }  // namespace
 
-TModale::TModale(const char* classe, std::function<void(QWidget*)> etapes, int delaiMs, const char* fichier,
-                 int ligne)
-    : m_classeAttendue(classe), m_etapes(std::move(etapes)), m_delaiMs(delaiMs), m_fichier(fichier),
-      m_ligne(ligne), m_echeance(delaiMs)
+TModale::TModale(const char* classe, std::function<void(QWidget*)> etapes, int delaiMs, const char* fichier, int ligne)
+    : m_classeAttendue(classe),
+      m_etapes(std::move(etapes)),
+      m_delaiMs(delaiMs),
+      m_fichier(fichier),
+      m_ligne(ligne),
+      m_echeance(delaiMs)
 {
     // Short enough to act as soon as exec() has shown the window.
     m_minuterie.setInterval(5);

@@ -27,8 +27,7 @@ public:
 
     // Watches for a modal window or popup inheriting `classe` ("QWidget":
     // any); `fichier` and `ligne` place the failure reports.
-    TModale(const char* classe, std::function<void(QWidget*)> etapes, int delaiMs, const char* fichier,
-            int ligne);
+    TModale(const char* classe, std::function<void(QWidget*)> etapes, int delaiMs, const char* fichier, int ligne);
     ~TModale();
     TModale(const TModale&) = delete;
     TModale& operator=(const TModale&) = delete;
@@ -74,8 +73,7 @@ public:
     explicit TQuandModale(std::function<void(T*)> etapes = {}, int delaiMs = DelaiParDefaut,
                           const char* fichier = __builtin_FILE(), int ligne = __builtin_LINE())
         : TModale(T::staticMetaObject.className(), Adapter(std::move(etapes)), delaiMs, fichier, ligne)
-    {
-    }
+    {}
 
 private:
     static std::function<void(QWidget*)> Adapter(std::function<void(T*)> etapes)
@@ -87,8 +85,8 @@ private:
 };
 
 // Waits for the window and leaves the test function when it failed.
-#define ATTENDRE_MODALE(modale)         \
-    do {                                \
-        if (!(modale).Attendre())       \
-            return;                     \
+#define ATTENDRE_MODALE(modale)   \
+    do {                          \
+        if (!(modale).Attendre()) \
+            return;               \
     } while (false)

@@ -13,8 +13,7 @@ QString ServeurTest()
     return s;
 }
 
-TBaseServeurTest::TBaseServeurTest()
-    : m_nom("kt_" + QUuid::createUuid().toString(QUuid::Id128).left(16))
+TBaseServeurTest::TBaseServeurTest() : m_nom("kt_" + QUuid::createUuid().toString(QUuid::Id128).left(16))
 {
     TConnexionPg admin(ServeurTest());
     admin.Executer("CREATE DATABASE " + m_nom);

@@ -2,14 +2,14 @@
 // the product list (content, order, text sort), deleting and moving a
 // product, the import warning, and a picture of the window.
 
-#include "gui/admin/ficheparametreproduit.h"
-#include "gui/admin/ficheparametreproduittype.h"
-#include "core/catalogue/produits.h"
-#include "gui/admin/colonnesparametrage.h"
 #include "core/base/chemins.h"
 #include "core/base/prompts.h"
+#include "core/catalogue/produits.h"
 #include "core/store/dmkestravel.h"
 #include "core/store/format.h"
+#include "gui/admin/colonnesparametrage.h"
+#include "gui/admin/ficheparametreproduit.h"
+#include "gui/admin/ficheparametreproduittype.h"
 #include "tests/modale.h"
 #include "tests/soutien.h"
 
@@ -29,12 +29,13 @@ void Categorie(TCatalogueTest& c, int ext, int id, const QVariant& parent, const
     c.Sql("INSERT INTO ProduitType VALUES (?, ?, ?, ?)", {ext, id, parent, libelle});
 }
 
-void Produit(TCatalogueTest& c, int ext, int id, int type, const QString& libelle, double vente = 1,
-             int stock = 1, const QString& lien = QString())
+void Produit(TCatalogueTest& c, int ext, int id, int type, const QString& libelle, double vente = 1, int stock = 1,
+             const QString& lien = QString())
 {
-    c.Sql("INSERT INTO Produit (Externe, IdProduit, IdProduitType, Libelle, Reference, PrixAchatHT, PrixTarifHT,"
-          " PrixVenteHT, Stock, StockMini, Lien) VALUES (?, ?, ?, ?, ?, 1.5, 1234.5, ?, ?, 0, ?)",
-          {ext, id, type, libelle, QStringLiteral("R%1").arg(id), vente, stock, lien});
+    c.Sql(
+        "INSERT INTO Produit (Externe, IdProduit, IdProduitType, Libelle, Reference, PrixAchatHT, PrixTarifHT,"
+        " PrixVenteHT, Stock, StockMini, Lien) VALUES (?, ?, ?, ?, ?, 1.5, 1234.5, ?, ?, 0, ?)",
+        {ext, id, type, libelle, QStringLiteral("R%1").arg(id), vente, stock, lien});
 }
 
 QStringList Colonne(const QTreeView* liste, int colonne)
@@ -71,10 +72,10 @@ class TestAdmin : public QObject {
         QTreeWidget* arbre;
         QTreeView* liste;
         explicit Fenetre(TdmKestravel& dm)
-            : fiche(dm), arbre(fiche.findChild<QTreeWidget*>("tvProduitType")),
+            : fiche(dm),
+              arbre(fiche.findChild<QTreeWidget*>("tvProduitType")),
               liste(fiche.findChild<QTreeView*>("lvProduits"))
-        {
-        }
+        {}
         bool Actif(const char* nom) const { return fiche.findChild<QPushButton*>(nom)->isEnabled(); }
         bool Hausse() const { return fiche.findChild<QAction*>("miHausse")->isEnabled(); }
         void Choisir(const QString& libelle) { arbre->setCurrentItem(Noeud(arbre, libelle)); }
@@ -142,7 +143,7 @@ private slots:
     {
         TCatalogueTest c;
         {
-            Fenetre f(c.Dm());   // empty table: no node selected, buttons as built
+            Fenetre f(c.Dm());  // empty table: no node selected, buttons as built
             QVERIFY(f.arbre->selectedItems().isEmpty());
             QVERIFY(f.Actif("btnSupprimer"));
         }
@@ -161,7 +162,7 @@ private slots:
         Produit(c, 0, 7, 2, "Maillet", 9, 3);
         Produit(c, 0, 2, 2, "Marteau", 2.675, 0);
         Produit(c, 0, 5, 2, "Massette", 2.5, -4);
-        Produit(c, 1, 3, 2, "Externe", 1, 1);   // another origin, same category number
+        Produit(c, 1, 3, 2, "Externe", 1, 1);  // another origin, same category number
         Produit(c, 0, 8, 1, "Caisse", 1, 1);
         Fenetre f(c.Dm());
         f.Choisir("Marteaux");
@@ -202,9 +203,9 @@ private slots:
         QCOMPARE(ComparerTexteTri(u"abc", u"ABC"), 0);
         QVERIFY(ComparerTexteTri(u"ab", u"abc") < 0);
         QVERIFY(ComparerTexteTri(u"10,00", u"9,00") < 0);
-        QVERIFY(ComparerTexteTri(u"Z", u"_") < 0);    // letters fold to capitals, then by code
+        QVERIFY(ComparerTexteTri(u"Z", u"_") < 0);  // letters fold to capitals, then by code
         QVERIFY(ComparerTexteTri(u"z", u"_") < 0);
-        QVERIFY(ComparerTexteTri(u"E", u"é") < 0);    // only A to Z fold
+        QVERIFY(ComparerTexteTri(u"E", u"é") < 0);  // only A to Z fold
 
         TCatalogueTest c;
         Arbre(c);
@@ -221,7 +222,7 @@ private slots:
         QCOMPARE(Colonne(f.liste, ColPrixVente), QStringList({"10,00", "100,00", "9,00", "9,50"}));
         f.fiche.lvProduitsColumnClick(ColLibelle);
         QCOMPARE(Colonne(f.liste, ColLibelle).join("").toUpper(), QStringLiteral("ABBC"));
-        f.fiche.lvProduitsColumnClick(ColLibelle);   // again: still ascending
+        f.fiche.lvProduitsColumnClick(ColLibelle);  // again: still ascending
         QCOMPARE(Colonne(f.liste, ColLibelle).first(), QStringLiteral("a"));
         // A reload lists by number again.
         f.fiche.AfficherProduits(0, 2);
@@ -263,8 +264,9 @@ private slots:
         c.Sql("INSERT INTO ProduitTypeCarac VALUES (0, 1, 'Poids', 'g')");
         c.Sql("INSERT INTO ProduitCarac VALUES (0, 7, 1, '500')");
         c.Sql("INSERT INTO ProduitCarac VALUES (0, 9, 1, '800')");
-        c.Sql("INSERT INTO \"Transaction\" (Externe, IdProduit, QuantiteOld, QuantiteNew, Libelle)"
-              " VALUES (0, 7, 0, 3, 'Ajout')");
+        c.Sql(
+            "INSERT INTO \"Transaction\" (Externe, IdProduit, QuantiteOld, QuantiteNew, Libelle)"
+            " VALUES (0, 7, 0, 3, 'Ajout')");
         const QString image = CheminImagesInterne() + "7.jpg";
         const QString dehors = CheminImages() + "hors.txt";
         EcrireFichier(image, "image");
@@ -328,8 +330,8 @@ private slots:
 
         QVERIFY(f.fiche.tvProduitTypeDragOver(f.liste));
         QVERIFY(!f.fiche.tvProduitTypeDragOver(f.arbre));
-        f.fiche.tvProduitTypeDragDrop(f.arbre, f.Centre("Bois"));   // not from the list
-        f.fiche.tvProduitTypeDragDrop(f.liste, QPoint(5, f.arbre->viewport()->height() - 2));   // beside the nodes
+        f.fiche.tvProduitTypeDragDrop(f.arbre, f.Centre("Bois"));  // not from the list
+        f.fiche.tvProduitTypeDragDrop(f.liste, QPoint(5, f.arbre->viewport()->height() - 2));  // beside the nodes
         QCOMPARE(c.Entier("SELECT IdProduitType FROM Produit WHERE IdProduit = 7"), 2);
 
         f.fiche.tvProduitTypeDragDrop(f.liste, f.Centre("Interne"));
@@ -341,7 +343,7 @@ private slots:
         f.fiche.tvProduitTypeDragDrop(f.liste, f.Centre("Bois"));
         QCOMPARE(c.Entier("SELECT IdProduitType FROM Produit WHERE IdProduit = 7"), 6);
         QCOMPARE(c.Entier("SELECT COUNT(*) FROM ProduitCarac WHERE IdProduit = 7"), 1);
-        QCOMPARE(Colonne(f.liste, ColId), QStringList{"8"});   // the former category, without it
+        QCOMPARE(Colonne(f.liste, ColId), QStringList{"8"});  // the former category, without it
         QCOMPARE(f.arbre->currentItem(), marteaux);
         QCOMPARE(prompts.Messages().size(), 1);
     }

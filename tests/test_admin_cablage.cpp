@@ -1,13 +1,14 @@
 // The settings window opens the right window for each of its actions and
 // refreshes its list after it.
 
-#include "gui/admin/ficheparametreproduit.h"
 #include "core/base/chemins.h"
 #include "core/base/prompts.h"
 #include "core/store/dmkestravel.h"
+#include "gui/admin/ficheparametreproduit.h"
 #include "tests/modale.h"
 #include "tests/soutien.h"
 
+#include <sqlite3.h>
 #include <QAction>
 #include <QLineEdit>
 #include <QPushButton>
@@ -15,7 +16,6 @@
 #include <QTreeWidget>
 #include <QtTest>
 #include <cstring>
-#include <sqlite3.h>
 
 class TestAdminCablage : public QObject {
     Q_OBJECT
@@ -30,9 +30,10 @@ class TestAdminCablage : public QObject {
         Fenetre()
         {
             c.Sql("INSERT INTO ProduitType VALUES (0, 1, 0, 'Outillage'), (0, 2, 1, 'Marteaux')");
-            c.Sql("INSERT INTO Produit (Externe, IdProduit, IdProduitType, Libelle, Reference, PrixVenteHT,"
-                  " PrixTarifHT, PrixAchatHT, Stock, StockMini, Lien) VALUES"
-                  " (0, 1, 2, 'Marteau', 'M1', 10, 12, 5, 3, 1, '')");
+            c.Sql(
+                "INSERT INTO Produit (Externe, IdProduit, IdProduitType, Libelle, Reference, PrixVenteHT,"
+                " PrixTarifHT, PrixAchatHT, Stock, StockMini, Lien) VALUES"
+                " (0, 1, 2, 'Marteau', 'M1', 10, 12, 5, 3, 1, '')");
             fiche = std::make_unique<TFicheParametreProduit>(c.Dm());
             arbre = fiche->findChild<QTreeWidget*>("tvProduitType");
             liste = fiche->findChild<QTreeView*>("lvProduits");
@@ -154,8 +155,9 @@ private slots:
         // What an import may do: new products, a renamed category.
         TCompteurLectures compteur(f.c.Dm().Handle());
         TQuandModale<> importation([&](QWidget*) {
-            f.c.Sql("INSERT INTO Produit (Externe, IdProduit, IdProduitType, Libelle, Stock)"
-                    " VALUES (0, 5, 2, 'Masse', 0)");
+            f.c.Sql(
+                "INSERT INTO Produit (Externe, IdProduit, IdProduitType, Libelle, Stock)"
+                " VALUES (0, 5, 2, 'Masse', 0)");
             f.c.Sql("UPDATE ProduitType SET Libelle = 'Marteaux et masses' WHERE IdProduitType = 2");
         });
         Cliquer(f.fiche.get(), "btnImport");

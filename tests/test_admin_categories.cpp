@@ -2,11 +2,11 @@
 // messages, the selection after each action, identifiers, and the category
 // reported to the settings window.
 
+#include "core/base/prompts.h"
 #include "core/catalogue/categories.h"
+#include "core/store/dmkestravel.h"
 #include "gui/admin/arbreinterne.h"
 #include "gui/admin/ficheparametreproduittype.h"
-#include "core/base/prompts.h"
-#include "core/store/dmkestravel.h"
 #include "tests/soutien.h"
 
 #include <QLineEdit>
@@ -36,10 +36,10 @@ struct Fenetre {
     QTreeWidget* arbre;
     QLineEdit* libelle;
     explicit Fenetre(TdmKestravel& dm)
-        : fiche(dm), arbre(fiche.findChild<QTreeWidget*>("tvProduitType")),
+        : fiche(dm),
+          arbre(fiche.findChild<QTreeWidget*>("tvProduitType")),
           libelle(fiche.findChild<QLineEdit*>("edtLibelle"))
-    {
-    }
+    {}
     QTreeWidgetItem* Noeud(const QString& texte) const
     {
         const auto t = arbre->findItems(texte, Qt::MatchExactly | Qt::MatchRecursive);
@@ -72,7 +72,7 @@ private slots:
         QCOMPARE(f.libelle->text(), QString());
         f.Choisir("Scies");
         QCOMPARE(f.libelle->text(), QStringLiteral("Scies"));
-        f.Choisir("Interne");   // no row for the root: the text stays
+        f.Choisir("Interne");  // no row for the root: the text stays
         QCOMPARE(f.libelle->text(), QStringLiteral("Scies"));
     }
 
@@ -84,7 +84,7 @@ private slots:
         Fenetre f(c.Dm());
         TPromptsScriptes prompts;
 
-        f.Cliquer("btnAjouter", "Jardin");   // root selected
+        f.Cliquer("btnAjouter", "Jardin");  // root selected
         QCOMPARE(c.Entier("SELECT IdProduitType FROM ProduitType WHERE Libelle = 'Jardin'"), 5);
         QCOMPARE(c.Entier("SELECT IdParent IS NULL AND Externe = 0 FROM ProduitType WHERE IdProduitType = 5"), 1);
         QCOMPARE(f.Choisi(), QStringLiteral("Jardin"));
@@ -115,7 +115,7 @@ private slots:
     {
         TCatalogueTest c;
         TdmKestravel& dm = c.Dm();
-        Categorie(c, 0, 1, -3, "Électricité");   // a negative parent counts as the root
+        Categorie(c, 0, 1, -3, "Électricité");  // a negative parent counts as the root
         Categorie(c, 0, 2, QVariant(), "Bois");
         Categorie(c, 1, 3, QVariant(), "Jardin");
         // The service refuses without a word to the user: the window tells.
@@ -123,8 +123,8 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(ERefus, ValiderLibelleCategorie(dm, 0, 0, "électricité"));
         QVERIFY_THROWS_EXCEPTION(ERefus, ValiderLibelleCategorie(dm, 0, 0, "BOIS"));
         ValiderLibelleCategorie(dm, 0, 1, "Bois");
-        ValiderLibelleCategorie(dm, 0, 0, "Jardin");   // another origin
-        ValiderLibelleCategorie(dm, 0, 0, "   ");      // spaces are not empty
+        ValiderLibelleCategorie(dm, 0, 0, "Jardin");  // another origin
+        ValiderLibelleCategorie(dm, 0, 0, "   ");  // spaces are not empty
         QVERIFY(prompts.Messages().isEmpty());
     }
 
@@ -138,14 +138,15 @@ private slots:
         QCOMPARE(prompts.Messages(), QStringList{"Impossible de renommer le dossier racine"});
 
         f.Choisir("Scies");
-        f.Cliquer("btnModifier", "Scies");   // its own label
-        QCOMPARE(prompts.Messages().last(), QStringLiteral("Le nom du type de produit existe déjà dans cette catégorie"));
+        f.Cliquer("btnModifier", "Scies");  // its own label
+        QCOMPARE(prompts.Messages().last(),
+                 QStringLiteral("Le nom du type de produit existe déjà dans cette catégorie"));
         QCOMPARE(f.Choisi(), QStringLiteral("Scies"));
-        f.Cliquer("btnModifier", "marteaux");   // a sibling's
+        f.Cliquer("btnModifier", "marteaux");  // a sibling's
         QCOMPARE(prompts.Messages().size(), 3);
         f.Cliquer("btnModifier", "");
         QCOMPARE(prompts.Messages().last(), QStringLiteral("Le nom de la catégorie du produit ne doit pas être vide"));
-        f.Cliquer("btnModifier", "Peinture");   // used elsewhere only
+        f.Cliquer("btnModifier", "Peinture");  // used elsewhere only
         QCOMPARE(prompts.Messages().size(), 4);
         QCOMPARE(c.Entier("SELECT COUNT(*) FROM ProduitType WHERE Libelle = 'Peinture'"), 2);
         QCOMPARE(f.Choisi(), QStringLiteral("Peinture"));
@@ -156,7 +157,7 @@ private slots:
     {
         TCatalogueTest c;
         Arbre(c);
-        c.Sql("INSERT INTO Produit (Externe, IdProduit, IdProduitType) VALUES (1, 11, 4)");   // other origin
+        c.Sql("INSERT INTO Produit (Externe, IdProduit, IdProduitType) VALUES (1, 11, 4)");  // other origin
         Fenetre f(c.Dm());
         TPromptsScriptes prompts;
         f.fiche.btnSupprimerClick();
@@ -194,20 +195,20 @@ private slots:
         Categorie(c, 1, 40, 0, "Externe");
         {
             Fenetre f(c.Dm());
-            QCOMPARE(f.Choisi(), QStringLiteral("Interne"));   // only another origin: the root
+            QCOMPARE(f.Choisi(), QStringLiteral("Interne"));  // only another origin: the root
         }
         c.Sql("DELETE FROM ProduitType");
         Fenetre f(c.Dm());
         QVERIFY(f.arbre->selectedItems().isEmpty());
         TPromptsScriptes prompts;
-        f.Cliquer("btnAjouter", "Sans effet");   // nothing selected: nothing added
+        f.Cliquer("btnAjouter", "Sans effet");  // nothing selected: nothing added
         QCOMPARE(c.Entier("SELECT COUNT(*) FROM ProduitType"), 0);
         f.Choisir("Interne");
         f.Cliquer("btnAjouter", "Premier");
         f.Cliquer("btnAjouter", "Second");
         QCOMPARE(c.Entier("SELECT IdProduitType FROM ProduitType WHERE Libelle = 'Premier'"), 1);
         QCOMPARE(c.Entier("SELECT IdParent FROM ProduitType WHERE Libelle = 'Second'"), 1);
-        f.fiche.btnSupprimerClick();   // the highest number is freed again
+        f.fiche.btnSupprimerClick();  // the highest number is freed again
         f.Cliquer("btnAjouter", "Troisième");
         QCOMPARE(c.Entier("SELECT IdProduitType FROM ProduitType WHERE Libelle = 'Troisième'"), 2);
         QVERIFY(prompts.Messages().isEmpty());
@@ -227,7 +228,7 @@ private slots:
         }
         Fenetre f(c.Dm());
         f.fiche.reject();
-        QCOMPARE(f.fiche.GetCategorieResultat(), 0);   // the root
+        QCOMPARE(f.fiche.GetCategorieResultat(), 0);  // the root
     }
 };
 

@@ -15,11 +15,11 @@
 #include "core/store/recherche.h"
 #include "tests/soutien.h"
 
+#include <sqlite3.h>
 #include <QDir>
 #include <QFile>
 #include <QSqlQuery>
 #include <QtTest>
-#include <sqlite3.h>
 
 namespace {
 // Statements not yet finalized on the connection.
@@ -38,7 +38,8 @@ class TInterruption {
 public:
     explicit TInterruption(sqlite3* base) : m_base(base)
     {
-        sqlite3_progress_handler(m_base, 1, [](void*) { return 1; }, nullptr);
+        sqlite3_progress_handler(
+            m_base, 1, [](void*) { return 1; }, nullptr);
     }
     ~TInterruption() { sqlite3_progress_handler(m_base, 0, nullptr, nullptr); }
 
@@ -69,9 +70,10 @@ QString Declencheur(const QString& moment, const QString& table)
 
 void Produit(TCatalogueTest& c, int id, int type, int stock)
 {
-    c.Sql("INSERT INTO Produit (Externe, IdProduit, IdProduitType, Libelle, Reference, CodeExport, PrixAchatHT,"
-          " PrixTarifHT, PrixVenteHT, Stock, StockMini) VALUES (0, ?, ?, ?, 'R', 'C', 1, 2, 3, ?, 0)",
-          {id, type, QStringLiteral("Vis %1").arg(id), stock});
+    c.Sql(
+        "INSERT INTO Produit (Externe, IdProduit, IdProduitType, Libelle, Reference, CodeExport, PrixAchatHT,"
+        " PrixTarifHT, PrixVenteHT, Stock, StockMini) VALUES (0, ?, ?, ?, 'R', 'C', 1, 2, 3, ?, 0)",
+        {id, type, QStringLiteral("Vis %1").arg(id), stock});
 }
 }  // namespace
 
@@ -151,7 +153,8 @@ private slots:
 
         // A file that cannot be opened is reported with the engine's reason.
         m = Message([&] {
-            TBaseSql(QDir::temp().filePath("absent/absent.abs"), TBaseSql::Acces::Ecriture, QStringLiteral("Ouverture."));
+            TBaseSql(QDir::temp().filePath("absent/absent.abs"), TBaseSql::Acces::Ecriture,
+                     QStringLiteral("Ouverture."));
         });
         QVERIFY2(m.startsWith("Ouverture.\n") && m.contains("unable to open database file"), qPrintable(m));
     }
@@ -263,9 +266,10 @@ private slots:
         QVERIFY2(m.contains(Refus), qPrintable(m));
         QCOMPARE(c.Entier("SELECT COUNT(*) FROM Produit WHERE PrixAchatHT = 1"), 3);
         const QString demande = QDir(dossier.path()).filePath("demande.xml");
-        const QByteArray contenu = "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\n<Kestravel><Produit "
-                                   "Type=\"Commander\" Externe=\"0\" IdProduit=\"1\" IdProduitType=\"1\" "
-                                   "Quantite=\"2\"/></Kestravel>\n";
+        const QByteArray contenu =
+            "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\n<Kestravel><Produit "
+            "Type=\"Commander\" Externe=\"0\" IdProduit=\"1\" IdProduitType=\"1\" "
+            "Quantite=\"2\"/></Kestravel>\n";
         EcrireFichier(demande, contenu);
         m = Message([&] { ControlerStock(dm, demande); });
         QVERIFY2(m.contains(Refus), qPrintable(m));

@@ -1,13 +1,13 @@
 // Keyboard use of the settings window and the browser, and columns whose
 // titles stay readable.
 
-#include "gui/admin/ficheparametreproduit.h"
 #include "core/base/prompts.h"
-#include "gui/product/fichestockhistorique.h"
 #include "core/store/dmkestravel.h"
+#include "gui/admin/ficheparametreproduit.h"
+#include "gui/product/fichestockhistorique.h"
+#include "gui/viewer/ficheproduitliste.h"
 #include "tests/modale.h"
 #include "tests/soutien.h"
-#include "gui/viewer/ficheproduitliste.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -22,9 +22,10 @@ namespace {
 void Remplir(TCatalogueTest& c)
 {
     c.Sql("INSERT INTO ProduitType VALUES (0, 1, 0, 'Outillage'), (0, 2, 1, 'Marteaux')");
-    c.Sql("INSERT INTO Produit (Externe, IdProduit, IdProduitType, Libelle, Reference, PrixVenteHT,"
-          " PrixTarifHT, PrixAchatHT, Stock, StockMini, Lien) VALUES"
-          " (0, 1, 2, 'Marteau', 'M1', 10, 12, 5, 3, 1, ''), (0, 2, 2, 'Maillet', 'M2', 8, 9, 4, 0, 0, '')");
+    c.Sql(
+        "INSERT INTO Produit (Externe, IdProduit, IdProduitType, Libelle, Reference, PrixVenteHT,"
+        " PrixTarifHT, PrixAchatHT, Stock, StockMini, Lien) VALUES"
+        " (0, 1, 2, 'Marteau', 'M1', 10, 12, 5, 3, 1, ''), (0, 2, 2, 'Maillet', 'M2', 8, 9, 4, 0, 0, '')");
 }
 
 // Escape closes a dialog as its "Annuler" does.

@@ -3,17 +3,18 @@
 // leaving file and catalogue as they were, several processes at once.
 
 #include "core/exchange/xmldoc.h"
+#include "core/serveur/catalogueserveur.h"
+#include "core/serveur/libpq.h"
 #include "core/store/dates.h"
 #include "core/store/dmkestravel.h"
 #include "core/store/erreurs.h"
 #include "core/store/format.h"
-#include "core/serveur/catalogueserveur.h"
-#include "core/serveur/libpq.h"
 #include "tests/serveurtest.h"
 #include "tests/soutien.h"
 
 #include <libxml/tree.h>
 
+#include <unistd.h>
 #include <QDate>
 #include <QDir>
 #include <QFile>
@@ -25,7 +26,6 @@
 #include <QSqlRecord>
 #include <QtTest>
 #include <memory>
-#include <unistd.h>
 
 namespace {
 const QByteArray Declaration = "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\n";
@@ -39,7 +39,7 @@ QByteArray Octets(const QString& chemin)
 // The suite runs twice: on a catalogue file, then on the run's PostgreSQL
 // server (the installation's Kestravel.conf names it).
 bool g_serveur = false;
-QString g_connexion;   // the server database of the current test
+QString g_connexion;  // the server database of the current test
 
 // The catalogue of an installation, seen from the test: the file at
 // `chemin`, or the current test's server database.
@@ -228,24 +228,23 @@ private slots:
             b.Produit(0, 2, 3, 5);
             b.Produit(0, 3, 3, 5);
             b.Produit(0, 4, 3, 1);
-            b.Produit(1, 1, 3, 9);   // same number, another origin
+            b.Produit(1, 1, 3, 9);  // same number, another origin
         }
-        const QByteArray demande = Declaration + "<Kestravel>"
-                                   + Ligne("Commander", 0, 99, 3, "1")                       // 0 unknown
-                                   + Ligne("Commander", 0, 1, 4, "1")                        // 1 wrong category
-                                   + Ligne("Commander", 0, 1, 3, "5")                        // 2 exact stock
-                                   + Ligne("Commander", 0, 2, 3, "6")                        // 3 too many
-                                   + Ligne("Commander", 0, 3, 3, "3", " Etat=\"Ancien\"")  // 4
-                                   + Ligne("Commander", 0, 3, 3, "3")                        // 5 what is left
-                                   + Ligne("Remonter", 0, 4, 3, "4")                         // 6
-                                   + Ligne("commander", 1, 1, 3, "1")                        // 7 case counts
-                                   + Ligne("Commander", 1, 1, 3)                             // 8 no quantity
-                                   + Ligne("Remonter", 1, 1, 3, "-2")                        // 9 negative
-                                   + Ligne("Commander", 1, 1, 3, "abc")                      // 10 not a number
-                                   + Ligne("", 1, 1, 3, "1")                                 // 11 no type
-                                   + "<Produit/>"                                            // 12 no key
-                                   + Ligne("Remonter", 0, 2, 3, "2147483647")                // 13 overflow
-                                   + "</Kestravel>";
+        const QByteArray demande = Declaration + "<Kestravel>" + Ligne("Commander", 0, 99, 3, "1")  // 0 unknown
+            + Ligne("Commander", 0, 1, 4, "1")  // 1 wrong category
+            + Ligne("Commander", 0, 1, 3, "5")  // 2 exact stock
+            + Ligne("Commander", 0, 2, 3, "6")  // 3 too many
+            + Ligne("Commander", 0, 3, 3, "3", " Etat=\"Ancien\"")  // 4
+            + Ligne("Commander", 0, 3, 3, "3")  // 5 what is left
+            + Ligne("Remonter", 0, 4, 3, "4")  // 6
+            + Ligne("commander", 1, 1, 3, "1")  // 7 case counts
+            + Ligne("Commander", 1, 1, 3)  // 8 no quantity
+            + Ligne("Remonter", 1, 1, 3, "-2")  // 9 negative
+            + Ligne("Commander", 1, 1, 3, "abc")  // 10 not a number
+            + Ligne("", 1, 1, 3, "1")  // 11 no type
+            + "<Produit/>"  // 12 no key
+            + Ligne("Remonter", 0, 2, 3, "2147483647")  // 13 overflow
+            + "</Kestravel>";
         const auto r = Controler(demande);
         QVERIFY2(r.code == 0, qPrintable(r.erreurs));
 
@@ -254,8 +253,8 @@ private slots:
         TXmlNodeRefList l;
         doc.Root().ChildrenByName("Produit", l);
         QCOMPARE(l.Count(), 14);
-        const QStringList etats = {"Supprimer", "Supprimer", "Ok", "Epuiser", "Ok", "Epuiser", "Ok",
-                                   "Vide", "Vide", "Vide", "Vide", "Vide", "Supprimer", "Vide"};
+        const QStringList etats = {"Supprimer", "Supprimer", "Ok",   "Epuiser", "Ok",   "Epuiser",   "Ok",
+                                   "Vide",      "Vide",      "Vide", "Vide",    "Vide", "Supprimer", "Vide"};
         for (int i = 0; i < l.Count(); ++i)
             QCOMPARE(l.Get(i).ReadAttributeString("Etat", "?"), etats[i]);
         for (int i : {0, 1, 2, 4, 6, 7, 8, 12})
@@ -271,15 +270,15 @@ private slots:
         QCOMPARE(b.Stock(0, 4, 3), 5);
         QCOMPARE(b.Stock(1, 1, 3), 9);
         QCOMPARE(b.Mouvements(), 3);
-        const QString lignes = "SELECT Externe, IdProduit, IdProduitType, QuantiteOld, QuantiteNew, Libelle, DateMaj"
-                               " FROM \"Transaction\" ORDER BY IdTransaction";
+        const QString lignes =
+            "SELECT Externe, IdProduit, IdProduitType, QuantiteOld, QuantiteNew, Libelle, DateMaj"
+            " FROM \"Transaction\" ORDER BY IdTransaction";
         struct Attendu {
             int id, avant, apres;
             QString libelle;
         };
-        const QList<Attendu> attendus = {{1, 5, 0, "Passage en commande"},
-                                         {3, 5, 2, "Passage en commande"},
-                                         {4, 1, 5, "Commande annulée"}};
+        const QList<Attendu> attendus = {
+            {1, 5, 0, "Passage en commande"}, {3, 5, 2, "Passage en commande"}, {4, 1, 5, "Commande annulée"}};
         const QList<QVariantList> t = b.Lignes(lignes);
         QCOMPARE(t.size(), attendus.size());
         for (int i = 0; i < attendus.size(); ++i) {
@@ -313,9 +312,9 @@ private slots:
         const TXmlNodeRef p = l.Get(0);
         QCOMPARE(p.ReadAttributeString("Etat", ""), QString("Actualiser"));
         QCOMPARE(p.ReadAttributeString("DateExport", ""), DateCourte(QDate::currentDate()));
-        QCOMPARE(Enfants(p), QStringList({"Externe", "IdProduit", "IdProduitType", "Libelle", "Description",
-                                          "Reference", "Quantite", "PrixAchatHT", "PrixTarifHT", "PrixVentetHT",
-                                          "Image"}));
+        QCOMPARE(Enfants(p),
+                 QStringList({"Externe", "IdProduit", "IdProduitType", "Libelle", "Description", "Reference",
+                              "Quantite", "PrixAchatHT", "PrixTarifHT", "PrixVentetHT", "Image"}));
         QCOMPARE(p.FindChild("Externe").Text(), QString("0"));
         QCOMPARE(p.FindChild("IdProduit").Text(), QString("7"));
         QCOMPARE(p.FindChild("Libelle").Text(), QString("Café n° 7"));
@@ -329,9 +328,9 @@ private slots:
 
         // Missing quantity echoed as -1; existing children updated in place.
         const TXmlNodeRef s = l.Get(1);
-        QCOMPARE(Enfants(s), QStringList({"Quantite", "Autre", "Externe", "IdProduit", "IdProduitType", "Libelle",
-                                          "Description", "Reference", "PrixAchatHT", "PrixTarifHT",
-                                          "PrixVentetHT", "Image"}));
+        QCOMPARE(Enfants(s),
+                 QStringList({"Quantite", "Autre", "Externe", "IdProduit", "IdProduitType", "Libelle", "Description",
+                              "Reference", "PrixAchatHT", "PrixTarifHT", "PrixVentetHT", "Image"}));
         QCOMPARE(s.FindChild("Quantite").Text(), QString("-1"));
         QCOMPARE(s.FindChild("Image").Text(), m_inst->Administration() + "Images/Standard/8.bmp");
 
@@ -369,7 +368,7 @@ private slots:
     // size, above the catalogue's needs): no stock moves.
     void enregistrementImpossibleNeBougeRien()
     {
-        TBase b(m_inst->Base());   // kept open so the engine's shared files exist
+        TBase b(m_inst->Base());  // kept open so the engine's shared files exist
         b.Produit(0, 1, 1, 50);
         QByteArray demande = Declaration + "<Kestravel>";
         for (int i = 0; i < 4000; ++i)
@@ -381,8 +380,9 @@ private slots:
         env.remove("DISPLAY");
         env.remove("QT_QPA_PLATFORM");
         p.setProcessEnvironment(env);
-        p.start("/bin/sh", {"-c", "ulimit -f 400; trap '' XFSZ; exec \"$0\" CONTROLE \"$1\" \"$2\"",
-                            m_inst->Module() + "kestravel", m_inst->Ini(), m_fichier});
+        p.start("/bin/sh",
+                {"-c", "ulimit -f 400; trap '' XFSZ; exec \"$0\" CONTROLE \"$1\" \"$2\"",
+                 m_inst->Module() + "kestravel", m_inst->Ini(), m_fichier});
         QVERIFY(p.waitForFinished(60000));
         QVERIFY(p.exitCode() != 0);
         const QByteArray erreurs = p.readAllStandardError();
@@ -452,7 +452,7 @@ private slots:
                 }
             }
         }
-        QVERIFY(epuises > 0);   // stock did run out, so the race mattered
+        QVERIFY(epuises > 0);  // stock did run out, so the race mattered
 
         TBase b(m_inst->Base());
         for (int id = 1; id <= nbProduits; ++id) {
@@ -493,8 +493,8 @@ private slots:
         }
         const QString intacte = m_inst->Racine() + "intacte.abs";
         QVERIFY(QFile::copy(m_inst->Base(), intacte));
-        const QByteArray demande =
-            Declaration + "<Kestravel>" + Ligne("Commander", 0, 1, 1, "3") + Ligne("Remonter", 0, 2, 1, "5") + "</Kestravel>\n";
+        const QByteArray demande = Declaration + "<Kestravel>" + Ligne("Commander", 0, 1, 1, "3")
+            + Ligne("Remonter", 0, 2, 1, "5") + "</Kestravel>\n";
         const QByteArray resultat =
             QByteArray(demande).replace("\"3\"/>", "\"3\" Etat=\"Ok\"/>").replace("\"5\"/>", "\"5\" Etat=\"Ok\"/>");
         const QString renvoi = m_inst->Racine() + "renvoi.xml";
@@ -502,7 +502,8 @@ private slots:
         bool auBout = false;
         int points = 0, enAttenteVus = 0;
         for (int n = 1; n <= 400 && !auBout; ++n) {
-            for (const QString& f : QDir(m_inst->Racine()).entryList({".*.kestravel-*", "renvoi.xml"}, QDir::Files | QDir::Hidden))
+            for (const QString& f :
+                 QDir(m_inst->Racine()).entryList({".*.kestravel-*", "renvoi.xml"}, QDir::Files | QDir::Hidden))
                 QFile::remove(m_inst->Racine() + f);
             for (const QString& f : {m_inst->Base(), m_inst->Base() + "-wal", m_inst->Base() + "-shm"})
                 QFile::remove(f);
@@ -611,8 +612,10 @@ private slots:
             env.remove("QT_QPA_PLATFORM");
             p.setProcessEnvironment(env);
             const QStringList unshare = ::getuid() == 0 ? QStringList{"-m"} : QStringList{"-r", "-m"};
-            p.start("unshare", unshare + QStringList{"sh", "-c", QString::fromUtf8(script), "sh", c.nom, m_inst->Racine() + "tmpfs",
-                                                     m_inst->Module() + "kestravel", m_inst->Ini(), source, sortie});
+            p.start("unshare",
+                    unshare
+                        + QStringList{"sh", "-c", QString::fromUtf8(script), "sh", c.nom, m_inst->Racine() + "tmpfs",
+                                      m_inst->Module() + "kestravel", m_inst->Ini(), source, sortie});
             if (!p.waitForStarted())
                 QSKIP("unshare absent");
             QVERIFY(p.waitForFinished(120000));
@@ -634,10 +637,9 @@ private slots:
 
     void encodageQuiNePeutPasToutEcrire()
     {
-        TBase(m_inst->Base()).Produit(0, 1, 1, 5);   // "Café n° 1"
+        TBase(m_inst->Base()).Produit(0, 1, 1, 5);  // "Café n° 1"
         const QByteArray demande = "<?xml version=\"1.\" encoding=\"windows20127\"?><Kestravel>"
-                                   + Ligne("Commander", 0, 1, 1, "2") + Ligne("Actualiser", 0, 1, 1, "1")
-                                   + "</Kestravel>";
+            + Ligne("Commander", 0, 1, 1, "2") + Ligne("Actualiser", 0, 1, 1, "1") + "</Kestravel>";
         const auto r = Controler(demande);
         QCOMPARE(r.code, 1);
         QVERIFY2(r.erreurs.contains("est refusée et rien n'a été modifié"), qPrintable(r.erreurs));
@@ -674,14 +676,15 @@ private slots:
     // with real ones, those. Never a month name in a short date.
     void formatsRegionauxPourLHote()
     {
-        TBase(m_inst->Base()).Produit(0, 1, 1, 5);   // purchase price 10.5
+        TBase(m_inst->Base()).Produit(0, 1, 1, 5);  // purchase price 10.5
         const QByteArray demande = Declaration + "<Kestravel>" + Ligne("Actualiser", 0, 1, 1, "1") + "</Kestravel>";
         struct Cas {
             QList<QPair<QString, QString>> variables;
             QString date, prix;
         };
         const QDate aujourdhui = QDate::currentDate();
-        const QString anglaise = QLocale(QLocale::English, QLocale::UnitedStates).toString(aujourdhui, QLocale::ShortFormat);
+        const QString anglaise =
+            QLocale(QLocale::English, QLocale::UnitedStates).toString(aujourdhui, QLocale::ShortFormat);
         const QList<Cas> cas = {
             {{{"LANG", "C"}, {"LC_ALL", ""}}, aujourdhui.toString("dd/MM/yyyy"), "10,50"},
             {{{"LANG", ""}, {"LC_ALL", "POSIX"}}, aujourdhui.toString("dd/MM/yyyy"), "10,50"},
@@ -711,8 +714,9 @@ private slots:
             b.Produit(0, 2, 1, 5, "/etc/passwd");
             b.Produit(1, 3, 1, 5, "photo.jpg");
         }
-        const auto r = Controler(Declaration + "<Kestravel>" + Ligne("Actualiser", 0, 1, 1, "1")
-                                 + Ligne("Actualiser", 0, 2, 1, "1") + Ligne("Actualiser", 1, 3, 1, "1") + "</Kestravel>");
+        const auto r =
+            Controler(Declaration + "<Kestravel>" + Ligne("Actualiser", 0, 1, 1, "1")
+                      + Ligne("Actualiser", 0, 2, 1, "1") + Ligne("Actualiser", 1, 3, 1, "1") + "</Kestravel>");
         QVERIFY2(r.code == 0, qPrintable(r.erreurs));
         TXmlDoc doc("Kestravel");
         doc.LoadFromFile(m_fichier);
@@ -728,10 +732,11 @@ private slots:
     void finsDeLigneDeLHote()
     {
         TBase(m_inst->Base()).Produit(0, 1, 1, 5);
-        const QByteArray avant = "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\r\n<Kestravel>\r\n"
-                                 "<!-- commande 12 -->\r\n"
-                                 + Ligne("Commander", 0, 1, 1, "2") + "\r\n<Note>livrer\r\nlundi</Note>\r\n"
-                                 + Ligne("Commander", 0, 9, 1, "1") + "\r\n</Kestravel>\r\n";
+        const QByteArray avant =
+            "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\r\n<Kestravel>\r\n"
+            "<!-- commande 12 -->\r\n"
+            + Ligne("Commander", 0, 1, 1, "2") + "\r\n<Note>livrer\r\nlundi</Note>\r\n"
+            + Ligne("Commander", 0, 9, 1, "1") + "\r\n</Kestravel>\r\n";
         const QByteArray apres = QByteArray(avant)
                                      .replace("\"2\"/>", "\"2\" Etat=\"Ok\"/>")
                                      .replace("\"9\" IdProduitType=\"1\" Quantite=\"1\"/>",

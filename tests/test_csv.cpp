@@ -65,9 +65,10 @@ QList<QStringList> Textes(const TLectureCsv& l)
     return r;
 }
 
-const QByteArray EnteteProduit = "\"Externe\";\"IdProduit\";\"IdProduitType\";\"Description\";\"CodeExport\";"
-                                 "\"PrixAchatHT\";\"PrixTarifHT\";\"PrixVenteHT\";\"Libelle\";\"DateCreation\";"
-                                 "\"Reference\";\"Lien\";\"Stock\";\"StockMini\";";
+const QByteArray EnteteProduit =
+    "\"Externe\";\"IdProduit\";\"IdProduitType\";\"Description\";\"CodeExport\";"
+    "\"PrixAchatHT\";\"PrixTarifHT\";\"PrixVenteHT\";\"Libelle\";\"DateCreation\";"
+    "\"Reference\";\"Lien\";\"Stock\";\"StockMini\";";
 
 QString Texte(TCatalogueTest& c, const QString& sql)
 {
@@ -160,8 +161,8 @@ private slots:
             << QByteArray("\"1\";\"5;6 \"\"x\"\"\r\nsuite\";\r\n") << QList<QStringList>{{"1", "5;6 \"x\"\r\nsuite"}};
         QTest::newRow("sans guillemets, dernière ligne sans fin")
             << QByteArray("1;a b\r\n2;\"c\"") << QList<QStringList>{{"1", "a b"}, {"2", "c"}};
-        QTest::newRow("guillemet au milieu d'un champ nu") << QByteArray("1;po\"uce\n")
-                                                          << QList<QStringList>{{"1", "po\"uce"}};
+        QTest::newRow("guillemet au milieu d'un champ nu")
+            << QByteArray("1;po\"uce\n") << QList<QStringList>{{"1", "po\"uce"}};
         QTest::newRow("champs manquants ou en trop, lignes vides")
             << QByteArray("\r\n1\r\n\n1;2;3;4\n") << QList<QStringList>{{"1", ""}, {"1", "2"}};
         QTest::newRow("vide") << QByteArray() << QList<QStringList>{};
@@ -169,17 +170,17 @@ private slots:
                                       << QList<QStringList>{{QString::fromUtf8("€"), QString::fromUtf8("été")}};
         QTest::newRow("UTF-8 avec sa marque") << QByteArray("\xef\xbb\xbf\"\xe2\x82\xac\";\"\xc3\xa9t\xc3\xa9\";\r\n")
                                               << QList<QStringList>{{QString::fromUtf8("€"), QString::fromUtf8("été")}};
-        QTest::newRow("début de marque seulement") << QByteArray("\xef\xbb;x")
-                                                   << QList<QStringList>{{QString::fromUtf8("ï»"), "x"}};
-        QTest::newRow("fins de ligne CR seul") << QByteArray("\"1\";\"a\";\r\"2\";\"b\";\r")
-                                               << QList<QStringList>{{"1", "a"}, {"2", "b"}};
-        QTest::newRow("fins de ligne mêlées") << QByteArray("1;a\r\n2;b\r3;c\n\r\r\n4;\"d\"\r5")
-                                              << QList<QStringList>{{"1", "a"}, {"2", "b"}, {"3", "c"}, {"4", "d"},
-                                                                    {"5", ""}};
-        QTest::newRow("CR seul entre guillemets") << QByteArray("\"1\";\"a\rb\";\r")
-                                                  << QList<QStringList>{{"1", "a\rb"}};
-        QTest::newRow("blancs après un guillemet fermant") << QByteArray("\"1\" ;\"a\"\t\r\n")
-                                                           << QList<QStringList>{{"1", "a"}};
+        QTest::newRow("début de marque seulement")
+            << QByteArray("\xef\xbb;x") << QList<QStringList>{{QString::fromUtf8("ï»"), "x"}};
+        QTest::newRow("fins de ligne CR seul")
+            << QByteArray("\"1\";\"a\";\r\"2\";\"b\";\r") << QList<QStringList>{{"1", "a"}, {"2", "b"}};
+        QTest::newRow("fins de ligne mêlées")
+            << QByteArray("1;a\r\n2;b\r3;c\n\r\r\n4;\"d\"\r5")
+            << QList<QStringList>{{"1", "a"}, {"2", "b"}, {"3", "c"}, {"4", "d"}, {"5", ""}};
+        QTest::newRow("CR seul entre guillemets")
+            << QByteArray("\"1\";\"a\rb\";\r") << QList<QStringList>{{"1", "a\rb"}};
+        QTest::newRow("blancs après un guillemet fermant")
+            << QByteArray("\"1\" ;\"a\"\t\r\n") << QList<QStringList>{{"1", "a"}};
     }
 
     void lecture()
@@ -219,8 +220,8 @@ private slots:
         QCOMPARE(NormaliserDateHeureBase("2024-04-02"), QString("2024-04-02 00:00:00.000"));
         QCOMPARE(NormaliserDateHeureBase("2024-04-02 10:15:30"), QString("2024-04-02 10:15:30.000"));
         QCOMPARE(NormaliserDateHeureBase("2024-04-02T10:15:30.250"), QString("2024-04-02 10:15:30.250"));
-        for (const char* faux : {"2024-02-30", "2024-04-02 24:00:00", "2024-4-2", "02/04/2024", "2024-04-02 10:15",
-                                 "aaaa-bb-cc"})
+        for (const char* faux :
+             {"2024-02-30", "2024-04-02 24:00:00", "2024-4-2", "02/04/2024", "2024-04-02 10:15", "aaaa-bb-cc"})
             QVERIFY2(NormaliserDateHeureBase(faux).isEmpty(), faux);
     }
 
@@ -231,12 +232,14 @@ private slots:
     {
         TCatalogueTest c;
         const QString texte = QString::fromUtf8("« Clé » \"5;6\" €\r\nligne 2\nfin");
-        c.Sql("INSERT INTO Produit VALUES (0, 1, 2, ?, ?, 12.5, 0, -3.456, ?, '2024-04-02 10:15:30.250', ?, ?, "
-              "-7, 9000000000)",
-              {texte, "CODE;\"1\"", "Vis; acier", "R;1", "1.jpg"});
-        c.Sql("INSERT INTO Produit VALUES (2, 99999999, 1, ?, '', 1234567.891, 0.001, 0, '', "
-              "'2024-01-31 23:59:59.999', '', '', 0, 0)",
-              {"l1\r\nl2"});
+        c.Sql(
+            "INSERT INTO Produit VALUES (0, 1, 2, ?, ?, 12.5, 0, -3.456, ?, '2024-04-02 10:15:30.250', ?, ?, "
+            "-7, 9000000000)",
+            {texte, "CODE;\"1\"", "Vis; acier", "R;1", "1.jpg"});
+        c.Sql(
+            "INSERT INTO Produit VALUES (2, 99999999, 1, ?, '', 1234567.891, 0.001, 0, '', "
+            "'2024-01-31 23:59:59.999', '', '', 0, 0)",
+            {"l1\r\nl2"});
         c.Sql("INSERT INTO ProduitCarac VALUES (0, 1, 3, ?)", {texte});
         c.Sql("INSERT INTO ProduitCarac VALUES (1, 1, 3, '')");
         c.Sql("INSERT INTO ProduitType VALUES (0, 1, 0, ?)", {texte});
@@ -279,9 +282,10 @@ private slots:
     void formatExport()
     {
         TCatalogueTest c;
-        c.Sql("INSERT INTO Produit (Externe, IdProduit, IdProduitType, PrixAchatHT, PrixTarifHT, PrixVenteHT, Libelle,"
-              " DateCreation, Description) VALUES (0, 3, 1, 12.5, 0, NULL, 'Vis; acier', '2024-04-02', ?)",
-              {"a\nb\rc"});
+        c.Sql(
+            "INSERT INTO Produit (Externe, IdProduit, IdProduitType, PrixAchatHT, PrixTarifHT, PrixVenteHT, Libelle,"
+            " DateCreation, Description) VALUES (0, 3, 1, 12.5, 0, NULL, 'Vis; acier', '2024-04-02', ?)",
+            {"a\nb\rc"});
         c.Sql("INSERT INTO ProduitCarac VALUES (0, 3, 1, '5;\"6\"')");
         QTemporaryDir dossier;
         const QDateTime avant = QDateTime::currentDateTime();
@@ -322,8 +326,9 @@ private slots:
     {
         TCatalogueTest c;
         QTemporaryDir dossier;
-        const QByteArray entete = "Externe;IdProduit;IdProduitType;Description;CodeExport;PrixAchatHT;PrixTarifHT;"
-                                  "PrixVenteHT;Libelle;DateCreation;Reference;Lien;Stock;StockMini\r\n";
+        const QByteArray entete =
+            "Externe;IdProduit;IdProduitType;Description;CodeExport;PrixAchatHT;PrixTarifHT;"
+            "PrixVenteHT;Libelle;DateCreation;Reference;Lien;Stock;StockMini\r\n";
         EcrireFichier(CheminImport(TTableCsv::Produit, dossier.path()),
                       entete + "0;1;1;;;12,50;3.25;7;;2024-04-02;;;1;1\r\n");
         ImporterTable(c.Dm(), TTableCsv::Produit, dossier.path());
@@ -344,8 +349,8 @@ private slots:
     // gives, in locales with either separator and another minus sign.
     void lectureMontants()
     {
-        for (const QLocale::Language langue : {QLocale::French, QLocale::English, QLocale::German, QLocale::Swedish,
-                                              QLocale::Arabic}) {
+        for (const QLocale::Language langue :
+             {QLocale::French, QLocale::English, QLocale::German, QLocale::Swedish, QLocale::Arabic}) {
             QLocale::setDefault(QLocale(langue));
             QLocale loc;
             loc.setNumberOptions(QLocale::RejectGroupSeparator);
@@ -399,8 +404,8 @@ private slots:
         QTest::newRow("clé en double") << QByteArray("\"0\";\"1\";\"0\";\"Autre\";") << "UNIQUE constraint failed";
         QTest::newRow("entier") << QByteArray("\"0\";\"2x\";\"0\";\"Autre\";")
                                 << QString::fromUtf8("« 2x » n'est pas un nombre entier (colonne IdProduitType)");
-        QTest::newRow("guillemet non fermé") << QByteArray("\"0\";\"2\";\"0\";\"Autre;")
-                                            << "guillemet non fermé (colonne Libelle)";
+        QTest::newRow("guillemet non fermé")
+            << QByteArray("\"0\";\"2\";\"0\";\"Autre;") << "guillemet non fermé (colonne Libelle)";
         QTest::newRow("guillemet manquant en milieu de ligne")
             << QByteArray("\"0\";\"2;\"0\";\"Autre\";") << "guillemet non fermé (colonne IdProduitType)";
     }
@@ -414,7 +419,8 @@ private slots:
         c.Sql("INSERT INTO ProduitType VALUES (0, 7, 0, 'Ancienne')");
         EcrireFichier(CheminImport(TTableCsv::ProduitType, dossier.path()),
                       "\"Externe\";\"IdProduitType\";\"IdParent\";\"Libelle\";\r\n"
-                      "\"0\";\"1\";\"0\";\"Outils\";\r\n" + ligne3 + "\r\n0;3;0;Fin\r\n");
+                      "\"0\";\"1\";\"0\";\"Outils\";\r\n"
+                          + ligne3 + "\r\n0;3;0;Fin\r\n");
         try {
             ImporterTable(c.Dm(), TTableCsv::ProduitType, dossier.path());
             QFAIL("pas d'erreur");
@@ -459,10 +465,13 @@ private slots:
         QCOMPARE(Texte(c, "SELECT Libelle FROM ProduitType"), QString::fromUtf8("ClÃ©"));
 
         // Bytes that are not UTF-8 behind the mark are refused.
-        EcrireFichier(chemin, "\xef\xbb\xbf" "0;4;1;;;0;0;0;Cl\xe9" ";;;;1;0\r\n");
+        EcrireFichier(chemin,
+                      "\xef\xbb\xbf"
+                      "0;4;1;;;0;0;0;Cl\xe9"
+                      ";;;;1;0\r\n");
         const QString m = MessageImport(c.Dm(), TTableCsv::Produit, dossier.path());
-        QVERIFY2(m.startsWith("Importation - Ligne 1 du fichier import_produit.csv : ") && m.contains("Libelle") &&
-                     m.contains("UTF-8"),
+        QVERIFY2(m.startsWith("Importation - Ligne 1 du fichier import_produit.csv : ") && m.contains("Libelle")
+                     && m.contains("UTF-8"),
                  qPrintable(m));
         QCOMPARE(c.Entier("SELECT COUNT(*) FROM Produit"), 1);
     }
@@ -489,9 +498,9 @@ private slots:
             ImporterTable(c.Dm(), TTableCsv::ProduitType, dossier.path());
             QFAIL("pas d'erreur");
         } catch (const EInterchange& e) {
-            QVERIFY2(e.Message().startsWith("Importation - Le fichier ") &&
-                         e.Message().contains(QString::fromUtf8("aucune ligne lisible après son en-tête")) &&
-                         e.Message().endsWith(QString::fromUtf8("La table ProduitType n'a pas été modifiée.")),
+            QVERIFY2(e.Message().startsWith("Importation - Le fichier ")
+                         && e.Message().contains(QString::fromUtf8("aucune ligne lisible après son en-tête"))
+                         && e.Message().endsWith(QString::fromUtf8("La table ProduitType n'a pas été modifiée.")),
                      qPrintable(e.Message()));
         }
         QCOMPARE(c.Entier("SELECT COUNT(*) FROM ProduitType"), 1);
@@ -508,12 +517,14 @@ private slots:
         TResultatExport r = ExporterTable(c.Dm(), TTableCsv::ProduitType, dossier.path());
         QCOMPARE(r.remplacements, qint64(3));
         QCOMPARE(r.premiereLigneRemplacee, qint64(3));
-        QVERIFY(Octets(r.chemin).contains("\"0\";\"2\";\"0\";\"?\xf3" "d?\";\r\n"));
+        QVERIFY(
+            Octets(r.chemin).contains("\"0\";\"2\";\"0\";\"?\xf3"
+                                      "d?\";\r\n"));
         QCOMPARE(MessageRemplacements(TTableCsv::ProduitType, r),
                  QString::fromUtf8("Exportation de la table ProduitType : 3 caractères que le fichier CSV "
                                    "(Windows-1252) ne peut pas contenir ont été remplacés par « ? ». Première ligne "
-                                   "concernée : ligne 3 du fichier ") +
-                     QDir::toNativeSeparators(r.chemin) + ".");
+                                   "concernée : ligne 3 du fichier ")
+                     + QDir::toNativeSeparators(r.chemin) + ".");
 
         r = ExporterTable(c.Dm(), TTableCsv::Produit, dossier.path());
         QCOMPARE(r.remplacements, qint64(0));

@@ -3,11 +3,11 @@
 // editor's warning about text the files cannot carry.
 
 #include "core/base/prompts.h"
+#include "core/interchange/interchange.h"
+#include "core/store/dmkestravel.h"
 #include "gui/interchange/ficheexportation.h"
 #include "gui/interchange/ficheimportation.h"
-#include "core/interchange/interchange.h"
 #include "gui/product/ficheproduitaddorupdate.h"
-#include "core/store/dmkestravel.h"
 #include "tests/soutien.h"
 
 #include <QDir>
@@ -87,9 +87,11 @@ private slots:
         p.Effacer();
         f.btnProduitTypeClick();
         QCOMPARE(p.Textes(G::Information).size(), 1);
-        QVERIFY2(p.Textes(G::Information).first().startsWith(
-                     QString::fromUtf8("Exportation de la table ProduitType : 2 caractères que le fichier CSV")) &&
-                     p.Textes(G::Information).first().contains("ligne 3 du fichier"),
+        QVERIFY2(p.Textes(G::Information)
+                         .first()
+                         .startsWith(
+                             QString::fromUtf8("Exportation de la table ProduitType : 2 caractères que le fichier CSV"))
+                     && p.Textes(G::Information).first().contains("ligne 3 du fichier"),
                  qPrintable(p.Textes(G::Information).first()));
         QVERIFY(!marque->isHidden());
 
@@ -121,8 +123,9 @@ private slots:
         });
         f.btnProduitTypeClick();
         QVERIFY(vuOccupe);
-        QCOMPARE(p.Messages(), QStringList({QString::fromUtf8("Une exportation est déjà en cours."),
-                                            QString::fromUtf8("Une exportation est déjà en cours.")}));
+        QCOMPARE(p.Messages(),
+                 QStringList({QString::fromUtf8("Une exportation est déjà en cours."),
+                              QString::fromUtf8("Une exportation est déjà en cours.")}));
         QVERIFY(f.isVisible());
         QVERIFY(!f.findChild<QLabel*>("imgYesProduitType")->isHidden());
         QVERIFY(f.findChild<QLabel*>("imgYesProduit")->isHidden());
@@ -143,8 +146,9 @@ private slots:
         f.findChild<QLineEdit*>("deRepertoire")->setText(dossier.path());
         QTimer::singleShot(0, &f, [&] { f.btnProduitTypeClick(); });
         f.btnProduitTypeClick();
-        QCOMPARE(p.Messages(), QStringList({QString::fromUtf8("Une importation est déjà en cours."),
-                                            QString::fromUtf8("ProduitType : Nombre de lignes supprimées = 300")}));
+        QCOMPARE(p.Messages(),
+                 QStringList({QString::fromUtf8("Une importation est déjà en cours."),
+                              QString::fromUtf8("ProduitType : Nombre de lignes supprimées = 300")}));
         QVERIFY(!f.findChild<QLabel*>("imgYesProduitType")->isHidden());
         auto* barre = f.findChild<QProgressBar*>("pbProduitType");
         QCOMPARE(barre->value(), barre->maximum());
@@ -162,8 +166,9 @@ private slots:
 
         p.Effacer();
         f.btnProduitClick();
-        QCOMPARE(p.Messages(), QStringList{"Importation - Le fichier d'importation n'existe pas : " +
-                                           CheminImport(TTableCsv::Produit, dossier.path())});
+        QCOMPARE(p.Messages(),
+                 QStringList{"Importation - Le fichier d'importation n'existe pas : "
+                             + CheminImport(TTableCsv::Produit, dossier.path())});
         QVERIFY(!f.Occupe());
     }
 

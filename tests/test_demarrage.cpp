@@ -47,12 +47,9 @@ private slots:
             int code;
         };
         const QList<Cas> cas = {
-            {{"VOIR", inst.Ini()}, 1},
-            {{"voir", inst.Ini(), xml, "en trop"}, 1},
-            {{"CONTROLE", inst.Ini()}, 1},
-            {{"Controle", inst.Ini(), xml, "en trop"}, 1},
-            {{" CONTROLE", inst.Ini(), xml}, 1},
-            {{"INCONNU", inst.Ini(), xml}, 1},
+            {{"VOIR", inst.Ini()}, 1},           {{"voir", inst.Ini(), xml, "en trop"}, 1},
+            {{"CONTROLE", inst.Ini()}, 1},       {{"Controle", inst.Ini(), xml, "en trop"}, 1},
+            {{" CONTROLE", inst.Ini(), xml}, 1}, {{"INCONNU", inst.Ini(), xml}, 1},
             {{"controle", inst.Ini(), xml}, 0},
         };
         for (const Cas& c : cas) {
@@ -71,8 +68,8 @@ private slots:
         const QString xml = inst.Racine() + "demande.xml";
         EcrireFichier(xml, "<Kestravel/>");
         const QStringList contenus = {
-            "[General]\nVersion=2\n", "[General]\nVersion=1.0\n", "[General]\nVersion=01\n",
-            "[Autre]\nVersion=1\n", "[General]\nAdministration=/tmp\n",
+            "[General]\nVersion=2\n", "[General]\nVersion=1.0\n",         "[General]\nVersion=01\n",
+            "[Autre]\nVersion=1\n",   "[General]\nAdministration=/tmp\n",
         };
         for (const QString& contenu : contenus) {
             inst.EcrireIni(contenu);
@@ -122,8 +119,8 @@ private slots:
         TInstallation inst, source;
         const QString xml = inst.Racine() + "demande.xml";
         EcrireFichier(xml, "<?xml version=\"1.0\" encoding=\"windows-1252\"?><Kestravel><Produit/></Kestravel>");
-        for (const QStringList& args : {QStringList{"CONTROLE", inst.Ini(), xml},
-                                        QStringList{"SYNCHRO", source.Racine(), inst.Racine()}}) {
+        for (const QStringList& args :
+             {QStringList{"CONTROLE", inst.Ini(), xml}, QStringList{"SYNCHRO", source.Racine(), inst.Racine()}}) {
             QProcess p;
             QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
             env.remove("QT_QPA_PLATFORM");

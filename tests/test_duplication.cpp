@@ -2,8 +2,8 @@
 // image file (never over an existing file, never outside the folder) and
 // the single transaction.
 
-#include "core/catalogue/duplication.h"
 #include "core/base/chemins.h"
+#include "core/catalogue/duplication.h"
 #include "core/store/dates.h"
 #include "core/store/dmkestravel.h"
 #include "core/store/erreurs.h"
@@ -27,15 +27,19 @@ class TestDuplication : public QObject {
     {
         c.Sql("INSERT INTO ProduitType VALUES (0, 3, 0, 'Outillage')");
         c.Sql("INSERT INTO ProduitTypeCarac VALUES (0, 1, 'Longueur', 'mm'), (0, 2, 'Couleur', '')");
-        c.Sql("INSERT INTO Produit VALUES (0, 56, 3, 'Manche en frêne', 'K-56', 12.345, 20.5, 18.999,"
-              " 'Marteau', '2020-05-04 10:11:12.000', 'MAR500', ?, 12, 4)",
-              {lien});
-        c.Sql("INSERT INTO Produit (Externe, IdProduit, IdProduitType, Libelle) VALUES (0, 9, 3, 'Autre'),"
-              " (1, 80, 3, 'Externe plus haut')");
-        c.Sql("INSERT INTO ProduitCarac VALUES (0, 56, 2, 'Rouge'), (0, 56, 1, '330'), (0, 56, 7, 'Orpheline'),"
-              " (1, 56, 1, 'Autre origine')");
-        c.Sql("INSERT INTO \"Transaction\" (Externe, IdProduit, IdProduitType, QuantiteOld, QuantiteNew, Libelle)"
-              " VALUES (0, 56, 3, 0, 12, 'Ajout')");
+        c.Sql(
+            "INSERT INTO Produit VALUES (0, 56, 3, 'Manche en frêne', 'K-56', 12.345, 20.5, 18.999,"
+            " 'Marteau', '2020-05-04 10:11:12.000', 'MAR500', ?, 12, 4)",
+            {lien});
+        c.Sql(
+            "INSERT INTO Produit (Externe, IdProduit, IdProduitType, Libelle) VALUES (0, 9, 3, 'Autre'),"
+            " (1, 80, 3, 'Externe plus haut')");
+        c.Sql(
+            "INSERT INTO ProduitCarac VALUES (0, 56, 2, 'Rouge'), (0, 56, 1, '330'), (0, 56, 7, 'Orpheline'),"
+            " (1, 56, 1, 'Autre origine')");
+        c.Sql(
+            "INSERT INTO \"Transaction\" (Externe, IdProduit, IdProduitType, QuantiteOld, QuantiteNew, Libelle)"
+            " VALUES (0, 56, 3, 0, 12, 'Ajout')");
     }
     static QString Texte(TCatalogueTest& c, const QString& sql)
     {
@@ -64,15 +68,15 @@ private slots:
         EcrireFichier(Image("photo.jpg"), "JPEG source");
         QCOMPARE(DupliquerProduit(c.Dm(), 0, 56, 3), 57);
 
-        QCOMPARE(c.Entier("SELECT COUNT(*) FROM Produit WHERE Externe = 0 AND IdProduit = 57 AND IdProduitType = 3"), 1);
+        QCOMPARE(c.Entier("SELECT COUNT(*) FROM Produit WHERE Externe = 0 AND IdProduit = 57 AND IdProduitType = 3"),
+                 1);
         const QString ligne = "SELECT %1 FROM Produit WHERE IdProduit = 57";
         QCOMPARE(Texte(c, ligne.arg("Libelle")), QStringLiteral("Marteau"));
         QCOMPARE(Texte(c, ligne.arg("Description")), QStringLiteral("Manche en frêne"));
         QCOMPARE(Texte(c, ligne.arg("CodeExport")), QStringLiteral("K-56"));
         QCOMPARE(Texte(c, ligne.arg("Reference")), QStringLiteral("MAR500"));
         QCOMPARE(Texte(c, ligne.arg("Lien")), QStringLiteral("57.jpg"));
-        QCOMPARE(Texte(c, ligne.arg("DateCreation")),
-                 DateHeureBase(QDateTime(QDate::currentDate(), QTime(0, 0))));
+        QCOMPARE(Texte(c, ligne.arg("DateCreation")), DateHeureBase(QDateTime(QDate::currentDate(), QTime(0, 0))));
         QCOMPARE(Texte(c, ligne.arg("PrixAchatHT")).toDouble(), 12.35);
         QCOMPARE(Texte(c, ligne.arg("PrixTarifHT")).toDouble(), 20.5);
         QCOMPARE(Texte(c, ligne.arg("PrixVenteHT")).toDouble(), 19.0);
@@ -81,11 +85,15 @@ private slots:
 
         // Values with a definition, internal only; the orphan and the
         // movements stay behind.
-        QSqlQuery q = ExecuterSql(c.Dm().Base(), "SELECT ExterneProduitCaracV, IdCarac, Valeur FROM ProduitCarac"
-                                                 " WHERE IdProduit = 57 ORDER BY rowid");
+        QSqlQuery q = ExecuterSql(c.Dm().Base(),
+                                  "SELECT ExterneProduitCaracV, IdCarac, Valeur FROM ProduitCarac"
+                                  " WHERE IdProduit = 57 ORDER BY rowid");
         QStringList valeurs;
         while (q.next())
-            valeurs << QStringLiteral("%1/%2/%3").arg(q.value(0).toInt()).arg(q.value(1).toInt()).arg(q.value(2).toString());
+            valeurs << QStringLiteral("%1/%2/%3")
+                           .arg(q.value(0).toInt())
+                           .arg(q.value(1).toInt())
+                           .arg(q.value(2).toString());
         QCOMPARE(valeurs, (QStringList{"0/1/330", "0/2/Rouge"}));
         QCOMPARE(c.Entier("SELECT COUNT(*) FROM \"Transaction\" WHERE IdProduit = 57"), 0);
 
@@ -98,10 +106,14 @@ private slots:
         QTest::addColumn<QString>("lien");
         QTest::addColumn<QString>("lienCopie");
         QTest::addColumn<bool>("copie");
-        QTest::newRow("deux points") << "a.b.png" << "57.b.png" << true;
-        QTest::newRow("sans point") << "photo" << "" << false;
-        QTest::newRow("vide") << "" << "" << false;
-        QTest::newRow("hors du dossier") << "../secret.txt" << "57../secret.txt" << false;
+        QTest::newRow("deux points") << "a.b.png"
+                                     << "57.b.png" << true;
+        QTest::newRow("sans point") << "photo"
+                                    << "" << false;
+        QTest::newRow("vide") << ""
+                              << "" << false;
+        QTest::newRow("hors du dossier") << "../secret.txt"
+                                         << "57../secret.txt" << false;
     }
     void FichierImage()
     {
@@ -147,8 +159,9 @@ private slots:
         TCatalogueTest c;
         Source(c, "photo.jpg");
         EcrireFichier(Image("photo.jpg"), "image");
-        c.Sql("CREATE TRIGGER refus BEFORE INSERT ON ProduitCarac WHEN NEW.IdCarac = 2"
-              " BEGIN SELECT RAISE(ABORT, 'refus'); END");
+        c.Sql(
+            "CREATE TRIGGER refus BEFORE INSERT ON ProduitCarac WHEN NEW.IdCarac = 2"
+            " BEGIN SELECT RAISE(ABORT, 'refus'); END");
         QVERIFY_THROWS_EXCEPTION(EDatabaseError, DupliquerProduit(c.Dm(), 0, 56, 3));
         QCOMPARE(c.Entier("SELECT COUNT(*) FROM Produit WHERE IdProduit = 57"), 0);
         QCOMPARE(c.Entier("SELECT COUNT(*) FROM ProduitCarac WHERE IdProduit = 57"), 0);

@@ -1,20 +1,20 @@
 // Failures of the engine and of the file system reach the user as French
 // sentences followed by the technical detail, never as bare system text.
 
-#include "gui/common/application.h"
 #include "core/base/prompts.h"
 #include "core/exchange/xmldoc.h"
 #include "core/store/dmkestravel.h"
 #include "core/store/echecs.h"
 #include "core/store/erreurs.h"
+#include "gui/common/application.h"
 #include "tests/soutien.h"
 
+#include <sqlite3.h>
+#include <unistd.h>
 #include <QDir>
 #include <QFile>
 #include <QtTest>
 #include <cerrno>
-#include <sqlite3.h>
-#include <unistd.h>
 
 namespace {
 // A second process's connection to the same file.

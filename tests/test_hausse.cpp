@@ -1,12 +1,12 @@
 // Category price increase: the three modes and their rounding, descendants
 // raised once, other origins left alone, one transaction, and the dialog.
 
-#include "gui/admin/fichehaussecategorie.h"
-#include "core/catalogue/hausse.h"
 #include "core/base/prompts.h"
+#include "core/catalogue/hausse.h"
 #include "core/store/acces.h"
 #include "core/store/dmkestravel.h"
 #include "core/store/erreurs.h"
+#include "gui/admin/fichehaussecategorie.h"
 #include "tests/soutien.h"
 
 #include <QButtonGroup>
@@ -26,9 +26,10 @@ class TestHausse : public QObject {
     }
     static void Produit(TCatalogueTest& c, int ext, int id, int type, double achat, double tarif, double vente)
     {
-        c.Sql("INSERT INTO Produit (Externe, IdProduit, IdProduitType, PrixAchatHT, PrixTarifHT, PrixVenteHT)"
-              " VALUES (?, ?, ?, ?, ?, ?)",
-              {ext, id, type, achat, tarif, vente});
+        c.Sql(
+            "INSERT INTO Produit (Externe, IdProduit, IdProduitType, PrixAchatHT, PrixTarifHT, PrixVenteHT)"
+            " VALUES (?, ?, ?, ?, ?, ?)",
+            {ext, id, type, achat, tarif, vente});
     }
     static QVector<double> Prix(TCatalogueTest& c, int ext, int id)
     {
@@ -60,7 +61,7 @@ class TestHausse : public QObject {
         Produit(c, 0, 50, 5, 10, 10, 10);
         Produit(c, 1, 10, 1, 10, 10, 10);
         Produit(c, 1, 60, 6, 10, 10, 10);
-        Produit(c, 0, 60, 6, 10, 10, 10);   // internal product in a category number only origin 1 has
+        Produit(c, 0, 60, 6, 10, 10, 10);  // internal product in a category number only origin 1 has
     }
 
 private slots:
@@ -114,11 +115,11 @@ private slots:
 
         QCOMPARE(AppliquerHausse(c.Dm(), 1, HausseEuros, 1, true), 4);
         for (int id : {10, 20, 30, 40})
-            QVERIFY(Proche(Prix(c, 0, id)[0], 11));   // the grandchild 40 once, not twice
+            QVERIFY(Proche(Prix(c, 0, id)[0], 11));  // the grandchild 40 once, not twice
         QVERIFY(Proche(Prix(c, 0, 50)[0], 10));
-        QVERIFY(Proche(Prix(c, 1, 10)[0], 10));       // same category number, other origin
+        QVERIFY(Proche(Prix(c, 1, 10)[0], 10));  // same category number, other origin
         QVERIFY(Proche(Prix(c, 1, 60)[0], 10));
-        QVERIFY(Proche(Prix(c, 0, 60)[0], 10));       // child of origin 1's category 1 only
+        QVERIFY(Proche(Prix(c, 0, 60)[0], 10));  // child of origin 1's category 1 only
         // A category without products or descendants changes nothing.
         QCOMPARE(AppliquerHausse(c.Dm(), 99, HausseEuros, 5, true), 0);
     }
@@ -128,7 +129,7 @@ private slots:
         TCatalogueTest c;
         Categorie(c, 0, 1, 2);
         Categorie(c, 0, 2, 1);
-        Categorie(c, 0, 3, 3);   // its own parent
+        Categorie(c, 0, 3, 3);  // its own parent
         Produit(c, 0, 1, 1, 10, 10, 10);
         Produit(c, 0, 2, 2, 10, 10, 10);
         Produit(c, 0, 3, 3, 10, 10, 10);
@@ -144,8 +145,9 @@ private slots:
     {
         TCatalogueTest c;
         Arbre(c);
-        c.Sql("CREATE TRIGGER refus BEFORE UPDATE ON Produit WHEN NEW.IdProduitType = 4"
-              " BEGIN SELECT RAISE(ABORT, 'refus'); END");
+        c.Sql(
+            "CREATE TRIGGER refus BEFORE UPDATE ON Produit WHEN NEW.IdProduitType = 4"
+            " BEGIN SELECT RAISE(ABORT, 'refus'); END");
         QVERIFY_THROWS_EXCEPTION(EDatabaseError, AppliquerHausse(c.Dm(), 1, HausseEuros, 1, true));
         for (int id : {10, 20, 30, 40})
             QVERIFY(Proche(Prix(c, 0, id)[0], 10));
@@ -232,7 +234,7 @@ private slots:
         QTest::keyClicks(h.findChild<QLineEdit*>("jveHausseValeur"), "0.5");
         h.findChild<QPushButton*>("btnOk")->click();
         QVERIFY(Proche(Prix(c, 0, 10)[0], 11.5));
-        QVERIFY(Proche(Prix(c, 0, 40)[0], 11));   // check box unset: the category alone
+        QVERIFY(Proche(Prix(c, 0, 40)[0], 11));  // check box unset: the category alone
     }
 };
 

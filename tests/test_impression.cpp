@@ -1,28 +1,28 @@
 // Product list report: variables read from the list in display order, the
 // printed texts, pagination, the PDF file and the preview window.
 
-#include "gui/admin/ficheapercu.h"
-#include "gui/admin/impression.h"
 #include "core/base/prompts.h"
 #include "core/store/dmkestravel.h"
 #include "core/store/erreurs.h"
 #include "core/store/format.h"
+#include "gui/admin/ficheapercu.h"
+#include "gui/admin/impression.h"
 #include "tests/modale.h"
 #include "tests/soutien.h"
 #include "tools/demo.h"
 
 #include <QAction>
 #include <QComboBox>
+#include <QDir>
 #include <QLabel>
 #include <QPaintEngine>
 #include <QPainter>
-#include <QSpinBox>
-#include <QDir>
 #include <QProcess>
-#include <QStandardPaths>
-#include <QSqlQuery>
-#include <QTemporaryDir>
 #include <QScopeGuard>
+#include <QSpinBox>
+#include <QSqlQuery>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTreeWidget>
 #include <QtTest>
 
@@ -39,8 +39,9 @@ QTreeWidget* Liste(QObject* proprietaire)
 void Ajouter(QTreeWidget* lv, int id, const QString& libelle, const QString& reference, double tarif, double achat,
              double vente, int stock)
 {
-    new QTreeWidgetItem(lv, {"0", QString::number(id), "1", libelle, reference, Montant(tarif), Montant(achat),
-                             Montant(vente), stock > 0 ? QString::number(stock) : QString()});
+    new QTreeWidgetItem(lv,
+                        {"0", QString::number(id), "1", libelle, reference, Montant(tarif), Montant(achat),
+                         Montant(vente), stock > 0 ? QString::number(stock) : QString()});
 }
 QStringList Libelles(TRapportListeProduits& r)
 {
@@ -51,7 +52,7 @@ QStringList Libelles(TRapportListeProduits& r)
     }
     return l;
 }
-const double HauteurA4 = 277;   // 297 less two margins of 10
+const double HauteurA4 = 277;  // 297 less two margins of 10
 
 // A device that keeps every text painted on it with its baseline position
 // (in the device's dots, 1200 per inch) and its size.
@@ -70,16 +71,29 @@ protected:
     int metric(PaintDeviceMetric m) const override
     {
         switch (m) {
-        case PdmWidth: return 9921;   // A4 at 1200 dpi
-        case PdmHeight: return 14031;
-        case PdmWidthMM: return 210;
-        case PdmHeightMM: return 297;
-        case PdmDpiX: case PdmDpiY: case PdmPhysicalDpiX: case PdmPhysicalDpiY: return 1200;
-        case PdmDepth: return 32;
-        case PdmNumColors: return INT_MAX;
-        case PdmDevicePixelRatio: return 1;
-        case PdmDevicePixelRatioScaled: return int(devicePixelRatioFScale());
-        default: return 0;
+            case PdmWidth:
+                return 9921;  // A4 at 1200 dpi
+            case PdmHeight:
+                return 14031;
+            case PdmWidthMM:
+                return 210;
+            case PdmHeightMM:
+                return 297;
+            case PdmDpiX:
+            case PdmDpiY:
+            case PdmPhysicalDpiX:
+            case PdmPhysicalDpiY:
+                return 1200;
+            case PdmDepth:
+                return 32;
+            case PdmNumColors:
+                return INT_MAX;
+            case PdmDevicePixelRatio:
+                return 1;
+            case PdmDevicePixelRatioScaled:
+                return int(devicePixelRatioFScale());
+            default:
+                return 0;
         }
     }
 
@@ -153,8 +167,9 @@ private slots:
             QStringList textes;
             for (const TBoiteTexte& b : boites)
                 textes << r.frxReport1.TexteBoite(b);
-            QCOMPARE(textes, (QStringList{"Libellé : Tournevis", "Référence : TRV55", "Prix tarif HT : 1234,50",
-                                          "Prix achat HT : 2,10", "Prix vente HT : 4,20", "Stock : "}));
+            QCOMPARE(textes,
+                     (QStringList{"Libellé : Tournevis", "Référence : TRV55", "Prix tarif HT : 1234,50",
+                                  "Prix achat HT : 2,10", "Prix vente HT : 4,20", "Stock : "}));
             QCOMPARE(r.frxReport1.TexteBoite(r.frxReport1.TitreRapport.boites.value(0)),
                      QStringLiteral("Liste des produits provenenant du module Kestravel"));
             // A box changed after a first print is read anew; an unknown
@@ -173,7 +188,7 @@ private slots:
     {
         QTreeWidget* lv = Liste(this);
         TRapportListeProduits vide(lv->model());
-        QCOMPARE(vide.frxReport1.Preparer(HauteurA4).size(), 1);   // the title alone
+        QCOMPARE(vide.frxReport1.Preparer(HauteurA4).size(), 1);  // the title alone
         // 20 mm of title then 16 mm per product: 16 products on the first
         // page, 17 on the next ones.
         for (const auto& [n, pages] : {std::pair{16, 1}, {17, 2}, {33, 2}, {34, 3}, {50, 3}, {51, 4}}) {
@@ -219,8 +234,9 @@ private slots:
         QStringList premier;
         for (int i = 1; i <= 6; ++i)
             premier << textes[i].texte;
-        QCOMPARE(premier, (QStringList{"Libellé : Produit 1", "Référence : R1", "Prix tarif HT : 1,00",
-                                       "Prix achat HT : 0,50", "Prix vente HT : 0,90", "Stock : 1"}));
+        QCOMPARE(premier,
+                 (QStringList{"Libellé : Produit 1", "Référence : R1", "Prix tarif HT : 1,00", "Prix achat HT : 0,50",
+                              "Prix vente HT : 0,90", "Stock : 1"}));
         // Boxes at 0, 0, 51, 88, 126 and 164 mm; the first block starts
         // under the 20 mm title, the next one 16 mm lower.
         const double gauches[] = {0, 0, 51, 88, 126, 164};
@@ -229,7 +245,7 @@ private slots:
         QVERIFY(textes[1].position.y() > 22 * mm && textes[1].position.y() < 28 * mm);
         QVERIFY(textes[2].position.y() > 27 * mm && textes[2].position.y() < 33 * mm);
         QCOMPARE(textes[7].position.y() - textes[1].position.y(), 16 * mm);
-        QCOMPARE(textes[3 * 6 + 6].texte, QStringLiteral("Stock : "));   // product 4 has no stock
+        QCOMPARE(textes[3 * 6 + 6].texte, QStringLiteral("Stock : "));  // product 4 has no stock
         QCOMPARE(textes[textes.size() - 6].texte, QStringLiteral("Libellé : Produit 16"));
 
         // The preview's painting: same texts, same places, scaled.
@@ -243,7 +259,8 @@ private slots:
 
         // A strip of the page, as a scroll repaints it: only the bands it
         // reaches.
-        const QVector<TEnregistreur::Texte> bande = TextesPage(r.frxReport1, mep, 0, 1.0, QRectF(0, 40 * mm, 190 * mm, 5 * mm));
+        const QVector<TEnregistreur::Texte> bande =
+            TextesPage(r.frxReport1, mep, 0, 1.0, QRectF(0, 40 * mm, 190 * mm, 5 * mm));
         QCOMPARE(bande.size(), 6);
         QCOMPARE(bande[0].texte, QStringLiteral("Libellé : Produit 2"));
 
@@ -255,7 +272,8 @@ private slots:
         const TEnregistreur::Texte& gros = derniere[7 * 6 + 2];
         QVERIFY(gros.texte.startsWith(QStringLiteral("Prix tarif HT : 1234")));
         QVERIFY(gros.points < 8);
-        QVERIFY(gros.texte.endsWith(QStringLiteral("…")) || gros.texte == QStringLiteral("Prix tarif HT : 123456789,50"));
+        QVERIFY(gros.texte.endsWith(QStringLiteral("…"))
+                || gros.texte == QStringLiteral("Prix tarif HT : 123456789,50"));
     }
 
     // Texts set from learnt glyphs paint the very pixels of texts laid out
@@ -310,8 +328,7 @@ private slots:
         for (int i = 0; i < 2; ++i) {
             const QString pdf = dossier.filePath(QStringLiteral("%1.pdf").arg(i));
             QCOMPARE((i ? ancien : appris).frxReport1.ExporterPdf(pdf, "Liste"), TRapport::TResultatPdf::Ecrit);
-            QCOMPARE(QProcess::execute(pdftoppm, {"-r", "150", "-png", pdf, dossier.filePath(QString::number(i))}),
-                     0);
+            QCOMPARE(QProcess::execute(pdftoppm, {"-r", "150", "-png", pdf, dossier.filePath(QString::number(i))}), 0);
             pages[i] = QDir(dossier.path()).entryList({QStringLiteral("%1-*.png").arg(i)}, QDir::Files, QDir::Name);
         }
         QCOMPARE(pages[0].size(), 4);
@@ -379,8 +396,9 @@ private slots:
     {
         TCatalogueTest c;
         RemplirCatalogueDemo(c.Chemin());
-        const int categorie = c.Entier("SELECT IdProduitType FROM Produit WHERE Externe = 0"
-                                       " GROUP BY IdProduitType ORDER BY COUNT(*) DESC, IdProduitType LIMIT 1");
+        const int categorie = c.Entier(
+            "SELECT IdProduitType FROM Produit WHERE Externe = 0"
+            " GROUP BY IdProduitType ORDER BY COUNT(*) DESC, IdProduitType LIMIT 1");
         QTreeWidget* lv = Liste(this);
         QSqlQuery q = ExecuterSql(c.Dm().Base(),
                                   "SELECT IdProduit, Libelle, Reference, PrixTarifHT, PrixAchatHT, PrixVenteHT, Stock"
@@ -409,7 +427,7 @@ private slots:
         TQuandModale<TFicheApercu> modale([&](TFicheApercu* apercu) {
             const auto fermer = qScopeGuard([apercu]() { apercu->reject(); });
             TVuePages* vue = apercu->Vue();
-            QCOMPARE(vue->NombrePages(), 295);   // 16 products, then 17 a page
+            QCOMPARE(vue->NombrePages(), 295);  // 16 products, then 17 a page
             QTRY_VERIFY(vue->PagesPeintes() > 0);
             QVERIFY(vue->PagesPeintes() <= 3);
             QCOMPARE(vue->PageCourante(), 0);
@@ -430,7 +448,7 @@ private slots:
             apercu->findChild<QAction*>("actZoomAvant")->trigger();
             QCOMPARE(vue->Zoom(), 1.25);
             QCOMPARE(cbZoom->currentText(), QStringLiteral("125 %"));
-            QCOMPARE(vue->PageCourante(), 9);   // the zoom keeps the page
+            QCOMPARE(vue->PageCourante(), 9);  // the zoom keeps the page
             cbZoom->setCurrentIndex(1);
             emit cbZoom->activated(1);
             QVERIFY(vue->Zoom() < 1.0);
@@ -446,7 +464,7 @@ private slots:
     {
         QTemporaryDir dossier;
         TPromptsScriptes prompts;
-        prompts.RepondreFichier(dossier.filePath("export"));   // the extension is added
+        prompts.RepondreFichier(dossier.filePath("export"));  // the extension is added
         QTreeWidget* lv = Liste(this);
         for (int i = 1; i <= 20; ++i)
             Ajouter(lv, i, QStringLiteral("Produit %1").arg(i), "R", i, i, i, i);

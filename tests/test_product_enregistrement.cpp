@@ -18,9 +18,10 @@ using Genre = IPrompts::Genre;
 
 void Produit(TCatalogueTest& c, int externe, int id, int categorie, int stock = 0, const QString& lien = {})
 {
-    c.Sql("INSERT INTO Produit (Externe, IdProduit, IdProduitType, Libelle, Lien, Stock, StockMini, DateCreation)"
-          " VALUES (?, ?, ?, ?, ?, ?, 0, '2024-03-18 00:00:00.000')",
-          {externe, id, categorie, QStringLiteral("Produit %1").arg(id), lien, stock});
+    c.Sql(
+        "INSERT INTO Produit (Externe, IdProduit, IdProduitType, Libelle, Lien, Stock, StockMini, DateCreation)"
+        " VALUES (?, ?, ?, ?, ?, ?, 0, '2024-03-18 00:00:00.000')",
+        {externe, id, categorie, QStringLiteral("Produit %1").arg(id), lien, stock});
 }
 
 TCaracValeurPtr Valeur(int idCarac, const QString& valeur)
@@ -176,10 +177,10 @@ private slots:
         Produit(Cat(), 0, 5, 3, 10);
         const TProduit p = *LireProduit(Cat().Dm(), 0, 5, 3);
         TDemandeEnregistrement d = Modification(p);
-        EnregistrerProduit(Cat().Dm(), d);   // stock unchanged
+        EnregistrerProduit(Cat().Dm(), d);  // stock unchanged
         QCOMPARE(Cat().Entier("SELECT COUNT(*) FROM \"Transaction\""), 0);
         d.valeurs.stock = 0;
-        EnregistrerProduit(Cat().Dm(), d);   // down to 0: no movement
+        EnregistrerProduit(Cat().Dm(), d);  // down to 0: no movement
         QCOMPARE(Cat().Entier("SELECT COUNT(*) FROM \"Transaction\""), 0);
         QCOMPARE(Cat().Entier("SELECT Stock FROM Produit"), 0);
         d.valeurs.stock = 4;
@@ -229,16 +230,18 @@ private slots:
         poids->SetValeur("changé hors de la base");
         d.caracsTravail = {poids};
         EnregistrerProduit(Cat().Dm(), d);
-        QCOMPARE(Texte(Cat(), "SELECT group_concat(IdCarac || '=' || Valeur) FROM ProduitCarac"
-                              " WHERE ExterneProduitCaracV = 0"),
+        QCOMPARE(Texte(Cat(),
+                       "SELECT group_concat(IdCarac || '=' || Valeur) FROM ProduitCarac"
+                       " WHERE ExterneProduitCaracV = 0"),
                  QString("1=12"));
 
         p.SetCaracValeurs(ChargerCaracValeurs(Cat().Dm(), p));
         d = Modification(p);
         d.caracsTravail = {Valeur(1, "15")};
         EnregistrerProduit(Cat().Dm(), d);
-        QCOMPARE(Texte(Cat(), "SELECT group_concat(IdCarac || '=' || Valeur) FROM ProduitCarac"
-                              " WHERE ExterneProduitCaracV = 0"),
+        QCOMPARE(Texte(Cat(),
+                       "SELECT group_concat(IdCarac || '=' || Valeur) FROM ProduitCarac"
+                       " WHERE ExterneProduitCaracV = 0"),
                  QString("1=15"));
         // Another origin's values are never touched.
         QCOMPARE(Cat().Entier("SELECT COUNT(*) FROM ProduitCarac WHERE ExterneProduitCaracV = 1"), 1);
@@ -345,8 +348,7 @@ private slots:
         d.imageChoisie = Source("autre.jpg", "nouvelle 6");
         EnregistrerProduit(Cat().Dm(), d);
         QCOMPARE(LireFichier(CheminImagesInterne() + "6.jpg"), QString("nouvelle 6"));
-        QCOMPARE(QDir(CheminImagesInterne()).entryList(QDir::Files | QDir::Hidden),
-                 (QStringList{"5.jpeg", "6.jpg"}));
+        QCOMPARE(QDir(CheminImagesInterne()).entryList(QDir::Files | QDir::Hidden), (QStringList{"5.jpeg", "6.jpg"}));
 
         // A picked file that cannot be read leaves the old image and says so.
         d.imageChoisie = m_sources.filePath("disparue.bmp");
@@ -368,8 +370,9 @@ private slots:
         EcrireFichier(CheminImagesInterne() + "5.bmp", "ancienne");
         Produit(Cat(), 0, 5, 3, 10, "5.bmp");
         Cat().Sql("INSERT INTO ProduitCarac VALUES (0, 5, 1, '12')");
-        Cat().Sql("CREATE TRIGGER refus BEFORE INSERT ON ProduitCarac WHEN NEW.IdCarac = 9"
-                  " BEGIN SELECT RAISE(ABORT, 'refusé'); END");
+        Cat().Sql(
+            "CREATE TRIGGER refus BEFORE INSERT ON ProduitCarac WHEN NEW.IdCarac = 9"
+            " BEGIN SELECT RAISE(ABORT, 'refusé'); END");
         TProduit p = *LireProduit(Cat().Dm(), 0, 5, 3);
         p.SetCaracValeurs(std::make_shared<TListeCaracValeurs>(TListeCaracValeurs{Valeur(1, "12")}));
         TDemandeEnregistrement d = Modification(p);

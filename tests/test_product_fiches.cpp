@@ -2,13 +2,13 @@
 // characteristics assignment, the definitions and the stock history.
 #include "core/base/chemins.h"
 #include "core/base/prompts.h"
+#include "core/store/catalogue.h"
+#include "core/store/dmkestravel.h"
+#include "core/store/erreurs.h"
 #include "gui/product/ficheajoutercarac.h"
 #include "gui/product/ficheparametrecarac.h"
 #include "gui/product/ficheproduitaddorupdate.h"
 #include "gui/product/fichestockhistorique.h"
-#include "core/store/catalogue.h"
-#include "core/store/dmkestravel.h"
-#include "core/store/erreurs.h"
 #include "tests/modale.h"
 #include "tests/soutien.h"
 
@@ -16,15 +16,15 @@
 #include <QDateEdit>
 #include <QDir>
 #include <QDoubleSpinBox>
+#include <QHeaderView>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
-#include <QHeaderView>
 #include <QTemporaryDir>
-#include <QTextEdit>
 #include <QTest>
+#include <QTextEdit>
 #include <QTreeWidget>
 
 namespace {
@@ -121,7 +121,7 @@ private slots:
         QCOMPARE(arbre->topLevelItemCount(), 1);
         QTreeWidgetItem* racine = arbre->topLevelItem(0);
         QCOMPARE(racine->text(0), QString("Interne"));
-        QCOMPARE(racine->childCount(), 2);   // sorted, no orphan, no other origin
+        QCOMPARE(racine->childCount(), 2);  // sorted, no orphan, no other origin
         QCOMPARE(racine->child(0)->text(0), QString("Outillage"));
         QCOMPARE(racine->child(1)->text(0), QString("Visserie"));
         QCOMPARE(arbre->selectedItems().value(0)->text(0), QString("Boulons"));
@@ -160,8 +160,7 @@ private slots:
         TFicheProduitAddOrUpdate fiche(Dm(), nullptr);
         fiche.SetCategorieInitiale(0);
         fiche.show();
-        QCOMPARE(Controle<QTreeWidget>(&fiche, "tvProduitType")->selectedItems().value(0)->text(0),
-                 QString("Interne"));
+        QCOMPARE(Controle<QTreeWidget>(&fiche, "tvProduitType")->selectedItems().value(0)->text(0), QString("Interne"));
         Controle<QLineEdit>(&fiche, "edtLibelle")->setText("Vis");
         Cliquer(&fiche, "btnOk");
         QCOMPARE(prompts.DernierMessage(), QString("Impossible de placer un produit dans la racine Interne"));
@@ -221,10 +220,9 @@ private slots:
         QVERIFY(Controle<QLabel>(&fiche, "imgOrange")->isVisible());
         for (const char* img : {"imgGris", "imgRouge", "imgVert"})
             QVERIFY(!Controle<QLabel>(&fiche, img)->isVisible());
-        QCOMPARE(Controle<QLabel>(&fiche, "pImage")->text(), QString());   // image shown
+        QCOMPARE(Controle<QLabel>(&fiche, "pImage")->text(), QString());  // image shown
         auto* caracs = Controle<QTreeWidget>(&fiche, "lvCaracs");
-        QCOMPARE(caracs->topLevelItem(0)->text(2) + caracs->topLevelItem(0)->text(3)
-                     + caracs->topLevelItem(0)->text(4),
+        QCOMPARE(caracs->topLevelItem(0)->text(2) + caracs->topLevelItem(0)->text(3) + caracs->topLevelItem(0)->text(4),
                  QString("Poids12kg"));
 
         // The indicator follows the record, not the spin edits.
@@ -378,7 +376,7 @@ private slots:
             QVERIFY(p->GetCaracValeurs()->isEmpty());
             Cliquer(&fiche, valider ? "btnOk" : "btnAnnuler");
             QCOMPARE(Entier("SELECT COUNT(*) FROM ProduitCarac"), valider ? 0 : 1);
-            QCOMPARE(objet->GetValeur(), QString("12"));   // the removed object lives on
+            QCOMPARE(objet->GetValeur(), QString("12"));  // the removed object lives on
         }
     }
 
@@ -415,7 +413,7 @@ private slots:
         QCOMPARE(fiche.windowTitle(), QString("Paramètrage des caractéristiques du produit"));
         auto* disponibles = Controle<QTreeWidget>(&fiche, "lvCaracs");
         auto* affectees = Controle<QTreeWidget>(&fiche, "lvCaracsProduits");
-        QCOMPARE(Colonne(disponibles, 2), (QStringList{"Poids", "Couleur"}));   // no other origin
+        QCOMPARE(Colonne(disponibles, 2), (QStringList{"Poids", "Couleur"}));  // no other origin
         QVERIFY(!Controle<QPushButton>(&fiche, "btnSupprimer")->isEnabled());
 
         // Nothing selected: nothing happens.
@@ -463,7 +461,7 @@ private slots:
         Choisir(&fiche, "lvCaracsProduits", 2, "Couleur");
         Cliquer(&fiche, "btnSupprimer");
         QVERIFY(!Controle<QPushButton>(&fiche, "btnSupprimer")->isEnabled());
-        QVERIFY(depart.isEmpty());   // the caller's list is untouched
+        QVERIFY(depart.isEmpty());  // the caller's list is untouched
     }
 
     void definitionsRafraichies()
@@ -482,7 +480,7 @@ private slots:
         TQuandModale<TFicheParametreCarac> definitions([this](TFicheParametreCarac* f) {
             Choisir(f, "lvCaracs", 2, "Poids");
             Controle<QLineEdit>(f, "edtUnite")->setText("g");
-            Cliquer(f, "btnModifier");   // unused definition: no question
+            Cliquer(f, "btnModifier");  // unused definition: no question
             Controle<QLineEdit>(f, "edtLibelle")->setText("Longueur");
             Controle<QLineEdit>(f, "edtUnite")->setText("mm");
             Cliquer(f, "btnAjouter");
@@ -497,8 +495,8 @@ private slots:
         QCOMPARE(Colonne(Controle<QTreeWidget>(&fiche, "lvCaracs"), 2), (QStringList{"Poids", "Longueur"}));
         auto* affectees = Controle<QTreeWidget>(&fiche, "lvCaracsProduits");
         QCOMPARE(Colonne(affectees, 4), (QStringList{"g", ""}));
-        QCOMPARE(Colonne(affectees, 2), (QStringList{"Poids", "Couleur"}));   // deleted: keeps its texts
-        QCOMPARE(depart[0]->GetUnite(), QString("g"));   // shared objects
+        QCOMPARE(Colonne(affectees, 2), (QStringList{"Poids", "Couleur"}));  // deleted: keeps its texts
+        QCOMPARE(depart[0]->GetUnite(), QString("g"));  // shared objects
     }
 
     void definitions()
@@ -535,7 +533,7 @@ private slots:
         }
         saisir("Poids", "g");
         Cliquer(&fiche, "btnAjouter");
-        saisir(" Poids", "kg");   // no trimming
+        saisir(" Poids", "kg");  // no trimming
         Cliquer(&fiche, "btnAjouter");
         QCOMPARE(Entier("SELECT MAX(IdProduitCarac) FROM ProduitTypeCarac WHERE Externe = 0"), 7);
         QCOMPARE(Colonne(liste, 1), (QStringList{"1", "2", "5", "6", "7"}));
@@ -614,10 +612,10 @@ private slots:
         QCOMPARE(Colonne(liste, 0), (QStringList{"15/01/2025", "01/02/2025 14:05:09", "01/02/2025 14:05:09"}));
         QCOMPARE(Colonne(liste, 2), (QStringList{"0", "10", "4"}));
         QCOMPARE(Colonne(liste, 3), (QStringList{"10", "4", "3"}));
-        liste->header()->resizeSection(0, 20);   // not below its starting width
+        liste->header()->resizeSection(0, 20);  // not below its starting width
         QCOMPARE(liste->header()->sectionSize(0), 150);
         fiche.hide();
-        fiche.show();   // filled once
+        fiche.show();  // filled once
         QCOMPARE(liste->topLevelItemCount(), 3);
     }
 

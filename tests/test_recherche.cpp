@@ -3,20 +3,20 @@
 // and a synchronisation and built again; the "Rechercher" field of both
 // windows.
 
-#include "gui/admin/ficheparametreproduit.h"
-#include "core/catalogue/produits.h"
-#include "gui/admin/colonnesparametrage.h"
 #include "core/base/chemins.h"
 #include "core/base/prompts.h"
+#include "core/catalogue/produits.h"
 #include "core/exchange/synchronisation.h"
 #include "core/interchange/interchange.h"
 #include "core/store/dmkestravel.h"
 #include "core/store/erreurs.h"
 #include "core/store/recherche.h"
+#include "gui/admin/colonnesparametrage.h"
+#include "gui/admin/ficheparametreproduit.h"
 #include "gui/product/ficheproduitaddorupdate.h"
+#include "gui/viewer/ficheproduitliste.h"
 #include "tests/modale.h"
 #include "tests/soutien.h"
-#include "gui/viewer/ficheproduitliste.h"
 
 #include <QApplication>
 #include <QDir>
@@ -31,9 +31,10 @@ namespace {
 void Produit(TCatalogueTest& c, int ext, int id, int type, const QString& libelle, const QString& reference = {},
              const QString& code = {})
 {
-    c.Sql("INSERT INTO Produit (Externe, IdProduit, IdProduitType, Libelle, Reference, CodeExport, PrixVenteHT, Stock,"
-          " StockMini) VALUES (?, ?, ?, ?, ?, ?, 1, 1, 0)",
-          {ext, id, type, libelle, reference, code});
+    c.Sql(
+        "INSERT INTO Produit (Externe, IdProduit, IdProduitType, Libelle, Reference, CodeExport, PrixVenteHT, Stock,"
+        " StockMini) VALUES (?, ?, ?, ?, ?, ?, 1, 1, 0)",
+        {ext, id, type, libelle, reference, code});
 }
 
 // Numbers of the products found, in the order given.
@@ -59,7 +60,7 @@ void Catalogue(TCatalogueTest& c)
     Produit(c, 0, 2, 1, "Câble ÉLECTRIQUE 2,5 mm²", "CAB25", "ELEC-CAB");
     Produit(c, 0, 3, 2, "Marteau", "MAR-Œ1", "OUT-ÇA");
     Produit(c, 2, 4, 1, "Prise standard", "PR16", "STD-PR");
-    Produit(c, 0, 5, 9, "Prise orpheline", "PR99", "");   // category not in any tree
+    Produit(c, 0, 5, 9, "Prise orpheline", "PR99", "");  // category not in any tree
 }
 }  // namespace
 
@@ -94,9 +95,9 @@ private slots:
         QCOMPARE(Trouves(c.Dm(), "electrique"), QList<int>{2});
         QCOMPARE(Trouves(c.Dm(), "ÉLECTRIQUE"), QList<int>{2});
         QCOMPARE(Trouves(c.Dm(), "encastree"), QList<int>{1});
-        QCOMPARE(Trouves(c.Dm(), "cab25"), QList<int>{2});          // reference
-        QCOMPARE(Trouves(c.Dm(), "mar-oe"), QList<int>{3});         // Œ in a reference
-        QCOMPARE(Trouves(c.Dm(), "out-ca"), QList<int>{3});         // export code
+        QCOMPARE(Trouves(c.Dm(), "cab25"), QList<int>{2});  // reference
+        QCOMPARE(Trouves(c.Dm(), "mar-oe"), QList<int>{3});  // Œ in a reference
+        QCOMPARE(Trouves(c.Dm(), "out-ca"), QList<int>{3});  // export code
         QCOMPARE(Trouves(c.Dm(), "elec-"), (QList<int>{1, 2}));
         // Words in any order and any text; short words are matched too.
         QCOMPARE(Trouves(c.Dm(), "16 prise"), (QList<int>{1, 4}));
@@ -139,7 +140,8 @@ private slots:
         c.Sql("DELETE FROM Produit WHERE IdProduit = 6");
         QCOMPARE(Trouves(c.Dm(), "tournevis"), QList<int>{});
         // A row replaced under the same key keeps one entry.
-        c.Sql("INSERT OR REPLACE INTO Produit (Externe, IdProduit, IdProduitType, Libelle) VALUES (0, 3, 2, 'Maillet')");
+        c.Sql(
+            "INSERT OR REPLACE INTO Produit (Externe, IdProduit, IdProduitType, Libelle) VALUES (0, 3, 2, 'Maillet')");
         QCOMPARE(Trouves(c.Dm(), "maillet"), QList<int>{3});
         QCOMPARE(Trouves(c.Dm(), "marteau"), QList<int>{});
         QCOMPARE(c.Entier("SELECT COUNT(*) FROM RechercheProduit"), c.Entier("SELECT COUNT(*) FROM Produit"));
@@ -165,8 +167,9 @@ private slots:
         TInstallation source, cible;
         {
             TdmKestravel dm(source.Base());
-            ExecuterSql(dm.Base(), "INSERT INTO Produit (Externe, IdProduit, IdProduitType, Libelle) "
-                                   "VALUES (0, 1, 1, 'Scie égoïne')");
+            ExecuterSql(dm.Base(),
+                        "INSERT INTO Produit (Externe, IdProduit, IdProduitType, Libelle) "
+                        "VALUES (0, 1, 1, 'Scie égoïne')");
             InstallerIndexRecherche(dm.Connexion());
             ExecuterSql(dm.Base(), "UPDATE Produit SET Libelle = 'Scie à bûches'");
         }
@@ -186,7 +189,7 @@ private slots:
         auto* champ = fiche.findChild<QLineEdit*>("edtRecherche");
         auto* liste = fiche.findChild<QTreeView*>("lvProduits");
         auto* arbre = fiche.findChild<QTreeWidget*>("tvProduitType");
-        QVERIFY(IndexRechercheInstalle(c.Dm().Connexion()));   // built by the window
+        QVERIFY(IndexRechercheInstalle(c.Dm().Connexion()));  // built by the window
         QCOMPARE(champ->accessibleName(), QString("Rechercher"));
         QCOMPARE(champ->placeholderText(), QString("Rechercher un produit (libellé, référence, code export)"));
 

@@ -14,9 +14,9 @@
 
 #include <QDir>
 #include <QProcess>
+#include <QtTest>
 #include <memory>
 #include <vector>
-#include <QtTest>
 
 namespace {
 const QByteArray Declaration = "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\n";
@@ -81,7 +81,8 @@ private slots:
         QCOMPARE(EmplacementCatalogue(d.path()).fichier, d.path() + "/Kestravel.abs");
         QVERIFY(!EmplacementCatalogue(d.path()).SurServeur());
 
-        EcrireFichier(d.filePath("Kestravel.conf"), "[Autre]\nServeur=x\n[catalogue]\r\nSERVEUR = host=/run/pg dbname=k \r\n");
+        EcrireFichier(d.filePath("Kestravel.conf"),
+                      "[Autre]\nServeur=x\n[catalogue]\r\nSERVEUR = host=/run/pg dbname=k \r\n");
         const TEmplacementCatalogue e = EmplacementCatalogue(d.path());
         QVERIFY(e.SurServeur());
         QCOMPARE(e.serveur, QString("host=/run/pg dbname=k"));
@@ -119,10 +120,13 @@ private slots:
         c.Executer(QStringLiteral("CREATE ROLE %1 LOGIN IN ROLE %2").arg(role, RoleCatalogue));
         {
             TConnexionPg caisse(base.ConnexionComme(role));
-            QVERIFY(Accepte(caisse, "INSERT INTO Produit (Externe, IdProduit, IdProduitType, Stock) VALUES (0, 1, 1, 5)"));
+            QVERIFY(
+                Accepte(caisse, "INSERT INTO Produit (Externe, IdProduit, IdProduitType, Stock) VALUES (0, 1, 1, 5)"));
             QVERIFY(Accepte(caisse, "UPDATE Produit SET Stock = Stock - 1"));
             QVERIFY(Accepte(caisse, "INSERT INTO \"Transaction\" (Externe, IdProduit) VALUES (0, 1)"));
-            QVERIFY(Accepte(caisse, "INSERT INTO ControleEnCours (Poste, Chemin, Temporaire, Empreinte) VALUES ('p', 'a', 'b', 'c')"));
+            QVERIFY(Accepte(
+                caisse,
+                "INSERT INTO ControleEnCours (Poste, Chemin, Temporaire, Empreinte) VALUES ('p', 'a', 'b', 'c')"));
             QVERIFY(Accepte(caisse, "SELECT Version FROM KestravelSchema"));
             QVERIFY(Accepte(caisse, "DELETE FROM ProduitCarac"));
             QVERIFY(!Accepte(caisse, "UPDATE KestravelSchema SET Version = 99"));
@@ -139,9 +143,10 @@ private slots:
         RemplirCatalogueDemo(fichier.Chemin());
         // Values the copy must carry exactly: cents, empty cells, texts with
         // the copy format's own separators.
-        fichier.Sql("UPDATE Produit SET PrixVenteHT = 2.675, PrixAchatHT = 131072.01, Description = ?,"
-                    " Reference = NULL WHERE IdProduit = 1 AND Externe = 0",
-                    {QString("ligne 1\nligne 2\tcolonne \\N fin\r")});
+        fichier.Sql(
+            "UPDATE Produit SET PrixVenteHT = 2.675, PrixAchatHT = 131072.01, Description = ?,"
+            " Reference = NULL WHERE IdProduit = 1 AND Externe = 0",
+            {QString("ligne 1\nligne 2\tcolonne \\N fin\r")});
         const int transactions = fichier.Entier("SELECT COUNT(*) FROM \"Transaction\"");
         const int dernier = fichier.Entier("SELECT MAX(IdTransaction) FROM \"Transaction\"");
         fichier.FermerDm();
@@ -157,8 +162,9 @@ private slots:
             attendu += n;
         }
         QCOMPARE(copiees, attendu);
-        QCOMPARE(Valeurs(c, "SELECT PrixVenteHT, PrixAchatHT, Description, Reference FROM Produit"
-                            " WHERE IdProduit = 1 AND Externe = 0"),
+        QCOMPARE(Valeurs(c,
+                         "SELECT PrixVenteHT, PrixAchatHT, Description, Reference FROM Produit"
+                         " WHERE IdProduit = 1 AND Externe = 0"),
                  (QStringList{"2.675", "131072.01", "ligne 1\nligne 2\tcolonne \\N fin\r", "<nul>"}));
         QCOMPARE(Valeurs(c, "SELECT COUNT(*) FROM \"Transaction\""), QStringList{QString::number(transactions)});
         // New stock movements are numbered after the copied ones.
@@ -227,7 +233,7 @@ private slots:
             reste += s.toInt();
         }
         QCOMPARE(pris + reste, produits * stockInitial);
-        QVERIFY(epuises > 0);   // the stock did run out: the check was exercised
+        QVERIFY(epuises > 0);  // the stock did run out: the check was exercised
         QCOMPARE(Valeurs(c, "SELECT COALESCE(SUM(QuantiteOld - QuantiteNew), 0) FROM \"Transaction\""),
                  QStringList{QString::number(pris)});
         QCOMPARE(Valeurs(c, "SELECT COUNT(*) FROM \"Transaction\" t WHERE QuantiteOld - QuantiteNew NOT IN (1, 2)"),
@@ -245,7 +251,8 @@ private slots:
             c.Executer("INSERT INTO Produit (Externe, IdProduit, IdProduitType, Stock) VALUES (0, $1, 1, 10)", {id});
         auto inst = InstallationServeur(base.Connexion());
         const QString fichier = inst->Racine() + "demande.xml";
-        const QByteArray demande = Demande(Ligne("Commander", 1, 2) + Ligne("Remonter", 2, 1) + Ligne("Commander", 3, 1));
+        const QByteArray demande =
+            Demande(Ligne("Commander", 1, 2) + Ligne("Remonter", 2, 1) + Ligne("Commander", 3, 1));
         EcrireFichier(fichier, demande);
 
         TConnexionPg autre(base.Connexion());
@@ -253,12 +260,14 @@ private slots:
         autre.Executer("SELECT 1 FROM Produit WHERE IdProduit = 3 FOR UPDATE");
         std::unique_ptr<QProcess> p(LancerControle(*inst, fichier));
         // Wait until the request waits on the held row, then cut it.
-        QTRY_VERIFY_WITH_TIMEOUT(Valeurs(c, "SELECT COUNT(*) FROM pg_stat_activity WHERE wait_event_type = 'Lock'"
-                                            " AND datname = current_database()")
+        QTRY_VERIFY_WITH_TIMEOUT(Valeurs(c,
+                                         "SELECT COUNT(*) FROM pg_stat_activity WHERE wait_event_type = 'Lock'"
+                                         " AND datname = current_database()")
                                      == QStringList{"1"},
                                  30000);
-        c.Executer("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE wait_event_type = 'Lock'"
-                   " AND datname = current_database()");
+        c.Executer(
+            "SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE wait_event_type = 'Lock'"
+            " AND datname = current_database()");
         QVERIFY(p->waitForFinished(60000));
         autre.Executer("ROLLBACK");
         QCOMPARE(p->exitCode(), 1);
@@ -285,9 +294,11 @@ private slots:
         EcrireFichier(fichier, demande);
         const TInstallation::Resultat r = inst->Lancer({"CONTROLE", inst->Ini(), fichier});
         QCOMPARE(r.code, 1);
-        QVERIFY2(r.erreurs.contains(QStringLiteral("Connexion impossible au serveur du catalogue « %1, base kestravel » :"
-                                                   " le serveur ne répond pas").arg(vide.path())),
-                 qPrintable(r.erreurs));
+        QVERIFY2(
+            r.erreurs.contains(QStringLiteral("Connexion impossible au serveur du catalogue « %1, base kestravel » :"
+                                              " le serveur ne répond pas")
+                                   .arg(vide.path())),
+            qPrintable(r.erreurs));
         QCOMPARE(LireFichier(fichier).toUtf8(), demande);
     }
 
@@ -299,7 +310,8 @@ private slots:
             QFAIL("connexion à un serveur absent");
         } catch (const EDatabaseError& e) {
             QVERIFY2(e.Message().startsWith(
-                         QStringLiteral("Connexion impossible au serveur du catalogue « %1, base kestravel »").arg(d.path())),
+                         QStringLiteral("Connexion impossible au serveur du catalogue « %1, base kestravel »")
+                             .arg(d.path())),
                      qPrintable(e.Message()));
         }
     }

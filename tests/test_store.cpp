@@ -1,7 +1,6 @@
 // The catalogue store: cursors, keyed helpers, identifiers, transactions,
 // records, and the shared formats and paths.
 
-#include "gui/common/arbrecategories.h"
 #include "core/base/chemins.h"
 #include "core/base/parametres.h"
 #include "core/store/acces.h"
@@ -11,14 +10,15 @@
 #include "core/store/format.h"
 #include "core/store/records.h"
 #include "core/store/schema.h"
+#include "gui/common/arbrecategories.h"
 #include "tests/soutien.h"
 
+#include <sqlite3.h>
 #include <QDir>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTreeWidget>
 #include <QtTest>
-#include <sqlite3.h>
 
 class TestStore : public QObject {
     Q_OBJECT
@@ -99,7 +99,7 @@ private slots:
         TdmKestravel& dm = c.Dm();
         TCurseur& t = dm.tblProduit;
         t.First();
-        t.Next();   // on 20
+        t.Next();  // on 20
         c.Sql("INSERT INTO Produit (Externe, IdProduit, IdProduitType) VALUES (0, 25, 1)");
         c.Sql("DELETE FROM Produit WHERE IdProduit = 30");
         QList<int> vus;
@@ -129,7 +129,7 @@ private slots:
         QVERIFY(TrouverCle(t, {0, 2, 1}));
         t.Edit();
         t.SetField("IdProduitType", 7);
-        QCOMPARE(t.AsInteger("IdProduitType"), 7);   // the edit buffer is read back
+        QCOMPARE(t.AsInteger("IdProduitType"), 7);  // the edit buffer is read back
         t.Post();
         QCOMPARE(t.AsInteger("IdProduit"), 2);
         QCOMPARE(t.AsInteger("IdProduitType"), 7);
@@ -182,7 +182,7 @@ private slots:
         QCOMPARE(Parcourir(dm.tblTransaction, "QuantiteNew"), (QList<int>{0, 4}));
         QVERIFY(TrouverCle(dm.tblTransaction, {0, 12}));
         QVERIFY(dm.tblTransaction.Field("IdProduitType").isValid());
-        QVERIFY(!TrouverCle(dm.tblTransaction, {0, 11}));   // outside the range
+        QVERIFY(!TrouverCle(dm.tblTransaction, {0, 11}));  // outside the range
         dm.tblTransaction.CancelRange();
         QVERIFY(TrouverCle(dm.tblTransaction, {0, 11}));
     }
@@ -209,7 +209,7 @@ private slots:
         TdmKestravel& dm = c.Dm();
         QVERIFY(TrouverCle(dm.tblProduit, {0, 12, 3}));
         QVERIFY(!TrouverCle(dm.tblProduit, {0, 12, 4}));
-        QCOMPARE(dm.tblProduit.AsInteger("Externe"), 0);   // stays where it was
+        QCOMPARE(dm.tblProduit.AsInteger("Externe"), 0);  // stays where it was
         QVERIFY(TrouverCle(dm.tblProduitTypeCarac, {1, 5}));
         QCOMPARE(dm.tblProduitTypeCarac.AsString("Libelle"), QString("Externe"));
         // A text value is converted to the key field's integer type.
@@ -235,7 +235,7 @@ private slots:
             Produit(c, 0, id, 1);
         QCOMPARE(ProchainIdProduit(dm), 8);
         c.Sql("DELETE FROM Produit WHERE Externe = 0 AND IdProduit = 7");
-        QCOMPARE(ProchainIdProduit(dm), 3);   // a deleted last number is free again
+        QCOMPARE(ProchainIdProduit(dm), 3);  // a deleted last number is free again
         c.Sql("INSERT INTO ProduitType VALUES (1, 9, 0, 'x'), (0, 4, 0, 'y')");
         QCOMPARE(ProchainIdProduitType(dm), 5);
     }
@@ -248,7 +248,7 @@ private slots:
             TTransaction tr(dm);
             Produit(c, 0, 1, 1);
             {
-                TTransaction imbriquee(dm);   // joins the open one
+                TTransaction imbriquee(dm);  // joins the open one
                 Produit(c, 0, 2, 1);
                 imbriquee.Commit();
             }
@@ -272,7 +272,7 @@ private slots:
         QSqlQuery mode = ExecuterSql(autre.Base(), "PRAGMA journal_mode");
         QVERIFY(mode.next());
         QCOMPARE(mode.value(0).toString(), QString("wal"));
-        mode.finish();   // an unfinished statement would keep its snapshot
+        mode.finish();  // an unfinished statement would keep its snapshot
         {
             TTransaction tr(c.Dm());
             c.Sql("UPDATE Produit SET Stock = 2");
@@ -338,18 +338,20 @@ private slots:
     void sharedReads()
     {
         TCatalogueTest c;
-        c.Sql("INSERT INTO Produit (Externe, IdProduit, IdProduitType, Libelle, PrixVenteHT, DateCreation, Stock)"
-              " VALUES (0, 4, 2, 'Vis', 12.345, '2024-03-18 10:11:12.000', 3)");
+        c.Sql(
+            "INSERT INTO Produit (Externe, IdProduit, IdProduitType, Libelle, PrixVenteHT, DateCreation, Stock)"
+            " VALUES (0, 4, 2, 'Vis', 12.345, '2024-03-18 10:11:12.000', 3)");
         c.Sql("INSERT INTO ProduitTypeCarac VALUES (0, 1, 'Longueur', 'mm'), (0, 2, 'Couleur', '')");
-        c.Sql("INSERT INTO ProduitCarac VALUES (0, 4, 2, 'Rouge'), (0, 4, 1, '40'), (0, 4, 9, 'orpheline'),"
-              " (1, 4, 1, 'autre origine')");
+        c.Sql(
+            "INSERT INTO ProduitCarac VALUES (0, 4, 2, 'Rouge'), (0, 4, 1, '40'), (0, 4, 9, 'orpheline'),"
+            " (1, 4, 1, 'autre origine')");
         const auto p = LireProduit(c.Dm(), 0, 4, 2);
         QVERIFY(p.has_value());
         QCOMPARE(p->GetDateCreation(), QString("18/03/2024"));
         QCOMPARE(p->GetPrixVenteHT(), 12.345);
         QVERIFY(!LireProduit(c.Dm(), 0, 4, 3));
         const auto valeurs = ChargerCaracValeurs(c.Dm(), *p);
-        QCOMPARE(valeurs->size(), 2);   // the orphan value has no definition
+        QCOMPARE(valeurs->size(), 2);  // the orphan value has no definition
         QCOMPARE(valeurs->at(0)->GetLibelle(), QString("Longueur"));
         QCOMPARE(valeurs->at(0)->GetUnite(), QString("mm"));
         QCOMPARE(valeurs->at(1)->GetValeur(), QString("Rouge"));
@@ -364,9 +366,10 @@ private slots:
         const QList<double> valeurs{0.145, 2.675, 1.005, 131072.01, 1234567.89, 99999999.99, 0.005};
         int id = 0;
         for (double v : valeurs)
-            c.Sql("INSERT INTO Produit (Externe, IdProduit, IdProduitType, Libelle, PrixAchatHT, PrixTarifHT,"
-                  " PrixVenteHT, DateCreation) VALUES (0, ?, 1, 'P', ?, ?, ?, '2024-03-18 00:00:00.000')",
-                  {++id, v, v, v});
+            c.Sql(
+                "INSERT INTO Produit (Externe, IdProduit, IdProduitType, Libelle, PrixAchatHT, PrixTarifHT,"
+                " PrixVenteHT, DateCreation) VALUES (0, ?, 1, 'P', ?, ?, ?, '2024-03-18 00:00:00.000')",
+                {++id, v, v, v});
         QCOMPARE(Montant(0.145), QString("0,15"));
         QCOMPARE(Montant(1234567.89), QString("1234567,89"));
         for (int i = 0; i < valeurs.size(); ++i) {
@@ -441,7 +444,7 @@ private slots:
         SetDossierAdministration(d.path());
         VerifierDossiersImages();
         QVERIFY(QDir(d.filePath("Images/Standard")).exists());
-        VerifierDossiersImages();   // a second run changes nothing
+        VerifierDossiersImages();  // a second run changes nothing
         // One level only: under a missing folder nothing is created, silently.
         SetDossierAdministration(d.filePath("absent/Administration"));
         VerifierDossiersImages();
@@ -466,8 +469,8 @@ private slots:
         // 3 hangs under 5, read later: 3 and its child 4 are left out; 6 has a
         // missing parent. Other origins are never placed under this root.
         const QVector<TLigneCategorie> lignes = {
-            {0, 1, 0, "Zinc"}, {0, 2, 1, "Acier"}, {0, 3, 5, "Orphelin"}, {0, 4, 3, "Petit-fils"},
-            {0, 5, 0, "Bois"}, {0, 6, 99, "Perdu"}, {1, 7, 0, "Externe"}, {0, 8, 0, "Émail"},
+            {0, 1, 0, "Zinc"}, {0, 2, 1, "Acier"},  {0, 3, 5, "Orphelin"}, {0, 4, 3, "Petit-fils"},
+            {0, 5, 0, "Bois"}, {0, 6, 99, "Perdu"}, {1, 7, 0, "Externe"},  {0, 8, 0, "Émail"},
         };
         QTreeWidget arbre;
         auto* racine = new TNoeudCategorie("Interne", TObjectNoeud(0, 0));
@@ -481,7 +484,7 @@ private slots:
         QVERIFY(!table.NoeudDe(3, 0) && !table.NoeudDe(4, 0) && !table.NoeudDe(6, 0));
         QCOMPARE(racine->childCount(), 3);
         QCOMPARE(racine->child(0)->text(0), QString("Bois"));
-        QCOMPARE(racine->child(1)->text(0), QString("Émail"));   // locale order, not code order
+        QCOMPARE(racine->child(1)->text(0), QString("Émail"));  // locale order, not code order
         QCOMPARE(racine->child(2)->text(0), QString("Zinc"));
         QCOMPARE(table.CategorieDe(racine->child(2)->child(0)), 2);
         QCOMPARE(table.CategorieDe(racine), -1);

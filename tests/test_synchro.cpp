@@ -53,10 +53,10 @@ void Produit(const QString& base, int externe, int id, const QString& lien, int 
 QString Catalogue(const QString& base)
 {
     return Texte(base, "SELECT * FROM Produit ORDER BY Externe, IdProduit") + "\n#\n"
-           + Texte(base, "SELECT * FROM ProduitType ORDER BY Externe, IdProduitType") + "\n#\n"
-           + Texte(base, "SELECT * FROM ProduitCarac ORDER BY ExterneProduitCaracV, IdProduit, IdCarac") + "\n#\n"
-           + Texte(base, "SELECT * FROM ProduitTypeCarac ORDER BY Externe, IdProduitCarac") + "\n#\n"
-           + Texte(base, "SELECT * FROM \"Transaction\" ORDER BY IdTransaction");
+        + Texte(base, "SELECT * FROM ProduitType ORDER BY Externe, IdProduitType") + "\n#\n"
+        + Texte(base, "SELECT * FROM ProduitCarac ORDER BY ExterneProduitCaracV, IdProduit, IdCarac") + "\n#\n"
+        + Texte(base, "SELECT * FROM ProduitTypeCarac ORDER BY Externe, IdProduitCarac") + "\n#\n"
+        + Texte(base, "SELECT * FROM \"Transaction\" ORDER BY IdTransaction");
 }
 }  // namespace
 
@@ -81,28 +81,30 @@ private slots:
         TInstallation source, cible;
         const QString src = source.Base();
         Produit(src, 0, 1, "1.jpg");
-        Produit(src, 0, 2, "1.jpg");          // same image twice
-        Produit(src, 1, 1, "e1.bmp");         // target folder missing
-        Produit(src, 3, 4, "o3.jpg");         // no origin folder
-        Produit(src, 0, 5, "");               // no image
-        Produit(src, 0, 6, "absent.jpg");     // image missing in the source
-        Produit(src, 0, 7, "../evasion.jpg"); // never followed
+        Produit(src, 0, 2, "1.jpg");  // same image twice
+        Produit(src, 1, 1, "e1.bmp");  // target folder missing
+        Produit(src, 3, 4, "o3.jpg");  // no origin folder
+        Produit(src, 0, 5, "");  // no image
+        Produit(src, 0, 6, "absent.jpg");  // image missing in the source
+        Produit(src, 0, 7, "../evasion.jpg");  // never followed
         Sql(src, "INSERT INTO ProduitType VALUES (0, 1, 0, 'Outils'), (1, 1, 0, 'Ext')");
         Sql(src, "INSERT INTO ProduitTypeCarac VALUES (0, 1, 'Poids', 'kg')");
         Sql(src, "INSERT INTO ProduitCarac VALUES (0, 1, 1, '12')");
-        Sql(src, "INSERT INTO \"Transaction\" (Externe, IdProduit, IdProduitType, QuantiteOld, QuantiteNew, Libelle,"
-                 " DateMaj) VALUES (0, 1, 1, 0, 1, 'Ajout', '2024-01-01 10:00:00.000')");
+        Sql(src,
+            "INSERT INTO \"Transaction\" (Externe, IdProduit, IdProduitType, QuantiteOld, QuantiteNew, Libelle,"
+            " DateMaj) VALUES (0, 1, 1, 0, 1, 'Ajout', '2024-01-01 10:00:00.000')");
         const QString imgSrc = source.Administration() + "Images/";
         QDir().mkpath(imgSrc + "Interne");
         QDir().mkpath(imgSrc + "Externe");
         EcrireFichier(imgSrc + "Interne/1.jpg", "nouvelle");
         EcrireFichier(imgSrc + "Externe/e1.bmp", "externe");
         EcrireFichier(imgSrc + "o3.jpg", "origine 3");
-        EcrireFichier(imgSrc + "evasion.jpg", "dehors");   // Interne/../evasion.jpg
+        EcrireFichier(imgSrc + "evasion.jpg", "dehors");  // Interne/../evasion.jpg
 
         Produit(cible.Base(), 0, 40, "ancien.jpg", 9);
-        Sql(cible.Base(), "INSERT INTO \"Transaction\" (Externe, IdProduit, QuantiteOld, QuantiteNew, Libelle,"
-                          " DateMaj) VALUES (0, 40, 0, 9, 'Ajout', '2023-01-01 10:00:00.000')");
+        Sql(cible.Base(),
+            "INSERT INTO \"Transaction\" (Externe, IdProduit, QuantiteOld, QuantiteNew, Libelle,"
+            " DateMaj) VALUES (0, 40, 0, 9, 'Ajout', '2023-01-01 10:00:00.000')");
         const QString imgCible = cible.Administration() + "Images/";
         QDir().mkpath(imgCible + "Interne");
         EcrireFichier(imgCible + "Interne/1.jpg", "ancienne");
@@ -117,7 +119,7 @@ private slots:
         QCOMPARE(Octets(imgCible + "Interne/ancien.jpg"), QByteArray("gardée"));
         QVERIFY(!QFile::exists(imgCible + "Interne/absent.jpg"));
         QVERIFY(!QFile::exists(imgCible + "evasion.jpg"));
-        QCOMPARE(QDir(imgCible + "Interne").entryList(QDir::Files).size(), 2);   // no temporary left
+        QCOMPARE(QDir(imgCible + "Interne").entryList(QDir::Files).size(), 2);  // no temporary left
         // The new catalogue is a working one: a later request uses it.
         Sql(cible.Base(), "UPDATE Produit SET Stock = 3 WHERE IdProduit = 1 AND Externe = 0");
     }
@@ -131,8 +133,8 @@ private slots:
         const QString src = source.Base();
         Produit(src, 0, 1, "dedans.jpg");
         Produit(src, 0, 2, "dehors.jpg");
-        Produit(src, 0, 3, "dehors.jpg");   // told once
-        Produit(src, 1, 4, "casse.jpg");    // leads nowhere: a missing image
+        Produit(src, 0, 3, "dehors.jpg");  // told once
+        Produit(src, 1, 4, "casse.jpg");  // leads nowhere: a missing image
         const QString imgSrc = source.Administration() + "Images/";
         QDir().mkpath(imgSrc + "Interne");
         QDir().mkpath(imgSrc + "Externe");

@@ -2,13 +2,13 @@
 
 #include "core/base/chemins.h"
 #include "core/base/prompts.h"
+#include "core/exchange/exportproduit.h"
 #include "core/exchange/xmldoc.h"
 #include "core/store/dmkestravel.h"
-#include "tests/modale.h"
-#include "tests/soutien.h"
-#include "core/exchange/exportproduit.h"
 #include "gui/viewer/ficheproduitliste.h"
 #include "gui/viewer/ficheproduitview.h"
+#include "tests/modale.h"
+#include "tests/soutien.h"
 
 #include <QApplication>
 #include <QFile>
@@ -49,12 +49,14 @@ class TestViewer : public QObject {
     // "Marteaux" category and one with the same numbers in origin 2.
     static void Remplir(TCatalogueTest& c)
     {
-        c.Sql("INSERT INTO ProduitType VALUES (0, 1, 0, 'Outils'), (0, 2, 1, 'Marteaux'), (0, 3, 0, 'Abrasifs'),"
-              " (0, 4, 9, 'Orpheline'), (2, 2, 0, 'Catalogue standard'), (3, 1, 0, 'Origine trois')");
-        c.Sql("INSERT INTO Produit (Externe, IdProduit, IdProduitType, Libelle, Reference, PrixVenteHT, Stock)"
-              " VALUES (0, 10, 2, 'Marteau', 'M10', 12.5, 7), (0, 11, 2, 'Maillet', 'M11', 3, 0),"
-              " (0, 12, 2, 'Masse', 'M12', 40, -2), (0, 13, 1, 'Pince', 'P13', 5, 1),"
-              " (2, 10, 2, 'Marteau standard', 'S10', 1, 1)");
+        c.Sql(
+            "INSERT INTO ProduitType VALUES (0, 1, 0, 'Outils'), (0, 2, 1, 'Marteaux'), (0, 3, 0, 'Abrasifs'),"
+            " (0, 4, 9, 'Orpheline'), (2, 2, 0, 'Catalogue standard'), (3, 1, 0, 'Origine trois')");
+        c.Sql(
+            "INSERT INTO Produit (Externe, IdProduit, IdProduitType, Libelle, Reference, PrixVenteHT, Stock)"
+            " VALUES (0, 10, 2, 'Marteau', 'M10', 12.5, 7), (0, 11, 2, 'Maillet', 'M11', 3, 0),"
+            " (0, 12, 2, 'Masse', 'M12', 40, -2), (0, 13, 1, 'Pince', 'P13', 5, 1),"
+            " (2, 10, 2, 'Marteau standard', 'S10', 1, 1)");
     }
 
     static QTreeWidgetItem* Noeud(QTreeWidget* tv, const QString& libelle)
@@ -210,13 +212,24 @@ private slots:
         QTest::addColumn<QString>("unite");
         QTest::addColumn<QString>("commentaire");
         QTest::addColumn<QString>("attendu");
-        QTest::newRow("deux lignes") << "Ligne 1\r\nLigne 2" << false << "" << "" << "Ligne 1[br]Ligne 2[br]";
-        QTest::newRow("déjà terminée") << "Ligne 1[br]" << false << "" << "" << "Ligne 1[br]";
-        QTest::newRow("sauts seuls") << "A\nB\rC" << false << "" << "" << "A[br]B[br]C[br]";
-        QTest::newRow("vide, carac et commentaire")
-            << "" << true << "g" << "Livrer lundi" << "Poids : 600 g[br]Livrer lundi[br]";
-        QTest::newRow("unité vide") << "" << true << "" << "" << "Poids : 600 [br]";
-        QTest::newRow("rien") << "" << false << "" << "" << "";
+        QTest::newRow("deux lignes") << "Ligne 1\r\nLigne 2" << false << ""
+                                     << ""
+                                     << "Ligne 1[br]Ligne 2[br]";
+        QTest::newRow("déjà terminée") << "Ligne 1[br]" << false << ""
+                                       << ""
+                                       << "Ligne 1[br]";
+        QTest::newRow("sauts seuls") << "A\nB\rC" << false << ""
+                                     << ""
+                                     << "A[br]B[br]C[br]";
+        QTest::newRow("vide, carac et commentaire") << "" << true << "g"
+                                                    << "Livrer lundi"
+                                                    << "Poids : 600 g[br]Livrer lundi[br]";
+        QTest::newRow("unité vide") << "" << true << ""
+                                    << ""
+                                    << "Poids : 600 [br]";
+        QTest::newRow("rien") << "" << false << ""
+                              << ""
+                              << "";
     }
 
     void descriptionExportee()
@@ -247,9 +260,10 @@ private slots:
         QStringList elements;
         for (const auto& m : QRegularExpression("<(\\w+)>").globalMatch(texte))
             elements << m.captured(1);
-        QCOMPARE(elements, QStringList({"Kestravel", "Externe", "IdProduit", "IdProduitType", "Libelle",
-                                        "Description", "Reference", "DateCreation", "CodeExport", "Quantite",
-                                        "PrixAchatHT", "PrixTarifHT", "PrixVentetHT", "Image"}));
+        QCOMPARE(elements,
+                 QStringList({"Kestravel", "Externe", "IdProduit", "IdProduitType", "Libelle", "Description",
+                              "Reference", "DateCreation", "CodeExport", "Quantite", "PrixAchatHT", "PrixTarifHT",
+                              "PrixVentetHT", "Image"}));
 
         TXmlDoc doc("Kestravel");
         doc.LoadFromFile(chemin);
@@ -302,8 +316,9 @@ private slots:
     {
         TCatalogueTest c;
         Remplir(c);
-        c.Sql("UPDATE Produit SET Description = 'Acier', PrixTarifHT = 14, StockMini = 2,"
-              " DateCreation = '2024-04-02 00:00:00.000' WHERE Externe = 0 AND IdProduit = 10");
+        c.Sql(
+            "UPDATE Produit SET Description = 'Acier', PrixTarifHT = 14, StockMini = 2,"
+            " DateCreation = '2024-04-02 00:00:00.000' WHERE Externe = 0 AND IdProduit = 10");
         c.Sql("INSERT INTO ProduitTypeCarac VALUES (0, 1, 'Poids', 'g'), (2, 1, 'Autre', '')");
         c.Sql("INSERT INTO ProduitCarac VALUES (0, 10, 1, '600'), (2, 10, 1, 'non')");
         QTemporaryDir dossier;

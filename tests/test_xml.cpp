@@ -47,10 +47,12 @@ private slots:
         p.WriteChildInteger("Quantite", 3);
         p.WriteChildInteger("Quantite", 5);
         p.WriteChildString("Vide", "");
-        const QByteArray attendu = "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\n"
-                                   "<Kestravel><Produit Etat=\"\xC9puis\xE9 &amp; &lt;fin&gt;\">"
-                                   "<Libelle>Cr\xE8me br\xFBl\xE9" "e \x80 \"x\"</Libelle>"
-                                   "<Quantite>5</Quantite><Vide/></Produit></Kestravel>\n";
+        const QByteArray attendu =
+            "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\n"
+            "<Kestravel><Produit Etat=\"\xC9puis\xE9 &amp; &lt;fin&gt;\">"
+            "<Libelle>Cr\xE8me br\xFBl\xE9"
+            "e \x80 \"x\"</Libelle>"
+            "<Quantite>5</Quantite><Vide/></Produit></Kestravel>\n";
         QCOMPARE(doc.Contenu(), attendu);
 
         // Read back through the layer: the same texts.
@@ -70,9 +72,10 @@ private slots:
     void lectureDesAttributs()
     {
         TXmlDoc doc("Kestravel");
-        doc.LoadFromFile(Fichier("attr.xml", "<Kestravel><Produit Quantite='12' Lettres='abc' Type=''"
-                                              " Moins='-7' Plus='+4' Grand='4294967296' Blanc=' 3'"
-                                              " Decimal='1.5'/></Kestravel>"));
+        doc.LoadFromFile(Fichier("attr.xml",
+                                 "<Kestravel><Produit Quantite='12' Lettres='abc' Type=''"
+                                 " Moins='-7' Plus='+4' Grand='4294967296' Blanc=' 3'"
+                                 " Decimal='1.5'/></Kestravel>"));
         const TXmlNodeRef p = doc.Root().FindChild("Produit");
         QCOMPARE(p.ReadAttributeInteger("Quantite", -1), 12);
         QCOMPARE(p.ReadAttributeInteger("Absent", -1), -1);
@@ -86,24 +89,25 @@ private slots:
         QCOMPARE(p.ReadAttributeString("Type", "defaut"), QString(""));
         QCOMPARE(p.ReadAttributeString("Absent", ""), QString(""));
         QCOMPARE(p.ReadAttributeString("Absent", "defaut"), QString("defaut"));
-        QCOMPARE(p.ReadAttributeString("quantite", "non"), QString("non"));   // case counts
+        QCOMPARE(p.ReadAttributeString("quantite", "non"), QString("non"));  // case counts
     }
 
     void enfantsParNomSansPetitsEnfants()
     {
         TXmlDoc doc("Kestravel");
-        doc.LoadFromFile(Fichier("enfants.xml", "<Kestravel><Produit n='1'><Produit n='petit'/></Produit>"
-                                                 "<!--Produit--><Autre/>texte<Produit n='2'/>"
-                                                 "<produit n='casse'/></Kestravel>"));
+        doc.LoadFromFile(Fichier("enfants.xml",
+                                 "<Kestravel><Produit n='1'><Produit n='petit'/></Produit>"
+                                 "<!--Produit--><Autre/>texte<Produit n='2'/>"
+                                 "<produit n='casse'/></Kestravel>"));
         TXmlNodeRefList liste;
-        liste.Add(TXmlNodeRef());   // no node is ignored
+        liste.Add(TXmlNodeRef());  // no node is ignored
         doc.Root().ChildrenByName("Produit", liste);
         QCOMPARE(liste.Count(), 2);
         QCOMPARE(liste.Get(0).ReadAttributeString("n", ""), QString("1"));
         QCOMPARE(liste.Get(1).ReadAttributeString("n", ""), QString("2"));
         QVERIFY(liste.Get(liste.Count()).IsNull());
         QVERIFY(liste.Get(-1).IsNull());
-        doc.Root().ChildrenByName("Autre", liste);   // appended, not cleared
+        doc.Root().ChildrenByName("Autre", liste);  // appended, not cleared
         QCOMPARE(liste.Count(), 3);
 
         QVERIFY(doc.Root().FindChild("Absent").IsNull());
@@ -128,17 +132,19 @@ private slots:
 
     void fichierChargeGardeSaDeclarationEtSonContenu()
     {
-        const QByteArray utf8 = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                                "<Kestravel>\n  <Produit Type=\"Commander\">caf\xC3\xA9</Produit>\n"
-                                "  <!-- note -->\n</Kestravel>\n";
+        const QByteArray utf8 =
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+            "<Kestravel>\n  <Produit Type=\"Commander\">caf\xC3\xA9</Produit>\n"
+            "  <!-- note -->\n</Kestravel>\n";
         const QString chemin = Fichier("utf8.xml", utf8);
         TXmlDoc doc("Kestravel");
         doc.LoadFromFile(chemin);
         doc.SaveToFile(chemin);
         QCOMPARE(Octets(chemin), utf8);
 
-        const QByteArray cp1252 = "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\n"
-                                  "<Kestravel><Produit Libelle=\"\xE9t\xE9\"/></Kestravel>\n";
+        const QByteArray cp1252 =
+            "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\n"
+            "<Kestravel><Produit Libelle=\"\xE9t\xE9\"/></Kestravel>\n";
         const QString chemin2 = Fichier("cp.xml", cp1252);
         TXmlDoc doc2("Kestravel");
         doc2.LoadFromFile(chemin2);
@@ -169,7 +175,7 @@ private slots:
     {
         const QString secret = Fichier("secret.txt", "SECRET");
         const QByteArray xxe = "<?xml version=\"1.0\"?>\n<!DOCTYPE Kestravel [<!ENTITY x SYSTEM \"file://"
-                               + QFile::encodeName(secret) + "\">]>\n<Kestravel><Produit>&x;</Produit></Kestravel>";
+            + QFile::encodeName(secret) + "\">]>\n<Kestravel><Produit>&x;</Produit></Kestravel>";
         TXmlDoc doc("Kestravel");
         doc.LoadFromFile(Fichier("xxe.xml", xxe));
         QVERIFY(!doc.Root().FindChild("Produit").Text().contains("SECRET"));
@@ -193,7 +199,11 @@ private slots:
     {
         TXmlDoc doc("Kestravel");
         const TXmlNodeRef p = doc.Root().AddChild("Produit");
-        const QString texte = QString::fromUtf16(u"a\x01" "b\x0B" "c\x0C\x1F" "d\tE\r\nf\uFFFE\uFFFFg");
+        const QString texte = QString::fromUtf16(
+            u"a\x01"
+            "b\x0B"
+            "c\x0C\x1F"
+            "d\tE\r\nf\uFFFE\uFFFFg");
         p.WriteChildString("Libelle", texte);
         p.WriteAttribute("Etat", texte);
         const QString chemin = m_dossier.filePath("controles.xml");
@@ -216,14 +226,14 @@ private slots:
     {
         for (const QByteArray& fin : {QByteArray("\r\n"), QByteArray("\r"), QByteArray("\n")}) {
             const QByteArray debut = "<?xml version=\"1.0\" encoding=\"windows-1252\"?>" + fin + "<Kestravel>" + fin
-                                     + "<!-- note -->" + fin + "<Produit Type=\"Commander\"";
+                + "<!-- note -->" + fin + "<Produit Type=\"Commander\"";
             const QByteArray suite = "/>" + fin + "<Texte>a" + fin + "b</Texte>" + fin + "</Kestravel>" + fin;
             TXmlDoc doc("Kestravel");
             doc.LoadFromMemory(debut + suite, "fins.xml");
             doc.Root().FindChild("Produit").WriteAttribute("Etat", "Ok");
             doc.Root().FindChild("Texte").WriteChildString("Ajout", "x\ny");
             const QByteArray attendu = debut + " Etat=\"Ok\""
-                                       + QByteArray(suite).replace("b</Texte>", "b<Ajout>x" + fin + "y</Ajout></Texte>");
+                + QByteArray(suite).replace("b</Texte>", "b<Ajout>x" + fin + "y</Ajout></Texte>");
             QCOMPARE(doc.Contenu(), attendu);
         }
     }

@@ -17,7 +17,10 @@
 #include <QUuid>
 
 namespace {
-struct Categorie { int externe, id, parent; const char* libelle; };
+struct Categorie {
+    int externe, id, parent;
+    const char* libelle;
+};
 const Categorie Categories[] = {
     {0, 1, 0, "Outillage"},
     {0, 2, 1, "Outillage à main"},
@@ -36,11 +39,14 @@ const Categorie Categories[] = {
     {2, 2, 1, "Abrasifs"},
 };
 
-struct Carac { int externe, id; const char* libelle; const char* unite; };
+struct Carac {
+    int externe, id;
+    const char* libelle;
+    const char* unite;
+};
 const Carac Caracs[] = {
-    {0, 1, "Longueur", "mm"}, {0, 2, "Diamètre", "mm"}, {0, 3, "Puissance", "W"},
-    {0, 4, "Couleur", ""},    {0, 5, "Contenance", "L"}, {0, 6, "Matière", ""},
-    {1, 1, "Débit", "L/h"},   {2, 1, "Grain", ""},
+    {0, 1, "Longueur", "mm"},  {0, 2, "Diamètre", "mm"}, {0, 3, "Puissance", "W"}, {0, 4, "Couleur", ""},
+    {0, 5, "Contenance", "L"}, {0, 6, "Matière", ""},    {1, 1, "Débit", "L/h"},   {2, 1, "Grain", ""},
 };
 
 struct Produit {
@@ -53,17 +59,21 @@ struct Produit {
     const char* lien;
 };
 const Produit Produits[] = {
-    {0, 1, 2, "Marteau de menuisier 500 g", "MAR500", "Manche en frêne.\r\nTête forgée.", 8.20, 16.90, 14.50, 12, 4, "1.jpg"},
+    {0, 1, 2, "Marteau de menuisier 500 g", "MAR500", "Manche en frêne.\r\nTête forgée.", 8.20, 16.90, 14.50, 12, 4,
+     "1.jpg"},
     {0, 2, 2, "Tournevis plat 5,5 mm", "TRV55", "Lame chrome-vanadium.", 2.10, 4.90, 4.20, 40, 10, ""},
     {0, 3, 2, "Jeu de clés plates 6 à 22", "CLE622", "8 clés, étui plastique.", 14.00, 29.90, 26.00, 3, 5, "3.bmp"},
-    {0, 4, 9, "Perceuse à percussion 750 W", "PER750", "Mandrin 13 mm.\r\nLivrée en coffret.", 38.00, 79.00, 69.90, 6, 2, "4.jpg"},
+    {0, 4, 9, "Perceuse à percussion 750 W", "PER750", "Mandrin 13 mm.\r\nLivrée en coffret.", 38.00, 79.00, 69.90, 6,
+     2, "4.jpg"},
     {0, 5, 9, "Perceuse-visseuse 18 V", "PVS18", "Deux batteries, chargeur rapide.", 55.00, 119.00, 99.00, 0, 2, ""},
     {0, 6, 3, "Scie sauteuse 650 W", "SCS650", "", 32.50, 65.00, 59.00, 2, 2, ""},
-    {0, 7, 5, "Vis à bois 4x40 (boîte de 200)", "VB440", "Tête fraisée, empreinte Pozidriv.", 3.40, 7.50, 6.90, 120, 30, ""},
+    {0, 7, 5, "Vis à bois 4x40 (boîte de 200)", "VB440", "Tête fraisée, empreinte Pozidriv.", 3.40, 7.50, 6.90, 120, 30,
+     ""},
     {0, 8, 5, "Vis à bois 5x60 (boîte de 100)", "VB560", "", 4.10, 8.90, 7.90, 25, 30, ""},
     {0, 9, 6, "Chevilles nylon 8 mm (x50)", "CHN8", "Pour tous matériaux pleins.", 2.30, 5.20, 4.60, 60, 20, ""},
     {0, 10, 6, "Chevilles Molly 6 mm (x10)", "CHM6", "Pour plaque de plâtre.", 3.90, 8.40, 7.50, -2, 5, ""},
-    {0, 11, 7, "Peinture acrylique blanc mat 2,5 L", "PAB25", "Murs et plafonds.\r\nLessivable.", 18.00, 36.90, 32.00, 14, 6, "11.jpg"},
+    {0, 11, 7, "Peinture acrylique blanc mat 2,5 L", "PAB25", "Murs et plafonds.\r\nLessivable.", 18.00, 36.90, 32.00,
+     14, 6, "11.jpg"},
     {0, 12, 10, "Rouleau anti-goutte 180 mm", "ROU180", "", 4.20, 9.90, 8.50, 9, 3, ""},
     {0, 13, 10, "Pinceau plat 50 mm", "PIN50", "Soies naturelles.", 1.80, 4.50, 3.90, 30, 10, ""},
     {0, 14, 8, "Rallonge 10 m 3G1,5", "RAL10", "Câble H05VV-F.", 9.50, 21.00, 18.90, 7, 3, ""},
@@ -77,12 +87,17 @@ const Produit Produits[] = {
     {2, 2, 1, "Chiffons d'essuyage 1 kg", "CHIF1", "", 3.10, 6.90, 6.20, 22, 5, ""},
 };
 
-struct Valeur { int externe, produit, carac; const char* valeur; };
+struct Valeur {
+    int externe, produit, carac;
+    const char* valeur;
+};
 const Valeur Valeurs[] = {
-    {0, 1, 6, "Acier forgé"}, {0, 1, 1, "330"}, {0, 3, 6, "Chrome-vanadium"}, {0, 4, 3, "750"},
-    {0, 5, 3, "400"},         {0, 7, 1, "40"},  {0, 7, 2, "4"},               {0, 8, 1, "60"},
-    {0, 8, 2, "5"},           {0, 9, 2, "8"},   {0, 11, 4, "Blanc"},          {0, 11, 5, "2,5"},
-    {0, 12, 1, "180"},        {0, 14, 1, "10000"}, {1, 1, 1, "1200"},         {2, 1, 1, "120"},
+    {0, 1, 6, "Acier forgé"}, {0, 1, 1, "330"},    {0, 3, 6, "Chrome-vanadium"},
+    {0, 4, 3, "750"},         {0, 5, 3, "400"},    {0, 7, 1, "40"},
+    {0, 7, 2, "4"},           {0, 8, 1, "60"},     {0, 8, 2, "5"},
+    {0, 9, 2, "8"},           {0, 11, 4, "Blanc"}, {0, 11, 5, "2,5"},
+    {0, 12, 1, "180"},        {0, 14, 1, "10000"}, {1, 1, 1, "1200"},
+    {2, 1, 1, "120"},
 };
 
 void Dessiner(const QString& chemin, const QColor& couleur, const QString& texte)
@@ -141,10 +156,9 @@ void RemplirCatalogueDemo(const QString& cheminBase)
                         " PrixAchatHT, PrixTarifHT, PrixVenteHT, Libelle, DateCreation, Reference, Lien, Stock,"
                         " StockMini) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
                         {p.externe, p.id, p.categorie, QString::fromUtf8(p.description),
-                         QStringLiteral("K%1-%2").arg(p.externe).arg(p.id, 4, 10, QLatin1Char('0')), p.achat,
-                         p.tarif, p.vente, QString::fromUtf8(p.libelle),
-                         DateHeureBase(creation.addDays(p.id * 3)), QString::fromUtf8(p.reference),
-                         QString::fromUtf8(p.lien), p.stock, p.stockMini});
+                         QStringLiteral("K%1-%2").arg(p.externe).arg(p.id, 4, 10, QLatin1Char('0')), p.achat, p.tarif,
+                         p.vente, QString::fromUtf8(p.libelle), DateHeureBase(creation.addDays(p.id * 3)),
+                         QString::fromUtf8(p.reference), QString::fromUtf8(p.lien), p.stock, p.stockMini});
             if (p.stock > 0)
                 ExecuterSql(db,
                             "INSERT INTO \"Transaction\" (Externe, IdProduit, IdProduitType, QuantiteOld,"
@@ -173,8 +187,8 @@ void CreerDemo(const QString& racine, const QString& programme)
     const QString module = r.filePath("Modules/Kestravel");
     const QString admin = r.filePath("Administration");
     const QString images = admin + "/Images";
-    for (const QString& d : {module, images + "/Interne", images + "/Externe", images + "/Standard",
-                             r.filePath("Echange")})
+    for (const QString& d :
+         {module, images + "/Interne", images + "/Externe", images + "/Standard", r.filePath("Echange")})
         if (!QDir().mkpath(d))
             throw EKestravel(QStringLiteral("Impossible de créer le dossier « %1 ».").arg(d));
 
@@ -208,13 +222,14 @@ void CreerDemo(const QString& racine, const QString& programme)
                 QStringLiteral("[General]\r\nVersion=1\r\nAdministration=%1\r\n").arg(QDir(admin).absolutePath()),
                 true);
     EcrireTexte(r.filePath("Echange/demande.xml"),
-                QStringLiteral("<?xml version=\"1.0\" encoding=\"windows-1252\"?>\r\n"
-                               "<Kestravel>"
-                               "<Produit Type=\"Commander\" Externe=\"0\" IdProduit=\"1\" IdProduitType=\"2\" Quantite=\"2\"/>"
-                               "<Produit Type=\"Commander\" Externe=\"0\" IdProduit=\"6\" IdProduitType=\"3\" Quantite=\"5\"/>"
-                               "<Produit Type=\"Actualiser\" Externe=\"0\" IdProduit=\"11\" IdProduitType=\"7\" Quantite=\"1\"/>"
-                               "<Produit Type=\"Remonter\" Externe=\"1\" IdProduit=\"2\" IdProduitType=\"2\" Quantite=\"3\"/>"
-                               "<Produit Type=\"Commander\" Externe=\"0\" IdProduit=\"99\" IdProduitType=\"1\" Quantite=\"1\"/>"
-                               "</Kestravel>\r\n"),
+                QStringLiteral(
+                    "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\r\n"
+                    "<Kestravel>"
+                    "<Produit Type=\"Commander\" Externe=\"0\" IdProduit=\"1\" IdProduitType=\"2\" Quantite=\"2\"/>"
+                    "<Produit Type=\"Commander\" Externe=\"0\" IdProduit=\"6\" IdProduitType=\"3\" Quantite=\"5\"/>"
+                    "<Produit Type=\"Actualiser\" Externe=\"0\" IdProduit=\"11\" IdProduitType=\"7\" Quantite=\"1\"/>"
+                    "<Produit Type=\"Remonter\" Externe=\"1\" IdProduit=\"2\" IdProduitType=\"2\" Quantite=\"3\"/>"
+                    "<Produit Type=\"Commander\" Externe=\"0\" IdProduit=\"99\" IdProduitType=\"1\" Quantite=\"1\"/>"
+                    "</Kestravel>\r\n"),
                 true);
 }

@@ -52,14 +52,17 @@ void GenererCatalogue(const QString& chemin, const TOptionsGeneration& o)
         carac.Ajouter();
     }
 
-    TChargementSql prod(b, QStringLiteral(
-        "INSERT INTO Produit (Externe, IdProduit, IdProduitType, Description, CodeExport, PrixAchatHT,"
-        " PrixTarifHT, PrixVenteHT, Libelle, DateCreation, Reference, Lien, Stock, StockMini)"
-        " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+    TChargementSql prod(
+        b,
+        QStringLiteral("INSERT INTO Produit (Externe, IdProduit, IdProduitType, Description, CodeExport, PrixAchatHT,"
+                       " PrixTarifHT, PrixVenteHT, Libelle, DateCreation, Reference, Lien, Stock, StockMini)"
+                       " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
     TChargementSql val(b, "INSERT INTO ProduitCarac VALUES (0, ?, ?, ?)");
-    TChargementSql mvt(b, QStringLiteral(
-        "INSERT INTO \"Transaction\" (Externe, IdProduit, IdProduitType, QuantiteOld, QuantiteNew, Libelle,"
-        " DateMaj) VALUES (0, ?, ?, 0, ?, 'Ajout', ?)"));
+    TChargementSql mvt(
+        b,
+        QStringLiteral(
+            "INSERT INTO \"Transaction\" (Externe, IdProduit, IdProduitType, QuantiteOld, QuantiteNew, Libelle,"
+            " DateMaj) VALUES (0, ?, ?, 0, ?, 'Ajout', ?)"));
     const QByteArray date = DateHeureBase(QDateTime(QDate(2024, 4, 2), QTime(9, 30))).toUtf8();
     const int autres = o.grosseCategorie > 0 ? std::max(1, o.categories - 1) : o.categories;
     for (qint64 p = 1; p <= o.produits; ++p) {

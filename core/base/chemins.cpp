@@ -27,10 +27,14 @@ QString CheminImagesStandard() { return CheminImages() + "Standard" + Sep; }
 QString CheminImagesOrigine(int externe)
 {
     switch (externe) {
-    case 0: return CheminImagesInterne();
-    case 1: return CheminImagesExterne();
-    case 2: return CheminImagesStandard();
-    default: return {};
+        case 0:
+            return CheminImagesInterne();
+        case 1:
+            return CheminImagesExterne();
+        case 2:
+            return CheminImagesStandard();
+        default:
+            return {};
     }
 }
 
@@ -44,7 +48,7 @@ void VerifierDossiersImages()
 bool LienSur(const QString& lien)
 {
     return !lien.isEmpty() && lien != "." && lien != ".." && !lien.contains('/') && !lien.contains('\\')
-           && !QDir::isAbsolutePath(lien) && !(lien.size() >= 2 && lien[1] == ':');
+        && !QDir::isAbsolutePath(lien) && !(lien.size() >= 2 && lien[1] == ':');
 }
 
 QString TexteCheminImage(int externe, const QString& lien) { return CheminImagesOrigine(externe) + lien; }

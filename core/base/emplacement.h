@@ -13,8 +13,8 @@
 #include <QString>
 
 struct TEmplacementCatalogue {
-    QString fichier;   // the SQLite file, when no server is named
-    QString serveur;   // the server's connection string, otherwise
+    QString fichier;  // the SQLite file, when no server is named
+    QString serveur;  // the server's connection string, otherwise
     bool SurServeur() const { return !serveur.isEmpty(); }
 };
 

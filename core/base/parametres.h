@@ -13,5 +13,5 @@ public:
     QString Lire(const QString& section, const QString& cle, const QString& defaut) const;
 
 private:
-    QHash<QString, QString> m_valeurs;   // "SECTION\nCLE" upper-cased → value
+    QHash<QString, QString> m_valeurs;  // "SECTION\nCLE" upper-cased → value
 };

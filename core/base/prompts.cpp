@@ -19,9 +19,9 @@ IPrompts*& ParDefaut()
     return p;
 }
 
-const QString ErreurInattendue =
-    QStringLiteral("Une erreur inattendue a interrompu l'opération ; les modifications déjà enregistrées sont "
-                   "conservées.");
+const QString ErreurInattendue = QStringLiteral(
+    "Une erreur inattendue a interrompu l'opération ; les modifications déjà enregistrées sont "
+    "conservées.");
 
 void Ecrire(const QString& texte)
 {

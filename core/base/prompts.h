@@ -6,9 +6,9 @@
 
 #include "core/store/erreurs.h"
 
+#include <QList>
 #include <QString>
 #include <QStringList>
-#include <QList>
 #include <optional>
 #include <utility>
 
@@ -69,8 +69,8 @@ public:
         Genre genre;
         QString texte;
     };
-    TPromptsScriptes();    // installs itself
-    ~TPromptsScriptes() override;   // restores the default
+    TPromptsScriptes();  // installs itself
+    ~TPromptsScriptes() override;  // restores the default
 
     void RepondreConfirmation(bool ok) { m_confirmations << ok; }
     void RepondreSaisie(std::optional<QString> texte) { m_saisies << texte; }

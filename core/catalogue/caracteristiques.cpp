@@ -18,8 +18,9 @@ TCaracteristiques Definition(const QSqlQuery& q)
 
 QVector<TCaracteristiques> DefinitionsInternes(TdmKestravel& dm)
 {
-    QSqlQuery q = ExecuterSql(dm.Base(), "SELECT Externe, IdProduitCarac, Libelle, Unite FROM ProduitTypeCarac"
-                                         " WHERE Externe = 0 ORDER BY IdProduitCarac");
+    QSqlQuery q = ExecuterSql(dm.Base(),
+                              "SELECT Externe, IdProduitCarac, Libelle, Unite FROM ProduitTypeCarac"
+                              " WHERE Externe = 0 ORDER BY IdProduitCarac");
     QVector<TCaracteristiques> r;
     while (Suivante(q))
         r.push_back(Definition(q));
@@ -28,8 +29,9 @@ QVector<TCaracteristiques> DefinitionsInternes(TdmKestravel& dm)
 
 std::optional<TCaracteristiques> LireDefinition(TdmKestravel& dm, int externe, int idProduitCarac)
 {
-    QSqlQuery q = ExecuterSql(dm.Base(), "SELECT Externe, IdProduitCarac, Libelle, Unite FROM ProduitTypeCarac"
-                                         " WHERE Externe = ? AND IdProduitCarac = ?",
+    QSqlQuery q = ExecuterSql(dm.Base(),
+                              "SELECT Externe, IdProduitCarac, Libelle, Unite FROM ProduitTypeCarac"
+                              " WHERE Externe = ? AND IdProduitCarac = ?",
                               {externe, idProduitCarac});
     if (!Suivante(q))
         return std::nullopt;
@@ -49,8 +51,9 @@ bool DefinitionEnDouble(TdmKestravel& dm, const QString& libelle, const QString&
 
 bool DefinitionUtilisee(TdmKestravel& dm, int externe, int idProduitCarac)
 {
-    QSqlQuery q = ExecuterSql(dm.Base(), "SELECT 1 FROM ProduitCarac WHERE ExterneProduitCaracV = ? AND IdCarac = ?"
-                                         " LIMIT 1",
+    QSqlQuery q = ExecuterSql(dm.Base(),
+                              "SELECT 1 FROM ProduitCarac WHERE ExterneProduitCaracV = ? AND IdCarac = ?"
+                              " LIMIT 1",
                               {externe, idProduitCarac});
     return Suivante(q);
 }
@@ -65,10 +68,10 @@ int AjouterDefinition(TdmKestravel& dm, const QString& libelle, const QString& u
     return id;
 }
 
-void ModifierDefinition(TdmKestravel& dm, int externe, int idProduitCarac, const QString& libelle,
-                        const QString& unite)
+void ModifierDefinition(TdmKestravel& dm, int externe, int idProduitCarac, const QString& libelle, const QString& unite)
 {
-    ExecuterSql(dm.Base(), "UPDATE ProduitTypeCarac SET Libelle = ?, Unite = ? WHERE Externe = ? AND IdProduitCarac = ?",
+    ExecuterSql(dm.Base(),
+                "UPDATE ProduitTypeCarac SET Libelle = ?, Unite = ? WHERE Externe = ? AND IdProduitCarac = ?",
                 {libelle, unite, externe, idProduitCarac});
 }
 

@@ -29,8 +29,7 @@ void ValiderLibelleCategorie(TdmKestravel& dm, int externe, int idParent, const 
 {
     if (libelle.isEmpty())
         throw ERefus(QStringLiteral("Le nom de la catégorie du produit ne doit pas être vide"));
-    QSqlQuery q = ExecuterSql(dm.Base(),
-                              "SELECT Libelle FROM ProduitType WHERE Externe = ? AND " + ParentLu + " = ?",
+    QSqlQuery q = ExecuterSql(dm.Base(), "SELECT Libelle FROM ProduitType WHERE Externe = ? AND " + ParentLu + " = ?",
                               {externe, idParent});
     const QString cherche = Majuscules(libelle);
     while (Suivante(q)) {
@@ -55,9 +54,9 @@ int AjouterCategorie(TdmKestravel& dm, const TObjectNoeud& parent, const QString
 
 void RenommerCategorie(TdmKestravel& dm, const TObjectNoeud& categorie, const QString& libelle)
 {
-    QSqlQuery q = ExecuterSql(dm.Base(),
-                              "SELECT " + ParentLu + " FROM ProduitType WHERE Externe = ? AND IdProduitType = ?",
-                              {categorie.GetExterne(), categorie.GetIdProduitType()});
+    QSqlQuery q =
+        ExecuterSql(dm.Base(), "SELECT " + ParentLu + " FROM ProduitType WHERE Externe = ? AND IdProduitType = ?",
+                    {categorie.GetExterne(), categorie.GetIdProduitType()});
     const int idParent = Suivante(q) ? q.value(0).toInt() : 0;
     ValiderLibelleCategorie(dm, categorie.GetExterne(), idParent, libelle);
     ExecuterSql(dm.Base(), "UPDATE ProduitType SET Libelle = ? WHERE Externe = ? AND IdProduitType = ?",

@@ -29,18 +29,19 @@ int DupliquerProduit(TdmKestravel& dm, int externe, int idProduit, int idProduit
     const QString lien = LienCopie(nouveau, source->GetLien());
     const auto valeurs = ChargerCaracValeurs(dm, *source);
 
-    ExecuterSql(dm.Base(),
-                "INSERT INTO Produit (Externe, IdProduit, IdProduitType, Reference, CodeExport, Libelle,"
-                " Description, DateCreation, Lien, PrixAchatHT, PrixTarifHT, PrixVenteHT)"
-                " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
-                {source->GetExterne(), nouveau, source->GetIdProduitType(), source->GetReference(),
-                 source->GetCodeExport(), source->GetLibelle(), source->GetDescription(),
-                 DateHeureBase(QDateTime(QDate::currentDate(), QTime(0, 0))), lien,
-                 ArrondiMontant(source->GetPrixAchatHT()), ArrondiMontant(source->GetPrixTarifHT()),
-                 ArrondiMontant(source->GetPrixVenteHT())});
+    ExecuterSql(
+        dm.Base(),
+        "INSERT INTO Produit (Externe, IdProduit, IdProduitType, Reference, CodeExport, Libelle,"
+        " Description, DateCreation, Lien, PrixAchatHT, PrixTarifHT, PrixVenteHT)"
+        " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
+        {source->GetExterne(), nouveau, source->GetIdProduitType(), source->GetReference(), source->GetCodeExport(),
+         source->GetLibelle(), source->GetDescription(), DateHeureBase(QDateTime(QDate::currentDate(), QTime(0, 0))),
+         lien, ArrondiMontant(source->GetPrixAchatHT()), ArrondiMontant(source->GetPrixTarifHT()),
+         ArrondiMontant(source->GetPrixVenteHT())});
     for (const TCaracValeurPtr& v : *valeurs)
-        ExecuterSql(dm.Base(), "INSERT INTO ProduitCarac (ExterneProduitCaracV, IdProduit, IdCarac, Valeur)"
-                               " VALUES (0, ?, ?, ?)",
+        ExecuterSql(dm.Base(),
+                    "INSERT INTO ProduitCarac (ExterneProduitCaracV, IdProduit, IdCarac, Valeur)"
+                    " VALUES (0, ?, ?, ?)",
                     {nouveau, v->GetIdProduitCarac(), v->GetValeur()});
     transaction.Commit();
 

@@ -19,10 +19,10 @@
 
 namespace {
 const QString RacineRefusee = QStringLiteral("Impossible de placer un produit dans la racine Interne");
-const QString ProduitDisparu =
-    QStringLiteral("Ce produit n'existe plus : il a été supprimé par un autre poste pendant sa modification.\n"
-                   "Rien n'a été enregistré. Les valeurs saisies restent dans la fenêtre pour être recopiées ;"
-                   " fermez-la avec « Annuler ».");
+const QString ProduitDisparu = QStringLiteral(
+    "Ce produit n'existe plus : il a été supprimé par un autre poste pendant sa modification.\n"
+    "Rien n'a été enregistré. Les valeurs saisies restent dans la fenêtre pour être recopiées ;"
+    " fermez-la avec « Annuler ».");
 
 const QString ImageNonCopiee = QStringLiteral("L'image choisie n'a pas pu être copiée dans le dossier des images.");
 
@@ -92,15 +92,17 @@ QString LibelleCategorie(TdmKestravel& dm, int idProduitType)
 
 bool ValeurPresente(TdmKestravel& dm, int idProduit, int idCarac)
 {
-    QSqlQuery q = ExecuterSql(dm.Base(), "SELECT 1 FROM ProduitCarac WHERE ExterneProduitCaracV = 0 AND IdProduit = ?"
-                                         " AND IdCarac = ? LIMIT 1",
+    QSqlQuery q = ExecuterSql(dm.Base(),
+                              "SELECT 1 FROM ProduitCarac WHERE ExterneProduitCaracV = 0 AND IdProduit = ?"
+                              " AND IdCarac = ? LIMIT 1",
                               {idProduit, idCarac});
     return Suivante(q);
 }
 
 void InsererValeur(TdmKestravel& dm, int idProduit, const TCaracValeur& v)
 {
-    ExecuterSql(dm.Base(), "INSERT INTO ProduitCarac (ExterneProduitCaracV, IdProduit, IdCarac, Valeur) VALUES (0, ?, ?, ?)",
+    ExecuterSql(dm.Base(),
+                "INSERT INTO ProduitCarac (ExterneProduitCaracV, IdProduit, IdCarac, Valeur) VALUES (0, ?, ?, ?)",
                 {idProduit, v.GetIdProduitCarac(), v.GetValeur()});
 }
 
@@ -126,19 +128,18 @@ int AjouterProduit(TdmKestravel& dm, const TDemandeEnregistrement& d, int catego
 // Writes the product row and its stock movement; false when the row is gone.
 bool ModifierProduit(TdmKestravel& dm, const TProduit& p, const TValeursProduit& v, const QString& lien)
 {
-    QSqlQuery q = ExecuterSql(dm.Base(),
-                              "UPDATE Produit SET Reference = ?, CodeExport = ?, Libelle = ?, Description = ?,"
-                              " DateCreation = ?, Lien = ?, PrixAchatHT = ?, PrixTarifHT = ?, PrixVenteHT = ?,"
-                              " Stock = ?, StockMini = ? WHERE Externe = ? AND IdProduit = ? AND IdProduitType = ?",
-                              {v.reference, v.codeExport, v.libelle, v.description,
-                               DateHeureBase(QDateTime(v.dateCreation, QTime(0, 0))), lien, ArrondiMontant(v.prixAchatHT),
-                               ArrondiMontant(v.prixTarifHT), ArrondiMontant(v.prixVenteHT), v.stock, v.stockMini, p.GetExterne(),
-                               p.GetIdProduit(), p.GetIdProduitType()});
+    QSqlQuery q = ExecuterSql(
+        dm.Base(),
+        "UPDATE Produit SET Reference = ?, CodeExport = ?, Libelle = ?, Description = ?,"
+        " DateCreation = ?, Lien = ?, PrixAchatHT = ?, PrixTarifHT = ?, PrixVenteHT = ?,"
+        " Stock = ?, StockMini = ? WHERE Externe = ? AND IdProduit = ? AND IdProduitType = ?",
+        {v.reference, v.codeExport, v.libelle, v.description, DateHeureBase(QDateTime(v.dateCreation, QTime(0, 0))),
+         lien, ArrondiMontant(v.prixAchatHT), ArrondiMontant(v.prixTarifHT), ArrondiMontant(v.prixVenteHT), v.stock,
+         v.stockMini, p.GetExterne(), p.GetIdProduit(), p.GetIdProduitType()});
     if (q.numRowsAffected() == 0)
         return false;
     if (p.GetStock() != v.stock && v.stock > 0)
-        AjouterMouvementStock(dm, p.GetExterne(), p.GetIdProduit(), QVariant(), p.GetStock(), v.stock,
-                              LibelleMisAJour);
+        AjouterMouvementStock(dm, p.GetExterne(), p.GetIdProduit(), QVariant(), p.GetStock(), v.stock, LibelleMisAJour);
     return true;
 }
 
@@ -195,8 +196,8 @@ TResultatEnregistrement EnregistrerProduit(TdmKestravel& dm, const TDemandeEnreg
 
     // Every question is asked before the write transaction starts.
     const bool changerCategorie = p && cible != d.categorieInitiale;
-    const bool deplacer = changerCategorie && cible != 0
-                          && Prompts().Confirmer("Vous voulez vraiment changer l'emplacement du produit?");
+    const bool deplacer =
+        changerCategorie && cible != 0 && Prompts().Confirmer("Vous voulez vraiment changer l'emplacement du produit?");
 
     std::unique_ptr<TImageEnAttente> image;
     QString extension;
@@ -230,8 +231,9 @@ TResultatEnregistrement EnregistrerProduit(TdmKestravel& dm, const TDemandeEnreg
             SynchroniserValeurs(dm, r.idProduit, d);
             if (deplacer) {
                 libelleCible = LibelleCategorie(dm, cible);
-                ExecuterSql(dm.Base(), "UPDATE Produit SET IdProduitType = ? WHERE Externe = ? AND IdProduit = ?"
-                                       " AND IdProduitType = ?",
+                ExecuterSql(dm.Base(),
+                            "UPDATE Produit SET IdProduitType = ? WHERE Externe = ? AND IdProduit = ?"
+                            " AND IdProduitType = ?",
                             {cible, p->GetExterne(), p->GetIdProduit(), p->GetIdProduitType()});
                 deplace = true;
             }

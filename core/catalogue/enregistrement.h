@@ -34,17 +34,17 @@ struct TDemandeEnregistrement {
 };
 
 enum class TIssueEnregistrement {
-    Enregistre,          // rows written, the editor closes
-    LibelleVide,         // nothing written, focus to the label
-    CategorieRefusee,    // new product without a category: nothing written
-    ProduitDisparu,      // the product was deleted meanwhile: nothing written
+    Enregistre,  // rows written, the editor closes
+    LibelleVide,  // nothing written, focus to the label
+    CategorieRefusee,  // new product without a category: nothing written
+    ProduitDisparu,  // the product was deleted meanwhile: nothing written
 };
 
 struct TResultatEnregistrement {
     TIssueEnregistrement issue = TIssueEnregistrement::Enregistre;
     int idProduit = 0;
-    int categorie = 0;   // the category the caller selects next
-    QString lien;        // `Lien` as stored
+    int categorie = 0;  // the category the caller selects next
+    QString lien;  // `Lien` as stored
 };
 
 // True for the image extensions a product may store (".jpg", ".jpeg",

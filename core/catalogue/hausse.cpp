@@ -64,10 +64,14 @@ double ArrondiCentimes(double valeur)
 double PrixHausse(double prix, int mode, double valeur)
 {
     switch (mode) {
-    case HausseEuros: return prix + valeur;
-    case HaussePourcentage: return prix * valeur * 0.01;
-    case HausseCoefficient: return prix * valeur;
-    default: return prix;
+        case HausseEuros:
+            return prix + valeur;
+        case HaussePourcentage:
+            return prix * valeur * 0.01;
+        case HausseCoefficient:
+            return prix * valeur;
+        default:
+            return prix;
     }
 }
 

@@ -6,13 +6,14 @@
 
 QVector<TMouvementStock> LireMouvementsStock(TdmKestravel& dm, int externe, int idProduit)
 {
-    QSqlQuery q = ExecuterSql(dm.Base(), "SELECT DateMaj, Libelle, QuantiteOld, QuantiteNew FROM \"Transaction\""
-                                         " WHERE Externe = ? AND IdProduit = ? ORDER BY DateMaj, IdTransaction",
+    QSqlQuery q = ExecuterSql(dm.Base(),
+                              "SELECT DateMaj, Libelle, QuantiteOld, QuantiteNew FROM \"Transaction\""
+                              " WHERE Externe = ? AND IdProduit = ? ORDER BY DateMaj, IdTransaction",
                               {externe, idProduit});
     QVector<TMouvementStock> r;
     while (Suivante(q))
-        r.push_back({LireDateHeureBase(q.value(0).toString()), q.value(1).toString(), q.value(2).toInt(),
-                     q.value(3).toInt()});
+        r.push_back(
+            {LireDateHeureBase(q.value(0).toString()), q.value(1).toString(), q.value(2).toInt(), q.value(3).toInt()});
     return r;
 }
 

@@ -9,7 +9,7 @@
 struct TMouvementStock {
     QDateTime dateMaj;
     QString libelle;
-    int quantiteOld = 0;   // an empty field reads as 0
+    int quantiteOld = 0;  // an empty field reads as 0
     int quantiteNew = 0;
 };
 

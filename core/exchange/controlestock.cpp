@@ -8,16 +8,16 @@
 
 #include "core/exchange/remplacementfichier.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 #include <QCryptographicHash>
-#include <algorithm>
 #include <QFile>
 #include <QFileInfo>
 #include <QSqlQuery>
+#include <algorithm>
 #include <cerrno>
-#include <fcntl.h>
 #include <limits>
-#include <sys/file.h>
-#include <unistd.h>
 
 namespace {
 const QString EtatOk = QStringLiteral("Ok");
@@ -117,14 +117,16 @@ public:
 
     QList<TDemandeEnCours> EnCours() override
     {
-        ExecuterSql(m_dm.Base(), "CREATE TABLE IF NOT EXISTS " + TableEnCours
-                                     + " (Chemin TEXT NOT NULL, Temporaire TEXT NOT NULL, Empreinte BLOB NOT NULL)");
+        ExecuterSql(m_dm.Base(),
+                    "CREATE TABLE IF NOT EXISTS " + TableEnCours
+                        + " (Chemin TEXT NOT NULL, Temporaire TEXT NOT NULL, Empreinte BLOB NOT NULL)");
         QList<TDemandeEnCours> enCours;
-        QSqlQuery q = ExecuterSql(m_dm.Base(), QStringLiteral("SELECT %1, Chemin, Temporaire, Empreinte FROM ")
-                                                   .arg(Dialecte::IdLigne) + TableEnCours);
+        QSqlQuery q = ExecuterSql(
+            m_dm.Base(),
+            QStringLiteral("SELECT %1, Chemin, Temporaire, Empreinte FROM ").arg(Dialecte::IdLigne) + TableEnCours);
         while (Suivante(q))
-            enCours.append({q.value(0).toLongLong(), q.value(1).toString(), q.value(2).toString(),
-                            q.value(3).toByteArray()});
+            enCours.append(
+                {q.value(0).toLongLong(), q.value(1).toString(), q.value(2).toString(), q.value(3).toByteArray()});
         return enCours;
     }
 

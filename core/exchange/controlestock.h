@@ -18,7 +18,7 @@ class TdmKestravel;
 // What the stock request reads of a product.
 struct TProduitStock {
     int stock = 0;
-    TProduitEchange donnees;   // for "Actualiser"
+    TProduitEchange donnees;  // for "Actualiser"
 };
 
 struct TCleProduit {

@@ -27,7 +27,7 @@ struct TProduitEchange {
     double prixAchatHT = 0;
     double prixTarifHT = 0;
     double prixVenteHT = 0;
-    QString lien;   // the image file name; sent as its full path
+    QString lien;  // the image file name; sent as its full path
 };
 
 // Sets the attribute `DateExport` to today's regional short date.

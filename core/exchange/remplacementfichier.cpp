@@ -3,13 +3,13 @@
 #include "core/store/echecs.h"
 #include "core/store/erreurs.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <QFile>
 #include <QFileInfo>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 [[noreturn]] void Echec(const QString& chemin, int erreur)
@@ -39,8 +39,8 @@ bool EcrireTout(int fd, const QByteArray& contenu)
 // The rename is in the folder's entry: flushed too, so it survives a power cut.
 void SynchroniserDossier(const QString& chemin)
 {
-    const int fd = ::open(QFile::encodeName(QFileInfo(chemin).absolutePath()).constData(),
-                          O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int fd =
+        ::open(QFile::encodeName(QFileInfo(chemin).absolutePath()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd >= 0) {
         ::fsync(fd);
         ::close(fd);

@@ -119,8 +119,9 @@ QHash<QString, QString> FichiersImages(const QString& racine)
 
 void SignalerLienRefuse(const QString& image)
 {
-    const QString texte = QStringLiteral("Synchronisation : l'image « %1 » n'a pas été copiée : c'est un lien vers "
-                                         "« %2 », hors des dossiers d'images de la source.")
+    const QString texte = QStringLiteral(
+                              "Synchronisation : l'image « %1 » n'a pas été copiée : c'est un lien vers "
+                              "« %2 », hors des dossiers d'images de la source.")
                               .arg(image, QFileInfo(image).canonicalFilePath());
     std::fprintf(stderr, "%s\n", texte.toLocal8Bit().constData());
 }
@@ -167,10 +168,17 @@ QString CheminImageInstallation(const QString& racine, int externe, const QStrin
 {
     QString origine;
     switch (externe) {
-    case 0: origine = QStringLiteral("Interne") + Sep; break;
-    case 1: origine = QStringLiteral("Externe") + Sep; break;
-    case 2: origine = QStringLiteral("Standard") + Sep; break;
-    default: break;
+        case 0:
+            origine = QStringLiteral("Interne") + Sep;
+            break;
+        case 1:
+            origine = QStringLiteral("Externe") + Sep;
+            break;
+        case 2:
+            origine = QStringLiteral("Standard") + Sep;
+            break;
+        default:
+            break;
     }
     return racine + "Administration" + Sep + "Images" + Sep + origine + lien;
 }
@@ -186,8 +194,8 @@ void Synchroniser(TdmKestravel& dm, const QString& racineSource, const QString& 
     const QString canonSource = QFileInfo(baseSource).canonicalFilePath();
     const QString canonCible = QFileInfo(baseCible).canonicalFilePath();
     if (canonSource == canonCible)
-        throw EKestravel(QStringLiteral("La source et la cible de la synchronisation sont la même base « %1 ».")
-                             .arg(baseSource));
+        throw EKestravel(
+            QStringLiteral("La source et la cible de la synchronisation sont la même base « %1 ».").arg(baseSource));
 
     const TBaseSql source(UriLecture(baseSource), TBaseSql::Acces::Lecture,
                           QStringLiteral("Impossible d'ouvrir la base de données source « %1 ».").arg(baseSource));

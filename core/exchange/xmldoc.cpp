@@ -4,11 +4,11 @@
 #include "core/store/echecs.h"
 #include "core/store/erreurs.h"
 
-#include <QFile>
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 #include <libxml/xmlerror.h>
 #include <libxml/xmlsave.h>
+#include <QFile>
 #include <cerrno>
 #include <limits>
 #include <memory>
@@ -306,8 +306,8 @@ void TXmlDoc::LoadFromMemory(const QByteArray& contenu, const QString& nom)
     if (!ctxt)
         throw EKestravel(QStringLiteral("Mémoire insuffisante pour lire le fichier « %1 ».").arg(nom));
     const QByteArray url = QFile::encodeName(nom);
-    xmlDoc* nouveau = xmlCtxtReadMemory(ctxt.get(), contenu.constData(), int(contenu.size()), url.constData(),
-                                        nullptr, OptionsLecture);
+    xmlDoc* nouveau = xmlCtxtReadMemory(ctxt.get(), contenu.constData(), int(contenu.size()), url.constData(), nullptr,
+                                        OptionsLecture);
     if (!nouveau || !ctxt->wellFormed) {
         QString detail;
         int ligne = 0;
@@ -348,8 +348,7 @@ QByteArray TXmlDoc::Contenu() const
     const auto infidele = [&nomEncodage](const QString& detail) {
         return EKestravel(QStringLiteral("Le document XML ne peut pas être écrit fidèlement dans l'encodage « %1 » "
                                          "qu'il déclare : %2")
-                              .arg(nomEncodage, detail.isEmpty() ? QStringLiteral("échec de la conversion")
-                                                                 : detail));
+                              .arg(nomEncodage, detail.isEmpty() ? QStringLiteral("échec de la conversion") : detail));
     };
     QString erreur;
     QByteArray r = Serialiser(m_doc, encodage, erreur);
@@ -375,7 +374,4 @@ QByteArray TXmlDoc::Contenu() const
     return r;
 }
 
-void TXmlDoc::SaveToFile(const QString& chemin) const
-{
-    TRemplacementFichier(chemin, Contenu()).Publier();
-}
+void TXmlDoc::SaveToFile(const QString& chemin) const { TRemplacementFichier(chemin, Contenu()).Publier(); }

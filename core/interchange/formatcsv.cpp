@@ -13,8 +13,7 @@ QString Insertion(const QString& table, const QStringList& champs, const QList<T
     QStringList parametres;
     for (const TColonneCsv& c : colonnes)
         parametres << ":" + c.nom;
-    return QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-        .arg(table, champs.join(", "), parametres.join(", "));
+    return QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)").arg(table, champs.join(", "), parametres.join(", "));
 }
 
 QStringList Noms(const QList<TColonneCsv>& colonnes)
@@ -28,32 +27,42 @@ QStringList Noms(const QList<TColonneCsv>& colonnes)
 QList<TDescriptionTable> Descriptions()
 {
     QList<TDescriptionTable> d;
-    const QList<TColonneCsv> produit = {
-        {"Externe", T::Entier},       {"IdProduit", T::Entier},        {"IdProduitType", T::Entier},
-        {"Description", T::Texte, true}, {"CodeExport", T::Texte},     {"PrixAchatHT", T::Prix},
-        {"PrixTarifHT", T::Prix},     {"PrixVenteHT", T::Prix},        {"Libelle", T::Texte, true},
-        {"DateCreation", T::DateHeure}, {"Reference", T::Texte, true}, {"Lien", T::Texte, true},
-        {"Stock", T::Entier},         {"StockMini", T::Entier}};
+    const QList<TColonneCsv> produit = {{"Externe", T::Entier},        {"IdProduit", T::Entier},
+                                        {"IdProduitType", T::Entier},  {"Description", T::Texte, true},
+                                        {"CodeExport", T::Texte},      {"PrixAchatHT", T::Prix},
+                                        {"PrixTarifHT", T::Prix},      {"PrixVenteHT", T::Prix},
+                                        {"Libelle", T::Texte, true},   {"DateCreation", T::DateHeure},
+                                        {"Reference", T::Texte, true}, {"Lien", T::Texte, true},
+                                        {"Stock", T::Entier},          {"StockMini", T::Entier}};
     const QStringList champsProduit = Noms(produit);
-    d << TDescriptionTable{TTableCsv::Produit, "Produit", "_export_produit.csv", "import_produit.csv",
-                           "SELECT " + champsProduit.join(", ") +
-                               " FROM Produit ORDER BY Externe ASC, IdProduit ASC, IdProduitType ASC",
-                           "DELETE FROM Produit", Insertion("Produit", champsProduit, produit), produit};
+    d << TDescriptionTable{
+        TTableCsv::Produit,
+        "Produit",
+        "_export_produit.csv",
+        "import_produit.csv",
+        "SELECT " + champsProduit.join(", ") + " FROM Produit ORDER BY Externe ASC, IdProduit ASC, IdProduitType ASC",
+        "DELETE FROM Produit",
+        Insertion("Produit", champsProduit, produit),
+        produit};
 
     const QList<TColonneCsv> valeurs = {
         {"Externe", T::Entier}, {"IdProduit", T::Entier}, {"IdCarac", T::Entier}, {"Valeur", T::Texte}};
-    d << TDescriptionTable{TTableCsv::ProduitCarac, "ProduitCarac", "_export_produit_carac.csv",
-                           "import_produit_carac.csv",
-                           "SELECT ExterneProduitCaracV AS Externe, IdProduit, IdCarac, Valeur FROM ProduitCarac"
-                           " ORDER BY ExterneProduitCaracV ASC, IdProduit ASC, IdCarac ASC",
-                           "DELETE FROM ProduitCarac",
-                           Insertion("ProduitCarac", {"ExterneProduitCaracV", "IdProduit", "IdCarac", "Valeur"},
-                                     valeurs),
-                           valeurs};
+    d << TDescriptionTable{
+        TTableCsv::ProduitCarac,
+        "ProduitCarac",
+        "_export_produit_carac.csv",
+        "import_produit_carac.csv",
+        "SELECT ExterneProduitCaracV AS Externe, IdProduit, IdCarac, Valeur FROM ProduitCarac"
+        " ORDER BY ExterneProduitCaracV ASC, IdProduit ASC, IdCarac ASC",
+        "DELETE FROM ProduitCarac",
+        Insertion("ProduitCarac", {"ExterneProduitCaracV", "IdProduit", "IdCarac", "Valeur"}, valeurs),
+        valeurs};
 
     const QList<TColonneCsv> categories = {
         {"Externe", T::Entier}, {"IdProduitType", T::Entier}, {"IdParent", T::Entier}, {"Libelle", T::Texte}};
-    d << TDescriptionTable{TTableCsv::ProduitType, "ProduitType", "_export_produit_type.csv",
+    d << TDescriptionTable{TTableCsv::ProduitType,
+                           "ProduitType",
+                           "_export_produit_type.csv",
                            "import_produit_type.csv",
                            "SELECT Externe, IdProduitType, IdParent, Libelle FROM ProduitType"
                            " ORDER BY Externe ASC, IdProduitType ASC",
@@ -63,19 +72,21 @@ QList<TDescriptionTable> Descriptions()
 
     const QList<TColonneCsv> definitions = {
         {"Externe", T::Entier}, {"IdProduitCarac", T::Entier}, {"Libelle", T::Texte}, {"Unite", T::Texte}};
-    d << TDescriptionTable{TTableCsv::ProduitTypeCarac, "ProduitTypeCarac", "_export_produit_type_carac.csv",
-                           "import_produit_type_carac.csv",
-                           "SELECT Externe, IdProduitCarac, Libelle, Unite FROM ProduitTypeCarac"
-                           " ORDER BY Externe ASC, IdProduitCarac ASC",
-                           "DELETE FROM ProduitTypeCarac",
-                           Insertion("ProduitTypeCarac", {"Externe", "IdProduitCarac", "Libelle", "Unite"},
-                                     definitions),
-                           definitions};
+    d << TDescriptionTable{
+        TTableCsv::ProduitTypeCarac,
+        "ProduitTypeCarac",
+        "_export_produit_type_carac.csv",
+        "import_produit_type_carac.csv",
+        "SELECT Externe, IdProduitCarac, Libelle, Unite FROM ProduitTypeCarac"
+        " ORDER BY Externe ASC, IdProduitCarac ASC",
+        "DELETE FROM ProduitTypeCarac",
+        Insertion("ProduitTypeCarac", {"Externe", "IdProduitCarac", "Libelle", "Unite"}, definitions),
+        definitions};
 
-    const QList<TColonneCsv> mouvements = {
-        {"IdTransaction", T::Entier}, {"Externe", T::Entier},     {"IdProduit", T::Entier},
-        {"IdProduitType", T::Entier}, {"QuantiteOld", T::Entier}, {"QuantiteNew", T::Entier},
-        {"Libelle", T::Texte},        {"DateMaj", T::DateHeure}};
+    const QList<TColonneCsv> mouvements = {{"IdTransaction", T::Entier}, {"Externe", T::Entier},
+                                           {"IdProduit", T::Entier},     {"IdProduitType", T::Entier},
+                                           {"QuantiteOld", T::Entier},   {"QuantiteNew", T::Entier},
+                                           {"Libelle", T::Texte},        {"DateMaj", T::DateHeure}};
     const QStringList champsMouvement = Noms(mouvements);
     // "Transaction" is an SQL keyword. The movement number breaks ties so
     // that two exports of the same table are identical.
@@ -138,10 +149,7 @@ QString NettoyerTexteProduit(QString texte)
     return r;
 }
 
-QString RestaurerTexteProduit(QString texte)
-{
-    return texte.replace(QLatin1String("\\r\\n"), QLatin1String("\r\n"));
-}
+QString RestaurerTexteProduit(QString texte) { return texte.replace(QLatin1String("\\r\\n"), QLatin1String("\r\n")); }
 
 // ---- code page ---------------------------------------------------------------
 
@@ -225,10 +233,9 @@ void AjouterChampCsv(QByteArray& ligne, QByteArrayView champ)
 namespace {
 // What "CSV UTF-8" in spreadsheets puts first.
 constexpr char Bom[] = "\xEF\xBB\xBF";
-}
+}  // namespace
 
-TLecteurCsv::TLecteurCsv(int colonnes, TRappel rappel)
-    : m_colonnes(qMax(colonnes, 0)), m_rappel(std::move(rappel))
+TLecteurCsv::TLecteurCsv(int colonnes, TRappel rappel) : m_colonnes(qMax(colonnes, 0)), m_rappel(std::move(rappel))
 {
     m_fins.reserve(m_colonnes);
 }
@@ -263,7 +270,7 @@ void TLecteurCsv::FinLigne()
             m_champs << QByteArrayView();
         m_rappel(m_champs, m_ligneDebut);
     }
-    m_octets.resize(0);   // keeps the allocation for the next line
+    m_octets.resize(0);  // keeps the allocation for the next line
     m_fins.clear();
     m_champ = 0;
     m_vide = true;
@@ -289,48 +296,48 @@ inline void TLecteurCsv::Octet(char c)
         m_ligneDebut = m_ligne;
     }
     switch (m_etat) {
-    case Etat::EntreGuillemets:
-        if (c == '"')
-            m_etat = Etat::ApresGuillemet;
-        else
-            Garder(c);
-        break;
-    case Etat::ApresGuillemet:
-        if (c == '"') {
-            // A doubled quote inside a quoted field.
-            Garder(c);
-            m_etat = Etat::EntreGuillemets;
-        } else if (c == ';') {
-            FinChamp();
-        } else if (c == '\n' || c == '\r') {
-            FinLigneOctet(c, apresCr);
-        } else if (c != ' ' && c != '\t') {
-            // Text right after a closing quote: that quote closed a field
-            // whose own closing quote is missing.
-            m_etat = Etat::Erreur;
-            m_erreur = TErreurCsv::GuillemetNonFerme;
-            return;
-        }
-        break;
-    case Etat::DebutChamp:
-        if (c == '"') {
-            m_etat = Etat::EntreGuillemets;
-            m_ligneChamp = m_ligne;
+        case Etat::EntreGuillemets:
+            if (c == '"')
+                m_etat = Etat::ApresGuillemet;
+            else
+                Garder(c);
             break;
-        }
-        [[fallthrough]];
-    case Etat::SansGuillemets:
-        if (c == ';') {
-            FinChamp();
-        } else if (c == '\n' || c == '\r') {
-            FinLigneOctet(c, apresCr);
-        } else {
-            Garder(c);
-            m_etat = Etat::SansGuillemets;
-        }
-        break;
-    case Etat::Erreur:
-        return;
+        case Etat::ApresGuillemet:
+            if (c == '"') {
+                // A doubled quote inside a quoted field.
+                Garder(c);
+                m_etat = Etat::EntreGuillemets;
+            } else if (c == ';') {
+                FinChamp();
+            } else if (c == '\n' || c == '\r') {
+                FinLigneOctet(c, apresCr);
+            } else if (c != ' ' && c != '\t') {
+                // Text right after a closing quote: that quote closed a field
+                // whose own closing quote is missing.
+                m_etat = Etat::Erreur;
+                m_erreur = TErreurCsv::GuillemetNonFerme;
+                return;
+            }
+            break;
+        case Etat::DebutChamp:
+            if (c == '"') {
+                m_etat = Etat::EntreGuillemets;
+                m_ligneChamp = m_ligne;
+                break;
+            }
+            [[fallthrough]];
+        case Etat::SansGuillemets:
+            if (c == ';') {
+                FinChamp();
+            } else if (c == '\n' || c == '\r') {
+                FinLigneOctet(c, apresCr);
+            } else {
+                Garder(c);
+                m_etat = Etat::SansGuillemets;
+            }
+            break;
+        case Etat::Erreur:
+            return;
     }
     // Lines are counted the same way inside quotes, for the messages.
     if (c == '\r' || (c == '\n' && !m_cr))
@@ -412,8 +419,8 @@ bool TLecteurCsv::Terminer()
 
 bool TLectureCsv::operator==(const TLectureCsv& autre) const
 {
-    return lignes == autre.lignes && numeros == autre.numeros && utf8 == autre.utf8 && erreur == autre.erreur &&
-           ligneErreur == autre.ligneErreur && champErreur == autre.champErreur;
+    return lignes == autre.lignes && numeros == autre.numeros && utf8 == autre.utf8 && erreur == autre.erreur
+        && ligneErreur == autre.ligneErreur && champErreur == autre.champErreur;
 }
 
 TLectureCsv LireCsv(QByteArrayView octets, int colonnes, qsizetype morceau)

@@ -17,19 +17,19 @@ enum class TTableCsv { Produit, ProduitCarac, ProduitType, ProduitTypeCarac, Tra
 enum class TTypeColonne { Entier, Prix, DateHeure, Texte };
 
 struct TColonneCsv {
-    QString nom;             // header of the column, and name of the insert parameter
+    QString nom;  // header of the column, and name of the insert parameter
     TTypeColonne type;
-    bool nettoyee = false;   // product texts: semicolons removed, CR LF written "\r\n"
+    bool nettoyee = false;  // product texts: semicolons removed, CR LF written "\r\n"
 };
 
 struct TDescriptionTable {
     TTableCsv table;
-    QString nom;              // table name in the database
-    QString suffixeExport;    // "_export_produit.csv"…
-    QString fichierImport;    // "import_produit.csv"…
-    QString selection;        // SELECT in file order
-    QString vidage;           // DELETE
-    QString insertion;        // INSERT with one named parameter per column
+    QString nom;  // table name in the database
+    QString suffixeExport;  // "_export_produit.csv"…
+    QString fichierImport;  // "import_produit.csv"…
+    QString selection;  // SELECT in file order
+    QString vidage;  // DELETE
+    QString insertion;  // INSERT with one named parameter per column
     QList<TColonneCsv> colonnes;
     // A line whose first field is exactly this text is a header line.
     const QString& Entete() const { return colonnes.first().nom; }
@@ -127,26 +127,26 @@ private:
     TRappel m_rappel;
     Etat m_etat = Etat::DebutChamp;
     TErreurCsv m_erreur = TErreurCsv::Aucune;
-    QByteArray m_octets;        // the line's kept fields, end to end
-    QList<int> m_fins;          // end offset of each kept field in m_octets
+    QByteArray m_octets;  // the line's kept fields, end to end
+    QList<int> m_fins;  // end offset of each kept field in m_octets
     int m_champ = 0;
-    bool m_vide = true;         // nothing but line ends so far
+    bool m_vide = true;  // nothing but line ends so far
     bool m_deborde = false;
     bool m_crFinLigne = false;  // the last byte was a CR that ended a line
-    bool m_cr = false;          // the last byte was a CR
-    int m_bom = 0;              // bytes of the byte-order mark matched so far; -1 once decided
+    bool m_cr = false;  // the last byte was a CR
+    int m_bom = 0;  // bytes of the byte-order mark matched so far; -1 once decided
     bool m_utf8 = false;
-    qint64 m_ligne = 1;         // current file line
-    qint64 m_ligneDebut = 1;    // line on which the record started
-    qint64 m_ligneChamp = 1;    // line on which the current quoted field started
+    qint64 m_ligne = 1;  // current file line
+    qint64 m_ligneDebut = 1;  // line on which the record started
+    qint64 m_ligneChamp = 1;  // line on which the current quoted field started
     QList<QByteArrayView> m_champs;
 };
 
 // The whole parse of a buffer, for tests and fuzzing. `morceau` > 0 feeds the
 // parser pieces of that size; the result must not depend on it.
 struct TLectureCsv {
-    QList<QByteArrayList> lignes;   // the fields of each record
-    QList<qint64> numeros;          // the line on which each record starts
+    QList<QByteArrayList> lignes;  // the fields of each record
+    QList<qint64> numeros;  // the line on which each record starts
     bool utf8 = false;
     TErreurCsv erreur = TErreurCsv::Aucune;
     qint64 ligneErreur = 0;

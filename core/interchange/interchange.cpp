@@ -18,41 +18,40 @@ namespace {
 // Appends one field of the export file, as the row holds it. Plain ASCII
 // (numbers, most texts) is the same in UTF-8 and Windows-1252 and is copied
 // as it is; anything else goes through the code page.
-void AjouterChampExport(QByteArray& ligne, const TInstructionSql& st, int i, const TColonneCsv& c,
-                        TCodePage& codePage)
+void AjouterChampExport(QByteArray& ligne, const TInstructionSql& st, int i, const TColonneCsv& c, TCodePage& codePage)
 {
     const bool nul = st.EstNul(i);
     switch (c.type) {
-    case TTypeColonne::Entier:
-        AjouterChampCsv(ligne, nul ? QByteArray() : QByteArray::number(st.Entier(i)));
-        return;
-    case TTypeColonne::Prix:
-        AjouterChampCsv(ligne, codePage.Encoder(Montant(nul ? 0.0 : st.Reel(i))));
-        return;
-    case TTypeColonne::DateHeure: {
-        // The database form is the file's; a text that is no date-time is
-        // written as it stands.
-        const QByteArrayView o = st.Octets(i);
-        if (o.size() == 23 && o[10] == ' ') {
-            AjouterChampCsv(ligne, o);
+        case TTypeColonne::Entier:
+            AjouterChampCsv(ligne, nul ? QByteArray() : QByteArray::number(st.Entier(i)));
+            return;
+        case TTypeColonne::Prix:
+            AjouterChampCsv(ligne, codePage.Encoder(Montant(nul ? 0.0 : st.Reel(i))));
+            return;
+        case TTypeColonne::DateHeure: {
+            // The database form is the file's; a text that is no date-time is
+            // written as it stands.
+            const QByteArrayView o = st.Octets(i);
+            if (o.size() == 23 && o[10] == ' ') {
+                AjouterChampCsv(ligne, o);
+                return;
+            }
+            const QString t = QString::fromUtf8(o);
+            const QString d = NormaliserDateHeureBase(t);
+            AjouterChampCsv(ligne, codePage.Encoder(d.isEmpty() ? t : d));
             return;
         }
-        const QString t = QString::fromUtf8(o);
-        const QString d = NormaliserDateHeureBase(t);
-        AjouterChampCsv(ligne, codePage.Encoder(d.isEmpty() ? t : d));
-        return;
-    }
-    case TTypeColonne::Texte: {
-        const QByteArrayView o = st.Octets(i);
-        const bool aNettoyer = c.nettoyee && (o.contains(';') || o.contains('\r') || o.contains('\n'));
-        if (EstAscii(o) && !aNettoyer) {
-            AjouterChampCsv(ligne, o);
-        } else {
-            const QString t = QString::fromUtf8(o);
-            AjouterChampCsv(ligne, codePage.Encoder(c.nettoyee ? NettoyerTexteProduit(t) : t));
+        case TTypeColonne::Texte: {
+            const QByteArrayView o = st.Octets(i);
+            const bool aNettoyer = c.nettoyee && (o.contains(';') || o.contains('\r') || o.contains('\n'));
+            if (EstAscii(o) && !aNettoyer) {
+                AjouterChampCsv(ligne, o);
+            } else {
+                const QString t = QString::fromUtf8(o);
+                AjouterChampCsv(ligne, codePage.Encoder(c.nettoyee ? NettoyerTexteProduit(t) : t));
+            }
+            return;
         }
-        return;
-    }
     }
 }
 
@@ -74,52 +73,53 @@ QString BinderChamp(TInstructionSql& st, int parametre, const TColonneCsv& c, QB
             .arg(codePage.Decoder(champ), QString::fromUtf8(quoi), c.nom);
     };
     switch (c.type) {
-    case TTypeColonne::Entier: {
-        if (t.isEmpty()) {
-            // An empty movement number is left to the database to assign.
-            if (premier && c.nom == QLatin1String("IdTransaction"))
-                st.LierNul(parametre);
-            else
-                st.LierEntier(parametre, 0);
+        case TTypeColonne::Entier: {
+            if (t.isEmpty()) {
+                // An empty movement number is left to the database to assign.
+                if (premier && c.nom == QLatin1String("IdTransaction"))
+                    st.LierNul(parametre);
+                else
+                    st.LierEntier(parametre, 0);
+                return {};
+            }
+            bool ok = false;
+            const qint64 v = t.toLongLong(&ok);
+            if (!ok)
+                return refus("un nombre entier");
+            st.LierEntier(parametre, v);
             return {};
         }
-        bool ok = false;
-        const qint64 v = t.toLongLong(&ok);
-        if (!ok)
-            return refus("un nombre entier");
-        st.LierEntier(parametre, v);
-        return {};
-    }
-    case TTypeColonne::Prix: {
-        bool ok = true;
-        const double v = t.isEmpty() ? 0.0 : LireMontant(codePage.Decoder(t), &ok);
-        if (!ok)
-            return refus("un prix");
-        st.LierReel(parametre, v);
-        return {};
-    }
-    case TTypeColonne::DateHeure: {
-        const QString d = t.isEmpty() ? maintenant : NormaliserDateHeureBase(codePage.Decoder(t));
-        if (d.isEmpty())
-            return refus("une date-heure aaaa-mm-jj hh:nn:ss.zzz");
-        st.LierTexte(parametre, QByteArrayView(d.toLatin1()));
-        return {};
-    }
-    case TTypeColonne::Texte: {
-        // ASCII needs no conversion to UTF-8.
-        if (EstAscii(champ) && !(c.nettoyee && champ.contains(QByteArrayView("\\r\\n")))) {
-            st.LierTexte(parametre, champ);
+        case TTypeColonne::Prix: {
+            bool ok = true;
+            const double v = t.isEmpty() ? 0.0 : LireMontant(codePage.Decoder(t), &ok);
+            if (!ok)
+                return refus("un prix");
+            st.LierReel(parametre, v);
             return {};
         }
-        bool ok = true;
-        const QString texte = codePage.Decoder(champ, &ok);
-        if (!ok)
-            return QStringLiteral("texte de la colonne %1 qui n'est pas de l'UTF-8 valide (le fichier commence "
-                                  "par la marque de l'UTF-8)")
-                .arg(c.nom);
-        st.LierTexte(parametre, c.nettoyee ? RestaurerTexteProduit(texte) : texte);
-        return {};
-    }
+        case TTypeColonne::DateHeure: {
+            const QString d = t.isEmpty() ? maintenant : NormaliserDateHeureBase(codePage.Decoder(t));
+            if (d.isEmpty())
+                return refus("une date-heure aaaa-mm-jj hh:nn:ss.zzz");
+            st.LierTexte(parametre, QByteArrayView(d.toLatin1()));
+            return {};
+        }
+        case TTypeColonne::Texte: {
+            // ASCII needs no conversion to UTF-8.
+            if (EstAscii(champ) && !(c.nettoyee && champ.contains(QByteArrayView("\\r\\n")))) {
+                st.LierTexte(parametre, champ);
+                return {};
+            }
+            bool ok = true;
+            const QString texte = codePage.Decoder(champ, &ok);
+            if (!ok)
+                return QStringLiteral(
+                           "texte de la colonne %1 qui n'est pas de l'UTF-8 valide (le fichier commence "
+                           "par la marque de l'UTF-8)")
+                    .arg(c.nom);
+            st.LierTexte(parametre, c.nettoyee ? RestaurerTexteProduit(texte) : texte);
+            return {};
+        }
     }
     return {};
 }
@@ -127,8 +127,8 @@ QString BinderChamp(TInstructionSql& st, int parametre, const TColonneCsv& c, QB
 
 QString CheminExport(TTableCsv table, const QString& dossier, const QDateTime& moment)
 {
-    return QDir(dossier).filePath(moment.toString(QStringLiteral("yyyyMMdd_HHmmss")) +
-                                  DescriptionTable(table).suffixeExport);
+    return QDir(dossier).filePath(moment.toString(QStringLiteral("yyyyMMdd_HHmmss"))
+                                  + DescriptionTable(table).suffixeExport);
 }
 
 QString CheminImport(TTableCsv table, const QString& dossier)
@@ -166,7 +166,7 @@ TResultatExport ExporterTable(TdmKestravel& dm, TTableCsv table, const QString& 
     auto vider = [&] {
         if (fichier.write(tampon) != tampon.size())
             throw EInterchange(MessageEcriture(codePage.Decoder(ligne).chopped(2)));
-        tampon.resize(0);   // keeps the allocation
+        tampon.resize(0);  // keeps the allocation
     };
     TResultatExport resultat{chemin, 0, 0};
     qint64 fait = 0;
@@ -198,13 +198,13 @@ QString MessageRemplacements(TTableCsv table, const TResultatExport& r)
 {
     if (r.remplacements == 0)
         return {};
-    const QString nombre =
-        r.remplacements == 1
-            ? QStringLiteral("1 caractère que le fichier CSV (Windows-1252) ne peut pas contenir a été remplacé")
-            : QStringLiteral("%1 caractères que le fichier CSV (Windows-1252) ne peut pas contenir ont été remplacés")
-                  .arg(r.remplacements);
-    return QStringLiteral("Exportation de la table %1 : %2 par « ? ». Première ligne concernée : ligne %3 du "
-                          "fichier %4.")
+    const QString nombre = r.remplacements == 1
+        ? QStringLiteral("1 caractère que le fichier CSV (Windows-1252) ne peut pas contenir a été remplacé")
+        : QStringLiteral("%1 caractères que le fichier CSV (Windows-1252) ne peut pas contenir ont été remplacés")
+              .arg(r.remplacements);
+    return QStringLiteral(
+               "Exportation de la table %1 : %2 par « ? ». Première ligne concernée : ligne %3 du "
+               "fichier %4.")
         .arg(DescriptionTable(table).nom, nombre)
         .arg(r.premiereLigneRemplacee)
         .arg(QDir::toNativeSeparators(r.chemin));
@@ -219,8 +219,8 @@ TResultatImport ImporterTable(TdmKestravel& dm, TTableCsv table, const QString& 
         throw EInterchange(QStringLiteral("Importation - Le fichier d'importation n'existe pas : ") + chemin);
     QFile fichier(chemin);
     if (!fichier.open(QIODevice::ReadOnly))
-        throw EInterchange(QStringLiteral("Importation - Une erreur est survenue pendant l'ouverture du fichier : ") +
-                           chemin);
+        throw EInterchange(QStringLiteral("Importation - Une erreur est survenue pendant l'ouverture du fichier : ")
+                           + chemin);
     const qint64 taille = fichier.size();
 
     // Emptying and inserts are one transaction: a failing line leaves the
@@ -237,8 +237,8 @@ TResultatImport ImporterTable(TdmKestravel& dm, TTableCsv table, const QString& 
         dm.Connexion().Executer(d.vidage);
         resultat.supprimees = dm.Connexion().LignesModifiees();
     } catch (const EKestravel&) {
-        throw EInterchange(QStringLiteral("Importation - Une erreur est survenue pendant le vidage de la table ") +
-                           d.nom + ".");
+        throw EInterchange(QStringLiteral("Importation - Une erreur est survenue pendant le vidage de la table ")
+                           + d.nom + ".");
     }
 
     auto refus = [&](qint64 ligne, const QString& raison) {
@@ -270,8 +270,8 @@ TResultatImport ImporterTable(TdmKestravel& dm, TTableCsv table, const QString& 
             return;
         }
         for (int i = 0; i < d.colonnes.size(); ++i) {
-            const QString raison = BinderChamp(insertion, parametres[i], d.colonnes[i], champs[i], i == 0,
-                                               maintenant, codePage);
+            const QString raison =
+                BinderChamp(insertion, parametres[i], d.colonnes[i], champs[i], i == 0, maintenant, codePage);
             if (!raison.isEmpty())
                 throw refus(ligne, raison);
         }
@@ -289,8 +289,8 @@ TResultatImport ImporterTable(TdmKestravel& dm, TTableCsv table, const QString& 
     for (;;) {
         const qint64 n = fichier.read(morceau.data(), morceau.size());
         if (n < 0)
-            throw EInterchange(QStringLiteral("Importation - Une erreur est survenue pendant la lecture du fichier : ") +
-                               chemin);
+            throw EInterchange(QStringLiteral("Importation - Une erreur est survenue pendant la lecture du fichier : ")
+                               + chemin);
         if (n == 0)
             break;
         lecteur.Lire(QByteArrayView(morceau.constData(), n));
@@ -302,10 +302,10 @@ TResultatImport ImporterTable(TdmKestravel& dm, TTableCsv table, const QString& 
     }
     if (!lecteur.Terminer()) {
         const int champ = lecteur.ChampErreur();
-        throw refus(lecteur.LigneErreur(),
-                    QStringLiteral("guillemet non fermé") +
-                        (champ < d.colonnes.size() ? QStringLiteral(" (colonne %1)").arg(d.colonnes[champ].nom)
-                                                   : QString()));
+        throw refus(
+            lecteur.LigneErreur(),
+            QStringLiteral("guillemet non fermé")
+                + (champ < d.colonnes.size() ? QStringLiteral(" (colonne %1)").arg(d.colonnes[champ].nom) : QString()));
     }
     // Rows were there but none could be told apart (an unknown line end or
     // separator): emptying the table would lose it for nothing.
@@ -322,6 +322,6 @@ TResultatImport ImporterTable(TdmKestravel& dm, TTableCsv table, const QString& 
 
 QString MessageLignesSupprimees(TTableCsv table, qint64 supprimees)
 {
-    return DescriptionTable(table).nom + QStringLiteral(" : Nombre de lignes supprimées = ") +
-           QString::number(supprimees);
+    return DescriptionTable(table).nom + QStringLiteral(" : Nombre de lignes supprimées = ")
+        + QString::number(supprimees);
 }

@@ -13,15 +13,15 @@
 namespace {
 struct TColonne {
     QString nom;
-    QString genre;   // "E" integer, "R" real, "T" text; a trailing "!" means NOT NULL
+    QString genre;  // "E" integer, "R" real, "T" text; a trailing "!" means NOT NULL
     bool Entier() const { return genre.startsWith('E'); }
 };
 
 struct TTableServeur {
-    QString nom;   // as the module's statements write it
-    QList<TColonne> colonnes;   // in the file's order
-    QString cle;                // primary key clause, empty for none
-    QStringList index;          // "Nom (col, …)"
+    QString nom;  // as the module's statements write it
+    QList<TColonne> colonnes;  // in the file's order
+    QString cle;  // primary key clause, empty for none
+    QStringList index;  // "Nom (col, …)"
 };
 
 // The five tables: integers are 64-bit as in the file, texts unbounded (the
@@ -30,9 +30,20 @@ const QList<TTableServeur>& Tables()
 {
     static const QList<TTableServeur> t{
         {"Produit",
-         {{"Externe", "E!"}, {"IdProduit", "E!"}, {"IdProduitType", "E!"}, {"Description", "T"}, {"CodeExport", "T"},
-          {"PrixAchatHT", "R"}, {"PrixTarifHT", "R"}, {"PrixVenteHT", "R"}, {"Libelle", "T"}, {"DateCreation", "T"},
-          {"Reference", "T"}, {"Lien", "T"}, {"Stock", "E"}, {"StockMini", "E"}},
+         {{"Externe", "E!"},
+          {"IdProduit", "E!"},
+          {"IdProduitType", "E!"},
+          {"Description", "T"},
+          {"CodeExport", "T"},
+          {"PrixAchatHT", "R"},
+          {"PrixTarifHT", "R"},
+          {"PrixVenteHT", "R"},
+          {"Libelle", "T"},
+          {"DateCreation", "T"},
+          {"Reference", "T"},
+          {"Lien", "T"},
+          {"Stock", "E"},
+          {"StockMini", "E"}},
          "Externe, IdProduit, IdProduitType",
          {"ProduitParCategorie (Externe, IdProduitType, IdProduit)"}},
         {"ProduitType",
@@ -48,8 +59,14 @@ const QList<TTableServeur>& Tables()
          "Externe, IdProduitCarac",
          {}},
         {"\"Transaction\"",
-         {{"IdTransaction", "E!"}, {"Externe", "E!"}, {"IdProduit", "E!"}, {"IdProduitType", "E"},
-          {"QuantiteOld", "E"}, {"QuantiteNew", "E"}, {"Libelle", "T"}, {"DateMaj", "T"}},
+         {{"IdTransaction", "E!"},
+          {"Externe", "E!"},
+          {"IdProduit", "E!"},
+          {"IdProduitType", "E"},
+          {"QuantiteOld", "E"},
+          {"QuantiteNew", "E"},
+          {"Libelle", "T"},
+          {"DateMaj", "T"}},
          "IdTransaction",
          {"idxStock (Externe, IdProduit)"}},
     };
@@ -130,11 +147,20 @@ void AjouterChamp(QByteArray& tampon, const QVariant& v, bool entier)
         texte = v.toString().toUtf8();
     for (const char ch : texte) {
         switch (ch) {
-            case '\\': tampon += "\\\\"; break;
-            case '\t': tampon += "\\t"; break;
-            case '\n': tampon += "\\n"; break;
-            case '\r': tampon += "\\r"; break;
-            default: tampon += ch;
+            case '\\':
+                tampon += "\\\\";
+                break;
+            case '\t':
+                tampon += "\\t";
+                break;
+            case '\n':
+                tampon += "\\n";
+                break;
+            case '\r':
+                tampon += "\\r";
+                break;
+            default:
+                tampon += ch;
         }
     }
 }
@@ -217,8 +243,9 @@ qint64 MigrerVersServeur(const QString& fichier, const QString& connexion)
         total += lignes;
     }
     // New stock movements follow the copied ones.
-    c.Executer("SELECT setval(pg_get_serial_sequence('\"Transaction\"', 'idtransaction'),"
-               " COALESCE((SELECT MAX(IdTransaction) FROM \"Transaction\"), 0) + 1, false)");
+    c.Executer(
+        "SELECT setval(pg_get_serial_sequence('\"Transaction\"', 'idtransaction'),"
+        " COALESCE((SELECT MAX(IdTransaction) FROM \"Transaction\"), 0) + 1, false)");
     c.Executer("COMMIT");
     return total;
 }

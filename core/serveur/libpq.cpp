@@ -2,8 +2,8 @@
 
 #include "core/store/erreurs.h"
 
-#include <QStringList>
 #include <dlfcn.h>
+#include <QStringList>
 #include <vector>
 
 namespace {
@@ -83,8 +83,8 @@ QString Raison(const char* texte)
     };
     for (const TCas& c : cas) {
         const bool trouve = detail.contains(QLatin1String(c.indice), Qt::CaseInsensitive)
-                            && (qstrcmp(c.indice, "role") != 0 || detail.contains("does not exist"))
-                            && (qstrcmp(c.indice, "database") != 0 || detail.contains("does not exist"));
+            && (qstrcmp(c.indice, "role") != 0 || detail.contains("does not exist"))
+            && (qstrcmp(c.indice, "database") != 0 || detail.contains("does not exist"));
         if (trouve)
             return QStringLiteral("%1 (%2)").arg(QString::fromUtf8(c.phrase), detail);
     }

@@ -6,9 +6,9 @@
 // free themselves; every failure throws EDatabaseError in French, naming the
 // server (never its password) and giving the server's own reason.
 
+#include <libpq-fe.h>
 #include <QString>
 #include <QVariantList>
-#include <libpq-fe.h>
 
 // The functions of libpq the module uses.
 struct TLibpq {

@@ -7,8 +7,8 @@
 
 #include <QDateTime>
 #include <QMap>
-#include <set>
 #include <QSysInfo>
+#include <set>
 
 namespace {
 // One column of an array parameter in the server's text form: {1,2,"a b"}.
@@ -118,11 +118,11 @@ public:
     QList<TDemandeEnCours> EnCours() override
     {
         const TResultatPg r = m_c.Executer(
-            "SELECT Id, Chemin, Temporaire, encode(Empreinte, 'hex') FROM ControleEnCours WHERE Poste = $1",
-            {m_poste});
+            "SELECT Id, Chemin, Temporaire, encode(Empreinte, 'hex') FROM ControleEnCours WHERE Poste = $1", {m_poste});
         QList<TDemandeEnCours> enCours;
         for (int l = 0; l < r.Lignes(); ++l)
-            enCours.append({r.Entier(l, 0), r.Texte(l, 1), r.Texte(l, 2), QByteArray::fromHex(r.Texte(l, 3).toLatin1())});
+            enCours.append(
+                {r.Entier(l, 0), r.Texte(l, 1), r.Texte(l, 2), QByteArray::fromHex(r.Texte(l, 3).toLatin1())});
         return enCours;
     }
 
@@ -130,9 +130,10 @@ public:
 
     void Noter(const QString& chemin, const QString& temporaire, const QByteArray& empreinte) override
     {
-        m_c.Executer("INSERT INTO ControleEnCours (Poste, Chemin, Temporaire, Empreinte)"
-                     " VALUES ($1, $2, $3, decode($4, 'hex'))",
-                     {m_poste, chemin, temporaire, QString::fromLatin1(empreinte.toHex())});
+        m_c.Executer(
+            "INSERT INTO ControleEnCours (Poste, Chemin, Temporaire, Empreinte)"
+            " VALUES ($1, $2, $3, decode($4, 'hex'))",
+            {m_poste, chemin, temporaire, QString::fromLatin1(empreinte.toHex())});
     }
 
 private:
@@ -148,30 +149,32 @@ private:
         if (m_modifies.empty())
             return;
         const QList<TCleProduit> cles(m_modifies.cbegin(), m_modifies.cend());
-        m_c.Executer("UPDATE Produit p SET Stock = v.s FROM unnest($1::bigint[], $2::bigint[], $3::bigint[],"
-                     " $4::bigint[]) AS v(e, i, t, s) WHERE p.Externe = v.e AND p.IdProduit = v.i"
-                     " AND p.IdProduitType = v.t",
-                     {Tableau(cles, [](const TCleProduit& k) { return k.externe; }),
-                      Tableau(cles, [](const TCleProduit& k) { return k.idProduit; }),
-                      Tableau(cles, [](const TCleProduit& k) { return k.idProduitType; }),
-                      Tableau(cles, [this](const TCleProduit& k) { return m_produits.value(k).stock; })});
-        m_c.Executer("INSERT INTO \"Transaction\" (Externe, IdProduit, IdProduitType, QuantiteOld, QuantiteNew,"
-                     " Libelle, DateMaj) SELECT e, i, t, a, n, l, d FROM unnest($1::bigint[], $2::bigint[], $3::bigint[],"
-                     " $4::bigint[], $5::bigint[], $6::text[], $7::text[]) WITH ORDINALITY AS v(e, i, t, a, n, l, d, o)"
-                     " ORDER BY o",
-                     {Tableau(m_mouvements, [](const TMouvement& m) { return m.cle.externe; }),
-                      Tableau(m_mouvements, [](const TMouvement& m) { return m.cle.idProduit; }),
-                      Tableau(m_mouvements, [](const TMouvement& m) { return m.cle.idProduitType; }),
-                      Tableau(m_mouvements, [](const TMouvement& m) { return m.avant; }),
-                      Tableau(m_mouvements, [](const TMouvement& m) { return m.apres; }),
-                      Tableau(m_mouvements, [](const TMouvement& m) { return QVariant(m.libelle); }),
-                      Tableau(m_mouvements, [](const TMouvement& m) { return QVariant(m.date); })});
+        m_c.Executer(
+            "UPDATE Produit p SET Stock = v.s FROM unnest($1::bigint[], $2::bigint[], $3::bigint[],"
+            " $4::bigint[]) AS v(e, i, t, s) WHERE p.Externe = v.e AND p.IdProduit = v.i"
+            " AND p.IdProduitType = v.t",
+            {Tableau(cles, [](const TCleProduit& k) { return k.externe; }),
+             Tableau(cles, [](const TCleProduit& k) { return k.idProduit; }),
+             Tableau(cles, [](const TCleProduit& k) { return k.idProduitType; }),
+             Tableau(cles, [this](const TCleProduit& k) { return m_produits.value(k).stock; })});
+        m_c.Executer(
+            "INSERT INTO \"Transaction\" (Externe, IdProduit, IdProduitType, QuantiteOld, QuantiteNew,"
+            " Libelle, DateMaj) SELECT e, i, t, a, n, l, d FROM unnest($1::bigint[], $2::bigint[], $3::bigint[],"
+            " $4::bigint[], $5::bigint[], $6::text[], $7::text[]) WITH ORDINALITY AS v(e, i, t, a, n, l, d, o)"
+            " ORDER BY o",
+            {Tableau(m_mouvements, [](const TMouvement& m) { return m.cle.externe; }),
+             Tableau(m_mouvements, [](const TMouvement& m) { return m.cle.idProduit; }),
+             Tableau(m_mouvements, [](const TMouvement& m) { return m.cle.idProduitType; }),
+             Tableau(m_mouvements, [](const TMouvement& m) { return m.avant; }),
+             Tableau(m_mouvements, [](const TMouvement& m) { return m.apres; }),
+             Tableau(m_mouvements, [](const TMouvement& m) { return QVariant(m.libelle); }),
+             Tableau(m_mouvements, [](const TMouvement& m) { return QVariant(m.date); })});
     }
 
     TConnexionPg& m_c;
     QString m_poste;
     bool m_ouverte = false;
-    QMap<TCleProduit, TProduitStock> m_produits;   // the locked rows, as the lines leave them
+    QMap<TCleProduit, TProduitStock> m_produits;  // the locked rows, as the lines leave them
     std::set<TCleProduit> m_modifies;
     QList<TMouvement> m_mouvements;
 };

@@ -14,14 +14,14 @@ QVariantList ValeursCle(const TCurseur& c, const QVariantList& valeurs)
     int v = 0;
     for (int i = 0; i < c.Cles().size() && v < valeurs.size(); ++i) {
         switch (c.Genre(i)) {
-        case TCurseur::GenreCle::Entier:
-            r << valeurs[v++].toLongLong();
-            break;
-        case TCurseur::GenreCle::Texte:
-            r << valeurs[v++].toString();
-            break;
-        case TCurseur::GenreCle::Autre:
-            return r;
+            case TCurseur::GenreCle::Entier:
+                r << valeurs[v++].toLongLong();
+                break;
+            case TCurseur::GenreCle::Texte:
+                r << valeurs[v++].toString();
+                break;
+            case TCurseur::GenreCle::Autre:
+                return r;
         }
     }
     return r;
@@ -30,8 +30,8 @@ QVariantList ValeursCle(const TCurseur& c, const QVariantList& valeurs)
 int ProchainIdentifiant(TdmKestravel& dm, TCurseur& c, const QString& table, const QString& champ)
 {
     c.CancelRange();
-    QSqlQuery q = ExecuterSql(dm.Base(), QStringLiteral("SELECT MAX(%1) FROM \"%2\" WHERE Externe = 0")
-                                             .arg(champ, table));
+    QSqlQuery q =
+        ExecuterSql(dm.Base(), QStringLiteral("SELECT MAX(%1) FROM \"%2\" WHERE Externe = 0").arg(champ, table));
     return (Suivante(q) && !q.value(0).isNull()) ? q.value(0).toInt() + 1 : 1;
 }
 }  // namespace
@@ -48,10 +48,7 @@ bool TrouverCle(TCurseur& curseur, const QVariantList& valeurs)
     return curseur.FindKey(ValeursCle(curseur, valeurs));
 }
 
-int ProchainIdProduit(TdmKestravel& dm)
-{
-    return ProchainIdentifiant(dm, dm.tblProduit, "Produit", "IdProduit");
-}
+int ProchainIdProduit(TdmKestravel& dm) { return ProchainIdentifiant(dm, dm.tblProduit, "Produit", "IdProduit"); }
 
 int ProchainIdProduitType(TdmKestravel& dm)
 {
@@ -63,8 +60,8 @@ int ProchainIdProduitCarac(TdmKestravel& dm)
     return ProchainIdentifiant(dm, dm.tblProduitTypeCarac, "ProduitTypeCarac", "IdProduitCarac");
 }
 
-void AjouterMouvementStock(TdmKestravel& dm, int externe, int idProduit, const QVariant& idProduitType,
-                           int quantiteOld, int quantiteNew, const QString& libelle)
+void AjouterMouvementStock(TdmKestravel& dm, int externe, int idProduit, const QVariant& idProduitType, int quantiteOld,
+                           int quantiteNew, const QString& libelle)
 {
     AjouterMouvementStock(dm, externe, idProduit, idProduitType, QVariant(quantiteOld), quantiteNew, libelle);
 }

@@ -4,9 +4,9 @@
 #include "core/store/echecs.h"
 #include "core/store/erreurs.h"
 
+#include <sqlite3.h>
 #include <QSqlDatabase>
 #include <QSqlDriver>
-#include <sqlite3.h>
 #include <utility>
 
 // ---------------------------------------------------------------------------
@@ -16,9 +16,15 @@ TBaseSql::TBaseSql(const QString& chemin, Acces acces, const QString& contexte)
 {
     int drapeaux = SQLITE_OPEN_URI;
     switch (acces) {
-    case Acces::Lecture: drapeaux |= SQLITE_OPEN_READONLY; break;
-    case Acces::Ecriture: drapeaux |= SQLITE_OPEN_READWRITE; break;
-    case Acces::Creation: drapeaux |= SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE; break;
+        case Acces::Lecture:
+            drapeaux |= SQLITE_OPEN_READONLY;
+            break;
+        case Acces::Ecriture:
+            drapeaux |= SQLITE_OPEN_READWRITE;
+            break;
+        case Acces::Creation:
+            drapeaux |= SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
+            break;
     }
     // Even a failed open gives a handle, which holds the reason.
     const int rc = sqlite3_open_v2(chemin.toUtf8().constData(), &m_base, drapeaux, nullptr);
@@ -48,8 +54,7 @@ TBaseSql::~TBaseSql()
 
 TBaseSql::TBaseSql(TBaseSql&& autre) noexcept
     : m_base(std::exchange(autre.m_base, nullptr)), m_proprietaire(std::exchange(autre.m_proprietaire, false))
-{
-}
+{}
 
 TBaseSql& TBaseSql::operator=(TBaseSql&& autre) noexcept
 {
@@ -62,10 +67,7 @@ TBaseSql& TBaseSql::operator=(TBaseSql&& autre) noexcept
     return *this;
 }
 
-void TBaseSql::Echec(const QString& contexte) const
-{
-    throw EDatabaseError(MessageSqlite(m_base, contexte));
-}
+void TBaseSql::Echec(const QString& contexte) const { throw EDatabaseError(MessageSqlite(m_base, contexte)); }
 
 void TBaseSql::Executer(const QString& sql, const QString& contexte) const
 {
@@ -108,10 +110,7 @@ void TBaseSql::Interrompre() const
 }
 
 namespace {
-int Surveiller(void* rappel)
-{
-    return (*static_cast<const std::function<bool()>*>(rappel))() ? 0 : 1;
-}
+int Surveiller(void* rappel) { return (*static_cast<const std::function<bool()>*>(rappel))() ? 0 : 1; }
 }  // namespace
 
 void TBaseSql::SetSurveillance(int pas, const std::function<bool()>* rappel) const
@@ -136,15 +135,13 @@ TInstructionSql::TInstructionSql(const TBaseSql& base, QByteArrayView sql, const
 
 TInstructionSql::TInstructionSql(const TBaseSql& base, const QString& sql, const QString& contexte)
     : TInstructionSql(base, QByteArrayView(sql.toUtf8()), contexte)
-{
-}
+{}
 
 TInstructionSql::~TInstructionSql() { sqlite3_finalize(m_st); }
 
 TInstructionSql::TInstructionSql(TInstructionSql&& autre) noexcept
     : m_base(autre.m_base), m_st(std::exchange(autre.m_st, nullptr)), m_contexte(std::move(autre.m_contexte))
-{
-}
+{}
 
 TInstructionSql& TInstructionSql::operator=(TInstructionSql&& autre) noexcept
 {
@@ -157,10 +154,7 @@ TInstructionSql& TInstructionSql::operator=(TInstructionSql&& autre) noexcept
     return *this;
 }
 
-void TInstructionSql::Echec() const
-{
-    throw EDatabaseError(MessageSqlite(m_base, m_contexte));
-}
+void TInstructionSql::Echec() const { throw EDatabaseError(MessageSqlite(m_base, m_contexte)); }
 
 void TInstructionSql::Verifier(int rc) const
 {
@@ -170,15 +164,9 @@ void TInstructionSql::Verifier(int rc) const
 
 void TInstructionSql::LierNul(int position) { Verifier(sqlite3_bind_null(m_st, position)); }
 
-void TInstructionSql::LierEntier(int position, qint64 valeur)
-{
-    Verifier(sqlite3_bind_int64(m_st, position, valeur));
-}
+void TInstructionSql::LierEntier(int position, qint64 valeur) { Verifier(sqlite3_bind_int64(m_st, position, valeur)); }
 
-void TInstructionSql::LierReel(int position, double valeur)
-{
-    Verifier(sqlite3_bind_double(m_st, position, valeur));
-}
+void TInstructionSql::LierReel(int position, double valeur) { Verifier(sqlite3_bind_double(m_st, position, valeur)); }
 
 void TInstructionSql::LierTexte(int position, QByteArrayView utf8)
 {
@@ -194,21 +182,26 @@ void TInstructionSql::LierTexte(int position, const QString& texte)
 void TInstructionSql::Lier(int position, const QVariant& v)
 {
     switch (v.typeId()) {
-    case QMetaType::UnknownType:
-        LierNul(position);
-        return;
-    case QMetaType::Int: case QMetaType::UInt: case QMetaType::LongLong:
-    case QMetaType::ULongLong: case QMetaType::Bool: case QMetaType::Short:
-        LierEntier(position, v.toLongLong());
-        return;
-    case QMetaType::Double: case QMetaType::Float:
-        LierReel(position, v.toDouble());
-        return;
-    default:
-        if (v.isNull())
+        case QMetaType::UnknownType:
             LierNul(position);
-        else
-            LierTexte(position, v.toString());
+            return;
+        case QMetaType::Int:
+        case QMetaType::UInt:
+        case QMetaType::LongLong:
+        case QMetaType::ULongLong:
+        case QMetaType::Bool:
+        case QMetaType::Short:
+            LierEntier(position, v.toLongLong());
+            return;
+        case QMetaType::Double:
+        case QMetaType::Float:
+            LierReel(position, v.toDouble());
+            return;
+        default:
+            if (v.isNull())
+                LierNul(position);
+            else
+                LierTexte(position, v.toString());
     }
 }
 
@@ -271,15 +264,15 @@ namespace {
 inline QVariant ValeurColonne(sqlite3_stmt* st, int i)
 {
     switch (sqlite3_column_type(st, i)) {
-    case SQLITE_INTEGER:
-        return QVariant(qint64(sqlite3_column_int64(st, i)));
-    case SQLITE_FLOAT:
-        return QVariant(sqlite3_column_double(st, i));
-    case SQLITE_NULL:
-        return QVariant();
-    default:
-        return QVariant(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, i)),
-                                          sqlite3_column_bytes(st, i)));
+        case SQLITE_INTEGER:
+            return QVariant(qint64(sqlite3_column_int64(st, i)));
+        case SQLITE_FLOAT:
+            return QVariant(sqlite3_column_double(st, i));
+        case SQLITE_NULL:
+            return QVariant();
+        default:
+            return QVariant(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, i)),
+                                              sqlite3_column_bytes(st, i)));
     }
 }
 }  // namespace

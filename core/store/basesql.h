@@ -50,7 +50,7 @@ public:
     QVariant Valeur(const QString& sql, const QString& contexte = {}) const;
     // Columns of a table in their order, empty when it does not exist.
     struct TColonne {
-        QString nom, type;   // type as declared, upper-cased
+        QString nom, type;  // type as declared, upper-cased
     };
     QVector<TColonne> Colonnes(const QString& table) const;
 
@@ -159,7 +159,7 @@ public:
     void Commit();
 
 private:
-    TBaseSql m_base;   // the caller's connection, borrowed
+    TBaseSql m_base;  // the caller's connection, borrowed
     bool m_proprietaire = false;
     bool m_fini = false;
 };

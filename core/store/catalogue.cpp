@@ -7,8 +7,9 @@
 
 QVector<TLigneCategorie> LireCategories(TdmKestravel& dm)
 {
-    QSqlQuery q = ExecuterSql(dm.Base(), "SELECT Externe, IdProduitType, IdParent, Libelle FROM ProduitType"
-                                         " ORDER BY Externe, IdProduitType");
+    QSqlQuery q = ExecuterSql(dm.Base(),
+                              "SELECT Externe, IdProduitType, IdParent, Libelle FROM ProduitType"
+                              " ORDER BY Externe, IdProduitType");
     QVector<TLigneCategorie> lignes;
     while (Suivante(q))
         lignes.push_back({q.value(0).toInt(), q.value(1).toInt(), q.value(2).toInt(), q.value(3).toString()});

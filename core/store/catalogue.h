@@ -11,13 +11,13 @@
 struct TLigneCategorie {
     int externe = 0;
     int idProduitType = 0;
-    int idParent = 0;   // an empty parent reads as 0
+    int idParent = 0;  // an empty parent reads as 0
     QString libelle;
 
     bool operator==(const TLigneCategorie& autre) const
     {
         return externe == autre.externe && idProduitType == autre.idProduitType && idParent == autre.idParent
-               && libelle == autre.libelle;
+            && libelle == autre.libelle;
     }
 };
 

@@ -14,10 +14,8 @@ QString Quoter(const QString& nom) { return '"' + nom + '"'; }
 }  // namespace
 
 TCurseur::TCurseur(QString table, QString index, QStringList cles, bool cleUnique)
-    : m_table(std::move(table)), m_index(std::move(index)), m_cles(std::move(cles)),
-      m_cleUnique(cleUnique)
-{
-}
+    : m_table(std::move(table)), m_index(std::move(index)), m_cles(std::move(cles)), m_cleUnique(cleUnique)
+{}
 
 TCurseur::~TCurseur() { Close(); }
 
@@ -69,8 +67,9 @@ void TCurseur::Open()
     for (int i = 0; i < m_cles.size(); ++i) {
         const QString type = TypeCle(i);
         m_genresCles << (type.contains("INT") ? GenreCle::Entier
-                         : (type.contains("CHAR") || type.contains("TEXT") || type.contains("CLOB")) ? GenreCle::Texte
-                                                                                                       : GenreCle::Autre);
+                             : (type.contains("CHAR") || type.contains("TEXT") || type.contains("CLOB"))
+                             ? GenreCle::Texte
+                             : GenreCle::Autre);
     }
     m_actif = true;
     m_plage.clear();
@@ -108,10 +107,7 @@ QString TCurseur::TypeCle(int i) const
     return m_typesColonnes.value(m_indiceColonne.value(m_cles.value(i).toUpper(), -1));
 }
 
-TInstructionSql TCurseur::Preparer(const QString& sql) const
-{
-    return TInstructionSql(*m_base, sql);
-}
+TInstructionSql TCurseur::Preparer(const QString& sql) const { return TInstructionSql(*m_base, sql); }
 
 QString TCurseur::ClauseCle() const
 {
@@ -148,10 +144,7 @@ QVariantList TCurseur::CleDe(const Ligne& l) const
     return k;
 }
 
-bool TCurseur::ChangementsExternes() const
-{
-    return m_base->Modifications() != m_changements;
-}
+bool TCurseur::ChangementsExternes() const { return m_base->Modifications() != m_changements; }
 
 TInstructionSql& TCurseur::RequetePage(int nbCle, bool avant, bool inclure)
 {
@@ -278,8 +271,8 @@ bool TCurseur::IsEmpty() { return RecordCount() == 0; }
 int TCurseur::RecordCount()
 {
     Verifier();
-    TInstructionSql st = Preparer(QStringLiteral("SELECT COUNT(*) FROM %1 WHERE %2")
-                                      .arg(Quoter(m_table), ConditionPlage()));
+    TInstructionSql st =
+        Preparer(QStringLiteral("SELECT COUNT(*) FROM %1 WHERE %2").arg(Quoter(m_table), ConditionPlage()));
     LierPlage(st);
     return st.Etape() ? int(st.Entier(0)) : 0;
 }
@@ -381,8 +374,8 @@ void TCurseur::Post()
 
 void TCurseur::PositionnerSurRowid(qint64 rowid)
 {
-    TInstructionSql st = Preparer(QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?")
-                                      .arg(m_selection, Quoter(m_table), Dialecte::IdLigne));
+    TInstructionSql st =
+        Preparer(QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?").arg(m_selection, Quoter(m_table), Dialecte::IdLigne));
     st.LierEntier(1, rowid);
     Invalider();
     if (st.Etape()) {
@@ -410,7 +403,8 @@ void TCurseur::Delete()
     m_modifs.clear();
     if (!m_surLigne)
         throw EDatabaseError(QStringLiteral("Aucun enregistrement courant dans la table %1.").arg(m_table));
-    TInstructionSql st = Preparer(QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(Quoter(m_table), Dialecte::IdLigne));
+    TInstructionSql st =
+        Preparer(QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(Quoter(m_table), Dialecte::IdLigne));
     st.Lier(1, m_ligne.value(m_colonnes.size()));
     st.Executer();
     // The cursor moves on to the row that followed the deleted one.

@@ -11,11 +11,11 @@
 
 #include "core/store/basesql.h"
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
 #include <QVector>
-#include <QHash>
 #include <unordered_map>
 
 class TCurseur {
@@ -37,7 +37,7 @@ public:
     const QString& Table() const { return m_table; }
     const QString& Index() const { return m_index; }
     const QStringList& Cles() const { return m_cles; }
-    QString TypeCle(int i) const;   // "INTEGER", "TEXT", "REAL"… of key field i
+    QString TypeCle(int i) const;  // "INTEGER", "TEXT", "REAL"… of key field i
     enum class GenreCle { Entier, Texte, Autre };
     GenreCle Genre(int i) const { return m_genresCles.value(i, GenreCle::Autre); }
 
@@ -76,13 +76,13 @@ public:
 
 private:
     enum class Etat { Parcours, Insertion, Edition };
-    using Ligne = QVector<QVariant>;   // columns of the table, then the row id
+    using Ligne = QVector<QVariant>;  // columns of the table, then the row id
 
     void Verifier() const;
     void PosterAvantDeplacement();
     TInstructionSql Preparer(const QString& sql) const;
-    QString ClauseCle() const;          // "Externe, IdProduit[, rowid]"
-    QString ConditionPlage() const;     // "Externe = ? AND …" or "1"
+    QString ClauseCle() const;  // "Externe, IdProduit[, rowid]"
+    QString ConditionPlage() const;  // "Externe = ? AND …" or "1"
     int LierPlage(TInstructionSql& st) const;
     QVariantList CleDe(const Ligne& l) const;
     bool ChangementsExternes() const;
@@ -91,7 +91,11 @@ private:
     void ChargerPage(const QVariantList& depuis, bool avant, bool inclure);
     TInstructionSql& RequetePage(int nbCle, bool avant, bool inclure);
     void PositionnerSurRowid(qint64 rowid);
-    void Invalider() { m_page.clear(); m_posPage = -1; }
+    void Invalider()
+    {
+        m_page.clear();
+        m_posPage = -1;
+    }
 
     QString m_table, m_index;
     QStringList m_cles;
@@ -100,24 +104,24 @@ private:
     bool m_actif = false;
     QStringList m_colonnes;
     QStringList m_typesColonnes;
-    QHash<QString, int> m_indiceColonne;   // name as declared and upper-cased → column
+    QHash<QString, int> m_indiceColonne;  // name as declared and upper-cased → column
     QVector<GenreCle> m_genresCles;
-    QString m_selection;   // "col1", …, rowid: what every read selects
+    QString m_selection;  // "col1", …, rowid: what every read selects
     int Colonne(const QString& nom) const;
     QVariantList m_plage;
 
-    QVector<Ligne> m_page;   // rows in key order, fetched forwards from m_page[0]
-    int m_posPage = -1;      // current row inside m_page
+    QVector<Ligne> m_page;  // rows in key order, fetched forwards from m_page[0]
+    int m_posPage = -1;  // current row inside m_page
     bool m_pageFin = false;  // the page reaches the end of the range
-    Ligne m_ligne;           // current row
+    Ligne m_ligne;  // current row
     bool m_surLigne = false;
     bool m_eof = true, m_bof = true;
-    long long m_changements = 0;   // connection's change count when the page was read
+    long long m_changements = 0;  // connection's change count when the page was read
 
     Etat m_etat = Etat::Parcours;
-    QHash<int, QVariant> m_modifs;   // column → value being written
+    QHash<int, QVariant> m_modifs;  // column → value being written
 
-    std::unordered_map<int, TInstructionSql> m_stPages;   // page reads by shape
+    std::unordered_map<int, TInstructionSql> m_stPages;  // page reads by shape
     TInstructionSql m_stFind;
     int m_stFindNb = -1;
 };

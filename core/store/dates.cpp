@@ -1,9 +1,6 @@
 #include "core/store/dates.h"
 
-QString DateHeureBase(const QDateTime& d)
-{
-    return d.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
-}
+QString DateHeureBase(const QDateTime& d) { return d.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")); }
 
 QDateTime LireDateHeureBase(const QString& texte)
 {
@@ -22,8 +19,7 @@ QString NormaliserDateHeureBase(const QString& texte)
     for (qsizetype i = 0; i < n; ++i) {
         const QChar c = t[i];
         const char m = modele[i];
-        if (m == 'd' ? !c.isDigit() || c.unicode() > '9'
-                     : (c != QLatin1Char(m) && !(i == 10 && c == QLatin1Char('T'))))
+        if (m == 'd' ? !c.isDigit() || c.unicode() > '9' : (c != QLatin1Char(m) && !(i == 10 && c == QLatin1Char('T'))))
             return {};
     }
     auto nombre = [&](int debut, int longueur) { return QStringView(t).mid(debut, longueur).toInt(); };

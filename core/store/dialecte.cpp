@@ -24,8 +24,9 @@ namespace {
 QString JournalMode(const TBaseSql& base, const char* mode)
 {
     try {
-        return base.Valeur(mode ? QStringLiteral("PRAGMA journal_mode=") + QLatin1String(mode)
-                                : QStringLiteral("PRAGMA journal_mode"))
+        return base
+            .Valeur(mode ? QStringLiteral("PRAGMA journal_mode=") + QLatin1String(mode)
+                         : QStringLiteral("PRAGMA journal_mode"))
             .toString()
             .toLower();
     } catch (const EDatabaseError&) {
@@ -80,8 +81,7 @@ void DeclarerFonction(const TBaseSql& base, const char* nom, int nombreArguments
 {
     Q_ASSERT(nombreArguments <= 8);
     if (sqlite3_create_function_v2(base.Handle(), nom, nombreArguments, SQLITE_UTF8 | SQLITE_DETERMINISTIC,
-                                   reinterpret_cast<void*>(fonction), &AppelerFonction, nullptr, nullptr,
-                                   nullptr)
+                                   reinterpret_cast<void*>(fonction), &AppelerFonction, nullptr, nullptr, nullptr)
         != SQLITE_OK)
         base.Echec();
 }

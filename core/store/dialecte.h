@@ -56,8 +56,7 @@ class TChargementSql {
 public:
     TChargementSql(const TBaseSql& base, const QString& insertion, const QString& contexte = {})
         : m_insertion(base, insertion, contexte)
-    {
-    }
+    {}
     TInstructionSql& Ligne() { return m_insertion; }
     // Writes the row bound and clears the fields for the next one.
     void Ajouter()

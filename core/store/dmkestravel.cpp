@@ -19,9 +19,10 @@ TdmKestravel::TdmKestravel(const QString& cheminBase)
       tblProduitTypeCarac("ProduitTypeCarac", "idxPrimaryKey", {"Externe", "IdProduitCarac"}, true),
       tblTransaction("Transaction", "idxStock", {"Externe", "IdProduit"}, false),
       tblProduitCaracIndexTriCarac("ProduitCarac", "TriCarac", {"ExterneProduitCaracV", "IdCarac"}, false),
-      tblProduitCaracIndexTriProduit("ProduitCarac", "TriProduit", {"ExterneProduitCaracV", "IdProduit", "IdCarac"}, false),
-      tblProduitCaracIndexTriEnsemble("ProduitCarac", "TriEnsemble",
-                                      {"ExterneProduitCaracV", "IdProduit", "IdCarac"}, false),
+      tblProduitCaracIndexTriProduit("ProduitCarac", "TriProduit", {"ExterneProduitCaracV", "IdProduit", "IdCarac"},
+                                     false),
+      tblProduitCaracIndexTriEnsemble("ProduitCarac", "TriEnsemble", {"ExterneProduitCaracV", "IdProduit", "IdCarac"},
+                                      false),
       m_connexion("Kestravel-" + QUuid::createUuid().toString(QUuid::WithoutBraces))
 {
     Ouvrir(cheminBase);
@@ -43,9 +44,14 @@ QSqlDatabase TdmKestravel::Base() const { return QSqlDatabase::database(m_connex
 
 TCurseur* TdmKestravel::Curseurs(int i)
 {
-    TCurseur* tous[] = {&tblProduit, &tblProduitType, &tblProduitCarac, &tblProduitTypeCarac,
-                        &tblTransaction, &tblProduitCaracIndexTriCarac,
-                        &tblProduitCaracIndexTriProduit, &tblProduitCaracIndexTriEnsemble};
+    TCurseur* tous[] = {&tblProduit,
+                        &tblProduitType,
+                        &tblProduitCarac,
+                        &tblProduitTypeCarac,
+                        &tblTransaction,
+                        &tblProduitCaracIndexTriCarac,
+                        &tblProduitCaracIndexTriProduit,
+                        &tblProduitCaracIndexTriEnsemble};
     return i < 8 ? tous[i] : nullptr;
 }
 

@@ -23,14 +23,14 @@ public:
     static QString CheminBaseProgramme();
 
     const QString& CheminBase() const { return m_chemin; }
-    QSqlDatabase Base() const;        // the Qt connection, for SQL statements
+    QSqlDatabase Base() const;  // the Qt connection, for SQL statements
     // The same connection for the statement layer (basesql.h).
     const TBaseSql& Connexion() const { return m_base; }
     // The engine's own handle, for tests that watch or hold up the engine.
     sqlite3* Handle() const { return m_base.Handle(); }
 
-    void DataModuleCreate();          // opens the five main cursors
-    void DataModuleDestroy();         // closes them, in their fixed order
+    void DataModuleCreate();  // opens the five main cursors
+    void DataModuleDestroy();  // closes them, in their fixed order
 
     // Closes the connection and reopens it on another file (synchronisation).
     void Rouvrir(const QString& cheminBase);

@@ -1,43 +1,43 @@
 #include "core/store/echecs.h"
 
+#include <sqlite3.h>
 #include <QFileDevice>
 #include <QFileInfo>
 #include <QSqlError>
 #include <QStorageInfo>
 #include <cerrno>
-#include <sqlite3.h>
 
 TCauseEchec CauseSysteme(int errnum)
 {
     switch (errnum) {
-    case EBUSY:
-    case ETXTBSY:
-    case EAGAIN:
-        return TCauseEchec::Occupe;
-    case EROFS:
-        return TCauseEchec::LectureSeule;
-    case ENOSPC:
-    case EDQUOT:
-    case EFBIG:
-        return TCauseEchec::DisquePlein;
-    case ENOENT:
-    case ENOTDIR:
-        return TCauseEchec::Introuvable;
-    case EACCES:
-    case EPERM:
-        return TCauseEchec::AccesRefuse;
-    case ENOMEM:
-        return TCauseEchec::Memoire;
-    case EEXIST:
-        return TCauseEchec::Doublon;
-    case EIO:
-    case ENXIO:
-    case ESTALE:
-    case EHOSTDOWN:
-    case ETIMEDOUT:
-        return TCauseEchec::Materiel;
-    default:
-        return TCauseEchec::Autre;
+        case EBUSY:
+        case ETXTBSY:
+        case EAGAIN:
+            return TCauseEchec::Occupe;
+        case EROFS:
+            return TCauseEchec::LectureSeule;
+        case ENOSPC:
+        case EDQUOT:
+        case EFBIG:
+            return TCauseEchec::DisquePlein;
+        case ENOENT:
+        case ENOTDIR:
+            return TCauseEchec::Introuvable;
+        case EACCES:
+        case EPERM:
+            return TCauseEchec::AccesRefuse;
+        case ENOMEM:
+            return TCauseEchec::Memoire;
+        case EEXIST:
+            return TCauseEchec::Doublon;
+        case EIO:
+        case ENXIO:
+        case ESTALE:
+        case EHOSTDOWN:
+        case ETIMEDOUT:
+            return TCauseEchec::Materiel;
+        default:
+            return TCauseEchec::Autre;
     }
 }
 
@@ -46,69 +46,77 @@ TCauseEchec CauseSqlite(int code, int errnoSysteme)
     if (code == SQLITE_IOERR_NOMEM)
         return TCauseEchec::Memoire;
     switch (code & 0xff) {
-    case SQLITE_BUSY:
-    case SQLITE_LOCKED:
-        return TCauseEchec::Occupe;
-    case SQLITE_READONLY:
-        return TCauseEchec::LectureSeule;
-    case SQLITE_FULL:
-        return TCauseEchec::DisquePlein;
-    case SQLITE_CORRUPT:
-    case SQLITE_NOTADB:
-        return TCauseEchec::Corrompu;
-    case SQLITE_PERM:
-    case SQLITE_AUTH:
-        return TCauseEchec::AccesRefuse;
-    case SQLITE_NOMEM:
-        return TCauseEchec::Memoire;
-    case SQLITE_CONSTRAINT:
-        return TCauseEchec::Doublon;
-    case SQLITE_CANTOPEN: {
-        // The engine cannot tell a missing folder from a refused one; the
-        // system's error number can.
-        const TCauseEchec c = CauseSysteme(errnoSysteme);
-        return c == TCauseEchec::Autre ? TCauseEchec::Introuvable : c;
-    }
-    case SQLITE_IOERR: {
-        const TCauseEchec c = CauseSysteme(errnoSysteme);
-        return c == TCauseEchec::Autre ? TCauseEchec::Materiel : c;
-    }
-    default:
-        return TCauseEchec::Autre;
+        case SQLITE_BUSY:
+        case SQLITE_LOCKED:
+            return TCauseEchec::Occupe;
+        case SQLITE_READONLY:
+            return TCauseEchec::LectureSeule;
+        case SQLITE_FULL:
+            return TCauseEchec::DisquePlein;
+        case SQLITE_CORRUPT:
+        case SQLITE_NOTADB:
+            return TCauseEchec::Corrompu;
+        case SQLITE_PERM:
+        case SQLITE_AUTH:
+            return TCauseEchec::AccesRefuse;
+        case SQLITE_NOMEM:
+            return TCauseEchec::Memoire;
+        case SQLITE_CONSTRAINT:
+            return TCauseEchec::Doublon;
+        case SQLITE_CANTOPEN: {
+            // The engine cannot tell a missing folder from a refused one; the
+            // system's error number can.
+            const TCauseEchec c = CauseSysteme(errnoSysteme);
+            return c == TCauseEchec::Autre ? TCauseEchec::Introuvable : c;
+        }
+        case SQLITE_IOERR: {
+            const TCauseEchec c = CauseSysteme(errnoSysteme);
+            return c == TCauseEchec::Autre ? TCauseEchec::Materiel : c;
+        }
+        default:
+            return TCauseEchec::Autre;
     }
 }
 
 QString PhraseCatalogue(TCauseEchec cause)
 {
     switch (cause) {
-    case TCauseEchec::Occupe:
-        return QStringLiteral("Le catalogue est occupé : un autre poste de travail le verrouille depuis trop longtemps. "
-                              "Réessayez dans quelques instants ; si cela dure, fermez Kestravel sur les autres postes.");
-    case TCauseEchec::LectureSeule:
-        return QStringLiteral("Le catalogue est en lecture seule : vérifiez que vous avez le droit d'écrire dans le "
-                              "fichier Kestravel.abs et dans son dossier.");
-    case TCauseEchec::DisquePlein:
-        return QStringLiteral("Le disque du catalogue est plein : libérez de la place, puis recommencez.");
-    case TCauseEchec::Corrompu:
-        return QStringLiteral("Le fichier du catalogue est endommagé ou n'est pas un catalogue Kestravel : "
-                              "restaurez la dernière sauvegarde.");
-    case TCauseEchec::Introuvable:
-        return QStringLiteral("Le fichier du catalogue ou son dossier est introuvable : "
-                              "vérifiez l'installation de Kestravel.");
-    case TCauseEchec::AccesRefuse:
-        return QStringLiteral("L'accès au catalogue est refusé : vérifiez vos droits sur le fichier Kestravel.abs "
-                              "et sur son dossier.");
-    case TCauseEchec::Memoire:
-        return QStringLiteral("La mémoire manque pour terminer l'opération : fermez d'autres programmes, "
-                              "puis recommencez.");
-    case TCauseEchec::Doublon:
-        return QStringLiteral("Le catalogue contient déjà un enregistrement avec la même clé, ou une valeur est "
-                              "refusée : l'opération n'a pas été faite.");
-    case TCauseEchec::Materiel:
-        return QStringLiteral("Le disque ou le partage réseau du catalogue a signalé une erreur de lecture ou "
-                              "d'écriture : vérifiez-le, puis recommencez.");
-    case TCauseEchec::Autre:
-        break;
+        case TCauseEchec::Occupe:
+            return QStringLiteral(
+                "Le catalogue est occupé : un autre poste de travail le verrouille depuis trop longtemps. "
+                "Réessayez dans quelques instants ; si cela dure, fermez Kestravel sur les autres postes.");
+        case TCauseEchec::LectureSeule:
+            return QStringLiteral(
+                "Le catalogue est en lecture seule : vérifiez que vous avez le droit d'écrire dans le "
+                "fichier Kestravel.abs et dans son dossier.");
+        case TCauseEchec::DisquePlein:
+            return QStringLiteral("Le disque du catalogue est plein : libérez de la place, puis recommencez.");
+        case TCauseEchec::Corrompu:
+            return QStringLiteral(
+                "Le fichier du catalogue est endommagé ou n'est pas un catalogue Kestravel : "
+                "restaurez la dernière sauvegarde.");
+        case TCauseEchec::Introuvable:
+            return QStringLiteral(
+                "Le fichier du catalogue ou son dossier est introuvable : "
+                "vérifiez l'installation de Kestravel.");
+        case TCauseEchec::AccesRefuse:
+            return QStringLiteral(
+                "L'accès au catalogue est refusé : vérifiez vos droits sur le fichier Kestravel.abs "
+                "et sur son dossier.");
+        case TCauseEchec::Memoire:
+            return QStringLiteral(
+                "La mémoire manque pour terminer l'opération : fermez d'autres programmes, "
+                "puis recommencez.");
+        case TCauseEchec::Doublon:
+            return QStringLiteral(
+                "Le catalogue contient déjà un enregistrement avec la même clé, ou une valeur est "
+                "refusée : l'opération n'a pas été faite.");
+        case TCauseEchec::Materiel:
+            return QStringLiteral(
+                "Le disque ou le partage réseau du catalogue a signalé une erreur de lecture ou "
+                "d'écriture : vérifiez-le, puis recommencez.");
+        case TCauseEchec::Autre:
+            break;
     }
     return QStringLiteral("Le catalogue a refusé l'opération.");
 }
@@ -116,29 +124,32 @@ QString PhraseCatalogue(TCauseEchec cause)
 QString PhraseFichier(TCauseEchec cause)
 {
     switch (cause) {
-    case TCauseEchec::Occupe:
-        return QStringLiteral("Le fichier est utilisé par un autre programme : fermez-le, puis recommencez.");
-    case TCauseEchec::LectureSeule:
-        return QStringLiteral("Le disque ou le dossier est en lecture seule : choisissez un autre emplacement.");
-    case TCauseEchec::DisquePlein:
-        return QStringLiteral("Le disque est plein : libérez de la place ou choisissez un autre emplacement, "
-                              "puis recommencez.");
-    case TCauseEchec::Corrompu:
-        return QStringLiteral("Le fichier est endommagé.");
-    case TCauseEchec::Introuvable:
-        return QStringLiteral("Le fichier ou son dossier est introuvable : vérifiez le chemin.");
-    case TCauseEchec::AccesRefuse:
-        return QStringLiteral("L'accès est refusé : vous n'avez pas le droit d'écrire ou de lire ce fichier "
-                              "ou son dossier.");
-    case TCauseEchec::Memoire:
-        return PhraseCatalogue(cause);
-    case TCauseEchec::Doublon:
-        return QStringLiteral("Un fichier de ce nom existe déjà.");
-    case TCauseEchec::Materiel:
-        return QStringLiteral("Le disque ou le partage réseau a signalé une erreur de lecture ou d'écriture : "
-                              "vérifiez-le, puis recommencez.");
-    case TCauseEchec::Autre:
-        break;
+        case TCauseEchec::Occupe:
+            return QStringLiteral("Le fichier est utilisé par un autre programme : fermez-le, puis recommencez.");
+        case TCauseEchec::LectureSeule:
+            return QStringLiteral("Le disque ou le dossier est en lecture seule : choisissez un autre emplacement.");
+        case TCauseEchec::DisquePlein:
+            return QStringLiteral(
+                "Le disque est plein : libérez de la place ou choisissez un autre emplacement, "
+                "puis recommencez.");
+        case TCauseEchec::Corrompu:
+            return QStringLiteral("Le fichier est endommagé.");
+        case TCauseEchec::Introuvable:
+            return QStringLiteral("Le fichier ou son dossier est introuvable : vérifiez le chemin.");
+        case TCauseEchec::AccesRefuse:
+            return QStringLiteral(
+                "L'accès est refusé : vous n'avez pas le droit d'écrire ou de lire ce fichier "
+                "ou son dossier.");
+        case TCauseEchec::Memoire:
+            return PhraseCatalogue(cause);
+        case TCauseEchec::Doublon:
+            return QStringLiteral("Un fichier de ce nom existe déjà.");
+        case TCauseEchec::Materiel:
+            return QStringLiteral(
+                "Le disque ou le partage réseau a signalé une erreur de lecture ou d'écriture : "
+                "vérifiez-le, puis recommencez.");
+        case TCauseEchec::Autre:
+            break;
     }
     return QStringLiteral("Le fichier n'a pas pu être lu ou écrit.");
 }

@@ -11,15 +11,15 @@ class QSqlError;
 struct sqlite3;
 
 enum class TCauseEchec {
-    Occupe,        // locked by another process, after the busy timeout
+    Occupe,  // locked by another process, after the busy timeout
     LectureSeule,  // read-only file, folder or disk
     DisquePlein,
-    Corrompu,      // damaged file, or not a catalogue at all
-    Introuvable,   // missing file or folder
-    AccesRefuse,   // no permission
+    Corrompu,  // damaged file, or not a catalogue at all
+    Introuvable,  // missing file or folder
+    AccesRefuse,  // no permission
     Memoire,
-    Doublon,       // key already present or other constraint
-    Materiel,      // input/output error of the disk or network share
+    Doublon,  // key already present or other constraint
+    Materiel,  // input/output error of the disk or network share
     Autre
 };
 

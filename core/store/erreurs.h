@@ -10,8 +10,7 @@
 
 class EKestravel : public std::runtime_error {
 public:
-    explicit EKestravel(const QString& message)
-        : std::runtime_error(message.toStdString()) {}
+    explicit EKestravel(const QString& message) : std::runtime_error(message.toStdString()) {}
     QString Message() const { return QString::fromStdString(what()); }
 };
 
@@ -33,8 +32,7 @@ void Preparer(QSqlQuery& q, const QString& sql);
 // Runs a prepared statement or throws EDatabaseError.
 void Executer(QSqlQuery& q);
 // Prepares and runs a statement with positional values in one call.
-QSqlQuery ExecuterSql(const QSqlDatabase& db, const QString& sql,
-                      const QVariantList& valeurs = {});
+QSqlQuery ExecuterSql(const QSqlDatabase& db, const QString& sql, const QVariantList& valeurs = {});
 // Moves to the next row of a query run by ExecuterSql: true on a row, false
 // at the end; throws EDatabaseError when the engine fails on the way (a
 // bare next() would tell that failure as the end of the rows).

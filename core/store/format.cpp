@@ -14,10 +14,10 @@ QString Montant(double valeur)
     // away from zero at two decimals: 12.345 gives 12.35 although its binary
     // value lies just below. Worked on in a local buffer: a CSV export formats
     // millions of amounts.
-    const QByteArray e = QString::number(std::fabs(valeur), 'e', 14).toLatin1();   // d.dddddddddddddde±xx
+    const QByteArray e = QString::number(std::fabs(valeur), 'e', 14).toLatin1();  // d.dddddddddddddde±xx
     const qsizetype posE = e.indexOf('e');
     const int exposant = std::atoi(e.constData() + posE + 1);
-    QVarLengthArray<char, 64> chiffres;   // the 15 digits without the point
+    QVarLengthArray<char, 64> chiffres;  // the 15 digits without the point
     for (qsizetype i = 0; i < posE; ++i)
         if (e[i] != '.')
             chiffres.append(e[i]);
@@ -48,8 +48,8 @@ QString Montant(double valeur)
     qsizetype debut = 0;
     while (finEntier - debut > 1 && garde[debut] == '0')
         ++debut;
-    const bool nul = finEntier - debut == 1 && garde[debut] == '0' && garde[finEntier] == '0' &&
-                     garde[finEntier + 1] == '0';
+    const bool nul =
+        finEntier - debut == 1 && garde[debut] == '0' && garde[finEntier] == '0' && garde[finEntier + 1] == '0';
     QString r;
     if (valeur < 0 && !nul)
         r += QLatin1Char('-');

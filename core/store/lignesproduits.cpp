@@ -11,8 +11,7 @@ void TLignesProduits::Reserver(int lignes)
     m_textes.reserve(size_t(lignes) * 40);
 }
 
-void TLignesProduits::Ajouter(Ligne ligne, QByteArrayView libelle, QByteArrayView reference,
-                              QByteArrayView categorie)
+void TLignesProduits::Ajouter(Ligne ligne, QByteArrayView libelle, QByteArrayView reference, QByteArrayView categorie)
 {
     // UTF-8 never takes fewer bytes than UTF-16 takes code units: decode in
     // place, then give back what was not used.
@@ -66,16 +65,26 @@ QString TLignesProduits::Texte(int i, TChampProduit champ) const
 {
     const Ligne& l = m_lignes[size_t(i)];
     switch (champ) {
-    case TChampProduit::Externe: return QString::number(l.externe);
-    case TChampProduit::IdProduit: return QString::number(l.idProduit);
-    case TChampProduit::IdProduitType: return QString::number(l.idProduitType);
-    case TChampProduit::Libelle: return Libelle(i).toString();
-    case TChampProduit::Reference: return Reference(i).toString();
-    case TChampProduit::PrixTarifHT: return Montant(l.prixTarifHT);
-    case TChampProduit::PrixAchatHT: return Montant(l.prixAchatHT);
-    case TChampProduit::PrixVenteHT: return Montant(l.prixVenteHT);
-    case TChampProduit::Stock: return l.stock > 0 ? QString::number(l.stock) : QString();
-    case TChampProduit::Categorie: return Categorie(i).toString();
+        case TChampProduit::Externe:
+            return QString::number(l.externe);
+        case TChampProduit::IdProduit:
+            return QString::number(l.idProduit);
+        case TChampProduit::IdProduitType:
+            return QString::number(l.idProduitType);
+        case TChampProduit::Libelle:
+            return Libelle(i).toString();
+        case TChampProduit::Reference:
+            return Reference(i).toString();
+        case TChampProduit::PrixTarifHT:
+            return Montant(l.prixTarifHT);
+        case TChampProduit::PrixAchatHT:
+            return Montant(l.prixAchatHT);
+        case TChampProduit::PrixVenteHT:
+            return Montant(l.prixVenteHT);
+        case TChampProduit::Stock:
+            return l.stock > 0 ? QString::number(l.stock) : QString();
+        case TChampProduit::Categorie:
+            return Categorie(i).toString();
     }
     return QString();
 }
@@ -105,7 +114,7 @@ void AjouterLigneProduit(TLignesProduits& lignes, const TInstructionSql& st, QSt
 TLignesProduits LireProduitsCategorie(TdmKestravel& dm, int externe, int idProduitType)
 {
     const QByteArray sql = QByteArray("SELECT ") + ColonnesLigneProduit
-                           + " FROM Produit p WHERE Externe = ? AND IdProduitType = ? ORDER BY IdProduit";
+        + " FROM Produit p WHERE Externe = ? AND IdProduitType = ? ORDER BY IdProduit";
     TInstructionSql q(dm.Connexion(), QByteArrayView(sql), QStringLiteral("Lecture des produits impossible."));
     q.LierEntier(1, externe);
     q.LierEntier(2, idProduitType);

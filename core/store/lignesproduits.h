@@ -13,7 +13,16 @@ class TInstructionSql;
 
 // What a list column shows.
 enum class TChampProduit {
-    Externe, IdProduit, IdProduitType, Libelle, Reference, PrixTarifHT, PrixAchatHT, PrixVenteHT, Stock, Categorie
+    Externe,
+    IdProduit,
+    IdProduitType,
+    Libelle,
+    Reference,
+    PrixTarifHT,
+    PrixAchatHT,
+    PrixVenteHT,
+    Stock,
+    Categorie
 };
 
 class TLignesProduits {

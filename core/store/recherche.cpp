@@ -13,8 +13,8 @@ const struct {
     char16_t accent;
     const char* simple;
 } Pliage[] = {
-    {u'à', "a"}, {u'â', "a"}, {u'ä', "a"}, {u'ç', "c"}, {u'é', "e"}, {u'è', "e"}, {u'ê', "e"},
-    {u'ë', "e"}, {u'î', "i"}, {u'ï', "i"}, {u'ô', "o"}, {u'ö', "o"}, {u'ù', "u"}, {u'û', "u"},
+    {u'à', "a"}, {u'â', "a"}, {u'ä', "a"},  {u'ç', "c"},  {u'é', "e"}, {u'è', "e"}, {u'ê', "e"},
+    {u'ë', "e"}, {u'î', "i"}, {u'ï', "i"},  {u'ô', "o"},  {u'ö', "o"}, {u'ù', "u"}, {u'û', "u"},
     {u'ü', "u"}, {u'ÿ', "y"}, {u'æ', "ae"}, {u'œ', "oe"}, {u'ñ', "n"},
 };
 
@@ -37,8 +37,8 @@ QString SelectionPliee(const QString& id, const QString& prefixe, const QString&
 {
     const auto capitales = [&](const char* champ) { return Remplacements(prefixe + QLatin1String(champ), true); };
     return QStringLiteral("SELECT i, %1, %2, %3 FROM (SELECT %4 AS i, %5 AS l, %6 AS r, %7 AS c%8)")
-        .arg(Remplacements("l", false), Remplacements("r", false), Remplacements("c", false), id,
-             capitales("Libelle"), capitales("Reference"), capitales("CodeExport"), source);
+        .arg(Remplacements("l", false), Remplacements("r", false), Remplacements("c", false), id, capitales("Libelle"),
+             capitales("Reference"), capitales("CodeExport"), source);
 }
 
 const QString Insertion =
@@ -83,7 +83,7 @@ bool IndexRechercheInstalle(const TBaseSql& base)
                            " 'RechercheProduitModification', 'RechercheProduitRemplacement'))"),
                        LectureImpossible)
                .toInt()
-           == 5;
+        == 5;
 }
 
 void InstallerIndexRecherche(const TBaseSql& base, const std::function<void()>& patience)
@@ -94,8 +94,9 @@ void InstallerIndexRecherche(const TBaseSql& base, const std::function<void()>& 
     {
         // A half-made index (from a version that stopped midway) goes first.
         SupprimerIndexRecherche(base);
-        Executer(base, QStringLiteral("CREATE VIRTUAL TABLE RechercheProduit USING fts5(Libelle, Reference, "
-                                      "CodeExport, tokenize = 'trigram')"));
+        Executer(base,
+                 QStringLiteral("CREATE VIRTUAL TABLE RechercheProduit USING fts5(Libelle, Reference, "
+                                "CodeExport, tokenize = 'trigram')"));
         // The fill touches the index's pages again and again: with the
         // connection's small page cache it would spend its time reading
         // back what it has just written.
@@ -123,20 +124,24 @@ void InstallerIndexRecherche(const TBaseSql& base, const std::function<void()>& 
         }
         retablir();
         const QString nouvelle = Insertion + SelectionPliee("new.rowid", "new.", QString()) + ';';
-        Executer(base, QStringLiteral("CREATE TRIGGER RechercheProduitAjout AFTER INSERT ON Produit BEGIN %1 END")
-                           .arg(nouvelle));
-        Executer(base, QStringLiteral("CREATE TRIGGER RechercheProduitSuppression AFTER DELETE ON Produit BEGIN "
-                                      "DELETE FROM RechercheProduit WHERE rowid = old.rowid; END"));
-        Executer(base, QStringLiteral("CREATE TRIGGER RechercheProduitModification AFTER UPDATE OF Libelle, "
-                                      "Reference, CodeExport ON Produit BEGIN DELETE FROM RechercheProduit "
-                                      "WHERE rowid = old.rowid; %1 END")
-                           .arg(nouvelle));
+        Executer(
+            base,
+            QStringLiteral("CREATE TRIGGER RechercheProduitAjout AFTER INSERT ON Produit BEGIN %1 END").arg(nouvelle));
+        Executer(base,
+                 QStringLiteral("CREATE TRIGGER RechercheProduitSuppression AFTER DELETE ON Produit BEGIN "
+                                "DELETE FROM RechercheProduit WHERE rowid = old.rowid; END"));
+        Executer(base,
+                 QStringLiteral("CREATE TRIGGER RechercheProduitModification AFTER UPDATE OF Libelle, "
+                                "Reference, CodeExport ON Produit BEGIN DELETE FROM RechercheProduit "
+                                "WHERE rowid = old.rowid; %1 END")
+                     .arg(nouvelle));
         // A row that INSERT OR REPLACE removes fires no delete trigger: its
         // entry goes before the new row comes.
-        Executer(base, QStringLiteral("CREATE TRIGGER RechercheProduitRemplacement BEFORE INSERT ON Produit BEGIN "
-                                      "DELETE FROM RechercheProduit WHERE rowid IN (SELECT rowid FROM Produit WHERE "
-                                      "Externe = new.Externe AND IdProduit = new.IdProduit AND "
-                                      "IdProduitType = new.IdProduitType); END"));
+        Executer(base,
+                 QStringLiteral("CREATE TRIGGER RechercheProduitRemplacement BEFORE INSERT ON Produit BEGIN "
+                                "DELETE FROM RechercheProduit WHERE rowid IN (SELECT rowid FROM Produit WHERE "
+                                "Externe = new.Externe AND IdProduit = new.IdProduit AND "
+                                "IdProduitType = new.IdProduitType); END"));
     }
     transaction.Commit();
 }
@@ -164,14 +169,16 @@ TResultatRecherche Rechercher(const TBaseSql& base, const TCritereRecherche& cri
 
     // CROSS JOIN keeps the index as the outer loop: otherwise SQLite may walk
     // the origin's products and ask the index about each of them.
-    QString sql = QStringLiteral("SELECT %1 FROM RechercheProduit CROSS JOIN Produit p"
-                                 " ON p.rowid = RechercheProduit.rowid WHERE 1")
+    QString sql = QStringLiteral(
+                      "SELECT %1 FROM RechercheProduit CROSS JOIN Produit p"
+                      " ON p.rowid = RechercheProduit.rowid WHERE 1")
                       .arg(QLatin1String(ColonnesLigneProduit));
     if (!longs.isEmpty())
         sql += QStringLiteral(" AND RechercheProduit MATCH ?");
     for (int i = 0; i < courts.size(); ++i)
-        sql += QStringLiteral(" AND (RechercheProduit.Libelle LIKE ? ESCAPE '\\' OR RechercheProduit.Reference LIKE ?"
-                              " ESCAPE '\\' OR RechercheProduit.CodeExport LIKE ? ESCAPE '\\')");
+        sql += QStringLiteral(
+            " AND (RechercheProduit.Libelle LIKE ? ESCAPE '\\' OR RechercheProduit.Reference LIKE ?"
+            " ESCAPE '\\' OR RechercheProduit.CodeExport LIKE ? ESCAPE '\\')");
     if (critere.externe >= 0)
         sql += QStringLiteral(" AND p.Externe = ?");
 
@@ -213,8 +220,7 @@ TResultatRecherche Rechercher(const TBaseSql& base, const TCritereRecherche& cri
 
 TRechercheProduits::TRechercheProduits(const QString& cheminBase, TRappel rappel)
     : m_chemin(cheminBase), m_rappel(std::move(rappel)), m_fil([this] { Boucle(); })
-{
-}
+{}
 
 TRechercheProduits::~TRechercheProduits()
 {
@@ -279,7 +285,7 @@ void TRechercheProduits::Boucle()
         {
             std::lock_guard<std::mutex> verrou(m_verrou);
             if (numero != m_numero)
-                continue;   // superseded or cancelled meanwhile
+                continue;  // superseded or cancelled meanwhile
         }
         m_rappel(numero, std::move(resultat));
     }

@@ -47,8 +47,8 @@ inline qint64 CleCategorie(int externe, int idProduitType) { return (qint64(exte
 
 struct TResultatRecherche {
     TLignesProduits lignes;
-    bool tronque = false;      // more products match than `limite`
-    QString erreur;            // the search could not run (catalogue busy, no index…)
+    bool tronque = false;  // more products match than `limite`
+    QString erreur;  // the search could not run (catalogue busy, no index…)
 };
 
 // Runs one search on its own connection; blocking. Stops early (empty
@@ -79,10 +79,10 @@ private:
     TRappel m_rappel;
     std::mutex m_verrou;
     std::condition_variable m_reveil;
-    const TBaseSql* m_base = nullptr;   // the thread's connection, once open
+    const TBaseSql* m_base = nullptr;  // the thread's connection, once open
     TCritereRecherche m_demande;
-    quint64 m_numero = 0;       // last request made
-    quint64 m_traite = 0;       // last request taken by the thread
+    quint64 m_numero = 0;  // last request made
+    quint64 m_traite = 0;  // last request taken by the thread
     bool m_fin = false;
     std::thread m_fil;
 };

@@ -10,10 +10,7 @@
 #include <QSqlQuery>
 #include <QUuid>
 
-QStringList TablesCatalogue()
-{
-    return {"Produit", "ProduitType", "ProduitCarac", "ProduitTypeCarac", "Transaction"};
-}
+QStringList TablesCatalogue() { return {"Produit", "ProduitType", "ProduitCarac", "ProduitTypeCarac", "Transaction"}; }
 
 QStringList InstructionsSchema()
 {

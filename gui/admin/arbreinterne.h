@@ -1,8 +1,8 @@
 #pragma once
 // The internal category tree of the administration windows.
 
-#include "gui/common/arbrecategories.h"
 #include "core/store/dmkestravel.h"
+#include "gui/common/arbrecategories.h"
 
 #include <QTreeWidget>
 
@@ -23,5 +23,4 @@ public:
 // kept as it stands (only the selection is worked out again): rebuilding ten
 // thousand nodes costs far more than reading them.
 QTreeWidgetItem* ChargerArbreInterne(TdmKestravel& dm, QTreeWidget* arbre, TTableNoeuds& table,
-                                     int categorieASelectionner,
-                                     QVector<TLigneCategorie>* dernierChargement = nullptr);
+                                     int categorieASelectionner, QVector<TLigneCategorie>* dernierChargement = nullptr);

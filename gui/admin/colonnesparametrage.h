@@ -5,7 +5,15 @@
 
 // Columns of the list: the three key columns, then what the user reads.
 enum ColonneProduit {
-    ColExterne, ColId, ColIdType, ColLibelle, ColReference, ColPrixTarif, ColPrixAchat, ColPrixVente, ColStock,
+    ColExterne,
+    ColId,
+    ColIdType,
+    ColLibelle,
+    ColReference,
+    ColPrixTarif,
+    ColPrixAchat,
+    ColPrixVente,
+    ColStock,
     NbColonnesProduit
 };
 

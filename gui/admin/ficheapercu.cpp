@@ -1,16 +1,16 @@
 #include "gui/admin/ficheapercu.h"
 
+#include "core/base/prompts.h"
 #include "gui/common/attente.h"
 #include "gui/common/ergonomie.h"
-#include "core/base/prompts.h"
 
 #include <QAction>
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
 #include <QPageSetupDialog>
-#include <QPainter>
 #include <QPaintEvent>
+#include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QScrollBar>
@@ -22,7 +22,7 @@
 #include <cmath>
 
 namespace {
-const double Ecart = 12;   // pixels around and between pages
+const double Ecart = 12;  // pixels around and between pages
 const double Zooms[] = {0.25, 0.5, 0.75, 1.0, 1.25, 1.5, 2.0, 3.0, 4.0};
 // Items of the zoom box before the percentages.
 enum { ZoomLargeur = 0, ZoomPage = 1, PremierZoom = 2 };
@@ -174,8 +174,8 @@ void TVuePages::paintEvent(QPaintEvent* e)
     const double pas = HauteurPas();
     const double haut = verticalScrollBar()->value();
     const double largeurVue = viewport()->width();
-    const double gauche = horizontalScrollBar()->maximum() > 0 ? Ecart - horizontalScrollBar()->value()
-                                                               : (largeurVue - page.width()) / 2;
+    const double gauche =
+        horizontalScrollBar()->maximum() > 0 ? Ecart - horizontalScrollBar()->value() : (largeurVue - page.width()) / 2;
     const int premiere = qMax(0, int((haut + e->rect().top() - Ecart) / pas));
     const int derniere = qMin(NombrePages() - 1, int((haut + e->rect().bottom()) / pas));
     const double pixelsMm = PixelsParMm();
@@ -201,8 +201,7 @@ void TVuePages::paintEvent(QPaintEvent* e)
 // ------------------------------------------------------------- TFicheApercu
 
 TFicheApercu::TFicheApercu(TRapport& rapport, QPrinter& imprimante, QWidget* parent)
-    : QDialog(parent), m_rapport(rapport), m_imprimante(imprimante),
-      m_fichierPdf(QStringLiteral("Document.pdf"))
+    : QDialog(parent), m_rapport(rapport), m_imprimante(imprimante), m_fichierPdf(QStringLiteral("Document.pdf"))
 {
     setWindowFlag(Qt::WindowMaximizeButtonHint);
     setupUi(this);
@@ -344,8 +343,9 @@ void TFicheApercu::actMiseEnPageClick()
 
 void TFicheApercu::actExporterPdfClick()
 {
-    QString chemin = Prompts().ChoisirFichierEnregistrement(
-        QStringLiteral("Exporter en PDF"), QDir::home().filePath(m_fichierPdf), QStringLiteral("Documents PDF (*.pdf)"));
+    QString chemin =
+        Prompts().ChoisirFichierEnregistrement(QStringLiteral("Exporter en PDF"), QDir::home().filePath(m_fichierPdf),
+                                               QStringLiteral("Documents PDF (*.pdf)"));
     if (chemin.isEmpty())
         return;
     if (!chemin.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive))

@@ -50,8 +50,8 @@ protected:
 private:
     // Screen pixels per millimetre at the current zoom.
     double PixelsParMm() const;
-    QSizeF TaillePage() const;   // in pixels
-    double HauteurPas() const;   // one page and the gap below it
+    QSizeF TaillePage() const;  // in pixels
+    double HauteurPas() const;  // one page and the gap below it
     void MettreAJourDefilement();
     void AppliquerAjustement();
 

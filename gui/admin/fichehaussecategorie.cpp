@@ -1,9 +1,9 @@
 #include "gui/admin/fichehaussecategorie.h"
 
-#include "core/catalogue/hausse.h"
-#include "gui/common/attente.h"
 #include "core/base/prompts.h"
+#include "core/catalogue/hausse.h"
 #include "core/store/format.h"
+#include "gui/common/attente.h"
 
 #include <QButtonGroup>
 #include <QEvent>

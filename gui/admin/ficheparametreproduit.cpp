@@ -1,22 +1,22 @@
 #include "gui/admin/ficheparametreproduit.h"
 
+#include "core/base/prompts.h"
 #include "core/catalogue/categories.h"
-#include "gui/admin/arbreinterne.h"
 #include "core/catalogue/duplication.h"
+#include "core/catalogue/produits.h"
+#include "core/store/catalogue.h"
+#include "core/store/dmkestravel.h"
+#include "gui/admin/arbreinterne.h"
+#include "gui/admin/colonnesparametrage.h"
 #include "gui/admin/fichehaussecategorie.h"
 #include "gui/admin/ficheparametreproduittype.h"
 #include "gui/admin/impression.h"
+#include "gui/common/attente.h"
+#include "gui/common/ergonomie.h"
+#include "gui/common/rechercheliste.h"
 #include "gui/interchange/ficheexportation.h"
 #include "gui/interchange/ficheimportation.h"
 #include "gui/product/ficheproduitaddorupdate.h"
-#include "core/catalogue/produits.h"
-#include "gui/admin/colonnesparametrage.h"
-#include "gui/common/attente.h"
-#include "gui/common/ergonomie.h"
-#include "core/base/prompts.h"
-#include "gui/common/rechercheliste.h"
-#include "core/store/catalogue.h"
-#include "core/store/dmkestravel.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -89,8 +89,7 @@ void TFicheParametreProduit::PreparerControles()
     };
 
     connect(tvProduitType, &QTreeWidget::currentItemChanged, this, &TFicheParametreProduit::tvProduitTypeChange);
-    connect(tvProduitType, &QWidget::customContextMenuRequested, this,
-            &TFicheParametreProduit::tvProduitTypeMenu);
+    connect(tvProduitType, &QWidget::customContextMenuRequested, this, &TFicheParametreProduit::tvProduitTypeMenu);
     connect(miHausse, &QAction::triggered, this, &TFicheParametreProduit::miHausseClick);
     connect(btnAjouterProduitType, &QPushButton::clicked, this, &TFicheParametreProduit::btnAjouterProduitTypeClick);
     connect(btnAjouterProduit, &QPushButton::clicked, this, &TFicheParametreProduit::btnAjouterProduitClick);
@@ -103,8 +102,8 @@ void TFicheParametreProduit::PreparerControles()
     connect(entete, &QHeaderView::sectionClicked, this, &TFicheParametreProduit::lvProduitsColumnClick);
 
     // Centred on the owner, or on the screen for the main window.
-    const QRect zone = parentWidget() ? parentWidget()->window()->geometry()
-                                : (screen() ? screen()->availableGeometry() : QRect());
+    const QRect zone =
+        parentWidget() ? parentWidget()->window()->geometry() : (screen() ? screen()->availableGeometry() : QRect());
     if (zone.isValid())
         move(zone.center() - rect().center());
 }
@@ -337,7 +336,7 @@ void TFicheParametreProduit::btnDuppliquerClick()
     if (ligne < 0)
         return;
     const TLignesProduits::Ligne& l = m_modele->Ligne(ligne);
-    const TCurseurOccupe occupe;   // the copy, then a new reading of the list
+    const TCurseurOccupe occupe;  // the copy, then a new reading of the list
     DupliquerProduit(m_dm, l.externe, l.idProduit, l.idProduitType);
     if (ObjetNoeud(NoeudSelectionne()))
         ActualiserListe(CategorieSelectionnee());
@@ -439,47 +438,47 @@ bool TFicheParametreProduit::eventFilter(QObject* objet, QEvent* evenement)
 {
     if (objet == lvProduits->viewport()) {
         switch (evenement->type()) {
-        case QEvent::MouseButtonPress: {
-            const auto* souris = static_cast<QMouseEvent*>(evenement);
-            if (souris->button() == Qt::LeftButton)
-                lvProduitsMouseDown(souris->position().toPoint());
-            break;
-        }
-        case QEvent::MouseMove: {
-            const auto* souris = static_cast<QMouseEvent*>(evenement);
-            if (m_glisserPossible && (souris->buttons() & Qt::LeftButton)
-                && (souris->position().toPoint() - m_debutGlisser).manhattanLength()
-                       >= QApplication::startDragDistance()) {
-                m_glisserPossible = false;
-                CommencerGlisser();
-                return true;
+            case QEvent::MouseButtonPress: {
+                const auto* souris = static_cast<QMouseEvent*>(evenement);
+                if (souris->button() == Qt::LeftButton)
+                    lvProduitsMouseDown(souris->position().toPoint());
+                break;
             }
-            break;
-        }
-        case QEvent::MouseButtonRelease:
-            m_glisserPossible = false;
-            break;
-        default:
-            break;
+            case QEvent::MouseMove: {
+                const auto* souris = static_cast<QMouseEvent*>(evenement);
+                if (m_glisserPossible && (souris->buttons() & Qt::LeftButton)
+                    && (souris->position().toPoint() - m_debutGlisser).manhattanLength()
+                        >= QApplication::startDragDistance()) {
+                    m_glisserPossible = false;
+                    CommencerGlisser();
+                    return true;
+                }
+                break;
+            }
+            case QEvent::MouseButtonRelease:
+                m_glisserPossible = false;
+                break;
+            default:
+                break;
         }
     } else if (objet == tvProduitType->viewport()) {
         switch (evenement->type()) {
-        case QEvent::DragEnter:
-        case QEvent::DragMove:
-        case QEvent::Drop: {
-            auto* depot = static_cast<QDropEvent*>(evenement);
-            if (!tvProduitTypeDragOver(depot->source())) {
-                depot->ignore();
+            case QEvent::DragEnter:
+            case QEvent::DragMove:
+            case QEvent::Drop: {
+                auto* depot = static_cast<QDropEvent*>(evenement);
+                if (!tvProduitTypeDragOver(depot->source())) {
+                    depot->ignore();
+                    return true;
+                }
+                depot->setDropAction(Qt::MoveAction);
+                depot->accept();
+                if (evenement->type() == QEvent::Drop)
+                    tvProduitTypeDragDrop(depot->source(), depot->position().toPoint());
                 return true;
             }
-            depot->setDropAction(Qt::MoveAction);
-            depot->accept();
-            if (evenement->type() == QEvent::Drop)
-                tvProduitTypeDragDrop(depot->source(), depot->position().toPoint());
-            return true;
-        }
-        default:
-            break;
+            default:
+                break;
         }
     }
     return QWidget::eventFilter(objet, evenement);

@@ -3,9 +3,9 @@
 // category tree on the left, the products of the selected category on the
 // right, and the administration actions around them.
 
-#include "gui/common/arbrecategories.h"
 #include "core/store/lignesproduits.h"
 #include "core/store/records.h"
+#include "gui/common/arbrecategories.h"
 #include "ui_ficheparametreproduit.h"
 
 #include <QWidget>
@@ -101,11 +101,11 @@ private:
     TdmKestravel& m_dm;
     int m_categorieASelectionner = 0;
     TTableNoeuds m_noeuds;
-    QVector<TLigneCategorie> m_categoriesLues;   // rows of the tree as shown
-    int m_remplissages = 0;                      // lists filled so far
-    int m_categorieAffichee = -1;                // category last listed, -1 when none
-    bool m_chargementArbre = false;              // the tree is being (re)loaded
-    QHash<qint64, QString> m_categoriesRecherche;   // categories of the tree, for the search
+    QVector<TLigneCategorie> m_categoriesLues;  // rows of the tree as shown
+    int m_remplissages = 0;  // lists filled so far
+    int m_categorieAffichee = -1;  // category last listed, -1 when none
+    bool m_chargementArbre = false;  // the tree is being (re)loaded
+    QHash<qint64, QString> m_categoriesRecherche;  // categories of the tree, for the search
     TRechercheListe* m_recherche = nullptr;
     TModeleProduits* m_modele = nullptr;
 

@@ -1,17 +1,15 @@
 #include "gui/admin/ficheparametreproduittype.h"
 
-#include "core/catalogue/categories.h"
-#include "gui/admin/arbreinterne.h"
 #include "core/base/prompts.h"
+#include "core/catalogue/categories.h"
 #include "core/store/dmkestravel.h"
-
+#include "gui/admin/arbreinterne.h"
 
 namespace {
 bool EstRacine(const TObjectNoeud& o) { return o.GetIdProduitType() == 0 && o.GetExterne() == 0; }
 }  // namespace
 
-TFicheParametreProduitType::TFicheParametreProduitType(TdmKestravel& dm, QWidget* parent)
-    : QDialog(parent), m_dm(dm)
+TFicheParametreProduitType::TFicheParametreProduitType(TdmKestravel& dm, QWidget* parent) : QDialog(parent), m_dm(dm)
 {
     setupUi(this);
     connect(tvProduitType, &QTreeWidget::currentItemChanged, this, &TFicheParametreProduitType::tvProduitTypeChange);

@@ -15,8 +15,7 @@ struct TVariableListe {
     int colonne;
 };
 const TVariableListe Variables[] = {
-    {"libelle", 3},       {"reference", 4},     {"prix_tarif_ht", 5},
-    {"prix_achat_ht", 6}, {"prix_vente_ht", 7}, {"stock", 8},
+    {"libelle", 3}, {"reference", 4}, {"prix_tarif_ht", 5}, {"prix_achat_ht", 6}, {"prix_vente_ht", 7}, {"stock", 8},
 };
 
 QFont Police(double points, bool gras = false)
@@ -28,8 +27,7 @@ QFont Police(double points, bool gras = false)
     return f;
 }
 
-TBoiteTexte Boite(double gauche, double haut, double largeur, double hauteur, const QString& texte,
-                  const QFont& police)
+TBoiteTexte Boite(double gauche, double haut, double largeur, double hauteur, const QString& texte, const QFont& police)
 {
     TBoiteTexte b;
     b.gauche = gauche;
@@ -108,5 +106,5 @@ bool ExporterListePdf(const QAbstractItemModel* lvProduits, const QString& chemi
 {
     TRapportListeProduits rapport(lvProduits);
     return rapport.frxReport1.ExporterPdf(chemin, QString::fromUtf8(TitreListeProduits), erreur)
-           == TRapport::TResultatPdf::Ecrit;
+        == TRapport::TResultatPdf::Ecrit;
 }

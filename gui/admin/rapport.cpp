@@ -63,8 +63,7 @@ class TGlyphesPolice {
 public:
     TGlyphesPolice(const QFont& source, const QFont& police, double dpiX, double dpiY)
         : source(source), dpiX(dpiX), dpiY(dpiY), m_police(police)
-    {
-    }
+    {}
     // What the glyphs are for: the report's font at the device's resolution.
     const QFont source;
     const double dpiX, dpiY;
@@ -180,10 +179,10 @@ private:
         return true;
     }
 
-    const QFont m_police;   // resolved on the device
+    const QFont m_police;  // resolved on the device
     QRawFont m_brute;
     std::array<TCaractere, 256> m_caracteres{};
-    std::vector<qint32> m_paires;   // 256 × 256, filled when first needed
+    std::vector<qint32> m_paires;  // 256 × 256, filled when first needed
     quint64 m_composees = 0;
     bool m_abandon = false;
 };
@@ -191,7 +190,7 @@ private:
 // A box's text split at its variables: fixed texts and variable names.
 struct TGabarit {
     const TBoiteTexte* boite;
-    QString texte;   // the box's text it was made from
+    QString texte;  // the box's text it was made from
     struct TMorceau {
         QString fixe, variable;
     };
@@ -200,7 +199,7 @@ struct TGabarit {
 
 class TMemoireRapport {
 public:
-    std::deque<TGlyphesPolice> polices;   // stable addresses
+    std::deque<TGlyphesPolice> polices;  // stable addresses
     std::vector<TGabarit> gabarits;
     long long composes = 0;
 };
@@ -239,15 +238,14 @@ class TPolices {
 public:
     TPolices(QPainter& p, double facteur, TMemoireRapport* memoire)
         : m_painter(p), m_facteur(facteur), m_memoire(memoire)
-    {
-    }
+    {}
 
     struct TPolice {
         QFont source;
         QFont police;
         QFontMetricsF metriques;
-        double hauteur, ascent;   // of the metrics, asked once
-        TGlyphesPolice* glyphes;   // null when texts are laid out
+        double hauteur, ascent;  // of the metrics, asked once
+        TGlyphesPolice* glyphes;  // null when texts are laid out
         // Advance of each Latin-1 character, measured when first met
         // (negative until then).
         std::array<double, 256> avances;
@@ -370,7 +368,7 @@ private:
     QPainter& m_painter;
     double m_facteur;
     TMemoireRapport* m_memoire;
-    std::deque<TPolice> m_polices;   // stable addresses
+    std::deque<TPolice> m_polices;  // stable addresses
     std::vector<std::pair<const QFont*, TPolice*>> m_adresses;
     const QFont* m_courante = nullptr;
     std::vector<TLot> m_lots;
@@ -404,15 +402,15 @@ void DessinerBoite(QPainter& p, TPolices& polices, const TBoiteTexte& b, const Q
     const double majorant = b.centree || compose ? -1 : resolue.Majorant(texte);
     const bool tientSurement = majorant >= 0 && majorant + 1 <= largeur;
     const double avance = tientSurement ? majorant
-                          : compose     ? composition.avance / 64.0
+        : compose                       ? composition.avance / 64.0
                                         : resolue.metriques.horizontalAdvance(texte);
     if (b.elargir && !tientSurement)
         largeur = qMin(qMax(largeur, avance + 1), largeurUtile * mm);
     // A text a little too long for its box is set smaller, so that a large
     // price is printed whole; past that it is cut with an ellipsis rather
     // than run over the next box.
-    const QRectF r(b.centree ? (largeurUtile * mm - largeur) / 2 : b.gauche * mm, (hautBande + b.haut) * mm,
-                   largeur, b.hauteur * mm);
+    const QRectF r(b.centree ? (largeurUtile * mm - largeur) / 2 : b.gauche * mm, (hautBande + b.haut) * mm, largeur,
+                   b.hauteur * mm);
     const int alignement = Qt::AlignVCenter | (b.centree ? Qt::AlignHCenter : Qt::AlignLeft);
     if (!tientSurement && avance > largeur) {
         QFont police = resolue.police;

@@ -25,12 +25,12 @@ struct TBoiteTexte {
     double gauche = 0, haut = 0, largeur = 0, hauteur = 0;
     QString texte;
     QFont police;
-    bool centree = false;   // centred horizontally in the printable width
-    bool elargir = false;   // widens to fit its text, up to the printable width
+    bool centree = false;  // centred horizontally in the printable width
+    bool elargir = false;  // widens to fit its text, up to the printable width
 };
 
 struct TBande {
-    double hauteur = 0;   // millimetres
+    double hauteur = 0;  // millimetres
     QVector<TBoiteTexte> boites;
 };
 
@@ -49,8 +49,8 @@ public:
     // A4 portrait with margins of 10 mm on all four sides.
     static QPageLayout MiseEnPageA4();
 
-    TBande TitreRapport;    // once, on the first page
-    TBande DonneesMaitre;   // once per record of JeuDonnees
+    TBande TitreRapport;  // once, on the first page
+    TBande DonneesMaitre;  // once per record of JeuDonnees
     TJeuDonneesUtilisateur* JeuDonnees = nullptr;
     // Value of a variable for the current record; an invalid QVariant for a
     // name it does not know (printed as nothing).

@@ -9,8 +9,7 @@ qint64 Cle(int id, int externe) { return (qint64(externe) << 32) | quint32(id); 
 
 TNoeudCategorie::TNoeudCategorie(const QString& libelle, const TObjectNoeud& objet)
     : QTreeWidgetItem(QStringList{libelle}, TypeNoeudCategorie), m_objet(objet)
-{
-}
+{}
 
 bool TNoeudCategorie::operator<(const QTreeWidgetItem& autre) const
 {
@@ -47,8 +46,8 @@ QTreeWidgetItem* TTableNoeuds::NoeudDe(int idProduitType, int externe) const
 
 int TTableNoeuds::CategorieDe(const QTreeWidgetItem* noeud) const { return m_parNoeud.value(noeud, -1); }
 
-void PlacerCategories(QTreeWidgetItem* racine, const QVector<TLigneCategorie>& lignes, int externe,
-                      TTableNoeuds& table, const std::function<void(const TEntreeNoeud&)>& apresChaque)
+void PlacerCategories(QTreeWidgetItem* racine, const QVector<TLigneCategorie>& lignes, int externe, TTableNoeuds& table,
+                      const std::function<void(const TEntreeNoeud&)>& apresChaque)
 {
     for (const TLigneCategorie& l : lignes) {
         if (l.externe != externe)

@@ -53,8 +53,8 @@ private:
 // Places the rows of origin `externe` under `racine`, in the order of
 // `lignes`, recording each in `table`; `apresChaque` runs after each row
 // (windows select nodes while they load).
-void PlacerCategories(QTreeWidgetItem* racine, const QVector<TLigneCategorie>& lignes, int externe,
-                      TTableNoeuds& table, const std::function<void(const TEntreeNoeud&)>& apresChaque = {});
+void PlacerCategories(QTreeWidgetItem* racine, const QVector<TLigneCategorie>& lignes, int externe, TTableNoeuds& table,
+                      const std::function<void(const TEntreeNoeud&)>& apresChaque = {});
 
 // Sorts every level alphabetically and expands every node.
 void TerminerArbre(QTreeWidget* arbre);

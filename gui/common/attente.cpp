@@ -7,7 +7,7 @@
 #include <QProgressDialog>
 
 namespace {
-const int DelaiAffichage = 500;   // ms before the window shows
+const int DelaiAffichage = 500;  // ms before the window shows
 }
 
 TCurseurOccupe::TCurseurOccupe(Qt::CursorShape forme) { QGuiApplication::setOverrideCursor(QCursor(forme)); }
@@ -15,8 +15,8 @@ TCurseurOccupe::TCurseurOccupe(Qt::CursorShape forme) { QGuiApplication::setOver
 TCurseurOccupe::~TCurseurOccupe() { QGuiApplication::restoreOverrideCursor(); }
 
 TFenetreAvancement::TFenetreAvancement(const QString& texte, QWidget* parent, const QString& format)
-    : m_dialogue(std::make_unique<QProgressDialog>(texte, QStringLiteral("Annuler"), 0, format.isEmpty() ? 0 : 1,
-                                                   parent))
+    : m_dialogue(
+        std::make_unique<QProgressDialog>(texte, QStringLiteral("Annuler"), 0, format.isEmpty() ? 0 : 1, parent))
 {
     m_dialogue->setObjectName("dlgAvancement");
     m_dialogue->setWindowTitle(QStringLiteral("Kestravel"));

@@ -3,9 +3,9 @@
 // keys bound to a control and its children, accessible names, and column
 // widths that keep titles readable.
 
-#include <Qt>
 #include <QList>
 #include <QString>
+#include <Qt>
 #include <functional>
 
 class QHeaderView;

@@ -27,14 +27,14 @@ public:
         const QRect zone = opt.rect.adjusted(marge, 0, -marge, 0);
         if (zone.width() > 0 && !opt.text.isEmpty()) {
             const QPalette::ColorGroup groupe = !(opt.state & QStyle::State_Enabled) ? QPalette::Disabled
-                                               : (opt.state & QStyle::State_Active)  ? QPalette::Normal
-                                                                                      : QPalette::Inactive;
-            p->setPen(opt.palette.color(groupe, (opt.state & QStyle::State_Selected) ? QPalette::HighlightedText
-                                                                                     : QPalette::Text));
+                : (opt.state & QStyle::State_Active)                                 ? QPalette::Normal
+                                                                                     : QPalette::Inactive;
+            p->setPen(opt.palette.color(
+                groupe, (opt.state & QStyle::State_Selected) ? QPalette::HighlightedText : QPalette::Text));
             p->setFont(opt.font);
             const QString texte = opt.fontMetrics.horizontalAdvance(opt.text) > zone.width()
-                                      ? opt.fontMetrics.elidedText(opt.text, Qt::ElideRight, zone.width())
-                                      : opt.text;
+                ? opt.fontMetrics.elidedText(opt.text, Qt::ElideRight, zone.width())
+                : opt.text;
             p->drawText(zone, int(opt.displayAlignment) | Qt::TextSingleLine, texte);
         }
         p->save();
@@ -49,8 +49,7 @@ public:
 
 TModeleProduits::TModeleProduits(QVector<TColonneProduit> colonnes, QObject* parent)
     : QAbstractTableModel(parent), m_colonnes(std::move(colonnes))
-{
-}
+{}
 
 void TModeleProduits::Remplir(TLignesProduits lignes, bool avecCategorie)
 {
@@ -84,9 +83,9 @@ void TModeleProduits::Trier(int colonne)
     if (champ == TChampProduit::Libelle || champ == TChampProduit::Reference || champ == TChampProduit::Categorie) {
         // Texts compared where they lie.
         const auto texte = [this, champ](int i) {
-            return champ == TChampProduit::Libelle     ? m_lignes.Libelle(i)
-                   : champ == TChampProduit::Reference ? m_lignes.Reference(i)
-                                                       : m_lignes.Categorie(i);
+            return champ == TChampProduit::Libelle  ? m_lignes.Libelle(i)
+                : champ == TChampProduit::Reference ? m_lignes.Reference(i)
+                                                    : m_lignes.Categorie(i);
         };
         std::stable_sort(m_ordre.begin(), m_ordre.end(),
                          [&](int a, int b) { return ComparerTexteTri(texte(a), texte(b)) < 0; });
@@ -110,7 +109,7 @@ void TModeleProduits::Trier(int colonne)
                          [&](int a, int b) { return ComparerTexteTri(texte(a), texte(b)) < 0; });
     }
 
-    QVector<int> positions(m_ordre.size());   // row of m_lignes → new display position
+    QVector<int> positions(m_ordre.size());  // row of m_lignes → new display position
     for (int i = 0; i < m_ordre.size(); ++i)
         positions[m_ordre[i]] = i;
     QModelIndexList apres;
@@ -121,10 +120,7 @@ void TModeleProduits::Trier(int colonne)
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
-int TModeleProduits::rowCount(const QModelIndex& parent) const
-{
-    return parent.isValid() ? 0 : int(m_ordre.size());
-}
+int TModeleProduits::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : int(m_ordre.size()); }
 
 int TModeleProduits::columnCount(const QModelIndex& parent) const
 {
@@ -174,7 +170,6 @@ TListeProduits::TListeProduits(QWidget* parent) : QTreeView(parent)
 
 int LigneSelectionnee(const QTreeView* liste)
 {
-    const QModelIndexList choix = liste->selectionModel() ? liste->selectionModel()->selectedRows()
-                                                          : QModelIndexList();
+    const QModelIndexList choix = liste->selectionModel() ? liste->selectionModel()->selectedRows() : QModelIndexList();
     return choix.isEmpty() ? -1 : choix.first().row();
 }

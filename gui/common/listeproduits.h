@@ -50,7 +50,7 @@ private:
     TColonneProduit m_colonneCategorie{TChampProduit::Categorie, QStringLiteral("Catégorie")};
     bool m_avecCategorie = false;
     TLignesProduits m_lignes;
-    QVector<int> m_ordre;   // display position → row of m_lignes
+    QVector<int> m_ordre;  // display position → row of m_lignes
 };
 
 // A read-only report list (over a TModeleProduits): whole-row single

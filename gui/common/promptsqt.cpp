@@ -11,7 +11,10 @@
 namespace {
 const QString Titre = QStringLiteral("Kestravel");
 
-QWidget* Parent() { return qobject_cast<QApplication*>(QCoreApplication::instance()) ? QApplication::activeWindow() : nullptr; }
+QWidget* Parent()
+{
+    return qobject_cast<QApplication*>(QCoreApplication::instance()) ? QApplication::activeWindow() : nullptr;
+}
 }  // namespace
 
 bool EcranDisponible()
@@ -23,13 +26,16 @@ bool EcranDisponible()
 }
 
 void TPromptsQt::Message(const QString& texte) { QMessageBox::information(Parent(), Titre, texte); }
-void TPromptsQt::Information(const QString& texte) { QMessageBox::information(Parent(), Titre, texte, QMessageBox::Ok); }
+void TPromptsQt::Information(const QString& texte)
+{
+    QMessageBox::information(Parent(), Titre, texte, QMessageBox::Ok);
+}
 void TPromptsQt::Erreur(const QString& texte) { QMessageBox::critical(Parent(), Titre, texte); }
 
 bool TPromptsQt::Confirmer(const QString& texte)
 {
-    return QMessageBox::question(Parent(), Titre, texte, QMessageBox::Ok | QMessageBox::Cancel,
-                                 QMessageBox::Ok) == QMessageBox::Ok;
+    return QMessageBox::question(Parent(), Titre, texte, QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok)
+        == QMessageBox::Ok;
 }
 
 std::optional<QString> TPromptsQt::Saisir(const QString& titre, const QString& invite, const QString& defaut)
@@ -56,7 +62,4 @@ QString TPromptsQt::ChoisirFichierEnregistrement(const QString& titre, const QSt
     return QFileDialog::getSaveFileName(Parent(), titre, depart, filtre);
 }
 
-bool TPromptsQt::OuvrirFichier(const QString& chemin)
-{
-    return QDesktopServices::openUrl(QUrl::fromLocalFile(chemin));
-}
+bool TPromptsQt::OuvrirFichier(const QString& chemin) { return QDesktopServices::openUrl(QUrl::fromLocalFile(chemin)); }

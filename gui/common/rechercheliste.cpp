@@ -1,8 +1,8 @@
 #include "gui/common/rechercheliste.h"
 
-#include "gui/common/ergonomie.h"
 #include "core/store/dmkestravel.h"
 #include "core/store/erreurs.h"
+#include "gui/common/ergonomie.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -29,8 +29,8 @@ TRechercheListe::TRechercheListe(TdmKestravel& dm, QWidget* fenetre, QLineEdit* 
             surValidation();
     });
     Preparer();
-    m_recherche = std::make_unique<TRechercheProduits>(
-        dm.CheminBase(), [this](quint64 numero, TResultatRecherche resultat) {
+    m_recherche =
+        std::make_unique<TRechercheProduits>(dm.CheminBase(), [this](quint64 numero, TResultatRecherche resultat) {
             // Back to the window's thread; a result that arrives after the
             // window is gone is dropped with it.
             QMetaObject::invokeMethod(
@@ -118,7 +118,8 @@ void TRechercheListe::Recevoir(quint64 numero, const TResultatRecherche& resulta
     if (!resultat.erreur.isEmpty())
         m_etat->setText(QStringLiteral("Recherche impossible : %1").arg(resultat.erreur));
     else if (resultat.tronque)
-        m_etat->setText(QStringLiteral("Les %1 premiers produits trouvés sont affichés : précisez la recherche.").arg(n));
+        m_etat->setText(
+            QStringLiteral("Les %1 premiers produits trouvés sont affichés : précisez la recherche.").arg(n));
     else if (n == 0)
         m_etat->setText(QStringLiteral("Aucun produit trouvé."));
     else

@@ -53,5 +53,5 @@ private:
     QLineEdit* m_champ;
     QLabel* m_etat;
     quint64 m_attendu = 0;
-    std::unique_ptr<TRechercheProduits> m_recherche;   // last: its thread stops first
+    std::unique_ptr<TRechercheProduits> m_recherche;  // last: its thread stops first
 };

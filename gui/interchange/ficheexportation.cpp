@@ -6,18 +6,18 @@
 #include <QProgressBar>
 
 TFicheExportation::TFicheExportation(TdmKestravel& dm, QWidget* parent)
-    : TFicheTables(dm, parent,
-                   {QStringLiteral("Exportation des données"), QStringLiteral("Choix du répertoire d'exportation :"),
-                    QStringLiteral("Exporter"), QStringLiteral("Veuillez sélectionner un répertoire avant d'exporter."),
-                    QStringLiteral("Une exportation est déjà en cours."),
-                    QStringLiteral("Une erreur inconnue s'est produite pendant l'exportation."),
-                    {QStringLiteral("Exportation des produits"),
-                     QStringLiteral("Exportation des caractéristiques des produits"),
-                     QStringLiteral("Exportation des catégories de produit"),
-                     QStringLiteral("Exportation des caractéristiques"),
-                     QStringLiteral("Exportation des transactions")}})
-{
-}
+    : TFicheTables(
+        dm, parent,
+        {QStringLiteral("Exportation des données"),
+         QStringLiteral("Choix du répertoire d'exportation :"),
+         QStringLiteral("Exporter"),
+         QStringLiteral("Veuillez sélectionner un répertoire avant d'exporter."),
+         QStringLiteral("Une exportation est déjà en cours."),
+         QStringLiteral("Une erreur inconnue s'est produite pendant l'exportation."),
+         {QStringLiteral("Exportation des produits"), QStringLiteral("Exportation des caractéristiques des produits"),
+          QStringLiteral("Exportation des catégories de produit"), QStringLiteral("Exportation des caractéristiques"),
+          QStringLiteral("Exportation des transactions")}})
+{}
 
 void TFicheExportation::Travailler(TTableCsv table)
 {

@@ -6,18 +6,18 @@
 #include <QProgressBar>
 
 TFicheImportation::TFicheImportation(TdmKestravel& dm, QWidget* parent)
-    : TFicheTables(dm, parent,
-                   {QStringLiteral("Importation des données"), QStringLiteral("Choix du répertoire d'importation :"),
-                    QStringLiteral("Importer"), QStringLiteral("Veuillez sélectionner un répertoire avant d'importer."),
-                    QStringLiteral("Une importation est déjà en cours."),
-                    QStringLiteral("Une erreur inconnue s'est produite pendant l'importation."),
-                    {QStringLiteral("Importation des produits"),
-                     QStringLiteral("Importation des caractéristiques des produits"),
-                     QStringLiteral("Importation des catégories de produit"),
-                     QStringLiteral("Importation des caractéristiques"),
-                     QStringLiteral("Importation des transactions")}})
-{
-}
+    : TFicheTables(
+        dm, parent,
+        {QStringLiteral("Importation des données"),
+         QStringLiteral("Choix du répertoire d'importation :"),
+         QStringLiteral("Importer"),
+         QStringLiteral("Veuillez sélectionner un répertoire avant d'importer."),
+         QStringLiteral("Une importation est déjà en cours."),
+         QStringLiteral("Une erreur inconnue s'est produite pendant l'importation."),
+         {QStringLiteral("Importation des produits"), QStringLiteral("Importation des caractéristiques des produits"),
+          QStringLiteral("Importation des catégories de produit"), QStringLiteral("Importation des caractéristiques"),
+          QStringLiteral("Importation des transactions")}})
+{}
 
 void TFicheImportation::Travailler(TTableCsv table)
 {

@@ -1,9 +1,9 @@
 #include "gui/interchange/fichetables.h"
 
-#include "gui/common/application.h"
-#include "gui/common/ergonomie.h"
 #include "core/base/prompts.h"
 #include "core/interchange/interchange.h"
+#include "gui/common/application.h"
+#include "gui/common/ergonomie.h"
 
 #include <QApplication>
 #include <QDir>
@@ -24,15 +24,13 @@ TFicheTables::TFicheTables(TdmKestravel& dm, QWidget* parent, TTextes textes)
 
     // One row per table, in the order of TablesCsv(): its button, its
     // progress bar, and the mark shown once it is done.
-    QPushButton* const boutons[] = {btnProduit, btnProduitCarac, btnProduitType, btnProduitTypeCarac,
-                                    btnTransaction};
+    QPushButton* const boutons[] = {btnProduit, btnProduitCarac, btnProduitType, btnProduitTypeCarac, btnTransaction};
     m_barres = {pbProduit, pbProduitCarac, pbProduitType, pbProduitTypeCarac, pbTransaction};
     m_marques = {imgYesProduit, imgYesProduitCarac, imgYesProduitType, imgYesProduitTypeCarac, imgYesTransaction};
     const QPixmap coche = style()->standardIcon(QStyle::SP_DialogApplyButton).pixmap(16, 16);
     using Gestionnaire = void (TFicheTables::*)();
     const Gestionnaire gestionnaires[] = {&TFicheTables::btnProduitClick, &TFicheTables::btnProduitCaracClick,
-                                          &TFicheTables::btnProduitTypeClick,
-                                          &TFicheTables::btnProduitTypeCaracClick,
+                                          &TFicheTables::btnProduitTypeClick, &TFicheTables::btnProduitTypeCaracClick,
                                           &TFicheTables::btnTransactionClick};
     for (int i = 0; i < 5; ++i) {
         QPushButton* bouton = boutons[i];

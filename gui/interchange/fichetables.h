@@ -19,7 +19,7 @@ class TFicheTables : public QDialog, private Ui::TFicheTables {
 public:
     struct TTextes {
         QString titre, choixRepertoire, infoBulle, sansDossier, occupe, inconnue;
-        QStringList boutons;   // one caption per table, in the order of TablesCsv()
+        QStringList boutons;  // one caption per table, in the order of TablesCsv()
     };
 
     bool Occupe() const { return m_occupe; }

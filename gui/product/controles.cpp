@@ -37,14 +37,16 @@ void RemplirDefinitions(QTreeWidget* liste, TdmKestravel& dm)
 {
     liste->clear();
     for (const TCaracteristiques& d : DefinitionsInternes(dm))
-        new QTreeWidgetItem(liste, {QString::number(d.GetExterne()), QString::number(d.GetIdProduitCarac()),
-                                    d.GetLibelle(), d.GetUnite()});
+        new QTreeWidgetItem(
+            liste,
+            {QString::number(d.GetExterne()), QString::number(d.GetIdProduitCarac()), d.GetLibelle(), d.GetUnite()});
 }
 
 void RemplirValeurs(QTreeWidget* liste, const TListeCaracValeurs& valeurs)
 {
     liste->clear();
     for (const TCaracValeurPtr& c : valeurs)
-        new QTreeWidgetItem(liste, {QString::number(c->GetExterne()), QString::number(c->GetIdProduitCarac()),
-                                    c->GetLibelle(), c->GetValeur(), c->GetUnite()});
+        new QTreeWidgetItem(liste,
+                            {QString::number(c->GetExterne()), QString::number(c->GetIdProduitCarac()), c->GetLibelle(),
+                             c->GetValeur(), c->GetUnite()});
 }

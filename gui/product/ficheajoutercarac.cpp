@@ -2,8 +2,8 @@
 
 #include "core/base/prompts.h"
 #include "core/catalogue/caracteristiques.h"
-#include "gui/product/ficheparametrecarac.h"
 #include "gui/product/controles.h"
+#include "gui/product/ficheparametrecarac.h"
 
 #include <algorithm>
 
@@ -14,8 +14,8 @@ TFicheAjouterCarac::TFicheAjouterCarac(TdmKestravel& dm, const TListeCaracValeur
                    | Qt::WindowCloseButtonHint);
     setupUi(this);
     ConfigurerListe(lvCaracs, {{"Externe", 1}, {"IdProduitCarac", 1}, {"Libelle", 220}, {"Unite", 70}}, 2);
-    ConfigurerListe(lvCaracsProduits,
-                    {{"Externe", 1}, {"IdCarac", 1}, {"Libellé", 220}, {"Valeur", 70}, {"Unité", 70}}, 2);
+    ConfigurerListe(lvCaracsProduits, {{"Externe", 1}, {"IdCarac", 1}, {"Libellé", 220}, {"Valeur", 70}, {"Unité", 70}},
+                    2);
 
     connect(btnAjouterProduit, &QPushButton::clicked, this, &TFicheAjouterCarac::btnAjouterProduitClick);
     connect(lvCaracs, &QTreeWidget::itemDoubleClicked, this, &TFicheAjouterCarac::btnAjouterProduitClick);
@@ -30,10 +30,7 @@ TFicheAjouterCarac::TFicheAjouterCarac(TdmKestravel& dm, const TListeCaracValeur
     btnOk->setFocus();
 }
 
-void TFicheAjouterCarac::RemplirDisponibles()
-{
-    RemplirDefinitions(lvCaracs, m_dm);
-}
+void TFicheAjouterCarac::RemplirDisponibles() { RemplirDefinitions(lvCaracs, m_dm); }
 
 void TFicheAjouterCarac::RemplirAffectees()
 {

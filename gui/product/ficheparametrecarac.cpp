@@ -4,7 +4,6 @@
 #include "core/catalogue/caracteristiques.h"
 #include "gui/product/controles.h"
 
-
 TFicheParametreCarac::TFicheParametreCarac(TdmKestravel& dm, QWidget* parent) : QDialog(parent), m_dm(dm)
 {
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint

@@ -1,17 +1,17 @@
 #include "gui/product/ficheproduitaddorupdate.h"
 
-#include "gui/common/application.h"
-#include "gui/common/arbrecategories.h"
 #include "core/base/chemins.h"
 #include "core/base/prompts.h"
-#include "gui/product/controles.h"
 #include "core/catalogue/enregistrement.h"
-#include "gui/product/ficheajoutercarac.h"
-#include "gui/product/fichestockhistorique.h"
-#include "gui/product/indicateurstock.h"
 #include "core/store/catalogue.h"
 #include "core/store/codepage.h"
 #include "core/store/format.h"
+#include "gui/common/application.h"
+#include "gui/common/arbrecategories.h"
+#include "gui/product/controles.h"
+#include "gui/product/ficheajoutercarac.h"
+#include "gui/product/fichestockhistorique.h"
+#include "gui/product/indicateurstock.h"
 
 #include <QCalendarWidget>
 #include <QEvent>
@@ -212,9 +212,11 @@ void TFicheProduitAddOrUpdate::btnOkClick()
     d.valeurs.libelle = edtLibelle->text();
     d.valeurs.description = reDescription->toPlainText();
     d.valeurs.dateCreation = dtpProduit->date();
-    for (const auto& [edition, nom] : {std::pair{edtTarifHT, "tarif"}, {edtAchatHT, "d'achat"}, {edtVenteHT, "de vente"}})
+    for (const auto& [edition, nom] :
+         {std::pair{edtTarifHT, "tarif"}, {edtAchatHT, "d'achat"}, {edtVenteHT, "de vente"}})
         if (!edition->MontantValide()) {
-            Prompts().Message(QStringLiteral("Le prix %1 n'est pas un montant : saisissez par exemple 19,90.").arg(nom));
+            Prompts().Message(
+                QStringLiteral("Le prix %1 n'est pas un montant : saisissez par exemple 19,90.").arg(nom));
             edition->setFocus();
             return;
         }
@@ -232,8 +234,8 @@ void TFicheProduitAddOrUpdate::btnOkClick()
         d.categorieCible = objet->GetIdProduitType();
 
     // Text the host's files cannot carry: the user may still correct it.
-    const QString horsCodePage = AvertissementHorsWindows1252(d.valeurs.reference + d.valeurs.codeExport +
-                                                              d.valeurs.libelle + d.valeurs.description);
+    const QString horsCodePage = AvertissementHorsWindows1252(d.valeurs.reference + d.valeurs.codeExport
+                                                              + d.valeurs.libelle + d.valeurs.description);
     if (!horsCodePage.isEmpty() && !Prompts().Confirmer(horsCodePage))
         return;
 
@@ -246,17 +248,17 @@ void TFicheProduitAddOrUpdate::btnOkClick()
         return;
     }
     switch (r.issue) {
-    case TIssueEnregistrement::LibelleVide:
-        edtLibelle->setFocus();
-        return;
-    case TIssueEnregistrement::ProduitDisparu:
-        return;
-    case TIssueEnregistrement::CategorieRefusee:
-        m_categorieCible = r.categorie;
-        return;
-    case TIssueEnregistrement::Enregistre:
-        m_categorieCible = r.categorie;
-        accept();
-        return;
+        case TIssueEnregistrement::LibelleVide:
+            edtLibelle->setFocus();
+            return;
+        case TIssueEnregistrement::ProduitDisparu:
+            return;
+        case TIssueEnregistrement::CategorieRefusee:
+            m_categorieCible = r.categorie;
+            return;
+        case TIssueEnregistrement::Enregistre:
+            m_categorieCible = r.categorie;
+            accept();
+            return;
     }
 }

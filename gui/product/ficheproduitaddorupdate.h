@@ -50,7 +50,7 @@ private:
     void LimiterDescription();
 
     TdmKestravel& m_dm;
-    std::unique_ptr<TProduit> m_produitPropre;   // add mode: the window's own record
+    std::unique_ptr<TProduit> m_produitPropre;  // add mode: the window's own record
     TProduit* m_produit;
     bool m_ajout;
     bool m_initialise = false;

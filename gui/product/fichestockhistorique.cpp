@@ -1,7 +1,7 @@
 #include "gui/product/fichestockhistorique.h"
 
-#include "gui/common/ergonomie.h"
 #include "core/catalogue/historique.h"
+#include "gui/common/ergonomie.h"
 #include "gui/product/controles.h"
 
 #include <QHeaderView>
@@ -41,6 +41,7 @@ void TFicheStockHistorique::FormActivate()
         return;
     m_rempli = true;
     for (const TMouvementStock& m : LireMouvementsStock(m_dm, m_externe, m_idProduit))
-        new QTreeWidgetItem(lvStock, {TexteDateMouvement(m.dateMaj), m.libelle, QString::number(m.quantiteOld),
-                                      QString::number(m.quantiteNew)});
+        new QTreeWidgetItem(
+            lvStock,
+            {TexteDateMouvement(m.dateMaj), m.libelle, QString::number(m.quantiteOld), QString::number(m.quantiteNew)});
 }

@@ -16,10 +16,14 @@ TNiveauStock NiveauStock(int stock, int stockMini)
 QString CheminImageIndicateurStock(TNiveauStock niveau)
 {
     switch (niveau) {
-    case TNiveauStock::Gris: return QStringLiteral(":/indicateurs/gris.png");
-    case TNiveauStock::Rouge: return QStringLiteral(":/indicateurs/rouge.png");
-    case TNiveauStock::Orange: return QStringLiteral(":/indicateurs/orange.png");
-    case TNiveauStock::Vert: break;
+        case TNiveauStock::Gris:
+            return QStringLiteral(":/indicateurs/gris.png");
+        case TNiveauStock::Rouge:
+            return QStringLiteral(":/indicateurs/rouge.png");
+        case TNiveauStock::Orange:
+            return QStringLiteral(":/indicateurs/orange.png");
+        case TNiveauStock::Vert:
+            break;
     }
     return QStringLiteral(":/indicateurs/vert.png");
 }
@@ -27,10 +31,14 @@ QString CheminImageIndicateurStock(TNiveauStock niveau)
 QString TexteNiveauStock(TNiveauStock niveau)
 {
     switch (niveau) {
-    case TNiveauStock::Gris: return QStringLiteral("Stock non suivi (pas de stock minimum)");
-    case TNiveauStock::Rouge: return QStringLiteral("Stock épuisé");
-    case TNiveauStock::Orange: return QStringLiteral("Stock faible");
-    case TNiveauStock::Vert: break;
+        case TNiveauStock::Gris:
+            return QStringLiteral("Stock non suivi (pas de stock minimum)");
+        case TNiveauStock::Rouge:
+            return QStringLiteral("Stock épuisé");
+        case TNiveauStock::Orange:
+            return QStringLiteral("Stock faible");
+        case TNiveauStock::Vert:
+            break;
     }
     return QStringLiteral("Stock suffisant");
 }

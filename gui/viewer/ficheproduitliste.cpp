@@ -1,9 +1,9 @@
 #include "gui/viewer/ficheproduitliste.h"
 
+#include "core/store/catalogue.h"
 #include "gui/common/ergonomie.h"
 #include "gui/common/listeproduits.h"
 #include "gui/common/rechercheliste.h"
-#include "core/store/catalogue.h"
 #include "gui/viewer/ficheproduitview.h"
 
 #include <QHeaderView>
@@ -14,7 +14,15 @@ const char* const LibellesRacines[] = {"Interne", "Externe", "Standard"};
 
 // Columns of lvProduits: the key (origin, product, category) in three
 // one-pixel columns, then what the user reads.
-enum ColonneListe { ListeExterne, ListeIdProduit, ListeIdType, ListeLibelle, ListeReference, ListePrixVente, ListeStock };
+enum ColonneListe {
+    ListeExterne,
+    ListeIdProduit,
+    ListeIdType,
+    ListeLibelle,
+    ListeReference,
+    ListePrixVente,
+    ListeStock
+};
 
 QVector<TColonneProduit> ColonnesVisualisation()
 {

@@ -49,6 +49,6 @@ private:
     TModeleProduits* m_modele;
     TRechercheListe* m_recherche;
     QTreeWidgetItem* m_racines[3] = {};
-    QHash<qint64, QString> m_categoriesRecherche;   // categories of the tree, for the search
-    int m_externeAffiche = -1, m_categorieAffichee = -1;   // category last listed
+    QHash<qint64, QString> m_categoriesRecherche;  // categories of the tree, for the search
+    int m_externeAffiche = -1, m_categorieAffichee = -1;  // category last listed
 };

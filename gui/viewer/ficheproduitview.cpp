@@ -1,11 +1,11 @@
 #include "gui/viewer/ficheproduitview.h"
 
-#include "gui/common/application.h"
 #include "core/base/chemins.h"
 #include "core/base/prompts.h"
-#include "gui/product/indicateurstock.h"
-#include "core/store/format.h"
 #include "core/exchange/exportproduit.h"
+#include "core/store/format.h"
+#include "gui/common/application.h"
+#include "gui/product/indicateurstock.h"
 
 #include <QEvent>
 #include <QFileInfo>
@@ -55,9 +55,9 @@ void TFicheProduitView::FormActivate()
     lvCaracs->clear();
     if (const auto caracs = m_produit.GetCaracValeurs())
         for (const TCaracValeurPtr& v : *caracs)
-            lvCaracs->addTopLevelItem(new QTreeWidgetItem(
-                {QString::number(v->GetExterne()), QString::number(v->GetIdProduitCarac()), v->GetLibelle(),
-                 v->GetValeur(), v->GetUnite()}));
+            lvCaracs->addTopLevelItem(
+                new QTreeWidgetItem({QString::number(v->GetExterne()), QString::number(v->GetIdProduitCarac()),
+                                     v->GetLibelle(), v->GetValeur(), v->GetUnite()}));
 }
 
 void TFicheProduitView::AjusterImage()
