@@ -29,11 +29,12 @@ int ExecuterMode(const QStringList& args, const TOuvertureFenetre& fenetre)
     // reached by the mode that uses it.
     const QString dossier = QCoreApplication::applicationDirPath();
     const TEmplacementCatalogue catalogue = EmplacementCatalogue(dossier);
-    std::optional<TdmKestravel> dm;
-    if (!catalogue.SurServeur())
-        dm.emplace(catalogue.fichier);
-
     const QString mode = Majuscules(args.value(1));
+    std::optional<TdmKestravel> dm;
+    if (!catalogue.SurServeur() && mode == "CONTROLE")
+        dm.emplace(catalogue.fichier, TdmKestravel::SansQtSql::Oui);
+    else if (!catalogue.SurServeur())
+        dm.emplace(catalogue.fichier);
     if (mode == "SYNCHRO") {
         if (!dm) {
             Prompts().Erreur(MessageServeurSansFenetre);

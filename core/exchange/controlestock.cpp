@@ -3,6 +3,7 @@
 #include "core/exchange/fichierechange.h"
 #include "core/exchange/xmldoc.h"
 #include "core/store/acces.h"
+#include "core/store/basesql.h"
 #include "core/store/dialecte.h"
 #include "core/store/erreurs.h"
 
@@ -115,30 +116,36 @@ public:
         AjouterMouvementStock(m_dm, externe, idProduit, idProduitType, avant, apres, libelle);
     }
 
+    // On the statement layer, like everything a sale does: the request runs
+    // without Qt SQL (TdmKestravel::SansQtSql).
     QList<TDemandeEnCours> EnCours() override
     {
-        ExecuterSql(m_dm.Base(),
-                    "CREATE TABLE IF NOT EXISTS " + TableEnCours
-                        + " (Chemin TEXT NOT NULL, Temporaire TEXT NOT NULL, Empreinte BLOB NOT NULL)");
+        m_dm.Connexion().Executer("CREATE TABLE IF NOT EXISTS " + TableEnCours
+                                  + " (Chemin TEXT NOT NULL, Temporaire TEXT NOT NULL, Empreinte BLOB NOT NULL)");
         QList<TDemandeEnCours> enCours;
-        QSqlQuery q = ExecuterSql(
-            m_dm.Base(),
+        TInstructionSql q(
+            m_dm.Connexion(),
             QStringLiteral("SELECT %1, Chemin, Temporaire, Empreinte FROM ").arg(Dialecte::IdLigne) + TableEnCours);
-        while (Suivante(q))
-            enCours.append(
-                {q.value(0).toLongLong(), q.value(1).toString(), q.value(2).toString(), q.value(3).toByteArray()});
+        while (q.Etape())
+            enCours.append({q.Entier(0), q.Texte(1), q.Texte(2), q.Octets(3).toByteArray()});
         return enCours;
     }
 
     void Oublier(qint64 id) override
     {
-        ExecuterSql(m_dm.Base(), "DELETE FROM " + TableEnCours + " WHERE " + Dialecte::IdLigne + " = ?", {id});
+        TInstructionSql q(m_dm.Connexion(), "DELETE FROM " + TableEnCours + " WHERE " + Dialecte::IdLigne + " = ?");
+        q.LierEntier(1, id);
+        q.Executer();
     }
 
     void Noter(const QString& chemin, const QString& temporaire, const QByteArray& empreinte) override
     {
-        ExecuterSql(m_dm.Base(), "INSERT INTO " + TableEnCours + " (Chemin, Temporaire, Empreinte) VALUES (?, ?, ?)",
-                    {chemin, temporaire, empreinte});
+        TInstructionSql q(m_dm.Connexion(),
+                          "INSERT INTO " + TableEnCours + " (Chemin, Temporaire, Empreinte) VALUES (?, ?, ?)");
+        q.LierTexte(1, chemin);
+        q.LierTexte(2, temporaire);
+        q.LierTexte(3, QByteArrayView(empreinte));
+        q.Executer();
     }
 
 private:

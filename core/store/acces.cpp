@@ -1,5 +1,6 @@
 #include "core/store/acces.h"
 
+#include "core/store/basesql.h"
 #include "core/store/dates.h"
 #include "core/store/erreurs.h"
 
@@ -69,10 +70,11 @@ void AjouterMouvementStock(TdmKestravel& dm, int externe, int idProduit, const Q
 void AjouterMouvementStock(TdmKestravel& dm, int externe, int idProduit, const QVariant& idProduitType,
                            const QVariant& quantiteOld, int quantiteNew, const QString& libelle)
 {
-    ExecuterSql(dm.Base(),
-                "INSERT INTO \"Transaction\" (Externe, IdProduit, IdProduitType, QuantiteOld, QuantiteNew,"
-                " Libelle, DateMaj) VALUES (?, ?, ?, ?, ?, ?, ?)",
-                {externe, idProduit, idProduitType.isNull() ? QVariant() : QVariant(idProduitType.toInt()),
-                 quantiteOld.isNull() ? QVariant() : QVariant(quantiteOld.toInt()), quantiteNew, libelle,
-                 DateHeureBase(QDateTime::currentDateTime())});
+    TInstructionSql q(dm.Connexion(),
+                      QByteArrayView("INSERT INTO \"Transaction\" (Externe, IdProduit, IdProduitType, QuantiteOld,"
+                                     " QuantiteNew, Libelle, DateMaj) VALUES (?, ?, ?, ?, ?, ?, ?)"));
+    q.Lier({externe, idProduit, idProduitType.isNull() ? QVariant() : QVariant(idProduitType.toInt()),
+            quantiteOld.isNull() ? QVariant() : QVariant(quantiteOld.toInt()), quantiteNew, libelle,
+            DateHeureBase(QDateTime::currentDateTime())});
+    q.Executer();
 }

@@ -12,7 +12,11 @@
 #include <QUrl>
 #include <QUuid>
 
-TdmKestravel::TdmKestravel(const QString& cheminBase)
+TdmKestravel::TdmKestravel(const QString& cheminBase) : TdmKestravel(cheminBase, true) {}
+
+TdmKestravel::TdmKestravel(const QString& cheminBase, SansQtSql) : TdmKestravel(cheminBase, false) {}
+
+TdmKestravel::TdmKestravel(const QString& cheminBase, bool avecQtSql)
     : tblProduit("Produit", "idxPrimaryKey", {"Externe", "IdProduit", "IdProduitType"}, true),
       tblProduitType("ProduitType", "idxPrimaryKey", {"Externe", "IdProduitType"}, true),
       tblProduitCarac("ProduitCarac", "idxPrimaryKey", {"ExterneProduitCaracV", "IdProduit", "IdCarac"}, false),
@@ -23,7 +27,7 @@ TdmKestravel::TdmKestravel(const QString& cheminBase)
                                      false),
       tblProduitCaracIndexTriEnsemble("ProduitCarac", "TriEnsemble", {"ExterneProduitCaracV", "IdProduit", "IdCarac"},
                                       false),
-      m_connexion("Kestravel-" + QUuid::createUuid().toString(QUuid::WithoutBraces))
+      m_connexion(avecQtSql ? "Kestravel-" + QUuid::createUuid().toString(QUuid::WithoutBraces) : QString())
 {
     Ouvrir(cheminBase);
     DataModuleCreate();
@@ -63,6 +67,29 @@ void TdmKestravel::Ouvrir(const QString& cheminBase)
     const QString contexte = QStringLiteral("Impossible d'ouvrir la base de données « %1 ».").arg(m_chemin);
     if (!QFileInfo(m_chemin).isFile())
         throw EDatabaseError(ComposerMessage(contexte, PhraseCatalogue(TCauseEchec::Introuvable), QString()));
+    if (m_connexion.isEmpty()) {
+        m_base = TBaseSql(m_chemin, TBaseSql::Acces::Ecriture, contexte);
+        m_base.SetAttente(10000);
+    } else {
+        OuvrirQtSql(contexte);
+    }
+    // Several processes of the suite share the file.
+    // A damaged file or one that is not a database shows up at the first
+    // statement, a schema too new at the version check: the message says
+    // which file it is.
+    try {
+        m_base.Executer(Dialecte::JournalPartage);
+        m_base.Executer(Dialecte::SansClesEtrangeres);
+        MettreAJourSchema(m_base);
+    } catch (const EDatabaseError& e) {
+        throw EDatabaseError(contexte + '\n' + e.Message());
+    }
+    for (int i = 0; TCurseur* c = Curseurs(i); ++i)
+        c->Attacher(&m_base);
+}
+
+void TdmKestravel::OuvrirQtSql(const QString& contexte)
+{
     QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", m_connexion);
     QUrl url = QUrl::fromLocalFile(m_chemin);
     url.setQuery("mode=rw");
@@ -77,19 +104,6 @@ void TdmKestravel::Ouvrir(const QString& cheminBase)
     m_base = TBaseSql::DeQt(db);
     if (!m_base.Ouverte())
         throw EDatabaseError(QStringLiteral("Pilote SQLite indisponible."));
-    // Several processes of the suite share the file.
-    // A damaged file or one that is not a database shows up at the first
-    // statement, a schema too new at the version check: the message says
-    // which file it is.
-    try {
-        ExecuterSql(db, Dialecte::JournalPartage);
-        ExecuterSql(db, Dialecte::SansClesEtrangeres);
-        MettreAJourSchema(db);
-    } catch (const EDatabaseError& e) {
-        throw EDatabaseError(contexte + '\n' + e.Message());
-    }
-    for (int i = 0; TCurseur* c = Curseurs(i); ++i)
-        c->Attacher(&m_base);
 }
 
 void TdmKestravel::Fermer()
@@ -97,6 +111,8 @@ void TdmKestravel::Fermer()
     for (int i = 0; TCurseur* c = Curseurs(i); ++i)
         c->Attacher(nullptr);
     m_base = TBaseSql();
+    if (m_connexion.isEmpty())
+        return;
     {
         QSqlDatabase db = QSqlDatabase::database(m_connexion, false);
         if (db.isValid())

@@ -15,6 +15,11 @@ public:
     // Opens the catalogue file at `cheminBase` (never creates it) and the five
     // main cursors. Throws EDatabaseError when the file cannot be opened.
     explicit TdmKestravel(const QString& cheminBase);
+    // The same without Qt SQL: the statement layer's own connection only,
+    // and Base() unusable. A sale's request needs nothing more, and loading
+    // Qt's database driver would be most of its cost.
+    enum class SansQtSql { Oui };
+    TdmKestravel(const QString& cheminBase, SansQtSql);
     ~TdmKestravel();
     TdmKestravel(const TdmKestravel&) = delete;
     TdmKestravel& operator=(const TdmKestravel&) = delete;
@@ -45,11 +50,13 @@ public:
     TCurseur tblProduitCaracIndexTriEnsemble;
 
 private:
+    TdmKestravel(const QString& cheminBase, bool avecQtSql);
     void Ouvrir(const QString& cheminBase);
+    void OuvrirQtSql(const QString& contexte);
     void Fermer();
     TCurseur* Curseurs(int i);
 
-    QString m_connexion;
+    QString m_connexion;  // empty without Qt SQL
     QString m_chemin;
     TBaseSql m_base;
 };

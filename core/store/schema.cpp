@@ -90,21 +90,17 @@ const QList<QStringList>& Migrations()
     return m;
 }
 
-int LireVersion(const QSqlDatabase& db)
-{
-    QSqlQuery q = ExecuterSql(db, Dialecte::LireVersion);
-    return Suivante(q) ? q.value(0).toInt() : 0;
-}
+int LireVersion(const TBaseSql& base) { return base.Valeur(Dialecte::LireVersion).toInt(); }
 }  // namespace
 
-void MettreAJourSchema(const QSqlDatabase& db)
+void MettreAJourSchema(const TBaseSql& base)
 {
-    if (LireVersion(db) == VersionSchema)
+    if (LireVersion(base) == VersionSchema)
         return;
     // Read again under the write lock: another process may have brought the
     // file up to date meanwhile.
-    TTransactionSql transaction(TBaseSql::DeQt(db));
-    const int version = LireVersion(db);
+    TTransactionSql transaction(base);
+    const int version = LireVersion(base);
     if (version > VersionSchema)
         throw EDatabaseError(
             QStringLiteral("Ce catalogue a été enregistré par une version plus récente du module (version %1 de"
@@ -114,8 +110,8 @@ void MettreAJourSchema(const QSqlDatabase& db)
                 .arg(VersionSchema));
     for (int v = std::max(version, 0); v < VersionSchema; ++v)
         for (const QString& sql : Migrations().at(v))
-            ExecuterSql(db, sql);
-    ExecuterSql(db, Dialecte::EcrireVersion(VersionSchema));
+            base.Executer(sql);
+    base.Executer(Dialecte::EcrireVersion(VersionSchema));
     transaction.Commit();
 }
 

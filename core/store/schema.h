@@ -5,6 +5,8 @@
 #include <QSqlDatabase>
 #include <QStringList>
 
+class TBaseSql;
+
 constexpr int VersionSchema = 1;
 
 // The five tables, in the order the synchronisation handles them.
@@ -17,6 +19,6 @@ void CreerSchema(const QSqlDatabase& db);
 // one is brought up to date in one transaction; a newer one, written by a
 // later version of the module, is refused (EDatabaseError naming both
 // versions) with nothing written. A current one is not written to at all.
-void MettreAJourSchema(const QSqlDatabase& db);
+void MettreAJourSchema(const TBaseSql& base);
 // Creates an SQLite file at path holding an empty catalogue (throws on error).
 void CreerCatalogueVide(const QString& chemin);
