@@ -1,6 +1,8 @@
 #pragma once
 // Small helpers shared by the benchmark programs.
 
+#include "core/base/emplacement.h"
+
 #include <fcntl.h>
 #include <spawn.h>
 #include <sqlite3.h>
@@ -13,6 +15,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QString>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <functional>
@@ -180,6 +183,49 @@ inline void Ratio(const char* quoi, double ms, double baseMs, double cible)
 {
     std::printf("%-46s %9.1f ms   base %9.1f ms   ratio %5.2f×  (cible ≤ %.1f×) %s\n", quoi, ms, baseMs, ms / baseMs,
                 cible, ms / baseMs <= cible ? "OK" : "HORS CIBLE");
+}
+
+// Writes a small file of the benchmark (a request, a script, settings).
+inline void Ecrire(const QString& chemin, const QByteArray& contenu)
+{
+    QFile f(chemin);
+    if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        f.write(contenu);
+}
+
+// Copies a catalogue file over another, dropping the target's former
+// journal files with it.
+inline bool Copier(const QString& de, const QString& vers)
+{
+    for (const QString& f : {vers, vers + "-wal", vers + "-shm"})
+        QFile::remove(f);
+    return QFile::copy(de, vers);
+}
+
+inline double Mediane(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+// An installation under `racine`: the program built in `build`, the host's
+// settings, and a copy of the catalogue file `fichier`, or, when `serveur`
+// is given, a Kestravel.conf naming that server. Returns the program's path.
+inline QString Installation(const QString& racine, const QString& build, const QString& fichier,
+                            const QString& serveur = QString())
+{
+    const QString module = racine + "Modules/Kestravel/";
+    QDir().mkpath(module);
+    QDir().mkpath(racine + "Administration");
+    Copier(build + "/kestravel", module + "kestravel");
+    QFile::setPermissions(module + "kestravel", QFile::permissions(build + "/kestravel"));
+    Ecrire(racine + "Kestravel.ini",
+           QStringLiteral("[General]\nVersion=1\nAdministration=%1Administration/\n").arg(racine).toUtf8());
+    if (serveur.isEmpty())
+        Copier(fichier, module + "Kestravel.abs");
+    else
+        EcrireEmplacementServeur(module, serveur);
+    return module + "kestravel";
 }
 
 }  // namespace bench

@@ -28,19 +28,6 @@ using bench::Lancer;
 using bench::Mesure;
 const int NbProduits = 100000, NbCategories = 1000, NbLignes = 10000, NbEssais = 3, NbEssaisUneLigne = 15;
 
-bool Copier(const QString& de, const QString& vers)
-{
-    QFile::remove(vers);
-    return QFile::copy(de, vers);
-}
-
-void Ecrire(const QString& chemin, const QByteArray& contenu)
-{
-    QFile f(chemin);
-    if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        f.write(contenu);
-}
-
 struct Ligne {
     int type;  // 0 order, 1 refresh, 2 give back
     int id, categorie, quantite;
@@ -57,8 +44,6 @@ int main(int argc, char* argv[])
     const QString build = QDir(QString::fromLocal8Bit(argv[2])).absolutePath();
     const QString racine = travail + "/installation/";
     const QString module = racine + "Modules/Kestravel/";
-    QDir().mkpath(module);
-    QDir().mkpath(racine + "Administration");
 
     const QString genere = travail + QStringLiteral("/genere-%1.abs").arg(NbProduits);
     if (!QFile::exists(genere)) {
@@ -69,10 +54,7 @@ int main(int argc, char* argv[])
             return 1;
         }
     }
-    Copier(build + "/kestravel", module + "kestravel");
-    QFile::setPermissions(module + "kestravel", QFile::permissions(build + "/kestravel"));
-    Ecrire(racine + "Kestravel.ini",
-           QStringLiteral("[General]\nVersion=1\nAdministration=%1Administration/\n").arg(racine).toUtf8());
+    bench::Installation(racine, build, genere);
 
     // The same 10,000 lines for both: 60 % orders, 20 % refreshes, 20 %
     // give-backs, on random internal products.
@@ -139,16 +121,14 @@ int main(int argc, char* argv[])
     const QString fichierScript = travail + "/demande.sql";
     const QString copieSql = travail + "/copie-sqlite3.abs";
     const QString fichierScriptUneLigne = travail + "/demande-une-ligne.sql";
-    Ecrire(fichierScript, script);
-    Ecrire(fichierScriptUneLigne, scriptUneLigne);
+    bench::Ecrire(fichierScript, script);
+    bench::Ecrire(fichierScriptUneLigne, scriptUneLigne);
 
     std::vector<double> nous, reference;
     long pointe = 0;
     for (int essai = 0; essai < NbEssais; ++essai) {
-        for (const QString& f : {module + "Kestravel.abs-wal", module + "Kestravel.abs-shm"})
-            QFile::remove(f);
-        Copier(genere, module + "Kestravel.abs");
-        Ecrire(fichierDemande, demande);
+        bench::Copier(genere, module + "Kestravel.abs");
+        bench::Ecrire(fichierDemande, demande);
         const Mesure m = Lancer({module + "kestravel", "CONTROLE", racine + "Kestravel.ini", fichierDemande});
         if (m.code != 0) {
             std::fprintf(stderr, "kestravel CONTROLE a échoué (code %d)\n", m.code);
@@ -157,7 +137,7 @@ int main(int argc, char* argv[])
         nous.push_back(m.secondes);
         pointe = std::max(pointe, m.pointeKo);
 
-        Copier(genere, copieSql);
+        bench::Copier(genere, copieSql);
         // Same journal mode as the program's catalogue.
         Lancer({"/usr/bin/sqlite3", copieSql, "PRAGMA journal_mode=WAL;"});
         const Mesure s = Lancer({"/usr/bin/sqlite3", copieSql}, fichierScript);
@@ -170,13 +150,11 @@ int main(int argc, char* argv[])
 
     // The one-line order, repeated on one fresh copy.
     std::vector<double> nousUne, referenceUne;
-    for (const QString& f : {module + "Kestravel.abs-wal", module + "Kestravel.abs-shm"})
-        QFile::remove(f);
-    Copier(genere, module + "Kestravel.abs");
-    Copier(genere, copieSql);
+    bench::Copier(genere, module + "Kestravel.abs");
+    bench::Copier(genere, copieSql);
     Lancer({"/usr/bin/sqlite3", copieSql, "PRAGMA journal_mode=WAL;"});
     for (int essai = 0; essai < NbEssaisUneLigne; ++essai) {
-        Ecrire(fichierDemande, demandeUneLigne);
+        bench::Ecrire(fichierDemande, demandeUneLigne);
         const Mesure m = Lancer({module + "kestravel", "CONTROLE", racine + "Kestravel.ini", fichierDemande});
         if (m.code != 0) {
             std::fprintf(stderr, "kestravel CONTROLE (une ligne) a échoué (code %d)\n", m.code);

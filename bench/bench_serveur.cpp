@@ -20,41 +20,6 @@
 namespace {
 const int NbLignes = 10000, NbEssais = 5, NbProcessus = 16, NbTours = 10;
 
-void Ecrire(const QString& chemin, const QByteArray& contenu)
-{
-    QFile f(chemin);
-    if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        f.write(contenu);
-}
-
-double Mediane(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
-// An installation beside the scratch folder: the program, its settings
-// and either the catalogue file or a Kestravel.conf naming the server.
-QString Installation(const QString& racine, const QString& build, const QString& fichier, const QString& serveur)
-{
-    const QString module = racine + "Modules/Kestravel/";
-    QDir().mkpath(module);
-    QDir().mkpath(racine + "Administration");
-    QFile::remove(module + "kestravel");
-    QFile::copy(build + "/kestravel", module + "kestravel");
-    QFile::setPermissions(module + "kestravel", QFile::permissions(build + "/kestravel"));
-    Ecrire(racine + "Kestravel.ini",
-           QStringLiteral("[General]\nVersion=1\nAdministration=%1Administration/\n").arg(racine).toUtf8());
-    if (serveur.isEmpty()) {
-        for (const char* s : {"", "-wal", "-shm"})
-            QFile::remove(module + "Kestravel.abs" + s);
-        QFile::copy(fichier, module + "Kestravel.abs");
-    } else {
-        Ecrire(module + "Kestravel.conf", ("[Catalogue]\nServeur=" + serveur + "\n").toUtf8());
-    }
-    return module + "kestravel";
-}
-
 // Seconds for every round of NbProcessus one-line requests started at once.
 double Simultanees(const QString& programme, const QString& racine, const QList<QByteArray>& cles)
 {
@@ -64,9 +29,9 @@ double Simultanees(const QString& programme, const QString& racine, const QList<
         std::vector<std::unique_ptr<QProcess>> p;
         for (int n = 0; n < NbProcessus; ++n) {
             const QString f = racine + QStringLiteral("une-%1.xml").arg(n);
-            Ecrire(f,
-                   "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\n<Kestravel><Produit Type=\"Commander\" "
-                       + cles[n] + " Quantite=\"1\"/></Kestravel>\n");
+            bench::Ecrire(f,
+                          "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\n<Kestravel><Produit Type=\"Commander\" "
+                              + cles[n] + " Quantite=\"1\"/></Kestravel>\n");
             p.emplace_back(std::make_unique<QProcess>());
             p.back()->start(programme, {"CONTROLE", racine + "Kestravel.ini", f});
         }
@@ -149,13 +114,13 @@ int main(int argc, char* argv[])
         c.Executer(retour);
 
         const QString racine = dossier + "/serveur/";
-        const QString programme = Installation(racine, build, fichier, serveur);
+        const QString programme = bench::Installation(racine, build, fichier, serveur);
         const QString demande = racine + "demande.xml", scriptSql = racine + "demande.sql";
-        Ecrire(scriptSql, sql);
+        bench::Ecrire(scriptSql, sql);
         std::vector<double> nous, psql;
         for (int essai = 0; essai < NbEssais; ++essai) {
-            Ecrire(demande,
-                   "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\n<Kestravel>" + lignes + "</Kestravel>\n");
+            bench::Ecrire(demande,
+                          "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\n<Kestravel>" + lignes + "</Kestravel>\n");
             const bench::Mesure m = bench::Lancer({programme, "CONTROLE", racine + "Kestravel.ini", demande});
             if (m.code != 0) {
                 std::fprintf(stderr, "kestravel CONTROLE a échoué (code %d)\n", m.code);
@@ -169,10 +134,10 @@ int main(int argc, char* argv[])
             c.Executer(retour);
         }
         std::printf("serveur PostgreSQL local, catalogue de 1 000 000 produits (médianes de %d) :\n", NbEssais);
-        bench::Ratio("CONTROLE de 10 000 lignes contre psql", Mediane(nous), Mediane(psql), 2);
+        bench::Ratio("CONTROLE de 10 000 lignes contre psql", bench::Mediane(nous), bench::Mediane(psql), 2);
 
         const QString racineFichier = dossier + "/fichier-simultane/";
-        const QString programmeFichier = Installation(racineFichier, build, fichier, QString());
+        const QString programmeFichier = bench::Installation(racineFichier, build, fichier);
         const double surServeur = Simultanees(programme, racine, cles);
         const double surFichier = Simultanees(programmeFichier, racineFichier, cles);
         const int total = NbProcessus * NbTours;

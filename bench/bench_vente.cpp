@@ -15,25 +15,6 @@
 namespace {
 const int NbEssais = 21;
 
-void Ecrire(const QString& chemin, const QByteArray& contenu)
-{
-    QFile f(chemin);
-    if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        f.write(contenu);
-}
-
-bool Copier(const QString& de, const QString& vers)
-{
-    for (const QString& f : {vers, vers + "-wal", vers + "-shm"})
-        QFile::remove(f);
-    return QFile::copy(de, vers);
-}
-
-double Mediane(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
 }  // namespace
 
 int main(int argc, char* argv[])
@@ -44,15 +25,9 @@ int main(int argc, char* argv[])
     const QString genere =
         bench::Catalogue(dossier, build, "store-1M.abs", {"--products", "1000000", "--categories", "10000"});
     const QString racine = dossier + "/vente/";
-    const QString module = racine + "Modules/Kestravel/";
-    QDir().mkpath(module);
-    QDir().mkpath(racine + "Administration");
-    Copier(build + "/kestravel", module + "kestravel");
-    QFile::setPermissions(module + "kestravel", QFile::permissions(build + "/kestravel"));
-    Ecrire(racine + "Kestravel.ini",
-           QStringLiteral("[General]\nVersion=1\nAdministration=%1Administration/\n").arg(racine).toUtf8());
+    const QString programme = bench::Installation(racine, build, genere);
     const QString copieSql = racine + "copie-sqlite3.abs";
-    if (!Copier(genere, module + "Kestravel.abs") || !Copier(genere, copieSql)) {
+    if (!QFile::exists(racine + "Modules/Kestravel/Kestravel.abs") || !bench::Copier(genere, copieSql)) {
         std::fprintf(stderr, "copie du catalogue impossible\n");
         return 1;
     }
@@ -71,7 +46,7 @@ int main(int argc, char* argv[])
           " strftime('%Y-%m-%d %H:%M:%f', 'now', 'localtime') FROM Produit WHERE " + cle
         + " AND Stock >= 1;\nUPDATE Produit SET Stock = Stock - 1 WHERE " + cle + " AND Stock >= 1;\nCOMMIT;\n";
     const QString fichierDemande = racine + "demande.xml", fichierScript = racine + "vente.sql";
-    Ecrire(fichierScript, script);
+    bench::Ecrire(fichierScript, script);
 
     const QByteArray display = qgetenv("DISPLAY");
     std::vector<double> sansEcran, avecEcran, cli;
@@ -81,9 +56,8 @@ int main(int argc, char* argv[])
                 qputenv("DISPLAY", ":99");  // nothing listens there
             else
                 qunsetenv("DISPLAY");
-            Ecrire(fichierDemande, demande);
-            const bench::Mesure m =
-                bench::Lancer({module + "kestravel", "CONTROLE", racine + "Kestravel.ini", fichierDemande});
+            bench::Ecrire(fichierDemande, demande);
+            const bench::Mesure m = bench::Lancer({programme, "CONTROLE", racine + "Kestravel.ini", fichierDemande});
             if (m.code != 0 || !QFile(fichierDemande).open(QIODevice::ReadOnly)) {
                 std::fprintf(stderr, "kestravel CONTROLE a échoué (code %d)\n", m.code);
                 return 1;
@@ -97,9 +71,9 @@ int main(int argc, char* argv[])
     else
         qputenv("DISPLAY", display);
 
-    const double c = Mediane(cli);
+    const double c = bench::Mediane(cli);
     std::printf("vente d'une ligne, catalogue de 1 000 000 produits (médianes de %d) :\n", NbEssais);
-    bench::Ratio("CONTROLE sans DISPLAY", Mediane(sansEcran), c, 2);
-    bench::Ratio("CONTROLE avec DISPLAY=:99", Mediane(avecEcran), c, 2);
+    bench::Ratio("CONTROLE sans DISPLAY", bench::Mediane(sansEcran), c, 2);
+    bench::Ratio("CONTROLE avec DISPLAY=:99", bench::Mediane(avecEcran), c, 2);
     return 0;
 }

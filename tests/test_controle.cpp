@@ -2,6 +2,7 @@
 // installation: outcomes written back, stock moved and recorded, failures
 // leaving file and catalogue as they were, several processes at once.
 
+#include "core/base/emplacement.h"
 #include "core/exchange/xmldoc.h"
 #include "core/serveur/catalogueserveur.h"
 #include "core/serveur/libpq.h"
@@ -200,7 +201,7 @@ private slots:
             g_connexion = m_baseServeur->Connexion();
             CreerCatalogueServeur(g_connexion);
             m_inst = std::make_unique<TInstallation>(false);
-            EcrireFichier(m_inst->Module() + "Kestravel.conf", ("[Catalogue]\nServeur=" + g_connexion + "\n").toUtf8());
+            EcrireEmplacementServeur(m_inst->Module(), g_connexion);
         } else {
             m_inst = std::make_unique<TInstallation>();
         }

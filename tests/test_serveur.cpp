@@ -36,7 +36,7 @@ QByteArray Demande(const QByteArray& lignes) { return Declaration + "<Kestravel>
 std::unique_ptr<TInstallation> InstallationServeur(const QString& connexion)
 {
     auto inst = std::make_unique<TInstallation>(false);
-    EcrireFichier(inst->Module() + "Kestravel.conf", ("[Catalogue]\nServeur=" + connexion + "\n").toUtf8());
+    EcrireEmplacementServeur(inst->Module(), connexion);
     return inst;
 }
 

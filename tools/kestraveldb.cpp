@@ -1,5 +1,6 @@
 // kestravel-db: makes catalogues for installations, demos and benchmarks.
 
+#include "core/base/emplacement.h"
 #include "core/interchange/interchange.h"
 #include "core/serveur/catalogueserveur.h"
 #include "core/store/dmkestravel.h"
@@ -107,10 +108,7 @@ int main(int argc, char* argv[])
                 MigrerVersServeur(module + "Kestravel.abs", serveur);
                 for (const char* suffixe : {"", "-wal", "-shm"})
                     QFile::remove(module + "Kestravel.abs" + suffixe);
-                QFile conf(module + "Kestravel.conf");
-                if (!conf.open(QIODevice::WriteOnly | QIODevice::Truncate)
-                    || conf.write(("[Catalogue]\nServeur=" + serveur + "\n").toUtf8()) < 0 || !conf.flush())
-                    throw EKestravel(QStringLiteral("Impossible d'écrire « %1 ».").arg(conf.fileName()));
+                EcrireEmplacementServeur(module, serveur);
             }
         } else if (commande == "generate") {
             TOptionsGeneration o;

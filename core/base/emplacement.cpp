@@ -1,8 +1,10 @@
 #include "core/base/emplacement.h"
 
 #include "core/base/parametres.h"
+#include "core/store/erreurs.h"
 
 #include <QDir>
+#include <QSaveFile>
 
 TEmplacementCatalogue EmplacementCatalogue(const QString& dossier)
 {
@@ -12,4 +14,12 @@ TEmplacementCatalogue EmplacementCatalogue(const QString& dossier)
     if (!e.SurServeur())
         e.fichier = d.filePath("Kestravel.abs");
     return e;
+}
+
+void EcrireEmplacementServeur(const QString& dossier, const QString& connexion)
+{
+    QSaveFile conf(QDir(dossier).filePath("Kestravel.conf"));
+    if (!conf.open(QIODevice::WriteOnly) || conf.write(("[Catalogue]\nServeur=" + connexion + "\n").toUtf8()) < 0
+        || !conf.commit())
+        throw EKestravel(QStringLiteral("Impossible d'écrire « %1 ».").arg(conf.fileName()));
 }

@@ -20,3 +20,7 @@ struct TEmplacementCatalogue {
 
 // The catalogue of the installation whose program folder is `dossier`.
 TEmplacementCatalogue EmplacementCatalogue(const QString& dossier);
+
+// Writes the `Kestravel.conf` of the program folder `dossier` naming the
+// server `connexion` (replacing any former one whole); throws EKestravel.
+void EcrireEmplacementServeur(const QString& dossier, const QString& connexion);

@@ -80,10 +80,9 @@ public:
 
     std::optional<TProduitStock> Produit(int externe, int idProduit, int idProduitType) override
     {
-        TCurseur& p = m_dm.tblProduit;
-        p.CancelRange();
-        if (!TrouverCle(p, {externe, idProduit, idProduitType}))
+        if (!Trouver(externe, idProduit, idProduitType))
             return std::nullopt;
+        const TCurseur& p = m_dm.tblProduit;
         TProduitStock r;
         r.stock = p.AsInteger("Stock");
         TProduitEchange& e = r.donnees;
@@ -103,13 +102,12 @@ public:
     void MouvoirStock(int externe, int idProduit, int idProduitType, int avant, int apres,
                       const QString& libelle) override
     {
-        TCurseur& p = m_dm.tblProduit;
-        p.CancelRange();
-        if (!TrouverCle(p, {externe, idProduit, idProduitType}))
+        if (!Trouver(externe, idProduit, idProduitType))
             throw EDatabaseError(QStringLiteral("Le produit %1/%2/%3 a disparu du catalogue.")
                                      .arg(externe)
                                      .arg(idProduit)
                                      .arg(idProduitType));
+        TCurseur& p = m_dm.tblProduit;
         p.Edit();
         p.SetField("Stock", apres);
         p.Post();
@@ -149,6 +147,13 @@ public:
     }
 
 private:
+    // Positions `tblProduit` on the product, outside any range.
+    bool Trouver(int externe, int idProduit, int idProduitType)
+    {
+        m_dm.tblProduit.CancelRange();
+        return TrouverCle(m_dm.tblProduit, {externe, idProduit, idProduitType});
+    }
+
     TdmKestravel& m_dm;
     std::optional<TTransaction> m_transaction;
 };

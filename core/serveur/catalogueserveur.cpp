@@ -165,6 +165,14 @@ void AjouterChamp(QByteArray& tampon, const QVariant& v, bool entier)
     }
 }
 
+// The tables and the role, in the caller's transaction.
+void CreerTables(TConnexionPg& c)
+{
+    for (const QString& sql : InstructionsServeur())
+        c.Executer(sql);
+    DonnerDroits(c);
+}
+
 qint64 Compter(TConnexionPg& c, const QString& table)
 {
     return c.Executer("SELECT COUNT(*) FROM " + table).Entier(0, 0);
@@ -186,9 +194,7 @@ void CreerCatalogueServeur(const QString& connexion)
     if (CatalogueServeurPresent(c))
         throw EKestravel(
             QStringLiteral("Le serveur « %1 » a déjà un catalogue Kestravel : rien n'a été créé.").arg(c.Nom()));
-    for (const QString& sql : InstructionsServeur())
-        c.Executer(sql);
-    DonnerDroits(c);
+    CreerTables(c);
     c.Executer("COMMIT");
 }
 
@@ -197,11 +203,8 @@ qint64 MigrerVersServeur(const QString& fichier, const QString& connexion)
     TdmKestravel dm(fichier);
     TConnexionPg c(connexion);
     c.Executer("BEGIN");
-    if (!CatalogueServeurPresent(c)) {
-        for (const QString& sql : InstructionsServeur())
-            c.Executer(sql);
-        DonnerDroits(c);
-    }
+    if (!CatalogueServeurPresent(c))
+        CreerTables(c);
     qint64 total = 0;
     for (const TTableServeur& t : Tables()) {
         if (Compter(c, t.nom) != 0)
