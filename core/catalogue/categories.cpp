@@ -6,34 +6,38 @@
 #include "core/store/format.h"
 
 namespace {
-// `IdParent` as the checks read it: empty or negative is the root.
-const QString ParentLu = QStringLiteral("MAX(CAST(IFNULL(IdParent, 0) AS INTEGER), 0)");
+// `IdParent` as the checks read it: empty or negative is the root. The cast
+// reads a value the host left as text the way it always has.
+const QString ParentLu = QStringLiteral(
+    "CASE WHEN CAST(COALESCE(IdParent, 0) AS INTEGER) > 0 THEN CAST(COALESCE(IdParent, 0) AS INTEGER) ELSE 0 END");
 
+// Whether the query (its values bound in order) gives any row.
 bool Existe(TdmKestravel& dm, const QString& sql, const QVariantList& valeurs)
 {
-    QSqlQuery q = ExecuterSql(dm.Base(), "SELECT EXISTS (" + sql + ")", valeurs);
-    return Suivante(q) && q.value(0).toBool();
+    return Interroger(dm.Connexion(), sql + " LIMIT 1", valeurs).Etape();
 }
 }  // namespace
 
 std::optional<QString> LibelleCategorie(TdmKestravel& dm, int externe, int idProduitType)
 {
-    QSqlQuery q = ExecuterSql(dm.Base(), "SELECT Libelle FROM ProduitType WHERE Externe = ? AND IdProduitType = ?",
-                              {externe, idProduitType});
-    if (!Suivante(q))
+    TInstructionSql q =
+        Interroger(dm.Connexion(), "SELECT Libelle FROM ProduitType WHERE Externe = ? AND IdProduitType = ?",
+                   {externe, idProduitType});
+    if (!q.Etape())
         return std::nullopt;
-    return q.value(0).toString();
+    return q.Texte(0);
 }
 
 void ValiderLibelleCategorie(TdmKestravel& dm, int externe, int idParent, const QString& libelle)
 {
     if (libelle.isEmpty())
         throw ERefus(QStringLiteral("Le nom de la catégorie du produit ne doit pas être vide"));
-    QSqlQuery q = ExecuterSql(dm.Base(), "SELECT Libelle FROM ProduitType WHERE Externe = ? AND " + ParentLu + " = ?",
-                              {externe, idParent});
+    TInstructionSql q =
+        Interroger(dm.Connexion(), "SELECT Libelle FROM ProduitType WHERE Externe = ? AND " + ParentLu + " = ?",
+                   {externe, idParent});
     const QString cherche = Majuscules(libelle);
-    while (Suivante(q)) {
-        if (Majuscules(q.value(0).toString()) == cherche)
+    while (q.Etape()) {
+        if (Majuscules(q.Texte(0)) == cherche)
             throw ERefus(QStringLiteral("Le nom du type de produit existe déjà dans cette catégorie"));
     }
 }
@@ -46,21 +50,22 @@ int AjouterCategorie(TdmKestravel& dm, const TObjectNoeud& parent, const QString
     TTransaction transaction(dm);
     const int id = ProchainIdProduitType(dm);
     const int idParent = parent.GetIdProduitType();
-    ExecuterSql(dm.Base(), "INSERT INTO ProduitType (Externe, IdProduitType, IdParent, Libelle) VALUES (0, ?, ?, ?)",
-                {id, idParent != 0 ? QVariant(idParent) : QVariant(), libelle});
+    ExecuterInstruction(dm.Connexion(),
+                        "INSERT INTO ProduitType (Externe, IdProduitType, IdParent, Libelle) VALUES (0, ?, ?, ?)",
+                        {id, idParent != 0 ? QVariant(idParent) : QVariant(), libelle});
     transaction.Commit();
     return id;
 }
 
 void RenommerCategorie(TdmKestravel& dm, const TObjectNoeud& categorie, const QString& libelle)
 {
-    QSqlQuery q =
-        ExecuterSql(dm.Base(), "SELECT " + ParentLu + " FROM ProduitType WHERE Externe = ? AND IdProduitType = ?",
-                    {categorie.GetExterne(), categorie.GetIdProduitType()});
-    const int idParent = Suivante(q) ? q.value(0).toInt() : 0;
+    TInstructionSql q =
+        Interroger(dm.Connexion(), "SELECT " + ParentLu + " FROM ProduitType WHERE Externe = ? AND IdProduitType = ?",
+                   {categorie.GetExterne(), categorie.GetIdProduitType()});
+    const int idParent = q.Etape() ? int(q.Entier(0)) : 0;
     ValiderLibelleCategorie(dm, categorie.GetExterne(), idParent, libelle);
-    ExecuterSql(dm.Base(), "UPDATE ProduitType SET Libelle = ? WHERE Externe = ? AND IdProduitType = ?",
-                {libelle, categorie.GetExterne(), categorie.GetIdProduitType()});
+    ExecuterInstruction(dm.Connexion(), "UPDATE ProduitType SET Libelle = ? WHERE Externe = ? AND IdProduitType = ?",
+                        {libelle, categorie.GetExterne(), categorie.GetIdProduitType()});
 }
 
 std::optional<int> SupprimerCategorie(TdmKestravel& dm, const TObjectNoeud& categorie)
@@ -71,16 +76,17 @@ std::optional<int> SupprimerCategorie(TdmKestravel& dm, const TObjectNoeud& cate
         throw ERefus(QStringLiteral("Impossible de supprimer une catégorie qui contient des catégories de produit"));
     // The category row itself: the first one with this number in key order,
     // that is the internal one.
-    QSqlQuery q = ExecuterSql(dm.Base(),
-                              "SELECT Externe, " + ParentLu + " FROM ProduitType WHERE IdProduitType = ?"
-                              " ORDER BY Externe LIMIT 1",
-                              {id});
-    if (!Suivante(q))
+    TInstructionSql q = Interroger(dm.Connexion(),
+                                   "SELECT Externe, " + ParentLu + " FROM ProduitType WHERE IdProduitType = ?"
+                                   " ORDER BY Externe LIMIT 1",
+                                   {id});
+    if (!q.Etape())
         return std::nullopt;
-    const int externeLigne = q.value(0).toInt();
-    const int idParent = q.value(1).toInt();
+    const int externeLigne = int(q.Entier(0));
+    const int idParent = int(q.Entier(1));
     if (Existe(dm, "SELECT 1 FROM Produit WHERE Externe = 0 AND IdProduitType = ?", {id}))
         throw ERefus(QStringLiteral("Impossible de supprimer une catégorie qui contient des produits"));
-    ExecuterSql(dm.Base(), "DELETE FROM ProduitType WHERE Externe = ? AND IdProduitType = ?", {externeLigne, id});
+    ExecuterInstruction(dm.Connexion(), "DELETE FROM ProduitType WHERE Externe = ? AND IdProduitType = ?",
+                        {externeLigne, id});
     return idParent;
 }

@@ -4,7 +4,6 @@
 #include "core/store/acces.h"
 #include "core/store/catalogue.h"
 #include "core/store/dates.h"
-#include "core/store/erreurs.h"
 #include "core/store/format.h"
 
 #include <QDateTime>
@@ -29,8 +28,8 @@ int DupliquerProduit(TdmKestravel& dm, int externe, int idProduit, int idProduit
     const QString lien = LienCopie(nouveau, source->GetLien());
     const auto valeurs = ChargerCaracValeurs(dm, *source);
 
-    ExecuterSql(
-        dm.Base(),
+    ExecuterInstruction(
+        dm.Connexion(),
         "INSERT INTO Produit (Externe, IdProduit, IdProduitType, Reference, CodeExport, Libelle,"
         " Description, DateCreation, Lien, PrixAchatHT, PrixTarifHT, PrixVenteHT)"
         " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
@@ -39,10 +38,10 @@ int DupliquerProduit(TdmKestravel& dm, int externe, int idProduit, int idProduit
          lien, ArrondiMontant(source->GetPrixAchatHT()), ArrondiMontant(source->GetPrixTarifHT()),
          ArrondiMontant(source->GetPrixVenteHT())});
     for (const TCaracValeurPtr& v : *valeurs)
-        ExecuterSql(dm.Base(),
-                    "INSERT INTO ProduitCarac (ExterneProduitCaracV, IdProduit, IdCarac, Valeur)"
-                    " VALUES (0, ?, ?, ?)",
-                    {nouveau, v->GetIdProduitCarac(), v->GetValeur()});
+        ExecuterInstruction(dm.Connexion(),
+                            "INSERT INTO ProduitCarac (ExterneProduitCaracV, IdProduit, IdCarac, Valeur)"
+                            " VALUES (0, ?, ?, ?)",
+                            {nouveau, v->GetIdProduitCarac(), v->GetValeur()});
     transaction.Commit();
 
     // QFile::copy never replaces an existing file; FichierImage refuses any

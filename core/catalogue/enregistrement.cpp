@@ -6,7 +6,6 @@
 #include "core/store/dates.h"
 #include "core/store/dialecte.h"
 #include "core/store/echecs.h"
-#include "core/store/erreurs.h"
 #include "core/store/format.h"
 
 #include <QDir>
@@ -85,39 +84,41 @@ private:
 
 QString LibelleCategorie(TdmKestravel& dm, int idProduitType)
 {
-    QSqlQuery q = ExecuterSql(dm.Base(), "SELECT Libelle FROM ProduitType WHERE Externe = 0 AND IdProduitType = ?",
-                              {idProduitType});
-    return Suivante(q) ? q.value(0).toString() : QString();
+    TInstructionSql q = Interroger(
+        dm.Connexion(), "SELECT Libelle FROM ProduitType WHERE Externe = 0 AND IdProduitType = ?", {idProduitType});
+    return q.Etape() ? q.Texte(0) : QString();
 }
 
 bool ValeurPresente(TdmKestravel& dm, int idProduit, int idCarac)
 {
-    QSqlQuery q = ExecuterSql(dm.Base(),
-                              "SELECT 1 FROM ProduitCarac WHERE ExterneProduitCaracV = 0 AND IdProduit = ?"
-                              " AND IdCarac = ? LIMIT 1",
-                              {idProduit, idCarac});
-    return Suivante(q);
+    return Interroger(dm.Connexion(),
+                      "SELECT 1 FROM ProduitCarac WHERE ExterneProduitCaracV = 0 AND IdProduit = ?"
+                      " AND IdCarac = ? LIMIT 1",
+                      {idProduit, idCarac})
+        .Etape();
 }
 
 void InsererValeur(TdmKestravel& dm, int idProduit, const TCaracValeur& v)
 {
-    ExecuterSql(dm.Base(),
-                "INSERT INTO ProduitCarac (ExterneProduitCaracV, IdProduit, IdCarac, Valeur) VALUES (0, ?, ?, ?)",
-                {idProduit, v.GetIdProduitCarac(), v.GetValeur()});
+    ExecuterInstruction(
+        dm.Connexion(),
+        "INSERT INTO ProduitCarac (ExterneProduitCaracV, IdProduit, IdCarac, Valeur) VALUES (0, ?, ?, ?)",
+        {idProduit, v.GetIdProduitCarac(), v.GetValeur()});
 }
 
 int AjouterProduit(TdmKestravel& dm, const TDemandeEnregistrement& d, int categorie, const QString& extension)
 {
     const TValeursProduit& v = d.valeurs;
     const int id = ProchainIdProduit(dm);
-    ExecuterSql(dm.Base(),
-                "INSERT INTO Produit (Externe, IdProduit, IdProduitType, Reference, CodeExport, Libelle, Description,"
-                " DateCreation, Lien, PrixAchatHT, PrixTarifHT, PrixVenteHT, Stock, StockMini)"
-                " VALUES (0, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
-                {id, categorie, v.reference, v.codeExport, v.libelle, v.description,
-                 DateHeureBase(QDateTime(v.dateCreation, QTime(0, 0))),
-                 extension.isEmpty() ? QString("") : QString::number(id) + extension, ArrondiMontant(v.prixAchatHT),
-                 ArrondiMontant(v.prixTarifHT), ArrondiMontant(v.prixVenteHT), v.stock, v.stockMini});
+    ExecuterInstruction(
+        dm.Connexion(),
+        "INSERT INTO Produit (Externe, IdProduit, IdProduitType, Reference, CodeExport, Libelle, Description,"
+        " DateCreation, Lien, PrixAchatHT, PrixTarifHT, PrixVenteHT, Stock, StockMini)"
+        " VALUES (0, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
+        {id, categorie, v.reference, v.codeExport, v.libelle, v.description,
+         DateHeureBase(QDateTime(v.dateCreation, QTime(0, 0))),
+         extension.isEmpty() ? QString("") : QString::number(id) + extension, ArrondiMontant(v.prixAchatHT),
+         ArrondiMontant(v.prixTarifHT), ArrondiMontant(v.prixVenteHT), v.stock, v.stockMini});
     if (v.stock > 0)
         AjouterMouvementStock(dm, 0, id, QVariant(), QVariant(), v.stock, LibelleAjout);
     for (const TCaracValeurPtr& c : d.caracsTravail)
@@ -128,15 +129,15 @@ int AjouterProduit(TdmKestravel& dm, const TDemandeEnregistrement& d, int catego
 // Writes the product row and its stock movement; false when the row is gone.
 bool ModifierProduit(TdmKestravel& dm, const TProduit& p, const TValeursProduit& v, const QString& lien)
 {
-    QSqlQuery q = ExecuterSql(
-        dm.Base(),
+    const qint64 ecrites = ExecuterInstruction(
+        dm.Connexion(),
         "UPDATE Produit SET Reference = ?, CodeExport = ?, Libelle = ?, Description = ?,"
         " DateCreation = ?, Lien = ?, PrixAchatHT = ?, PrixTarifHT = ?, PrixVenteHT = ?,"
         " Stock = ?, StockMini = ? WHERE Externe = ? AND IdProduit = ? AND IdProduitType = ?",
         {v.reference, v.codeExport, v.libelle, v.description, DateHeureBase(QDateTime(v.dateCreation, QTime(0, 0))),
          lien, ArrondiMontant(v.prixAchatHT), ArrondiMontant(v.prixTarifHT), ArrondiMontant(v.prixVenteHT), v.stock,
          v.stockMini, p.GetExterne(), p.GetIdProduit(), p.GetIdProduitType()});
-    if (q.numRowsAffected() == 0)
+    if (ecrites == 0)
         return false;
     if (p.GetStock() != v.stock && v.stock > 0)
         AjouterMouvementStock(dm, p.GetExterne(), p.GetIdProduit(), QVariant(), p.GetStock(), v.stock, LibelleMisAJour);
@@ -149,11 +150,12 @@ void SynchroniserValeurs(TdmKestravel& dm, int idProduit, const TDemandeEnregist
 {
     for (const TCaracValeurPtr& c : d.caracsDepart)
         if (!d.caracsTravail.contains(c))
-            ExecuterSql(dm.Base(),
-                        QStringLiteral("DELETE FROM ProduitCarac WHERE %1 = (SELECT %1 FROM ProduitCarac"
-                                       " WHERE ExterneProduitCaracV = 0 AND IdProduit = ? AND IdCarac = ? LIMIT 1)")
-                            .arg(Dialecte::IdLigne),
-                        {idProduit, c->GetIdProduitCarac()});
+            ExecuterInstruction(
+                dm.Connexion(),
+                QStringLiteral("DELETE FROM ProduitCarac WHERE %1 = (SELECT %1 FROM ProduitCarac"
+                               " WHERE ExterneProduitCaracV = 0 AND IdProduit = ? AND IdCarac = ? LIMIT 1)")
+                    .arg(Dialecte::IdLigne),
+                {idProduit, c->GetIdProduitCarac()});
     for (const TCaracValeurPtr& c : d.caracsTravail)
         if (!ValeurPresente(dm, idProduit, c->GetIdProduitCarac()))
             InsererValeur(dm, idProduit, *c);
@@ -231,10 +233,10 @@ TResultatEnregistrement EnregistrerProduit(TdmKestravel& dm, const TDemandeEnreg
             SynchroniserValeurs(dm, r.idProduit, d);
             if (deplacer) {
                 libelleCible = LibelleCategorie(dm, cible);
-                ExecuterSql(dm.Base(),
-                            "UPDATE Produit SET IdProduitType = ? WHERE Externe = ? AND IdProduit = ?"
-                            " AND IdProduitType = ?",
-                            {cible, p->GetExterne(), p->GetIdProduit(), p->GetIdProduitType()});
+                ExecuterInstruction(dm.Connexion(),
+                                    "UPDATE Produit SET IdProduitType = ? WHERE Externe = ? AND IdProduit = ?"
+                                    " AND IdProduitType = ?",
+                                    {cible, p->GetExterne(), p->GetIdProduit(), p->GetIdProduitType()});
                 deplace = true;
             }
         }

@@ -1,19 +1,18 @@
 #include "core/catalogue/historique.h"
 
+#include "core/store/acces.h"
 #include "core/store/dates.h"
-#include "core/store/erreurs.h"
 #include "core/store/format.h"
 
 QVector<TMouvementStock> LireMouvementsStock(TdmKestravel& dm, int externe, int idProduit)
 {
-    QSqlQuery q = ExecuterSql(dm.Base(),
-                              "SELECT DateMaj, Libelle, QuantiteOld, QuantiteNew FROM \"Transaction\""
-                              " WHERE Externe = ? AND IdProduit = ? ORDER BY DateMaj, IdTransaction",
-                              {externe, idProduit});
+    TInstructionSql q = Interroger(dm.Connexion(),
+                                   "SELECT DateMaj, Libelle, QuantiteOld, QuantiteNew FROM \"Transaction\""
+                                   " WHERE Externe = ? AND IdProduit = ? ORDER BY DateMaj, IdTransaction",
+                                   {externe, idProduit});
     QVector<TMouvementStock> r;
-    while (Suivante(q))
-        r.push_back(
-            {LireDateHeureBase(q.value(0).toString()), q.value(1).toString(), q.value(2).toInt(), q.value(3).toInt()});
+    while (q.Etape())
+        r.push_back({LireDateHeureBase(q.Texte(0)), q.Texte(1), int(q.Entier(2)), int(q.Entier(3))});
     return r;
 }
 

@@ -12,11 +12,11 @@ bool DeplacerProduit(TdmKestravel& dm, int externe, int idProduit, int idProduit
 {
     if (cible == 0)
         throw ERefus(QStringLiteral("Impossible de placer un produit dans la racine Interne"));
-    QSqlQuery q = ExecuterSql(dm.Base(),
-                              "UPDATE Produit SET IdProduitType = ?"
-                              " WHERE Externe = ? AND IdProduit = ? AND IdProduitType = ?",
-                              {cible, externe, idProduit, idProduitType});
-    return q.numRowsAffected() > 0;
+    return ExecuterInstruction(dm.Connexion(),
+                               "UPDATE Produit SET IdProduitType = ?"
+                               " WHERE Externe = ? AND IdProduit = ? AND IdProduitType = ?",
+                               {cible, externe, idProduit, idProduitType})
+        > 0;
 }
 
 bool SupprimerProduit(TdmKestravel& dm, int idProduit, int idProduitType)
@@ -26,10 +26,11 @@ bool SupprimerProduit(TdmKestravel& dm, int idProduit, int idProduitType)
         return false;
     {
         TTransaction transaction(dm);
-        ExecuterSql(dm.Base(), "DELETE FROM Produit WHERE Externe = 0 AND IdProduit = ? AND IdProduitType = ?",
-                    {idProduit, idProduitType});
-        ExecuterSql(dm.Base(), "DELETE FROM ProduitCarac WHERE ExterneProduitCaracV = 0 AND IdProduit = ?",
-                    {idProduit});
+        ExecuterInstruction(dm.Connexion(),
+                            "DELETE FROM Produit WHERE Externe = 0 AND IdProduit = ? AND IdProduitType = ?",
+                            {idProduit, idProduitType});
+        ExecuterInstruction(dm.Connexion(), "DELETE FROM ProduitCarac WHERE ExterneProduitCaracV = 0 AND IdProduit = ?",
+                            {idProduit});
         transaction.Commit();
     }
     // The rows are gone for good: only now may the picture go too. A

@@ -15,7 +15,6 @@
 #include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
-#include <QSqlQuery>
 #include <algorithm>
 #include <cerrno>
 #include <limits>

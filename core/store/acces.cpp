@@ -2,7 +2,6 @@
 
 #include "core/store/basesql.h"
 #include "core/store/dates.h"
-#include "core/store/erreurs.h"
 
 #include <QDateTime>
 
@@ -31,11 +30,25 @@ QVariantList ValeursCle(const TCurseur& c, const QVariantList& valeurs)
 int ProchainIdentifiant(TdmKestravel& dm, TCurseur& c, const QString& table, const QString& champ)
 {
     c.CancelRange();
-    QSqlQuery q =
-        ExecuterSql(dm.Base(), QStringLiteral("SELECT MAX(%1) FROM \"%2\" WHERE Externe = 0").arg(champ, table));
-    return (Suivante(q) && !q.value(0).isNull()) ? q.value(0).toInt() + 1 : 1;
+    // Unquoted: a server folds the names of these tables as it created them.
+    TInstructionSql q =
+        Interroger(dm.Connexion(), QStringLiteral("SELECT MAX(%1) FROM %2 WHERE Externe = 0").arg(champ, table));
+    return (q.Etape() && !q.EstNul(0)) ? int(q.Entier(0)) + 1 : 1;
 }
 }  // namespace
+
+TInstructionSql Interroger(const TBaseSql& base, const QString& sql, const QVariantList& valeurs)
+{
+    TInstructionSql q(base, sql);
+    q.Lier(valeurs);
+    return q;
+}
+
+qint64 ExecuterInstruction(const TBaseSql& base, const QString& sql, const QVariantList& valeurs)
+{
+    Interroger(base, sql, valeurs).Executer();
+    return base.LignesModifiees();
+}
 
 bool AppliquerPlage(TCurseur& curseur, const QVariantList& valeurs)
 {

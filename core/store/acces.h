@@ -1,11 +1,18 @@
 #pragma once
-// Keyed access to the catalogue, identifier allocation, stock movements and
-// the write-transaction guard.
+// Keyed access to the catalogue, identifier allocation, stock movements,
+// the write-transaction guard, and the two shapes of an ordinary statement.
 
 #include "core/store/dmkestravel.h"
 
 #include <QVariant>
 #include <QVariantList>
+
+// A statement prepared on `base` with the values bound from its first
+// parameter on; each Etape() gives the next row.
+TInstructionSql Interroger(const TBaseSql& base, const QString& sql, const QVariantList& valeurs = {});
+// Runs a statement that returns no row with these values and gives the
+// number of rows it wrote.
+qint64 ExecuterInstruction(const TBaseSql& base, const QString& sql, const QVariantList& valeurs = {});
 
 // Restricts the cursor to rows whose leading key fields equal the values (in
 // the ordering's field order) and moves to the first; true when any row.

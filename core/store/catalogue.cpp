@@ -1,67 +1,67 @@
 #include "core/store/catalogue.h"
 
+#include "core/store/acces.h"
 #include "core/store/dates.h"
 #include "core/store/dialecte.h"
-#include "core/store/erreurs.h"
 #include "core/store/format.h"
 
 QVector<TLigneCategorie> LireCategories(TdmKestravel& dm)
 {
-    QSqlQuery q = ExecuterSql(dm.Base(),
-                              "SELECT Externe, IdProduitType, IdParent, Libelle FROM ProduitType"
-                              " ORDER BY Externe, IdProduitType");
+    TInstructionSql q = Interroger(dm.Connexion(),
+                                   "SELECT Externe, IdProduitType, IdParent, Libelle FROM ProduitType"
+                                   " ORDER BY Externe, IdProduitType");
     QVector<TLigneCategorie> lignes;
-    while (Suivante(q))
-        lignes.push_back({q.value(0).toInt(), q.value(1).toInt(), q.value(2).toInt(), q.value(3).toString()});
+    while (q.Etape())
+        lignes.push_back({int(q.Entier(0)), int(q.Entier(1)), int(q.Entier(2)), q.Texte(3)});
     return lignes;
 }
 
 std::optional<TProduit> LireProduit(TdmKestravel& dm, int externe, int idProduit, int idProduitType)
 {
-    QSqlQuery q = ExecuterSql(dm.Base(),
-                              "SELECT CodeExport, Libelle, Description, DateCreation, PrixAchatHT, PrixTarifHT,"
-                              " PrixVenteHT, Reference, Lien, Stock, StockMini FROM Produit"
-                              " WHERE Externe = ? AND IdProduit = ? AND IdProduitType = ?",
-                              {externe, idProduit, idProduitType});
-    if (!Suivante(q))
+    TInstructionSql q = Interroger(dm.Connexion(),
+                                   "SELECT CodeExport, Libelle, Description, DateCreation, PrixAchatHT, PrixTarifHT,"
+                                   " PrixVenteHT, Reference, Lien, Stock, StockMini FROM Produit"
+                                   " WHERE Externe = ? AND IdProduit = ? AND IdProduitType = ?",
+                                   {externe, idProduit, idProduitType});
+    if (!q.Etape())
         return std::nullopt;
     TProduit p;
     p.SetExterne(externe);
     p.SetIdProduit(idProduit);
     p.SetIdProduitType(idProduitType);
-    p.SetCodeExport(q.value(0).toString());
-    p.SetLibelle(q.value(1).toString());
-    p.SetDescription(q.value(2).toString());
-    const QDateTime d = LireDateHeureBase(q.value(3).toString());
+    p.SetCodeExport(q.Texte(0));
+    p.SetLibelle(q.Texte(1));
+    p.SetDescription(q.Texte(2));
+    const QDateTime d = LireDateHeureBase(q.Texte(3));
     p.SetDateCreation(d.isValid() ? DateCourte(d.date()) : QString());
-    p.SetPrixAchatHT(q.value(4).toDouble());
-    p.SetPrixTarifHT(q.value(5).toDouble());
-    p.SetPrixVenteHT(q.value(6).toDouble());
-    p.SetReference(q.value(7).toString());
-    p.SetLien(q.value(8).toString());
-    p.SetStock(q.value(9).toInt());
-    p.SetStockMini(q.value(10).toInt());
+    p.SetPrixAchatHT(q.Reel(4));
+    p.SetPrixTarifHT(q.Reel(5));
+    p.SetPrixVenteHT(q.Reel(6));
+    p.SetReference(q.Texte(7));
+    p.SetLien(q.Texte(8));
+    p.SetStock(int(q.Entier(9)));
+    p.SetStockMini(int(q.Entier(10)));
     return p;
 }
 
 std::shared_ptr<TListeCaracValeurs> ChargerCaracValeurs(TdmKestravel& dm, const TProduit& produit)
 {
-    QSqlQuery q = ExecuterSql(dm.Base(),
-                              QStringLiteral("SELECT v.IdCarac, v.Valeur, d.Libelle, d.Unite FROM ProduitCarac v"
-                                             " JOIN ProduitTypeCarac d ON d.Externe = v.ExterneProduitCaracV"
-                                             " AND d.IdProduitCarac = v.IdCarac"
-                                             " WHERE v.ExterneProduitCaracV = ? AND v.IdProduit = ?"
-                                             " ORDER BY v.IdCarac, v.%1")
-                                  .arg(Dialecte::IdLigne),
-                              {produit.GetExterne(), produit.GetIdProduit()});
+    TInstructionSql q = Interroger(dm.Connexion(),
+                                   QStringLiteral("SELECT v.IdCarac, v.Valeur, d.Libelle, d.Unite FROM ProduitCarac v"
+                                                  " JOIN ProduitTypeCarac d ON d.Externe = v.ExterneProduitCaracV"
+                                                  " AND d.IdProduitCarac = v.IdCarac"
+                                                  " WHERE v.ExterneProduitCaracV = ? AND v.IdProduit = ?"
+                                                  " ORDER BY v.IdCarac, v.%1")
+                                       .arg(Dialecte::IdLigne),
+                                   {produit.GetExterne(), produit.GetIdProduit()});
     auto liste = std::make_shared<TListeCaracValeurs>();
-    while (Suivante(q)) {
+    while (q.Etape()) {
         auto v = std::make_shared<TCaracValeur>();
         v->SetExterne(produit.GetExterne());
-        v->SetIdProduitCarac(q.value(0).toInt());
-        v->SetValeur(q.value(1).toString());
-        v->SetLibelle(q.value(2).toString());
-        v->SetUnite(q.value(3).toString());
+        v->SetIdProduitCarac(int(q.Entier(0)));
+        v->SetValeur(q.Texte(1));
+        v->SetLibelle(q.Texte(2));
+        v->SetUnite(q.Texte(3));
         liste->append(v);
     }
     return liste;
