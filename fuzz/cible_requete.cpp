@@ -13,6 +13,7 @@
 #include "core/exchange/controlestock.h"
 #include "core/exchange/fichierechange.h"
 #include "core/exchange/xmldoc.h"
+#include "core/store/acces.h"
 #include "core/store/dmkestravel.h"
 #include "core/store/erreurs.h"
 #include "core/store/schema.h"
@@ -22,7 +23,6 @@
 #include <QDir>
 #include <QFile>
 #include <QHash>
-#include <QSqlQuery>
 #include <memory>
 
 namespace {
@@ -57,11 +57,12 @@ void CreerCatalogue()
     CreerCatalogueVide(CataloguePropre());
     TdmKestravel dm(CataloguePropre());
     for (const TProduitConnu& p : Produits)
-        ExecuterSql(dm.Base(),
-                    "INSERT INTO Produit (Externe, IdProduit, IdProduitType, Description, CodeExport, PrixAchatHT,"
-                    " PrixTarifHT, PrixVenteHT, Libelle, DateCreation, Reference, Lien, Stock, StockMini)"
-                    " VALUES (?, ?, ?, ?, 'C', 10.5, 1234.567, 0, ?, '2024-01-02 00:00:00.000', 'Réf', 'é.jpg', ?, 1)",
-                    {p.externe, p.id, p.type, p.description, p.libelle, p.stock});
+        ExecuterInstruction(
+            dm.Connexion(),
+            "INSERT INTO Produit (Externe, IdProduit, IdProduitType, Description, CodeExport, PrixAchatHT,"
+            " PrixTarifHT, PrixVenteHT, Libelle, DateCreation, Reference, Lien, Stock, StockMini)"
+            " VALUES (?, ?, ?, ?, 'C', 10.5, 1234.567, 0, ?, '2024-01-02 00:00:00.000', 'Réf', 'é.jpg', ?, 1)",
+            {p.externe, p.id, p.type, p.description, p.libelle, p.stock});
 }
 
 // Everything of the document but the `Produit` lines under the root, as text.
@@ -117,13 +118,13 @@ struct TEtatCatalogue {
 TEtatCatalogue LireCatalogue(TdmKestravel& dm)
 {
     TEtatCatalogue e;
-    QSqlQuery q = ExecuterSql(dm.Base(), "SELECT Externe, IdProduit, IdProduitType, Stock FROM Produit");
-    while (q.next())
-        e.stock[Cle(q.value(0).toInt(), q.value(1).toInt(), q.value(2).toInt())] = q.value(3).toLongLong();
-    q = ExecuterSql(dm.Base(),
-                    "SELECT Externe, IdProduit, IdProduitType, QuantiteNew - QuantiteOld FROM \"Transaction\"");
-    while (q.next()) {
-        e.sommeMouvements[Cle(q.value(0).toInt(), q.value(1).toInt(), q.value(2).toInt())] += q.value(3).toLongLong();
+    TInstructionSql q = Interroger(dm.Connexion(), "SELECT Externe, IdProduit, IdProduitType, Stock FROM Produit");
+    while (q.Etape())
+        e.stock[Cle(int(q.Entier(0)), int(q.Entier(1)), int(q.Entier(2)))] = q.Entier(3);
+    q = Interroger(dm.Connexion(),
+                   "SELECT Externe, IdProduit, IdProduitType, QuantiteNew - QuantiteOld FROM \"Transaction\"");
+    while (q.Etape()) {
+        e.sommeMouvements[Cle(int(q.Entier(0)), int(q.Entier(1)), int(q.Entier(2)))] += q.Entier(3);
         ++e.mouvements;
     }
     return e;

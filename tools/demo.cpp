@@ -1,5 +1,6 @@
 #include "tools/demo.h"
 
+#include "core/store/acces.h"
 #include "core/store/basesql.h"
 #include "core/store/dates.h"
 #include "core/store/erreurs.h"
@@ -11,10 +12,7 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QPainter>
-#include <QSqlDatabase>
-#include <QSqlError>
 #include <QStringEncoder>
-#include <QUuid>
 
 namespace {
 struct Categorie {
@@ -136,49 +134,41 @@ void EcrireTexte(const QString& chemin, const QString& texte, bool cp1252)
 
 void RemplirCatalogueDemo(const QString& cheminBase)
 {
-    const QString nom = QUuid::createUuid().toString();
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", nom);
-        db.setDatabaseName(cheminBase);
-        if (!db.open())
-            throw EDatabaseError(db.lastError().text());
-        TTransactionSql transaction(TBaseSql::DeQt(db));
-        for (const Categorie& c : Categories)
-            ExecuterSql(db, "INSERT INTO ProduitType VALUES (?, ?, ?, ?)",
-                        {c.externe, c.id, c.parent, QString::fromUtf8(c.libelle)});
-        for (const Carac& c : Caracs)
-            ExecuterSql(db, "INSERT INTO ProduitTypeCarac VALUES (?, ?, ?, ?)",
-                        {c.externe, c.id, QString::fromUtf8(c.libelle), QString::fromUtf8(c.unite)});
-        const QDateTime creation(QDate(2024, 3, 18), QTime(0, 0));
-        for (const Produit& p : Produits) {
-            ExecuterSql(db,
-                        "INSERT INTO Produit (Externe, IdProduit, IdProduitType, Description, CodeExport,"
-                        " PrixAchatHT, PrixTarifHT, PrixVenteHT, Libelle, DateCreation, Reference, Lien, Stock,"
-                        " StockMini) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
-                        {p.externe, p.id, p.categorie, QString::fromUtf8(p.description),
-                         QStringLiteral("K%1-%2").arg(p.externe).arg(p.id, 4, 10, QLatin1Char('0')), p.achat, p.tarif,
-                         p.vente, QString::fromUtf8(p.libelle), DateHeureBase(creation.addDays(p.id * 3)),
-                         QString::fromUtf8(p.reference), QString::fromUtf8(p.lien), p.stock, p.stockMini});
-            if (p.stock > 0)
-                ExecuterSql(db,
-                            "INSERT INTO \"Transaction\" (Externe, IdProduit, IdProduitType, QuantiteOld,"
-                            " QuantiteNew, Libelle, DateMaj) VALUES (?, ?, ?, 0, ?, 'Ajout', ?)",
-                            {p.externe, p.id, p.categorie, p.stock + 2,
-                             DateHeureBase(creation.addDays(p.id * 3).addSecs(9 * 3600))});
-            if (p.stock > 0 && p.externe == 0 && p.id % 3 == 0)
-                ExecuterSql(db,
-                            "INSERT INTO \"Transaction\" (Externe, IdProduit, IdProduitType, QuantiteOld,"
-                            " QuantiteNew, Libelle, DateMaj) VALUES (?, ?, ?, ?, ?, 'Passage en commande', ?)",
-                            {p.externe, p.id, p.categorie, p.stock + 2, p.stock,
-                             DateHeureBase(creation.addDays(p.id * 3 + 20).addSecs(14 * 3600 + 1520))});
-        }
-        for (const Valeur& v : Valeurs)
-            ExecuterSql(db, "INSERT INTO ProduitCarac VALUES (?, ?, ?, ?)",
-                        {v.externe, v.produit, v.carac, QString::fromUtf8(v.valeur)});
-        transaction.Commit();
-        db.close();
+    const TBaseSql db(cheminBase, TBaseSql::Acces::Ecriture, QStringLiteral("Ouverture du catalogue impossible."));
+    TTransactionSql transaction(db);
+    for (const Categorie& c : Categories)
+        ExecuterInstruction(db, "INSERT INTO ProduitType VALUES (?, ?, ?, ?)",
+                            {c.externe, c.id, c.parent, QString::fromUtf8(c.libelle)});
+    for (const Carac& c : Caracs)
+        ExecuterInstruction(db, "INSERT INTO ProduitTypeCarac VALUES (?, ?, ?, ?)",
+                            {c.externe, c.id, QString::fromUtf8(c.libelle), QString::fromUtf8(c.unite)});
+    const QDateTime creation(QDate(2024, 3, 18), QTime(0, 0));
+    for (const Produit& p : Produits) {
+        ExecuterInstruction(db,
+                            "INSERT INTO Produit (Externe, IdProduit, IdProduitType, Description, CodeExport,"
+                            " PrixAchatHT, PrixTarifHT, PrixVenteHT, Libelle, DateCreation, Reference, Lien, Stock,"
+                            " StockMini) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
+                            {p.externe, p.id, p.categorie, QString::fromUtf8(p.description),
+                             QStringLiteral("K%1-%2").arg(p.externe).arg(p.id, 4, 10, QLatin1Char('0')), p.achat,
+                             p.tarif, p.vente, QString::fromUtf8(p.libelle), DateHeureBase(creation.addDays(p.id * 3)),
+                             QString::fromUtf8(p.reference), QString::fromUtf8(p.lien), p.stock, p.stockMini});
+        if (p.stock > 0)
+            ExecuterInstruction(db,
+                                "INSERT INTO \"Transaction\" (Externe, IdProduit, IdProduitType, QuantiteOld,"
+                                " QuantiteNew, Libelle, DateMaj) VALUES (?, ?, ?, 0, ?, 'Ajout', ?)",
+                                {p.externe, p.id, p.categorie, p.stock + 2,
+                                 DateHeureBase(creation.addDays(p.id * 3).addSecs(9 * 3600))});
+        if (p.stock > 0 && p.externe == 0 && p.id % 3 == 0)
+            ExecuterInstruction(db,
+                                "INSERT INTO \"Transaction\" (Externe, IdProduit, IdProduitType, QuantiteOld,"
+                                " QuantiteNew, Libelle, DateMaj) VALUES (?, ?, ?, ?, ?, 'Passage en commande', ?)",
+                                {p.externe, p.id, p.categorie, p.stock + 2, p.stock,
+                                 DateHeureBase(creation.addDays(p.id * 3 + 20).addSecs(14 * 3600 + 1520))});
     }
-    QSqlDatabase::removeDatabase(nom);
+    for (const Valeur& v : Valeurs)
+        ExecuterInstruction(db, "INSERT INTO ProduitCarac VALUES (?, ?, ?, ?)",
+                            {v.externe, v.produit, v.carac, QString::fromUtf8(v.valeur)});
+    transaction.Commit();
 }
 
 void CreerDemo(const QString& racine, const QString& programme)

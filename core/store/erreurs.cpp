@@ -3,7 +3,7 @@
 #include "core/store/echecs.h"
 
 #include <QSqlError>
-#include <QVariant>
+#include <QSqlQuery>
 
 void Preparer(QSqlQuery& q, const QString& sql)
 {
@@ -15,24 +15,4 @@ void Executer(QSqlQuery& q)
 {
     if (!q.exec())
         throw EDatabaseError(MessageSqlError(q.lastError()));
-}
-
-QSqlQuery ExecuterSql(const QSqlDatabase& db, const QString& sql, const QVariantList& valeurs)
-{
-    QSqlQuery q(db);
-    q.setForwardOnly(true);
-    Preparer(q, sql);
-    for (const QVariant& v : valeurs)
-        q.addBindValue(v);
-    Executer(q);
-    return q;
-}
-
-bool Suivante(QSqlQuery& q)
-{
-    if (q.next())
-        return true;
-    if (q.lastError().isValid())
-        throw EDatabaseError(MessageSqlError(q.lastError()));
-    return false;
 }

@@ -1,12 +1,12 @@
 #pragma once
-// Errors of the catalogue store, and the one helper for statements made
-// through Qt SQL. Every failed prepare/exec/step becomes an exception
-// carrying the engine's message, so no failure goes unnoticed. Statements
-// that need the engine's speed or features go through basesql.h.
+// Errors of the catalogue store. Every failed prepare, bind or step becomes
+// an exception carrying the engine's message, so no failure goes unnoticed;
+// statements go through basesql.h.
 
-#include <QSqlQuery>
 #include <QString>
 #include <stdexcept>
+
+class QSqlQuery;
 
 class EKestravel : public std::runtime_error {
 public:
@@ -27,13 +27,7 @@ public:
     using EKestravel::EKestravel;
 };
 
-// Prepares the statement or throws EDatabaseError.
+// A statement on a Qt SQL connection (the file read when a catalogue moves
+// to a server): prepares, or runs a prepared one, or throws EDatabaseError.
 void Preparer(QSqlQuery& q, const QString& sql);
-// Runs a prepared statement or throws EDatabaseError.
 void Executer(QSqlQuery& q);
-// Prepares and runs a statement with positional values in one call.
-QSqlQuery ExecuterSql(const QSqlDatabase& db, const QString& sql, const QVariantList& valeurs = {});
-// Moves to the next row of a query run by ExecuterSql: true on a row, false
-// at the end; throws EDatabaseError when the engine fails on the way (a
-// bare next() would tell that failure as the end of the rows).
-bool Suivante(QSqlQuery& q);

@@ -2,13 +2,9 @@
 
 #include "core/store/basesql.h"
 #include "core/store/dialecte.h"
-#include "core/store/echecs.h"
 #include "core/store/erreurs.h"
 
 #include <QFile>
-#include <QSqlError>
-#include <QSqlQuery>
-#include <QUuid>
 
 QStringList TablesCatalogue() { return {"Produit", "ProduitType", "ProduitCarac", "ProduitTypeCarac", "Transaction"}; }
 
@@ -66,11 +62,11 @@ QStringList InstructionsSchema()
     };
 }
 
-void CreerSchema(const QSqlDatabase& db)
+void CreerSchema(const TBaseSql& base)
 {
-    TTransactionSql transaction(TBaseSql::DeQt(db));
+    TTransactionSql transaction(base);
     for (const QString& sql : InstructionsSchema())
-        ExecuterSql(db, sql);
+        base.Executer(sql);
     transaction.Commit();
 }
 
@@ -119,15 +115,7 @@ void CreerCatalogueVide(const QString& chemin)
 {
     if (QFile::exists(chemin))
         throw EKestravel(QStringLiteral("Le fichier « %1 » existe déjà.").arg(chemin));
-    const QString nom = QUuid::createUuid().toString();
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", nom);
-        db.setDatabaseName(chemin);
-        if (!db.open())
-            throw EDatabaseError(MessageSqlError(db.lastError()));
-        ExecuterSql(db, Dialecte::JournalPartage);
-        CreerSchema(db);
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(nom);
+    const TBaseSql base(chemin, TBaseSql::Acces::Creation, QString());
+    base.Executer(Dialecte::JournalPartage);
+    CreerSchema(base);
 }

@@ -2,7 +2,6 @@
 // The catalogue's tables and orderings. The program never creates tables on
 // its own: `kestravel-db create` and the tests make a catalogue with this.
 
-#include <QSqlDatabase>
 #include <QStringList>
 
 class TBaseSql;
@@ -14,7 +13,7 @@ QStringList TablesCatalogue();
 // Statements that create the tables and indexes of an empty catalogue.
 QStringList InstructionsSchema();
 // Creates the tables and indexes in an open, empty database (one transaction).
-void CreerSchema(const QSqlDatabase& db);
+void CreerSchema(const TBaseSql& base);
 // Brings an opened catalogue to VersionSchema (its `user_version`): an older
 // one is brought up to date in one transaction; a newer one, written by a
 // later version of the module, is refused (EDatabaseError naming both
