@@ -9,8 +9,8 @@
 
 #include "bench/bench_commun.h"
 #include "core/serveur/catalogueserveur.h"
-#include "core/serveur/libpq.h"
 #include "core/store/erreurs.h"
+#include "core/store/libpq.h"
 
 #include <QCoreApplication>
 #include <QProcess>

@@ -8,7 +8,7 @@ montee() {  # FOLDER PATTERN-OF-FORBIDDEN-INCLUDES
 }
 fautes=$( {
     montee core 'gui|app|tools|tests|bench|fuzz'
-    montee core/store 'core/(base|exchange|interchange|catalogue)'
+    montee core/store 'core/(base|exchange|interchange|catalogue|serveur)'
     montee gui 'app|tools|tests|bench|fuzz'
 } )
 if [ -n "$fautes" ]; then

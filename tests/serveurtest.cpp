@@ -1,9 +1,11 @@
 #include "tests/serveurtest.h"
 
-#include "core/serveur/libpq.h"
+#include "core/store/libpq.h"
 
 #include <QUuid>
 #include <stdexcept>
+
+bool g_serveur = false;
 
 QString ServeurTest()
 {

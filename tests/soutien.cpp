@@ -1,9 +1,11 @@
 #include "tests/soutien.h"
 
+#include "core/serveur/catalogueserveur.h"
 #include "core/store/dmkestravel.h"
 #include "core/store/echecs.h"
 #include "core/store/erreurs.h"
 #include "core/store/schema.h"
+#include "tests/serveurtest.h"
 
 #include <QDir>
 #include <QFile>
@@ -41,24 +43,50 @@ TCatalogueTest::TCatalogueTest()
 {
     m_dossierChemin = m_dossier.path();
     m_chemin = m_dossier.filePath("Kestravel.abs");
-    CreerCatalogueVide(m_chemin);
+    if (g_serveur) {
+        m_serveur = std::make_unique<TBaseServeurTest>();
+        CreerCatalogueServeur(m_serveur->Connexion());
+    } else {
+        CreerCatalogueVide(m_chemin);
+    }
 }
+
+TCatalogueTest::~TCatalogueTest() { m_dm.reset(); }
+
+QString TCatalogueTest::Serveur() const { return m_serveur ? m_serveur->Connexion() : QString(); }
 
 TdmKestravel& TCatalogueTest::Dm()
 {
     if (!m_dm)
-        m_dm = std::make_unique<TdmKestravel>(m_chemin);
+        m_dm = m_serveur ? std::make_unique<TdmKestravel>(m_serveur->Connexion(), TdmKestravel::Serveur::Oui)
+                         : std::make_unique<TdmKestravel>(m_chemin);
     return *m_dm;
 }
 
 void TCatalogueTest::FermerDm() { m_dm.reset(); }
 
-void TCatalogueTest::Sql(const QString& sql, const QVariantList& valeurs) { ExecuterSql(Dm().Base(), sql, valeurs); }
+std::unique_ptr<TdmKestravel> TCatalogueTest::AutreConnexion() const
+{
+    return m_serveur ? std::make_unique<TdmKestravel>(m_serveur->Connexion(), TdmKestravel::Serveur::Oui)
+                     : std::make_unique<TdmKestravel>(m_chemin);
+}
+
+void TCatalogueTest::Sql(const QString& sql, const QVariantList& valeurs)
+{
+    if (valeurs.isEmpty() && !sql.contains('?')) {
+        Dm().Connexion().Executer(sql);
+        return;
+    }
+    TInstructionSql q(Dm().Connexion(), sql);
+    q.Lier(valeurs);
+    q.Executer();
+}
 
 int TCatalogueTest::Entier(const QString& sql, const QVariantList& valeurs)
 {
-    QSqlQuery q = ExecuterSql(Dm().Base(), sql, valeurs);
-    return q.next() ? q.value(0).toInt() : -1;
+    TInstructionSql q(Dm().Connexion(), sql);
+    q.Lier(valeurs);
+    return q.Etape() ? int(q.Entier(0)) : -1;
 }
 
 TInstallation::TInstallation(bool avecCatalogue)

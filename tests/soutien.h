@@ -24,22 +24,31 @@ bool Suivante(QSqlQuery& q);
 // Pins the French locale, as the users have it.
 void LocaleFrancaise();
 
-// A fresh empty catalogue file in its own temporary folder.
+class TBaseServeurTest;
+
+// A fresh empty catalogue in its own temporary folder: a file, or, while a
+// suite runs on the server (serveurtest.h), a database of its own there.
 class TCatalogueTest {
 public:
     TCatalogueTest();
+    ~TCatalogueTest();
+    // The server database's connection string (empty for a file).
+    QString Serveur() const;
     const QString& Chemin() const { return m_chemin; }
     const QString& Dossier() const { return m_dossierChemin; }
     // Opens the data module on it (kept by this object).
     TdmKestravel& Dm();
     void FermerDm();
-    // Runs SQL on the file through the data module.
+    // A second data module on the same catalogue, as another process has.
+    std::unique_ptr<TdmKestravel> AutreConnexion() const;
+    // Runs SQL on the catalogue through the data module.
     void Sql(const QString& sql, const QVariantList& valeurs = {});
     int Entier(const QString& sql, const QVariantList& valeurs = {});
 
 private:
     QTemporaryDir m_dossier;
     QString m_dossierChemin, m_chemin;
+    std::unique_ptr<TBaseServeurTest> m_serveur;
     std::unique_ptr<TdmKestravel> m_dm;
 };
 

@@ -5,11 +5,11 @@
 #include "core/base/emplacement.h"
 #include "core/exchange/xmldoc.h"
 #include "core/serveur/catalogueserveur.h"
-#include "core/serveur/libpq.h"
 #include "core/store/dates.h"
 #include "core/store/dmkestravel.h"
 #include "core/store/erreurs.h"
 #include "core/store/format.h"
+#include "core/store/libpq.h"
 #include "tests/serveurtest.h"
 #include "tests/soutien.h"
 
@@ -39,7 +39,6 @@ QByteArray Octets(const QString& chemin)
 
 // The suite runs twice: on a catalogue file, then on the run's PostgreSQL
 // server (the installation's Kestravel.conf names it).
-bool g_serveur = false;
 QString g_connexion;  // the server database of the current test
 
 // The catalogue of an installation, seen from the test: the file at
@@ -752,11 +751,6 @@ private slots:
 int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
-    TestControle surFichier;
-    int echecs = QTest::qExec(&surFichier, argc, argv);
-    g_serveur = true;
-    TestControle surServeur;
-    echecs += QTest::qExec(&surServeur, argc, argv);
-    return echecs;
+    return ExecuterSurLesDeuxMoteurs<TestControle>(argc, argv);
 }
 #include "test_controle.moc"

@@ -123,5 +123,7 @@ void GenererCatalogue(const QString& chemin, const TOptionsGeneration& o)
             prod.Ligne().LierEntier(14, 2);
             prod.Ajouter();
         }
+    for (TChargementSql* c : {&cat, &carac, &prod, &val, &mvt})
+        c->Terminer();
     transaction.Commit();
 }

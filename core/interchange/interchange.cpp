@@ -314,6 +314,11 @@ TResultatImport ImporterTable(TdmKestravel& dm, TTableCsv table, const QString& 
                                           "en-tête : ses champs doivent être séparés par des points-virgules et ses "
                                           "lignes par des fins de ligne.\nLa table %2 n'a pas été modifiée.")
                                .arg(QDir::toNativeSeparators(chemin), d.nom));
+    try {
+        chargement.Terminer();
+    } catch (const EDatabaseError& e) {
+        throw refus(lecteur.LigneErreur(), e.Message());
+    }
     transaction->Commit();
     if (progression)
         progression(lus, lus);

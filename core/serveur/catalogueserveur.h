@@ -1,10 +1,15 @@
 #pragma once
 // The catalogue on a PostgreSQL server: the same five tables, columns, keys
-// and meaning as the file (names unquoted, so the server folds them to lower
-// case and every statement of the module reads them unchanged; "Transaction"
-// quoted, being a reserved word, its `IdTransaction` an identity column),
-// plus the module's bookkeeping of stock requests (`ControleEnCours`) and
-// its schema version (`KestravelSchema`).
+// and meaning as the file (names in lower case, which every statement of
+// the module reaches unchanged, see TraduireSqlPg; `IdTransaction` an
+// identity column), plus the module's bookkeeping of stock requests
+// (`ControleEnCours`) and its schema version (`KestravelSchema`).
+//
+// Two things the file has without asking are spelled out: each table has a
+// hidden `rowid` (the cursors designate rows by it, and `ProduitCarac` has
+// no key), and texts compare byte by byte (collation "C") as in the file,
+// so lists sort the same on both. The price increase's rounding function
+// is created with the tables, a server running no code of the module.
 //
 // Least privilege: the tables belong to whoever creates them; the module's
 // users log in with a role that is a member of `kestravel_catalogue`, which

@@ -1,9 +1,9 @@
 #include "core/serveur/stockserveur.h"
 
 #include "core/exchange/controlestock.h"
-#include "core/serveur/libpq.h"
 #include "core/store/dates.h"
 #include "core/store/erreurs.h"
+#include "core/store/libpq.h"
 
 #include <QDateTime>
 #include <QMap>

@@ -8,9 +8,8 @@
 // Callers see values (integers, reals, UTF-8 texts, nulls) and positions,
 // never the engine's handles: the statements that differ from one engine to
 // another are named in dialecte.h, and only this unit and that one know the
-// engine, so a second engine is a second implementation of these members
-// and of the dialect. Ordinary statements may instead go through Qt SQL's
-// ExecuterSql (erreurs.h) on the same connection.
+// engine. Two engines sit behind these members: SQLite for the catalogue
+// file, PostgreSQL (basesqlpg.h) for a catalogue on a server.
 
 #include <QByteArrayView>
 #include <QString>
@@ -18,8 +17,11 @@
 #include <QVariant>
 #include <QVector>
 #include <functional>
+#include <memory>
 
 class QSqlDatabase;
+class TConnexionPg;
+class TInstructionPg;
 struct sqlite3;
 struct sqlite3_stmt;
 
@@ -36,13 +38,20 @@ public:
     // Opens the database at `chemin` (a path, or ":memory:") on a connection
     // of its own, closed with this object; throws with `contexte`.
     TBaseSql(const QString& chemin, Acces acces, const QString& contexte);
+    // Connects to the PostgreSQL server named by `connexion` (a libpq
+    // string or URI), on a connection of its own; throws naming the server.
+    static TBaseSql Serveur(const QString& connexion);
     ~TBaseSql();
     TBaseSql(TBaseSql&& autre) noexcept;
     TBaseSql& operator=(TBaseSql&& autre) noexcept;
     TBaseSql(const TBaseSql&) = delete;
     TBaseSql& operator=(const TBaseSql&) = delete;
 
-    bool Ouverte() const { return m_base != nullptr; }
+    bool Ouverte() const { return m_base != nullptr || m_pg != nullptr; }
+    // Whether the catalogue is on a server rather than in a file.
+    bool SurServeur() const { return m_pg != nullptr; }
+    // Another handle on the same connection, which leaves it open.
+    TBaseSql Emprunt() const;
 
     // Runs one or more statements that return no rows.
     void Executer(const QString& sql, const QString& contexte = {}) const;
@@ -61,15 +70,16 @@ public:
     qint64 Modifications() const;
     // Rows written by the last INSERT, UPDATE or DELETE.
     qint64 LignesModifiees() const;
-    // Row identifier of the last row inserted.
-    qint64 DerniereLigne() const;
     // Milliseconds a statement waits for another process's lock.
     void SetAttente(int millisecondes) const;
+    // Rolls the open transaction back, never throwing (for unwinding).
+    void AnnulerTransaction() const noexcept;
     // Stops the statement running on this connection (from any thread).
     void Interrompre() const;
     // Calls `*rappel` every `pas` steps of the engine's program during long
     // statements; a `false` answer interrupts the statement (which then
     // fails). A null pointer stops the calls. The function must outlive them.
+    // A server runs its statements whole: there the calls never come.
     void SetSurveillance(int pas, const std::function<bool()>* rappel) const;
 
     // Throws EDatabaseError for the connection's last failure.
@@ -78,9 +88,12 @@ public:
     // The engine's handle, for engine-specific code (dialecte.cpp, the
     // search index, tests).
     sqlite3* Handle() const { return m_base; }
+    // The server connection, when on a server (null otherwise).
+    TConnexionPg* Pg() const { return m_pg; }
 
 private:
     sqlite3* m_base = nullptr;
+    TConnexionPg* m_pg = nullptr;
     bool m_proprietaire = false;
 };
 
@@ -88,7 +101,7 @@ private:
 // are numbered from 1, result columns from 0.
 class TInstructionSql {
 public:
-    TInstructionSql() = default;
+    TInstructionSql();
     TInstructionSql(const TBaseSql& base, QByteArrayView sql, const QString& contexte = {});
     TInstructionSql(const TBaseSql& base, const QString& sql, const QString& contexte = {});
     ~TInstructionSql();
@@ -97,7 +110,7 @@ public:
     TInstructionSql(const TInstructionSql&) = delete;
     TInstructionSql& operator=(const TInstructionSql&) = delete;
 
-    bool Preparee() const { return m_st != nullptr; }
+    bool Preparee() const { return m_st != nullptr || m_pg != nullptr; }
 
     void LierNul(int position);
     void LierEntier(int position, qint64 valeur);
@@ -138,11 +151,13 @@ public:
     void LireLigne(QVector<QVariant>& ligne) const;
 
 private:
+    friend class TChargementSql;  // reads a server statement's bound values
     [[noreturn]] void Echec() const;
     void Verifier(int rc) const;
 
     sqlite3* m_base = nullptr;
     sqlite3_stmt* m_st = nullptr;
+    std::unique_ptr<TInstructionPg> m_pg;  // on a server instead
     QString m_contexte;
 };
 

@@ -124,7 +124,7 @@ QString TCurseur::ConditionPlage() const
     QStringList c;
     for (int i = 0; i < m_plage.size(); ++i)
         c << Quoter(m_cles[i]) + " = ?";
-    return c.isEmpty() ? QStringLiteral("1") : c.join(" AND ");
+    return c.isEmpty() ? QStringLiteral("1 = 1") : c.join(" AND ");
 }
 
 int TCurseur::LierPlage(TInstructionSql& st) const
@@ -352,10 +352,10 @@ void TCurseur::Post()
             sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
                       .arg(Quoter(m_table), noms.join(", "), marques.join(", "));
         }
-        TInstructionSql st = Preparer(sql);
+        TInstructionSql st = Preparer(sql + QStringLiteral(" RETURNING ") + Dialecte::IdLigne);
         st.Lier(valeurs);
+        rowid = st.Etape() ? st.Entier(0) : 0;
         st.Executer();
-        rowid = m_base->DerniereLigne();
     } else {
         rowid = m_ligne.value(m_colonnes.size()).toLongLong();
         if (!noms.isEmpty()) {

@@ -82,7 +82,7 @@ private:
     void PosterAvantDeplacement();
     TInstructionSql Preparer(const QString& sql) const;
     QString ClauseCle() const;  // "Externe, IdProduit[, rowid]"
-    QString ConditionPlage() const;  // "Externe = ? AND …" or "1"
+    QString ConditionPlage() const;  // "Externe = ? AND …" or "1 = 1"
     int LierPlage(TInstructionSql& st) const;
     QVariantList CleDe(const Ligne& l) const;
     bool ChangementsExternes() const;

@@ -1,19 +1,42 @@
 #include "core/store/dialecte.h"
 
+#include "core/store/basesqlpg.h"
 #include "core/store/echecs.h"
 #include "core/store/erreurs.h"
 
 #include <sqlite3.h>
+#include <QRegularExpression>
 
 namespace Dialecte {
+const char* DebutEcriture(const TBaseSql& base) { return base.SurServeur() ? "BEGIN" : "BEGIN IMMEDIATE"; }
+
 QString InsererOuRemplacer(const QString& table) { return QStringLiteral("INSERT OR REPLACE INTO ") + table; }
 
-QString EcrireVersion(int version) { return QStringLiteral("PRAGMA user_version = %1").arg(version); }
+QString LireVersion(const TBaseSql& base)
+{
+    return base.SurServeur() ? QStringLiteral("SELECT Version FROM KestravelSchema")
+                             : QStringLiteral("PRAGMA user_version");
+}
 
-QString ColonnesTable(const QString& table)
+QString EcrireVersion(const TBaseSql& base, int version)
+{
+    return (base.SurServeur() ? QStringLiteral("UPDATE KestravelSchema SET Version = %1")
+                              : QStringLiteral("PRAGMA user_version = %1"))
+        .arg(version);
+}
+
+QString ColonnesTable(const TBaseSql& base, const QString& table)
 {
     QString nom = table;
-    return QStringLiteral("PRAGMA main.table_info(\"%1\")").arg(nom.replace('"', QLatin1String("\"\"")));
+    nom.replace('"', QString());
+    if (base.SurServeur())
+        return QStringLiteral(
+                   "SELECT ordinal_position, column_name, CASE data_type WHEN 'bigint' THEN 'INTEGER' WHEN 'integer'"
+                   " THEN 'INTEGER' WHEN 'double precision' THEN 'REAL' WHEN 'bytea' THEN 'BLOB' ELSE 'TEXT' END"
+                   " FROM information_schema.columns WHERE table_schema = current_schema() AND table_name = '%1'"
+                   " AND column_name <> '%2' ORDER BY ordinal_position")
+            .arg(nom.toLower(), QLatin1String(IdLigne));
+    return QStringLiteral("PRAGMA main.table_info(\"%1\")").arg(nom);
 }
 
 QString TailleCache(qint64 taille) { return QStringLiteral("PRAGMA cache_size = %1").arg(taille); }
@@ -80,9 +103,103 @@ void AppelerFonction(sqlite3_context* ctx, int n, sqlite3_value** args)
 void DeclarerFonction(const TBaseSql& base, const char* nom, int nombreArguments, TFonctionReelle fonction)
 {
     Q_ASSERT(nombreArguments <= 8);
+    // A server has its own, created with its tables (catalogueserveur.h).
+    if (base.SurServeur())
+        return;
     if (sqlite3_create_function_v2(base.Handle(), nom, nombreArguments, SQLITE_UTF8 | SQLITE_DETERMINISTIC,
                                    reinterpret_cast<void*>(fonction), &AppelerFonction, nullptr, nullptr, nullptr)
         != SQLITE_OK)
         base.Echec();
 }
 }  // namespace Dialecte
+
+// ---------------------------------------------------------------------------
+// Bulk load
+
+namespace {
+// "INSERT INTO t [(a, b)] VALUES (x, y)": the table, the columns (empty for
+// all of them) and the values, each a parameter ($n) or a literal. The
+// module's loads name no literal holding a comma or a parenthesis.
+struct TInsertion {
+    QString table;
+    QStringList colonnes;
+    QStringList valeurs;
+};
+
+TInsertion AnalyserInsertion(const QString& sql)
+{
+    static const QRegularExpression forme(
+        QStringLiteral(R"(^\s*INSERT\s+INTO\s+("?\w+"?)\s*(?:\(([^)]*)\))?\s*VALUES\s*\((.*)\)\s*$)"),
+        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
+    const QRegularExpressionMatch m = forme.match(sql);
+    if (!m.hasMatch())
+        throw EDatabaseError(QStringLiteral("Chargement impossible : instruction inattendue (%1).").arg(sql));
+    TInsertion r;
+    r.table = m.captured(1);
+    for (const QString& c : m.captured(2).split(',', Qt::SkipEmptyParts))
+        r.colonnes << c.trimmed();
+    for (const QString& v : m.captured(3).split(','))
+        r.valeurs << v.trimmed();
+    return r;
+}
+}  // namespace
+
+TChargementSql::TChargementSql(const TBaseSql& base, const QString& insertion, const QString& contexte)
+    : m_base(base.Emprunt()), m_insertion(base, insertion, contexte), m_contexte(contexte)
+{
+    if (!base.SurServeur())
+        return;
+    const TInsertion i = AnalyserInsertion(QString::fromUtf8(m_insertion.m_pg->Sql()));
+    QStringList colonnes = i.colonnes;
+    if (colonnes.isEmpty())
+        for (const TBaseSql::TColonne& col : m_base.Colonnes(i.table))
+            colonnes << col.nom;
+    m_copie = "COPY " + i.table + " (" + colonnes.join(", ") + ") FROM STDIN";
+    // Literals are sent with each row as the statement would write them.
+    for (const QString& v : i.valeurs) {
+        if (v.startsWith('$'))
+            m_valeurs.push_back({v.mid(1).toInt(), {}});
+        else if (v.compare(QLatin1String("NULL"), Qt::CaseInsensitive) == 0)
+            m_valeurs.push_back({0, {}});
+        else
+            m_valeurs.push_back({0, (v.startsWith('\'') ? v.mid(1).chopped(1).replace("''", "'") : v).toUtf8()});
+    }
+}
+
+void TChargementSql::Ajouter()
+{
+    if (!m_base.SurServeur()) {
+        m_insertion.Executer();
+        m_insertion.Reinitialiser();
+        return;
+    }
+    const std::vector<QByteArray>& p = m_insertion.m_pg->Parametres();
+    for (size_t i = 0; i < m_valeurs.size(); ++i) {
+        if (i > 0)
+            m_tampon += '\t';
+        const TValeurCopie& v = m_valeurs[i];
+        AjouterChampCopie(m_tampon, v.parametre > 0 ? p[size_t(v.parametre - 1)] : v.litteral);
+    }
+    m_tampon += '\n';
+    m_insertion.Reinitialiser();
+    if (m_tampon.size() > (1 << 20))
+        Terminer();
+}
+
+void TChargementSql::Terminer()
+{
+    if (m_tampon.isEmpty())
+        return;
+    // One copy per batch: the connection carries one copy at a time, and
+    // loads into several tables go side by side.
+    try {
+        TConnexionPg& c = *m_base.Pg();
+        c.CommencerCopie(m_copie);
+        c.EnvoyerCopie(m_tampon);
+        m_tampon.clear();
+        c.TerminerCopie();
+    } catch (const EDatabaseError& e) {
+        m_tampon.clear();
+        throw EDatabaseError(ComposerMessage(m_contexte, e.Message(), {}));
+    }
+}

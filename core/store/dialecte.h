@@ -1,18 +1,20 @@
 #pragma once
 // The SQL that differs from one database engine to another, named once.
-// Everything else the module sends is plain SQL that any engine takes; a
-// second engine (a database server) gives its own forms of these.
+// Everything else the module sends is plain SQL that both engines take (the
+// file's SQLite, a server's PostgreSQL); the forms that differ are here.
 
 #include "core/store/basesql.h"
 
 #include <QString>
+#include <vector>
 
 namespace Dialecte {
 // Starts a write transaction, taking the write lock at once so that two
 // writers never both read and then both fail to write.
-inline const char* const DebutEcriture = "BEGIN IMMEDIATE";
+const char* DebutEcriture(const TBaseSql& base);
 // The hidden identifier of every row: breaks ties between rows of equal
-// key and designates one row of a table without a unique key.
+// key and designates one row of a table without a unique key. On a server
+// it is a column of every table that the module's own columns never list.
 inline const char* const IdLigne = "rowid";
 // "INSERT OR REPLACE INTO table": an insert that replaces the row of the
 // same primary key.
@@ -26,11 +28,12 @@ inline const char* const SansClesEtrangeres = "PRAGMA foreign_keys=OFF";
 // For a catalogue being generated from nothing: no wait for the disk.
 inline const char* const SansSynchronisation = "PRAGMA synchronous=OFF";
 // The schema's version number, kept in the database itself.
-inline const char* const LireVersion = "PRAGMA user_version";
-QString EcrireVersion(int version);
+QString LireVersion(const TBaseSql& base);
+QString EcrireVersion(const TBaseSql& base, int version);
 // A query whose columns 1 and 2 are the name and declared type of each
-// column of `table`, in order (no row when there is no such table).
-QString ColonnesTable(const QString& table);
+// column of `table`, in order (no row when there is no such table). A
+// server's types read as the file's: INTEGER, REAL, TEXT.
+QString ColonnesTable(const TBaseSql& base, const QString& table);
 // Memory of the connection's page cache: the query reading it, and the
 // statement setting it (negative: in KiB).
 inline const char* const LireTailleCache = "PRAGMA cache_size";
@@ -49,22 +52,28 @@ void DeclarerFonction(const TBaseSql& base, const char* nom, int nombreArguments
 
 // Bulk load of rows into one table, inside the caller's transaction: the
 // fields of each row are bound on Ligne() (the `insertion` statement's
-// parameters), then Ajouter() writes it. Here a prepared INSERT per row is
-// the fastest path; a server engine streams the rows through its copy
-// protocol instead.
+// parameters, "INSERT INTO t (a, b) VALUES (?, ?)"), then Ajouter() writes
+// it; Terminer() must end the load. In the file a prepared INSERT per row
+// is the fastest path; to a server the rows stream in batches through its
+// copy protocol, checked by the server as each batch ends.
 class TChargementSql {
 public:
-    TChargementSql(const TBaseSql& base, const QString& insertion, const QString& contexte = {})
-        : m_insertion(base, insertion, contexte)
-    {}
+    TChargementSql(const TBaseSql& base, const QString& insertion, const QString& contexte = {});
     TInstructionSql& Ligne() { return m_insertion; }
     // Writes the row bound and clears the fields for the next one.
-    void Ajouter()
-    {
-        m_insertion.Executer();
-        m_insertion.Reinitialiser();
-    }
+    void Ajouter();
+    // Writes what is still held back (rows to a server go in batches).
+    void Terminer();
 
 private:
+    struct TValeurCopie {
+        int parametre;  // its position, or 0 for a literal
+        QByteArray litteral;  // null for SQL null
+    };
+    TBaseSql m_base;  // the caller's, borrowed
     TInstructionSql m_insertion;
+    QString m_copie;  // "COPY t (a, b) FROM STDIN"
+    std::vector<TValeurCopie> m_valeurs;  // each column's source
+    QByteArray m_tampon;  // rows not yet sent to the server
+    QString m_contexte;
 };

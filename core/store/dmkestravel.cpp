@@ -3,6 +3,7 @@
 #include "core/store/dialecte.h"
 #include "core/store/echecs.h"
 #include "core/store/erreurs.h"
+#include "core/store/libpq.h"
 #include "core/store/schema.h"
 
 #include <QCoreApplication>
@@ -12,11 +13,13 @@
 #include <QUrl>
 #include <QUuid>
 
-TdmKestravel::TdmKestravel(const QString& cheminBase) : TdmKestravel(cheminBase, true) {}
+TdmKestravel::TdmKestravel(const QString& cheminBase) : TdmKestravel(cheminBase, {}, true) {}
 
-TdmKestravel::TdmKestravel(const QString& cheminBase, SansQtSql) : TdmKestravel(cheminBase, false) {}
+TdmKestravel::TdmKestravel(const QString& cheminBase, SansQtSql) : TdmKestravel(cheminBase, {}, false) {}
 
-TdmKestravel::TdmKestravel(const QString& cheminBase, bool avecQtSql)
+TdmKestravel::TdmKestravel(const QString& connexion, Serveur) : TdmKestravel({}, connexion, false) {}
+
+TdmKestravel::TdmKestravel(const QString& cheminBase, const QString& serveur, bool avecQtSql)
     : tblProduit("Produit", "idxPrimaryKey", {"Externe", "IdProduit", "IdProduitType"}, true),
       tblProduitType("ProduitType", "idxPrimaryKey", {"Externe", "IdProduitType"}, true),
       tblProduitCarac("ProduitCarac", "idxPrimaryKey", {"ExterneProduitCaracV", "IdProduit", "IdCarac"}, false),
@@ -27,7 +30,8 @@ TdmKestravel::TdmKestravel(const QString& cheminBase, bool avecQtSql)
                                      false),
       tblProduitCaracIndexTriEnsemble("ProduitCarac", "TriEnsemble", {"ExterneProduitCaracV", "IdProduit", "IdCarac"},
                                       false),
-      m_connexion(avecQtSql ? "Kestravel-" + QUuid::createUuid().toString(QUuid::WithoutBraces) : QString())
+      m_connexion(avecQtSql ? "Kestravel-" + QUuid::createUuid().toString(QUuid::WithoutBraces) : QString()),
+      m_serveur(serveur)
 {
     Ouvrir(cheminBase);
     DataModuleCreate();
@@ -61,6 +65,19 @@ TCurseur* TdmKestravel::Curseurs(int i)
 
 void TdmKestravel::Ouvrir(const QString& cheminBase)
 {
+    if (SurServeur()) {
+        m_base = TBaseSql::Serveur(m_serveur);
+        try {
+            MettreAJourSchema(m_base);
+        } catch (const EDatabaseError& e) {
+            throw EDatabaseError(
+                QStringLiteral("Le catalogue du serveur « %1 » est illisible.\n").arg(m_base.Pg()->Nom())
+                + e.Message());
+        }
+        for (int i = 0; TCurseur* c = Curseurs(i); ++i)
+            c->Attacher(&m_base);
+        return;
+    }
     m_chemin = QFileInfo(cheminBase).absoluteFilePath();
     // The file is opened read-write and never created: a missing catalogue
     // must be reported, not replaced by an empty one.

@@ -1,6 +1,7 @@
 #pragma once
-// The data module: one connection to the catalogue file and the nine table
-// cursors shared by every window and mode for the whole run.
+// The data module: one connection to the catalogue (its file, or its
+// server) and the table cursors shared by every window and mode for the
+// whole run.
 
 #include "core/store/basesql.h"
 #include "core/store/curseur.h"
@@ -20,6 +21,11 @@ public:
     // Qt's database driver would be most of its cost.
     enum class SansQtSql { Oui };
     TdmKestravel(const QString& cheminBase, SansQtSql);
+    // The catalogue on the PostgreSQL server named by `connexion` (a libpq
+    // string or URI); throws EDatabaseError naming the server when it
+    // cannot be reached or holds no catalogue.
+    enum class Serveur { Oui };
+    TdmKestravel(const QString& connexion, Serveur);
     ~TdmKestravel();
     TdmKestravel(const TdmKestravel&) = delete;
     TdmKestravel& operator=(const TdmKestravel&) = delete;
@@ -27,7 +33,11 @@ public:
     // Path of the database file beside the program.
     static QString CheminBaseProgramme();
 
+    // The catalogue file's path (empty on a server), the server's
+    // connection string (empty for a file).
     const QString& CheminBase() const { return m_chemin; }
+    const QString& ConnexionServeur() const { return m_serveur; }
+    bool SurServeur() const { return !m_serveur.isEmpty(); }
     QSqlDatabase Base() const;  // the Qt connection, for SQL statements
     // The same connection for the statement layer (basesql.h).
     const TBaseSql& Connexion() const { return m_base; }
@@ -50,7 +60,7 @@ public:
     TCurseur tblProduitCaracIndexTriEnsemble;
 
 private:
-    TdmKestravel(const QString& cheminBase, bool avecQtSql);
+    TdmKestravel(const QString& cheminBase, const QString& serveur, bool avecQtSql);
     void Ouvrir(const QString& cheminBase);
     void OuvrirQtSql(const QString& contexte);
     void Fermer();
@@ -58,5 +68,6 @@ private:
 
     QString m_connexion;  // empty without Qt SQL
     QString m_chemin;
+    QString m_serveur;
     TBaseSql m_base;
 };

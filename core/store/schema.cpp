@@ -58,7 +58,7 @@ QStringList InstructionsSchema()
              Libelle TEXT,
              DateMaj TEXT))",
         R"(CREATE INDEX idxStock ON "Transaction" (Externe, IdProduit))",
-        Dialecte::EcrireVersion(VersionSchema),
+        QStringLiteral("PRAGMA user_version = %1").arg(VersionSchema),
     };
 }
 
@@ -86,7 +86,7 @@ const QList<QStringList>& Migrations()
     return m;
 }
 
-int LireVersion(const TBaseSql& base) { return base.Valeur(Dialecte::LireVersion).toInt(); }
+int LireVersion(const TBaseSql& base) { return base.Valeur(Dialecte::LireVersion(base)).toInt(); }
 }  // namespace
 
 void MettreAJourSchema(const TBaseSql& base)
@@ -107,7 +107,7 @@ void MettreAJourSchema(const TBaseSql& base)
     for (int v = std::max(version, 0); v < VersionSchema; ++v)
         for (const QString& sql : Migrations().at(v))
             base.Executer(sql);
-    base.Executer(Dialecte::EcrireVersion(VersionSchema));
+    base.Executer(Dialecte::EcrireVersion(base, VersionSchema));
     transaction.Commit();
 }
 

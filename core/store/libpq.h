@@ -7,8 +7,10 @@
 // server (never its password) and giving the server's own reason.
 
 #include <libpq-fe.h>
+#include <QHash>
 #include <QString>
 #include <QVariantList>
+#include <utility>
 
 // The functions of libpq the module uses.
 struct TLibpq {
@@ -36,6 +38,12 @@ struct TLibpq {
     decltype(&PQconninfoFree) conninfoFree;
     decltype(&PQbackendPID) backendPID;
     decltype(&PQsetNoticeProcessor) setNoticeProcessor;
+    decltype(&PQexec) exec;
+    decltype(&PQtransactionStatus) transactionStatus;
+    decltype(&PQftype) ftype;
+    decltype(&PQgetCancel) getCancel;
+    decltype(&PQcancel) cancel;
+    decltype(&PQfreeCancel) freeCancel;
 };
 
 // Loads libpq once; throws EDatabaseError when it is not installed.
@@ -44,6 +52,17 @@ const TLibpq& Libpq();
 // "serveur-boutique, base kestravel": how messages name a server, from its
 // connection string (host or socket folder, port when given, database).
 QString NomServeur(const QString& connexion);
+
+// The module's SQL as the server reads it: written once for both engines,
+// it may name `?` and `:Nom` parameters (here `$n`; `noms` receives the
+// named ones' positions, the result's second member is the number of
+// parameters), and quoted names are lower-cased, since the file's names
+// ignore case and the server's were created in lower case.
+std::pair<QByteArray, int> TraduireSqlPg(QByteArrayView sql, QHash<QByteArray, int>* noms = nullptr);
+
+// Appends one value in the copy protocol's text format (a null array is SQL
+// null).
+void AjouterChampCopie(QByteArray& tampon, QByteArrayView texte);
 
 class TResultatPg {
 public:
@@ -87,10 +106,20 @@ public:
     void TerminerCopie();
     PGconn* Handle() const { return m_c; }
     const QString& Nom() const { return m_nom; }
+    // Asks the server to stop the statement running (from any thread).
+    void Annuler() const;
     // The server's message for the last failure, in a French sentence.
     [[noreturn]] void Echec(const QString& quoi, const char* raison = nullptr) const;
+    QString Message(const QString& quoi, const char* raison = nullptr) const;
+
+    // Kept for the statement layer (basesql.h), which sees the connection
+    // through several borrowed handles: rows written since it opened, and
+    // by the last statement.
+    qint64 modifications = 0;
+    qint64 lignesModifiees = 0;
 
 private:
     PGconn* m_c = nullptr;
+    PGcancel* m_annulation = nullptr;
     QString m_nom;
 };

@@ -1,8 +1,9 @@
-#include "core/serveur/libpq.h"
+#include "core/store/libpq.h"
 
 #include "core/store/erreurs.h"
 
 #include <dlfcn.h>
+#include <QHash>
 #include <QStringList>
 #include <vector>
 
@@ -49,6 +50,12 @@ TLibpq ChargerLibpq()
     KESTRAVEL_PQ(conninfoFree, PQconninfoFree);
     KESTRAVEL_PQ(backendPID, PQbackendPID);
     KESTRAVEL_PQ(setNoticeProcessor, PQsetNoticeProcessor);
+    KESTRAVEL_PQ(exec, PQexec);
+    KESTRAVEL_PQ(transactionStatus, PQtransactionStatus);
+    KESTRAVEL_PQ(ftype, PQftype);
+    KESTRAVEL_PQ(getCancel, PQgetCancel);
+    KESTRAVEL_PQ(cancel, PQcancel);
+    KESTRAVEL_PQ(freeCancel, PQfreeCancel);
 #undef KESTRAVEL_PQ
     return f;
 }
@@ -126,6 +133,81 @@ QString NomServeur(const QString& connexion)
     return nom;
 }
 
+void AjouterChampCopie(QByteArray& tampon, QByteArrayView texte)
+{
+    if (texte.isNull()) {
+        tampon += "\\N";
+        return;
+    }
+    for (const char ch : texte) {
+        switch (ch) {
+            case '\\':
+                tampon += "\\\\";
+                break;
+            case '\t':
+                tampon += "\\t";
+                break;
+            case '\n':
+                tampon += "\\n";
+                break;
+            case '\r':
+                tampon += "\\r";
+                break;
+            default:
+                tampon += ch;
+        }
+    }
+}
+
+namespace {
+bool Lettre(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_'; }
+bool Chiffre(char c) { return c >= '0' && c <= '9'; }
+}  // namespace
+
+std::pair<QByteArray, int> TraduireSqlPg(QByteArrayView sql, QHash<QByteArray, int>* noms)
+{
+    QByteArray r;
+    r.reserve(sql.size() + 16);
+    int n = 0;
+    QHash<QByteArray, int> locaux;
+    QHash<QByteArray, int>& positions = noms ? *noms : locaux;
+    for (qsizetype i = 0; i < sql.size(); ++i) {
+        const char c = sql[i];
+        if (c == '\'') {
+            // A literal, copied as it stands ('' is a quote inside it).
+            const qsizetype fin = sql.indexOf('\'', i + 1);
+            const qsizetype j = fin < 0 ? sql.size() - 1 : fin;
+            r += sql.sliced(i, j - i + 1);
+            i = j;
+        } else if (c == '"') {
+            const qsizetype fin = sql.indexOf('"', i + 1);
+            const qsizetype j = fin < 0 ? sql.size() - 1 : fin;
+            r += sql.sliced(i, j - i + 1).toByteArray().toLower();
+            i = j;
+        } else if (c == '-' && i + 1 < sql.size() && sql[i + 1] == '-') {
+            const qsizetype fin = sql.indexOf('\n', i);
+            const qsizetype j = fin < 0 ? sql.size() - 1 : fin;
+            r += sql.sliced(i, j - i + 1);
+            i = j;
+        } else if (c == '?') {
+            r += '$' + QByteArray::number(++n);
+        } else if (c == ':' && i + 1 < sql.size() && Lettre(sql[i + 1]) && (i == 0 || sql[i - 1] != ':')) {
+            qsizetype j = i + 1;
+            while (j < sql.size() && (Lettre(sql[j]) || Chiffre(sql[j])))
+                ++j;
+            const QByteArray nom = sql.sliced(i, j - i).toByteArray();
+            int& position = positions[nom];
+            if (position == 0)
+                position = ++n;
+            r += '$' + QByteArray::number(position);
+            i = j - 1;
+        } else {
+            r += c;
+        }
+    }
+    return {r, n};
+}
+
 // ---- results -------------------------------------------------------------
 
 TResultatPg::~TResultatPg()
@@ -171,19 +253,31 @@ TConnexionPg::TConnexionPg(const QString& connexion) : m_nom(NomServeur(connexio
             QStringLiteral("Connexion impossible au serveur du catalogue « %1 » : %2").arg(m_nom, raison));
     }
     pq.setNoticeProcessor(m_c, Silence, nullptr);
+    m_annulation = pq.getCancel(m_c);
 }
 
 TConnexionPg::~TConnexionPg()
 {
+    if (m_annulation)
+        Libpq().freeCancel(m_annulation);
     if (m_c)
         Libpq().finish(m_c);
 }
 
-void TConnexionPg::Echec(const QString& quoi, const char* raison) const
+void TConnexionPg::Annuler() const
+{
+    char erreur[256];
+    if (m_annulation)
+        Libpq().cancel(m_annulation, erreur, int(sizeof erreur));
+}
+
+QString TConnexionPg::Message(const QString& quoi, const char* raison) const
 {
     const QString detail = Raison(raison ? raison : Libpq().errorMessage(m_c));
-    throw EDatabaseError(QStringLiteral("Le serveur du catalogue « %1 » a refusé %2 : %3").arg(m_nom, quoi, detail));
+    return QStringLiteral("Le serveur du catalogue « %1 » a refusé %2 : %3").arg(m_nom, quoi, detail);
 }
+
+void TConnexionPg::Echec(const QString& quoi, const char* raison) const { throw EDatabaseError(Message(quoi, raison)); }
 
 TResultatPg TConnexionPg::Executer(const QString& sql, const QVariantList& valeurs)
 {
@@ -200,8 +294,8 @@ TResultatPg TConnexionPg::Executer(const QString& sql, const QVariantList& valeu
                                                          : v.toString().toUtf8());
         pointeurs.push_back(textes.back().constData());
     }
-    TResultatPg r(pq.execParams(m_c, sql.toUtf8().constData(), int(pointeurs.size()), nullptr, pointeurs.data(),
-                                nullptr, nullptr, 0));
+    TResultatPg r(pq.execParams(m_c, TraduireSqlPg(QByteArrayView(sql.toUtf8())).first.constData(),
+                                int(pointeurs.size()), nullptr, pointeurs.data(), nullptr, nullptr, 0));
     const ExecStatusType etat = r.Handle() ? pq.resultStatus(r.Handle()) : PGRES_FATAL_ERROR;
     if (etat != PGRES_COMMAND_OK && etat != PGRES_TUPLES_OK && etat != PGRES_COPY_IN)
         Echec(QStringLiteral("une instruction"), r.Handle() ? pq.resultErrorMessage(r.Handle()) : nullptr);

@@ -1,0 +1,146 @@
+#include "core/store/basesqlpg.h"
+
+#include "core/store/echecs.h"
+#include "core/store/erreurs.h"
+
+namespace {
+// The server's built-in types the module's columns and expressions have.
+enum : unsigned { Booleen = 16, Entier8 = 20, Entier2 = 21, Entier4 = 23, Reel4 = 700, Reel8 = 701, Numerique = 1700 };
+
+}  // namespace
+
+TInstructionPg::TInstructionPg(TConnexionPg& connexion, QByteArrayView sql, const QString& contexte)
+    : m_c(connexion), m_contexte(contexte)
+{
+    int n = 0;
+    std::tie(m_sql, n) = TraduireSqlPg(sql, &m_noms);
+    m_parametres.resize(size_t(n));
+}
+
+void TInstructionPg::Echec(const char* raison) const
+{
+    throw EDatabaseError(ComposerMessage(m_contexte, m_c.Message(QStringLiteral("une instruction"), raison), {}));
+}
+
+void TInstructionPg::Lier(int position, QByteArray texte)
+{
+    if (position < 1 || size_t(position) > m_parametres.size())
+        throw EDatabaseError(ComposerMessage(m_contexte,
+                                             QStringLiteral("Paramètre %1 inconnu de l'instruction.").arg(position),
+                                             QString::fromUtf8(m_sql)));
+    m_parametres[size_t(position - 1)] = std::move(texte);
+}
+
+void TInstructionPg::EffacerParametres()
+{
+    for (QByteArray& p : m_parametres)
+        p = QByteArray();
+}
+
+bool TInstructionPg::Etape()
+{
+    if (!m_execute) {
+        const TLibpq& pq = Libpq();
+        std::vector<const char*> valeurs(m_parametres.size());
+        for (size_t i = 0; i < m_parametres.size(); ++i)
+            valeurs[i] = m_parametres[i].isNull() ? nullptr : m_parametres[i].constData();
+        m_resultat = TResultatPg(pq.execParams(m_c.Handle(), m_sql.constData(), int(valeurs.size()), nullptr,
+                                               valeurs.data(), nullptr, nullptr, 0));
+        PGresult* r = m_resultat.Handle();
+        const ExecStatusType etat = r ? pq.resultStatus(r) : PGRES_FATAL_ERROR;
+        if (etat != PGRES_COMMAND_OK && etat != PGRES_TUPLES_OK) {
+            const QByteArray raison = r ? QByteArray(pq.resultErrorMessage(r)) : QByteArray();
+            m_resultat = TResultatPg();
+            Echec(raison.isEmpty() ? nullptr : raison.constData());
+        }
+        m_execute = true;
+        m_ligne = -1;
+        m_lignes = pq.ntuples(r);
+        m_colonnes = pq.nfields(r);
+        m_types.resize(size_t(m_colonnes));
+        for (int i = 0; i < m_colonnes; ++i)
+            m_types[size_t(i)] = pq.ftype(r, i);
+        // An INSERT, UPDATE or DELETE tells how many rows it wrote.
+        const char* touchees = pq.cmdTuples(r);
+        if (touchees && *touchees) {
+            m_c.lignesModifiees = QByteArray(touchees).toLongLong();
+            m_c.modifications += m_c.lignesModifiees;
+        }
+    }
+    if (m_ligne + 1 >= m_lignes) {
+        m_ligne = m_lignes;
+        return false;
+    }
+    ++m_ligne;
+    return true;
+}
+
+void TInstructionPg::Rembobiner()
+{
+    m_resultat = TResultatPg();
+    m_execute = false;
+    m_ligne = -1;
+    m_lignes = 0;
+}
+
+const char* TInstructionPg::Brut(int colonne) const { return Libpq().getvalue(m_resultat.Handle(), m_ligne, colonne); }
+
+bool TInstructionPg::EstNul(int colonne) const
+{
+    return m_ligne < 0 || m_ligne >= m_lignes || Libpq().getisnull(m_resultat.Handle(), m_ligne, colonne) != 0;
+}
+
+qint64 TInstructionPg::Entier(int colonne) const
+{
+    if (EstNul(colonne))
+        return 0;
+    const char* t = Brut(colonne);
+    if (m_types[size_t(colonne)] == Booleen)
+        return t[0] == 't' ? 1 : 0;
+    bool ok = false;
+    const qint64 v = QByteArrayView(t).toLongLong(&ok);
+    // A real read as an integer is truncated, as the file's engine does.
+    return ok ? v : qint64(QByteArrayView(t).toDouble());
+}
+
+double TInstructionPg::Reel(int colonne) const
+{
+    if (EstNul(colonne))
+        return 0;
+    const char* t = Brut(colonne);
+    if (m_types[size_t(colonne)] == Booleen)
+        return t[0] == 't' ? 1 : 0;
+    return QByteArrayView(t).toDouble();
+}
+
+QByteArrayView TInstructionPg::Octets(int colonne) const
+{
+    if (EstNul(colonne))
+        return {};
+    return QByteArrayView(Brut(colonne), Libpq().getlength(m_resultat.Handle(), m_ligne, colonne));
+}
+
+QVariant TInstructionPg::Valeur(int colonne) const
+{
+    if (EstNul(colonne))
+        return {};
+    switch (m_types[size_t(colonne)]) {
+        case Booleen:
+        case Entier2:
+        case Entier4:
+        case Entier8:
+            return QVariant(Entier(colonne));
+        case Reel4:
+        case Reel8:
+            return QVariant(Reel(colonne));
+        case Numerique: {
+            // A sum of integers is exact on the server; it stays an integer.
+            const QByteArrayView t = Octets(colonne);
+            if (!t.contains('.') && !t.contains('e') && !t.contains('N'))
+                return QVariant(Entier(colonne));
+            return QVariant(Reel(colonne));
+        }
+        default:
+            return QVariant(QString::fromUtf8(Octets(colonne)));
+    }
+}
