@@ -19,27 +19,23 @@ namespace {
 const QString MessageParametres = QStringLiteral("Erreur : impossible d'éxécuter Kestravel.\nVérifier vos paramètres.");
 const QString MessageVersion = QStringLiteral("Veuillez mettre à jour le module Kestravel.");
 
-const QString MessageServeurSansFenetre = QStringLiteral(
-    "Le catalogue de ce poste est sur un serveur PostgreSQL (Kestravel.conf) : les fenêtres de "
-    "Kestravel ne savent pas encore l'ouvrir. Seul le contrôle de stock (CONTROLE) est disponible.");
-
 int ExecuterMode(const QStringList& args, const TOuvertureFenetre& fenetre)
 {
-    // Step 2: the catalogue is opened in every mode; one on a server is
-    // reached by the mode that uses it.
+    // Step 2: the catalogue is opened in every mode; a sale's request on a
+    // server opens its own connection, the one its row locks need.
     const QString dossier = QCoreApplication::applicationDirPath();
     const TEmplacementCatalogue catalogue = EmplacementCatalogue(dossier);
     const QString mode = Majuscules(args.value(1));
     std::optional<TdmKestravel> dm;
-    if (!catalogue.SurServeur() && mode == "CONTROLE")
+    if (catalogue.SurServeur()) {
+        if (mode != "CONTROLE")
+            dm.emplace(catalogue.serveur, TdmKestravel::Serveur::Oui);
+    } else if (mode == "CONTROLE") {
         dm.emplace(catalogue.fichier, TdmKestravel::SansQtSql::Oui);
-    else if (!catalogue.SurServeur())
+    } else {
         dm.emplace(catalogue.fichier);
+    }
     if (mode == "SYNCHRO") {
-        if (!dm) {
-            Prompts().Erreur(MessageServeurSansFenetre);
-            return 1;
-        }
         Synchroniser(*dm, args.value(2), args.value(3));
         return 0;
     }
@@ -68,10 +64,6 @@ int ExecuterMode(const QStringList& args, const TOuvertureFenetre& fenetre)
     }
     if (!fenetre) {
         Prompts().Erreur(QStringLiteral("Aucun écran n'est disponible pour afficher Kestravel."));
-        return 1;
-    }
-    if (!dm) {
-        Prompts().Erreur(MessageServeurSansFenetre);
         return 1;
     }
     return fenetre(*dm, args);

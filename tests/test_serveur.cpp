@@ -8,6 +8,8 @@
 #include "core/store/dmkestravel.h"
 #include "core/store/erreurs.h"
 #include "core/store/libpq.h"
+#include "core/store/recherche.h"
+#include "core/store/schema.h"
 #include "tests/serveurtest.h"
 #include "tests/soutien.h"
 #include "tools/demo.h"
@@ -59,6 +61,25 @@ QStringList Valeurs(TConnexionPg& c, const QString& sql)
         for (int k = 0; k < r.Colonnes(); ++k)
             v << (r.Nul(l, k) ? QStringLiteral("<nul>") : r.Texte(l, k));
     return v;
+}
+
+// The five tables' content, read the same way on either engine.
+QString Contenu(TdmKestravel& dm)
+{
+    QStringList lignes;
+    for (const QString& table : TablesCatalogue()) {
+        const QStringList& colonnes = ColonnesCatalogue(table);
+        TInstructionSql q(
+            dm.Connexion(),
+            "SELECT " + colonnes.join(", ") + " FROM \"" + table + "\" ORDER BY " + colonnes.mid(0, 3).join(", "));
+        while (q.Etape()) {
+            QStringList champs;
+            for (int i = 0; i < colonnes.size(); ++i)
+                champs << (q.EstNul(i) ? QStringLiteral("<nul>") : q.Valeur(i).toString());
+            lignes << table + ": " + champs.join('|');
+        }
+    }
+    return lignes.join('\n');
 }
 
 bool Accepte(TConnexionPg& c, const QString& sql)
@@ -179,6 +200,99 @@ private slots:
             QVERIFY2(e.Message().contains("n'est pas vide"), qPrintable(e.Message()));
         }
         QCOMPARE(Valeurs(c, "SELECT COUNT(*) FROM \"Transaction\""), QStringList{QString::number(transactions + 1)});
+    }
+
+    // SYNCHRO between installations whose catalogues are a file or a server,
+    // each named by its own Kestravel.conf: the target holds the source's
+    // five tables exactly, and its next stock movement follows the copied
+    // ones.
+    void synchronisationFichierServeur()
+    {
+        TInstallation fichier;
+        RemplirCatalogueDemo(fichier.Base());
+        {
+            TdmKestravel dm(fichier.Base());
+            TInstructionSql q(
+                dm.Connexion(),
+                QStringLiteral("UPDATE Produit SET Description = ?, Reference = NULL WHERE IdProduit = 2"));
+            q.LierTexte(1, QString("tab\there, « guillemets », \\N"));
+            q.Executer();
+        }
+        const QString attendu = [&] {
+            TdmKestravel dm(fichier.Base());
+            return Contenu(dm);
+        }();
+
+        TBaseServeurTest base1, base2;
+        CreerCatalogueServeur(base1.Connexion());
+        CreerCatalogueServeur(base2.Connexion());
+        const auto serveur1 = InstallationServeur(base1.Connexion());
+        const auto serveur2 = InstallationServeur(base2.Connexion());
+        TInstallation autreFichier;
+
+        // File to server, server to server, server to file.
+        const QList<QPair<const TInstallation*, const TInstallation*>> etapes{
+            {&fichier, serveur1.get()}, {serveur1.get(), serveur2.get()}, {serveur2.get(), &autreFichier}};
+        for (const auto& [source, cible] : etapes) {
+            const auto r = cible->Lancer({"SYNCHRO", source->Racine(), cible->Racine()});
+            QVERIFY2(r.code == 0, qPrintable(r.erreurs));
+        }
+        for (const QString& connexion : {base1.Connexion(), base2.Connexion()}) {
+            TdmKestravel dm(connexion, TdmKestravel::Serveur::Oui);
+            QCOMPARE(Contenu(dm), attendu);
+            const qint64 dernier = dm.Connexion().Valeur("SELECT MAX(IdTransaction) FROM \"Transaction\"").toLongLong();
+            QCOMPARE(
+                dm.Connexion()
+                    .Valeur("INSERT INTO \"Transaction\" (Externe, IdProduit) VALUES (0, 1) RETURNING IdTransaction")
+                    .toLongLong(),
+                dernier + 1);
+        }
+        TdmKestravel dm(autreFichier.Base());
+        QCOMPARE(Contenu(dm), attendu);
+
+        // A server source that cannot be reached: the target is left whole.
+        const auto injoignable = InstallationServeur("host=/nulle/part dbname=kestravel");
+        const auto r = serveur1->Lancer({"SYNCHRO", injoignable->Racine(), serveur1->Racine()});
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.erreurs.contains("/nulle/part"), qPrintable(r.erreurs));
+        TdmKestravel apres(base1.Connexion(), TdmKestravel::Serveur::Oui);
+        QVERIFY(Contenu(apres).startsWith(attendu));
+    }
+
+    // Searching a server catalogue: no index to prepare, accents and case
+    // folded as the file's index folds them, words in any of the texts.
+    void rechercheSurServeur()
+    {
+        TBaseServeurTest base;
+        CreerCatalogueServeur(base.Connexion());
+        TdmKestravel dm(base.Connexion(), TdmKestravel::Serveur::Oui);
+        const auto produit = [&](int id, const QString& libelle, const QString& reference) {
+            TInstructionSql q(
+                dm.Connexion(),
+                QStringLiteral("INSERT INTO Produit (Externe, IdProduit, IdProduitType, Libelle, Reference)"
+                               " VALUES (0, ?, 1, ?, ?)"));
+            q.Lier({id, libelle, reference});
+            q.Executer();
+        };
+        produit(1, "Scie ÉGOÏNE", "SC_1");
+        produit(2, "Marteau", "100%");
+        produit(3, "Scie à métaux", "SC-2");
+        QVERIFY(IndexRechercheInstalle(dm.Connexion()));
+        const auto trouves = [&](const QString& texte) {
+            TCritereRecherche c;
+            c.texte = texte;
+            const TResultatRecherche r = Rechercher(dm.Connexion(), c);
+            QStringList ids;
+            for (int i = 0; i < r.lignes.Taille(); ++i)
+                ids << QString::number(r.lignes[i].idProduit);
+            return r.erreur.isEmpty() ? ids.join(',') : r.erreur;
+        };
+        QCOMPARE(trouves("égoïne"), QString("1"));
+        QCOMPARE(trouves("scie"), QString("1,3"));
+        QCOMPARE(trouves("scie METAUX"), QString("3"));
+        QCOMPARE(trouves("sc_"), QString("1"));  // '_' is a letter here, not a wildcard
+        QCOMPARE(trouves("0%"), QString("2"));
+        QCOMPARE(trouves("perceuse"), QString());
     }
 
     // Many tills selling the same few products at once: nobody sells what

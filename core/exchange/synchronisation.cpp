@@ -1,9 +1,11 @@
 #include "core/exchange/synchronisation.h"
 
 #include "core/base/chemins.h"
+#include "core/base/emplacement.h"
 #include "core/store/dialecte.h"
 #include "core/store/dmkestravel.h"
 #include "core/store/erreurs.h"
+#include "core/store/libpq.h"
 #include "core/store/recherche.h"
 #include "core/store/schema.h"
 
@@ -31,10 +33,6 @@ QString UriLecture(const QString& chemin)
 // read.
 void VerifierSource(const TBaseSql& source, const QString& chemin)
 {
-    const QString travail = QStringLiteral("Base de travail.");
-    TBaseSql modele(QStringLiteral(":memory:"), TBaseSql::Acces::Ecriture, travail);
-    for (const QString& sql : InstructionsSchema())
-        modele.Executer(sql, travail);
     for (const QString& table : TablesCatalogue()) {
         QStringList presentes;
         for (const TBaseSql::TColonne& c : source.Colonnes(table))
@@ -43,21 +41,47 @@ void VerifierSource(const TBaseSql& source, const QString& chemin)
             throw EDatabaseError(QStringLiteral("La base de données source « %1 » ne contient pas la table %2 ; "
                                                 "le catalogue n'a pas été modifié.")
                                      .arg(chemin, table));
-        for (const TBaseSql::TColonne& colonne : modele.Colonnes(table))
-            if (!presentes.contains(colonne.nom, Qt::CaseInsensitive))
+        for (const QString& colonne : ColonnesCatalogue(table))
+            if (!presentes.contains(colonne, Qt::CaseInsensitive))
                 throw EDatabaseError(QStringLiteral("Dans la base de données source « %1 », la table %2 n'a pas "
                                                     "de champ %3 ; le catalogue n'a pas été modifié.")
-                                         .arg(chemin, table, colonne.nom));
+                                         .arg(chemin, table, colonne));
     }
 }
 
 // Replaces the whole content of `cible` with the source's in one write
-// transaction of the engine: readers see the old catalogue or the new one.
-void Copier(const TBaseSql& source, const TBaseSql& cible, const QString& cheminCible)
+// transaction: readers see the old catalogue or the new one. Between two
+// files the engine copies its pages; with a server on either side the five
+// tables' rows are copied.
+void Copier(const TBaseSql& source, const TBaseSql& cible, const QString& nomCible)
 {
-    Dialecte::CopierBase(source, cible,
-                         QStringLiteral("Copie du catalogue vers « %1 » impossible ; le catalogue n'a pas été modifié.")
-                             .arg(cheminCible));
+    const QString contexte =
+        QStringLiteral("Copie du catalogue vers « %1 » impossible ; le catalogue n'a pas été modifié.").arg(nomCible);
+    if (!source.SurServeur() && !cible.SurServeur()) {
+        Dialecte::CopierBase(source, cible, contexte);
+        return;
+    }
+    try {
+        TTransactionSql transaction(cible);
+        RemplacerTables(source, cible);
+        transaction.Commit();
+    } catch (const EDatabaseError& e) {
+        throw EDatabaseError(contexte + '\n' + e.Message());
+    }
+}
+
+// The search index is the file's own: built afresh from the copied products
+// by the next window that searches (the source's may not match its rows).
+void OublierIndex(const TBaseSql& cible)
+{
+    if (!cible.SurServeur())
+        SupprimerIndexRecherche(cible);
+}
+
+// A server's catalogue, as messages name it.
+QString NomCatalogue(const TEmplacementCatalogue& e)
+{
+    return e.SurServeur() ? QStringLiteral("serveur %1").arg(NomServeur(e.serveur)) : e.fichier;
 }
 
 // Copies one image over any file of the same name; a failure is ignored, the
@@ -185,43 +209,59 @@ QString CheminImageInstallation(const QString& racine, int externe, const QStrin
 
 void Synchroniser(TdmKestravel& dm, const QString& racineSource, const QString& racineCible)
 {
+    // Each installation names its catalogue as the program does: its
+    // Kestravel.conf, else its file.
     const QString baseSource = CheminBaseInstallation(racineSource);
     const QString baseCible = CheminBaseInstallation(racineCible);
-    if (!QFileInfo(baseSource).isFile())
+    const TEmplacementCatalogue source = EmplacementCatalogue(QFileInfo(baseSource).path());
+    const TEmplacementCatalogue cible = EmplacementCatalogue(QFileInfo(baseCible).path());
+    if (!source.SurServeur() && !QFileInfo(baseSource).isFile())
         throw EDatabaseError(QStringLiteral("La base de données source « %1 » est introuvable ; "
                                             "le catalogue n'a pas été modifié.")
                                  .arg(baseSource));
     const QString canonSource = QFileInfo(baseSource).canonicalFilePath();
     const QString canonCible = QFileInfo(baseCible).canonicalFilePath();
-    if (canonSource == canonCible)
-        throw EKestravel(
-            QStringLiteral("La source et la cible de la synchronisation sont la même base « %1 ».").arg(baseSource));
+    if (source.SurServeur() ? source.serveur == cible.serveur : (!cible.SurServeur() && canonSource == canonCible))
+        throw EKestravel(QStringLiteral("La source et la cible de la synchronisation sont la même base « %1 ».")
+                             .arg(NomCatalogue(source)));
 
-    const TBaseSql source(UriLecture(baseSource), TBaseSql::Acces::Lecture,
-                          QStringLiteral("Impossible d'ouvrir la base de données source « %1 ».").arg(baseSource));
-    VerifierSource(source, baseSource);
+    const QString ouverture = QStringLiteral("Impossible d'ouvrir la base de données source « %1 ».");
+    TBaseSql baseLue;
+    try {
+        baseLue = source.SurServeur()
+            ? TBaseSql::Serveur(source.serveur)
+            : TBaseSql(UriLecture(baseSource), TBaseSql::Acces::Lecture, ouverture.arg(baseSource));
+    } catch (const EDatabaseError& e) {
+        if (!source.SurServeur())
+            throw;
+        throw EDatabaseError(ouverture.arg(NomCatalogue(source)) + '\n' + e.Message());
+    }
+    VerifierSource(baseLue, NomCatalogue(source));
 
     // In an installation the target is the program's own catalogue: it is
     // written through the data module's connection, whose cursors are closed
-    // meanwhile. Another target file gets a connection of its own, and the
+    // meanwhile. Another target gets a connection of its own, and the
     // program's catalogue is then left alone.
-    if (!canonCible.isEmpty() && canonCible == QFileInfo(dm.CheminBase()).canonicalFilePath()) {
+    const bool catalogueDuProgramme = cible.SurServeur()
+        ? cible.serveur == dm.ConnexionServeur()
+        : !canonCible.isEmpty() && canonCible == QFileInfo(dm.CheminBase()).canonicalFilePath();
+    if (catalogueDuProgramme) {
         dm.DataModuleDestroy();
         try {
-            Copier(source, dm.Connexion(), baseCible);
-            // Built afresh from the copied products by the next window that
-            // searches: the source's index may not match its rows.
-            SupprimerIndexRecherche(dm.Connexion());
+            Copier(baseLue, dm.Connexion(), NomCatalogue(cible));
+            OublierIndex(dm.Connexion());
         } catch (...) {
             dm.DataModuleCreate();
             throw;
         }
         dm.DataModuleCreate();
     } else {
-        const TBaseSql cible(QUrl::fromLocalFile(baseCible).toString(QUrl::FullyEncoded), TBaseSql::Acces::Creation,
-                             QStringLiteral("Impossible d'ouvrir la base de données cible « %1 ».").arg(baseCible));
-        Copier(source, cible, baseCible);
-        SupprimerIndexRecherche(cible);
+        const TBaseSql autre = cible.SurServeur()
+            ? TBaseSql::Serveur(cible.serveur)
+            : TBaseSql(QUrl::fromLocalFile(baseCible).toString(QUrl::FullyEncoded), TBaseSql::Acces::Creation,
+                       QStringLiteral("Impossible d'ouvrir la base de données cible « %1 ».").arg(baseCible));
+        Copier(baseLue, autre, NomCatalogue(cible));
+        OublierIndex(autre);
     }
-    CopierImages(source, racineSource, racineCible);
+    CopierImages(baseLue, racineSource, racineCible);
 }

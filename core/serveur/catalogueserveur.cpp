@@ -8,8 +8,6 @@
 #include "core/store/libpq.h"
 #include "core/store/schema.h"
 
-#include <QSqlError>
-#include <QSqlQuery>
 #include <QStringList>
 
 namespace {
@@ -75,14 +73,6 @@ const QList<TTableServeur>& Tables()
     return t;
 }
 
-QStringList NomsColonnes(const TTableServeur& t)
-{
-    QStringList n;
-    for (const TColonne& c : t.colonnes)
-        n << c.nom;
-    return n;
-}
-
 QStringList InstructionsServeur()
 {
     QStringList sql;
@@ -145,30 +135,15 @@ void DonnerDroits(TConnexionPg& c)
                    .arg(NomsTables().join(", "), RoleCatalogue));
     c.Executer(QStringLiteral("GRANT SELECT ON KestravelSchema TO %1").arg(RoleCatalogue));
     c.Executer(QStringLiteral("GRANT EXECUTE ON FUNCTION kestravel_hausse TO %1").arg(RoleCatalogue));
-    // The identity columns' sequences, for inserts.
+    // The identity columns' sequences, for inserts (and for numbering new
+    // stock movements after a copied catalogue's).
     const TResultatPg sequences = c.Executer(
         "SELECT pg_get_serial_sequence(quote_ident(table_name), column_name) FROM information_schema.columns"
         " WHERE table_schema = current_schema() AND is_identity = 'YES'");
     QStringList noms;
     for (int i = 0; i < sequences.Lignes(); ++i)
         noms << sequences.Texte(i, 0);
-    c.Executer(QStringLiteral("GRANT USAGE ON SEQUENCE %1 TO %2").arg(noms.join(", "), RoleCatalogue));
-}
-
-// One value in COPY's text format.
-void AjouterChamp(QByteArray& tampon, const QVariant& v, bool entier)
-{
-    if (v.isNull())
-        AjouterChampCopie(tampon, QByteArrayView());
-    else if (entier && v.typeId() == QMetaType::Double && v.toDouble() == double(qint64(v.toDouble())))
-        AjouterChampCopie(tampon, QByteArray::number(qint64(v.toDouble())));
-    else if (v.typeId() == QMetaType::Double)
-        AjouterChampCopie(tampon, QByteArray::number(v.toDouble(), 'g', 17));
-    else {
-        // An empty text stays a text, never a null.
-        const QByteArray t = v.toString().toUtf8();
-        AjouterChampCopie(tampon, t.isNull() ? QByteArrayView("") : QByteArrayView(t));
-    }
+    c.Executer(QStringLiteral("GRANT USAGE, UPDATE ON SEQUENCE %1 TO %2").arg(noms.join(", "), RoleCatalogue));
 }
 
 // The tables and the role, in the caller's transaction.
@@ -206,56 +181,31 @@ void CreerCatalogueServeur(const QString& connexion)
 
 qint64 MigrerVersServeur(const QString& fichier, const QString& connexion)
 {
-    TdmKestravel dm(fichier);
-    TConnexionPg c(connexion);
-    c.Executer("BEGIN");
+    TdmKestravel dm(fichier, TdmKestravel::SansQtSql::Oui);
+    const TBaseSql serveur = TBaseSql::Serveur(connexion);
+    TConnexionPg& c = *serveur.Pg();
+    TTransactionSql transaction(serveur);
     if (!CatalogueServeurPresent(c))
         CreerTables(c);
-    qint64 total = 0;
-    for (const TTableServeur& t : Tables()) {
-        if (Compter(c, t.nom) != 0)
+    for (const QString& table : TablesCatalogue())
+        if (Compter(c, '"' + table + '"') != 0)
             throw EKestravel(QStringLiteral("Le catalogue du serveur « %1 » n'est pas vide (table %2) : rien n'a été "
                                             "copié.")
-                                 .arg(c.Nom(), t.nom));
-        const QStringList colonnes = NomsColonnes(t);
-        QSqlQuery q(dm.Base());
-        q.setForwardOnly(true);
-        // In the file's order, which the server's row ids then follow.
-        Preparer(q, "SELECT " + colonnes.join(", ") + " FROM " + t.nom + " ORDER BY " + Dialecte::IdLigne);
-        Executer(q);
-        c.CommencerCopie("COPY " + t.nom + " (" + colonnes.join(", ") + ") FROM STDIN");
-        QByteArray tampon;
-        qint64 lignes = 0;
-        while (q.next()) {
-            for (int i = 0; i < colonnes.size(); ++i) {
-                if (i > 0)
-                    tampon += '\t';
-                AjouterChamp(tampon, q.value(i), t.colonnes[i].Entier());
-            }
-            tampon += '\n';
-            ++lignes;
-            if (tampon.size() > (1 << 20)) {
-                c.EnvoyerCopie(tampon);
-                tampon.clear();
-            }
-        }
-        if (q.lastError().isValid())
-            throw EDatabaseError(MessageSqlError(q.lastError()));
-        c.EnvoyerCopie(tampon);
-        c.TerminerCopie();
-        const qint64 surServeur = Compter(c, t.nom);
-        if (surServeur != lignes)
+                                 .arg(c.Nom(), table));
+    const QList<qint64> copiees = RemplacerTables(dm.Connexion(), serveur);
+    qint64 total = 0;
+    for (int i = 0; i < copiees.size(); ++i) {
+        const QString table = '"' + TablesCatalogue().at(i) + '"';
+        const qint64 surServeur = Compter(c, table);
+        const qint64 dansFichier = dm.Connexion().Valeur("SELECT COUNT(*) FROM " + table).toLongLong();
+        if (surServeur != dansFichier || copiees[i] != dansFichier)
             throw EKestravel(QStringLiteral("Copie de la table %1 incomplète (%2 lignes dans le fichier, %3 sur le "
                                             "serveur) : rien n'a été copié.")
-                                 .arg(t.nom)
-                                 .arg(lignes)
+                                 .arg(TablesCatalogue().at(i))
+                                 .arg(dansFichier)
                                  .arg(surServeur));
-        total += lignes;
+        total += surServeur;
     }
-    // New stock movements follow the copied ones.
-    c.Executer(
-        "SELECT setval(pg_get_serial_sequence('\"transaction\"', 'idtransaction'),"
-        " COALESCE((SELECT MAX(IdTransaction) FROM \"Transaction\"), 0) + 1, false)");
-    c.Executer("COMMIT");
+    transaction.Commit();
     return total;
 }

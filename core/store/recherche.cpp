@@ -77,6 +77,9 @@ QString PlierRecherche(const QString& texte)
 
 bool IndexRechercheInstalle(const TBaseSql& base)
 {
+    // A server has no index to prepare: its search reads the products.
+    if (base.SurServeur())
+        return true;
     return base.Valeur(QStringLiteral(
                            "SELECT COUNT(*) FROM sqlite_schema WHERE (type = 'table' AND name = 'RechercheProduit')"
                            " OR (type = 'trigger' AND name IN ('RechercheProduitAjout', 'RechercheProduitSuppression',"
@@ -148,12 +151,33 @@ void InstallerIndexRecherche(const TBaseSql& base, const std::function<void()>& 
 
 void SupprimerIndexRecherche(const TBaseSql& base)
 {
+    if (base.SurServeur())
+        return;
     TTransactionSql transaction(base);
     for (const char* nom : Declencheurs)
         Executer(base, QStringLiteral("DROP TRIGGER IF EXISTS %1").arg(QLatin1String(nom)));
     Executer(base, QStringLiteral("DROP TABLE IF EXISTS RechercheProduit"));
     transaction.Commit();
 }
+
+namespace {
+// On a server, without an index the module could create with a shop's
+// rights: every word (folded as the index folds) is looked for in the
+// three texts of each product of the origin.
+QString RequeteServeur(const QStringList& mots, int externe)
+{
+    const auto plie = [](const char* champ) {
+        return QStringLiteral("lower(%1)").arg(Remplacements(Remplacements(QLatin1String(champ), true), false));
+    };
+    QString sql = QStringLiteral("SELECT %1 FROM Produit p WHERE 1 = 1").arg(QLatin1String(ColonnesLigneProduit));
+    for (int i = 0; i < mots.size(); ++i)
+        sql += QStringLiteral(" AND (%1 LIKE ? ESCAPE '\\' OR %2 LIKE ? ESCAPE '\\' OR %3 LIKE ? ESCAPE '\\')")
+                   .arg(plie("p.Libelle"), plie("p.Reference"), plie("p.CodeExport"));
+    if (externe >= 0)
+        sql += QStringLiteral(" AND p.Externe = ?");
+    return sql + QStringLiteral(" ORDER BY p.") + Dialecte::IdLigne;
+}
+}  // namespace
 
 TResultatRecherche Rechercher(const TBaseSql& base, const TCritereRecherche& critere)
 {
@@ -166,6 +190,10 @@ TResultatRecherche Rechercher(const TBaseSql& base, const TCritereRecherche& cri
         (mot.size() >= 3 ? longs : courts) << mot;
     if (longs.isEmpty() && courts.isEmpty())
         return resultat;
+    if (base.SurServeur()) {
+        courts = longs + courts;
+        longs.clear();
+    }
 
     // CROSS JOIN keeps the index as the outer loop: otherwise SQLite may walk
     // the origin's products and ask the index about each of them.
@@ -182,6 +210,8 @@ TResultatRecherche Rechercher(const TBaseSql& base, const TCritereRecherche& cri
     if (critere.externe >= 0)
         sql += QStringLiteral(" AND p.Externe = ?");
 
+    if (base.SurServeur())
+        sql = RequeteServeur(courts, critere.externe);
     try {
         TInstructionSql q(base, sql);
         int n = 0;
@@ -218,8 +248,8 @@ TResultatRecherche Rechercher(const TBaseSql& base, const TCritereRecherche& cri
     return resultat;
 }
 
-TRechercheProduits::TRechercheProduits(const QString& cheminBase, TRappel rappel)
-    : m_chemin(cheminBase), m_rappel(std::move(rappel)), m_fil([this] { Boucle(); })
+TRechercheProduits::TRechercheProduits(const QString& cheminBase, TRappel rappel, const QString& serveur)
+    : m_chemin(cheminBase), m_serveur(serveur), m_rappel(std::move(rappel)), m_fil([this] { Boucle(); })
 {}
 
 TRechercheProduits::~TRechercheProduits()
@@ -272,7 +302,12 @@ void TRechercheProduits::Boucle()
             // Its own connection, read only: the window's stays free for
             // writes, and a search never holds a lock that blocks them.
             try {
-                base = TBaseSql(m_chemin, TBaseSql::Acces::Lecture, QString());
+                if (m_serveur.isEmpty()) {
+                    base = TBaseSql(m_chemin, TBaseSql::Acces::Lecture, QString());
+                } else {
+                    base = TBaseSql::Serveur(m_serveur);
+                    base.Executer(QStringLiteral("SET default_transaction_read_only = on"));
+                }
                 base.SetAttente(2000);
                 std::lock_guard<std::mutex> verrou(m_verrou);
                 m_base = &base;

@@ -62,7 +62,9 @@ class TRechercheProduits {
 public:
     // `rappel` is called on the search thread with the request's number.
     using TRappel = std::function<void(quint64 numero, TResultatRecherche resultat)>;
-    TRechercheProduits(const QString& cheminBase, TRappel rappel);
+    // On the catalogue file `cheminBase`, or on the server `serveur` when
+    // one is named.
+    TRechercheProduits(const QString& cheminBase, TRappel rappel, const QString& serveur = {});
     ~TRechercheProduits();
     TRechercheProduits(const TRechercheProduits&) = delete;
     TRechercheProduits& operator=(const TRechercheProduits&) = delete;
@@ -75,7 +77,7 @@ public:
 private:
     void Boucle();
 
-    QString m_chemin;
+    QString m_chemin, m_serveur;
     TRappel m_rappel;
     std::mutex m_verrou;
     std::condition_variable m_reveil;

@@ -5,6 +5,7 @@
 #include "core/store/erreurs.h"
 
 #include <QFile>
+#include <QHash>
 
 QStringList TablesCatalogue() { return {"Produit", "ProduitType", "ProduitCarac", "ProduitTypeCarac", "Transaction"}; }
 
@@ -118,4 +119,48 @@ void CreerCatalogueVide(const QString& chemin)
     const TBaseSql base(chemin, TBaseSql::Acces::Creation, QString());
     base.Executer(Dialecte::JournalPartage);
     CreerSchema(base);
+}
+
+const QStringList& ColonnesCatalogue(const QString& table)
+{
+    static const QHash<QString, QStringList> colonnes = [] {
+        const QString travail = QStringLiteral("Base de travail.");
+        const TBaseSql modele(QStringLiteral(":memory:"), TBaseSql::Acces::Ecriture, travail);
+        for (const QString& sql : InstructionsSchema())
+            modele.Executer(sql, travail);
+        QHash<QString, QStringList> r;
+        for (const QString& t : TablesCatalogue())
+            for (const TBaseSql::TColonne& c : modele.Colonnes(t))
+                r[t] << c.nom;
+        return r;
+    }();
+    static const QStringList aucune;
+    const auto it = colonnes.constFind(table);
+    return it == colonnes.constEnd() ? aucune : *it;
+}
+
+QList<qint64> RemplacerTables(const TBaseSql& source, const TBaseSql& cible)
+{
+    QList<qint64> lignes;
+    for (const QString& table : TablesCatalogue()) {
+        const QString nom = '"' + table + '"';
+        const QStringList& colonnes = ColonnesCatalogue(table);
+        cible.Executer("DELETE FROM " + nom);
+        TInstructionSql lecture(source,
+                                "SELECT " + colonnes.join(", ") + " FROM " + nom + " ORDER BY " + Dialecte::IdLigne);
+        TChargementSql chargement(cible,
+                                  QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                      .arg(nom, colonnes.join(", "), QStringList(colonnes.size(), "?").join(", ")));
+        qint64 n = 0;
+        while (lecture.Etape()) {
+            for (int i = 0; i < colonnes.size(); ++i)
+                chargement.Ligne().Lier(i + 1, lecture.Valeur(i));
+            chargement.Ajouter();
+            ++n;
+        }
+        chargement.Terminer();
+        lignes << n;
+    }
+    Dialecte::RecalerIdentifiants(cible);
+    return lignes;
 }

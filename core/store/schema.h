@@ -19,5 +19,11 @@ void CreerSchema(const TBaseSql& base);
 // later version of the module, is refused (EDatabaseError naming both
 // versions) with nothing written. A current one is not written to at all.
 void MettreAJourSchema(const TBaseSql& base);
+// The columns of a catalogue table, in their order.
+const QStringList& ColonnesCatalogue(const QString& table);
+// Replaces the rows of the five tables of `cible` with those of `source`
+// (either engine to either), in the source's row order, inside the caller's
+// transaction on `cible`; returns the rows copied, table by table.
+QList<qint64> RemplacerTables(const TBaseSql& source, const TBaseSql& cible);
 // Creates an SQLite file at path holding an empty catalogue (throws on error).
 void CreerCatalogueVide(const QString& chemin);

@@ -29,13 +29,15 @@ TRechercheListe::TRechercheListe(TdmKestravel& dm, QWidget* fenetre, QLineEdit* 
             surValidation();
     });
     Preparer();
-    m_recherche =
-        std::make_unique<TRechercheProduits>(dm.CheminBase(), [this](quint64 numero, TResultatRecherche resultat) {
+    m_recherche = std::make_unique<TRechercheProduits>(
+        dm.CheminBase(),
+        [this](quint64 numero, TResultatRecherche resultat) {
             // Back to the window's thread; a result that arrives after the
             // window is gone is dropped with it.
             QMetaObject::invokeMethod(
                 this, [this, numero, r = std::move(resultat)]() { Recevoir(numero, r); }, Qt::QueuedConnection);
-        });
+        },
+        dm.ConnexionServeur());
 }
 
 TRechercheListe::~TRechercheListe() = default;
