@@ -6,8 +6,6 @@
 #include <QString>
 #include <stdexcept>
 
-class QSqlQuery;
-
 class EKestravel : public std::runtime_error {
 public:
     explicit EKestravel(const QString& message) : std::runtime_error(message.toStdString()) {}
@@ -26,8 +24,3 @@ class ERefus : public EKestravel {
 public:
     using EKestravel::EKestravel;
 };
-
-// A statement on a Qt SQL connection (the file read when a catalogue moves
-// to a server): prepares, or runs a prepared one, or throws EDatabaseError.
-void Preparer(QSqlQuery& q, const QString& sql);
-void Executer(QSqlQuery& q);
