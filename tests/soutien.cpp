@@ -1,5 +1,6 @@
 #include "tests/soutien.h"
 
+#include "core/base/emplacement.h"
 #include "core/serveur/catalogueserveur.h"
 #include "core/store/dmkestravel.h"
 #include "core/store/echecs.h"
@@ -101,9 +102,22 @@ TInstallation::TInstallation(bool avecCatalogue)
             throw std::runtime_error("KESTRAVEL_BIN introuvable");
         QFile::setPermissions(copie, QFile::permissions(programme));
     }
-    if (avecCatalogue)
+    if (avecCatalogue && g_serveur) {
+        m_serveur = std::make_unique<TBaseServeurTest>();
+        CreerCatalogueServeur(m_serveur->Connexion());
+        EcrireEmplacementServeur(Module(), m_serveur->Connexion());
+    } else if (avecCatalogue) {
         CreerCatalogueVide(Base());
+    }
     EcrireIni(QStringLiteral("[General]\r\nVersion=1\r\nAdministration=%1\r\n").arg(Administration()));
+}
+
+TInstallation::~TInstallation() = default;
+
+std::unique_ptr<TdmKestravel> TInstallation::Catalogue() const
+{
+    return m_serveur ? std::make_unique<TdmKestravel>(m_serveur->Connexion(), TdmKestravel::Serveur::Oui)
+                     : std::make_unique<TdmKestravel>(Base());
 }
 
 void TInstallation::EcrireIni(const QString& contenu) { EcrireFichier(Ini(), contenu.toUtf8()); }

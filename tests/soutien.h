@@ -52,11 +52,16 @@ private:
     std::unique_ptr<TdmKestravel> m_dm;
 };
 
-// A temporary installation: Modules/Kestravel/kestravel + Kestravel.abs,
-// Administration/ and a settings file.
+// A temporary installation: Modules/Kestravel/kestravel + its catalogue,
+// Administration/ and a settings file. While a suite runs on the server
+// (serveurtest.h) the catalogue is a database of its own there, named by
+// the installation's Kestravel.conf.
 class TInstallation {
 public:
     explicit TInstallation(bool avecCatalogue = true);
+    ~TInstallation();
+    // Opens the data module on the installation's catalogue.
+    std::unique_ptr<TdmKestravel> Catalogue() const;
     QString Racine() const { return m_dossier.path() + "/"; }
     QString Module() const { return Racine() + "Modules/Kestravel/"; }
     QString Base() const { return Module() + "Kestravel.abs"; }
@@ -74,6 +79,7 @@ public:
 
 private:
     QTemporaryDir m_dossier;
+    std::unique_ptr<TBaseServeurTest> m_serveur;
 };
 
 // The variables that load `module` into a child process with LD_PRELOAD.
