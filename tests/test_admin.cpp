@@ -7,13 +7,16 @@
 #include "core/catalogue/produits.h"
 #include "core/store/dmkestravel.h"
 #include "core/store/format.h"
+#include "core/store/libpq.h"
 #include "gui/admin/colonnesparametrage.h"
 #include "gui/admin/ficheparametreproduit.h"
 #include "gui/admin/ficheparametreproduittype.h"
 #include "tests/modale.h"
+#include "tests/serveurtest.h"
 #include "tests/soutien.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QDir>
 #include <QHeaderView>
 #include <QLabel>
@@ -358,10 +361,11 @@ private slots:
         f.fiche.findChild<QPushButton*>("btnImport")->click();
         ATTENDRE_MODALE(importation);
         QCOMPARE(importation.Classe(), QString("TFicheImportation"));
-        QCOMPARE(prompts.Textes(IPrompts::Genre::Message),
-                 QStringList{"ATTENTION \n\nAvant toute utilisation de cet écran, veuillez faire une "
-                             "sauvegarde/copie de la base de données : \""
-                             + QFileInfo(c.Chemin()).absoluteFilePath() + "\"."});
+        QCOMPARE(
+            prompts.Textes(IPrompts::Genre::Message),
+            QStringList{"ATTENTION \n\nAvant toute utilisation de cet écran, veuillez faire une "
+                        "sauvegarde/copie de la base de données : \""
+                        + (g_serveur ? NomServeur(c.Serveur()) : QFileInfo(c.Chemin()).absoluteFilePath()) + "\"."});
         QCOMPARE(f.fiche.findChild<QPushButton*>("btnExport")->toolTip(), QStringLiteral("Exporter"));
         QVERIFY(!f.fiche.findChild<QPushButton*>("btnImport")->icon().isNull());
     }
@@ -412,5 +416,10 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestAdmin)
+// The windows on a catalogue file, then on the server.
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    return ExecuterSurLesDeuxMoteurs<TestAdmin>(argc, argv);
+}
 #include "test_admin.moc"

@@ -7,8 +7,10 @@
 #include "core/store/dmkestravel.h"
 #include "gui/admin/arbreinterne.h"
 #include "gui/admin/ficheparametreproduittype.h"
+#include "tests/serveurtest.h"
 #include "tests/soutien.h"
 
+#include <QApplication>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSqlQuery>
@@ -232,5 +234,10 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestAdminCategories)
+// The windows on a catalogue file, then on the server.
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    return ExecuterSurLesDeuxMoteurs<TestAdminCategories>(argc, argv);
+}
 #include "test_admin_categories.moc"

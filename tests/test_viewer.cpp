@@ -8,6 +8,7 @@
 #include "gui/viewer/ficheproduitliste.h"
 #include "gui/viewer/ficheproduitview.h"
 #include "tests/modale.h"
+#include "tests/serveurtest.h"
 #include "tests/soutien.h"
 
 #include <QApplication>
@@ -377,5 +378,10 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestViewer)
+// The windows on a catalogue file, then on the server.
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    return ExecuterSurLesDeuxMoteurs<TestViewer>(argc, argv);
+}
 #include "test_viewer.moc"

@@ -48,6 +48,8 @@ QString TdmKestravel::CheminBaseProgramme()
     return QDir(QCoreApplication::applicationDirPath()).filePath("Kestravel.abs");
 }
 
+QString TdmKestravel::NomCatalogue() const { return SurServeur() ? NomServeur(m_serveur) : m_chemin; }
+
 QSqlDatabase TdmKestravel::Base() const { return QSqlDatabase::database(m_connexion, false); }
 
 TCurseur* TdmKestravel::Curseurs(int i)

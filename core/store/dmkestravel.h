@@ -38,6 +38,8 @@ public:
     const QString& CheminBase() const { return m_chemin; }
     const QString& ConnexionServeur() const { return m_serveur; }
     bool SurServeur() const { return !m_serveur.isEmpty(); }
+    // How messages name the catalogue: its file's path, or its server.
+    QString NomCatalogue() const;
     QSqlDatabase Base() const;  // the Qt connection, for SQL statements
     // The same connection for the statement layer (basesql.h).
     const TBaseSql& Connexion() const { return m_base; }

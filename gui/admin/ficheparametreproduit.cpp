@@ -373,7 +373,7 @@ void TFicheParametreProduit::btnImportClick()
 {
     Prompts().Message(QStringLiteral("ATTENTION \n\nAvant toute utilisation de cet écran, veuillez faire une "
                                      "sauvegarde/copie de la base de données : \"%1\".")
-                          .arg(m_dm.CheminBase()));
+                          .arg(m_dm.NomCatalogue()));
     {
         TFicheImportation fiche(m_dm, this);
         fiche.exec();
