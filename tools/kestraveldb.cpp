@@ -14,7 +14,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QTemporaryDir>
 #include <cstdio>
+#include <memory>
 
 namespace {
 int Usage()
@@ -28,6 +30,7 @@ int Usage()
                  "  kestravel-db generate CHEMIN --products N --categories M [--big-category K]\n"
                  "  kestravel-db export BASE DOSSIER [TABLE...]   fichiers CSV horodatés\n"
                  "  kestravel-db import BASE DOSSIER [TABLE...]   depuis import_*.csv\n"
+                 "  (generate, export, import : --server URI à la place de CHEMIN ou BASE)\n"
                  "  (tables : Produit ProduitCarac ProduitType ProduitTypeCarac Transaction ; toutes par défaut)\n");
     return 2;
 }
@@ -40,14 +43,29 @@ QString Option(const QStringList& a, const QString& nom, const QString& defaut)
 
 void Afficher(const QString& texte) { std::fprintf(stderr, "%s\n", texte.toLocal8Bit().constData()); }
 
+// The catalogue a command names: "--server URI" or a file path, then the
+// arguments after it.
+struct TCatalogueNomme {
+    QString serveur, chemin;
+    QStringList suite;
+};
+TCatalogueNomme CatalogueNomme(const QStringList& a)
+{
+    if (a[2] == "--server")
+        return {a.value(3), {}, a.mid(4)};
+    return {{}, a[2], a.mid(3)};
+}
+
 // export/import BASE DOSSIER [TABLE...]: the windows' runs, for scripts. Stops
 // at the first table that fails.
 int Interchange(const QStringList& a, bool exporter)
 {
-    if (a.size() < 4)
+    const TCatalogueNomme c = CatalogueNomme(a);
+    if ((c.serveur.isEmpty() && c.chemin.isEmpty()) || c.suite.isEmpty())
         return Usage();
+    const QString dossier = c.suite.first();
     QList<TTableCsv> tables;
-    for (const QString& nom : a.mid(4)) {
+    for (const QString& nom : c.suite.mid(1)) {
         const std::optional<TTableCsv> t = TableCsvParNom(nom);
         if (!t) {
             Afficher(QStringLiteral("Table inconnue : ") + nom);
@@ -57,16 +75,19 @@ int Interchange(const QStringList& a, bool exporter)
     }
     if (tables.isEmpty())
         tables = TablesCsv();
-    TdmKestravel dm(a[2]);
+    const std::unique_ptr<TdmKestravel> base = c.serveur.isEmpty()
+        ? std::make_unique<TdmKestravel>(c.chemin)
+        : std::make_unique<TdmKestravel>(c.serveur, TdmKestravel::Serveur::Oui);
+    TdmKestravel& dm = *base;
     for (TTableCsv t : tables) {
         if (exporter) {
             // The written file's path goes to standard output, for scripts.
-            const TResultatExport r = ExporterTable(dm, t, a[3]);
+            const TResultatExport r = ExporterTable(dm, t, dossier);
             std::printf("%s\n", r.chemin.toLocal8Bit().constData());
             if (r.remplacements > 0)
                 Afficher(MessageRemplacements(t, r));
         } else {
-            const TResultatImport r = ImporterTable(dm, t, a[3]);
+            const TResultatImport r = ImporterTable(dm, t, dossier);
             Afficher(MessageLignesSupprimees(t, r.supprimees));
         }
     }
@@ -117,7 +138,19 @@ int main(int argc, char* argv[])
             o.grosseCategorie = Option(a, "--big-category", "0").toLongLong();
             if (o.produits < 0 || o.categories < 1)
                 return Usage();
-            GenererCatalogue(a[2], o);
+            const TCatalogueNomme c = CatalogueNomme(a);
+            if (c.serveur.isEmpty()) {
+                GenererCatalogue(c.chemin, o);
+            } else {
+                // Generated in a file, then copied to the empty server
+                // catalogue in one transaction.
+                QTemporaryDir dossier;
+                if (!dossier.isValid())
+                    throw EKestravel(QStringLiteral("Dossier temporaire impossible à créer."));
+                GenererCatalogue(dossier.filePath("Kestravel.abs"), o);
+                const qint64 lignes = MigrerVersServeur(dossier.filePath("Kestravel.abs"), c.serveur);
+                Afficher(QStringLiteral("%1 lignes copiées vers le serveur.").arg(lignes));
+            }
         } else if (commande == "export" || commande == "import") {
             return Interchange(a, commande == "export");
         } else {

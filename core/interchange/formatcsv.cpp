@@ -261,13 +261,17 @@ void TLecteurCsv::FinLigne()
     if (!m_vide) {
         FinChamp();
         m_champs.clear();
+        // A field left empty or missing is an empty text, never a null one
+        // (a null view is bound as SQL null).
+        static const char vide[] = "";
+        const QByteArrayView octets = m_octets.isNull() ? QByteArrayView(vide, 0) : QByteArrayView(m_octets);
         int debut = 0;
         for (int fin : std::as_const(m_fins)) {
-            m_champs << QByteArrayView(m_octets).sliced(debut, fin - debut);
+            m_champs << octets.sliced(debut, fin - debut);
             debut = fin;
         }
         while (m_champs.size() < m_colonnes)
-            m_champs << QByteArrayView();
+            m_champs << QByteArrayView(vide, 0);
         m_rappel(m_champs, m_ligneDebut);
     }
     m_octets.resize(0);  // keeps the allocation for the next line

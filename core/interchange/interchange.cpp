@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSaveFile>
 #include <optional>
 
@@ -61,6 +62,28 @@ QString MessageEcriture(const QString& ligne)
 }
 
 QString NomTableSql(const TDescriptionTable& d) { return "\"" + d.nom + "\""; }
+
+// The CSV line of the row a failed load is about. The file checks each row
+// as it is added (the last one); a server checks a whole batch at its end
+// and names the row by its place in the batch ("COPY produit, line 12"),
+// which `lot`, the CSV lines of the batch's rows in order, maps back. The
+// message loses that server-side place, which would only mislead.
+std::pair<qint64, QString> LigneEnEchec(const QList<qint64>& lot, QString message)
+{
+    static const QRegularExpression place(QStringLiteral(R"(\s*\S+:\s*COPY\s+\S+,\s+\S+\s+(\d+).*$)"),
+                                          QRegularExpression::DotMatchesEverythingOption);
+    qint64 ligne = lot.isEmpty() ? 0 : lot.last();
+    const QRegularExpressionMatch m = place.match(message);
+    if (m.hasMatch()) {
+        const qint64 n = m.captured(1).toLongLong();
+        if (n >= 1 && n <= lot.size())
+            ligne = lot[n - 1];
+        message.truncate(m.capturedStart());
+        if (message.endsWith('.'))
+            message.chop(1);
+    }
+    return {ligne, message};
+}
 
 // Binds one field of the file (Windows-1252 bytes); returns why it cannot be
 // imported, or nothing. An empty date-time becomes `maintenant`.
@@ -226,6 +249,11 @@ TResultatImport ImporterTable(TdmKestravel& dm, TTableCsv table, const QString& 
     // Emptying and inserts are one transaction: a failing line leaves the
     // table as it was.
     TResultatImport resultat;
+    // On a server the movements the file gives without a number are
+    // numbered here, past every number the table had and the file gives,
+    // as the file's engine numbers them.
+    const bool numeroter = table == TTableCsv::Transaction && dm.Connexion().SurServeur();
+    qint64 plusGrand = 0;
     std::optional<TTransaction> transaction;
     try {
         transaction.emplace(dm);
@@ -234,6 +262,8 @@ TResultatImport ImporterTable(TdmKestravel& dm, TTableCsv table, const QString& 
         // from the new ones by the next window that searches.
         if (table == TTableCsv::Produit)
             SupprimerIndexRecherche(dm.Connexion());
+        if (numeroter)
+            plusGrand = dm.Connexion().Valeur("SELECT MAX(IdTransaction) FROM \"Transaction\"").toLongLong();
         dm.Connexion().Executer(d.vidage);
         resultat.supprimees = dm.Connexion().LignesModifiees();
     } catch (const EKestravel&) {
@@ -249,6 +279,12 @@ TResultatImport ImporterTable(TdmKestravel& dm, TTableCsv table, const QString& 
     };
     TChargementSql chargement(dm.Connexion(), d.insertion);
     TInstructionSql& insertion = chargement.Ligne();
+    // CSV lines of the rows not yet checked by the database.
+    QList<qint64> lot;
+    auto refusLot = [&](const EDatabaseError& e) {
+        const auto [ligne, raison] = LigneEnEchec(lot, e.Message());
+        return refus(ligne, raison);
+    };
     QList<int> parametres;
     for (const TColonneCsv& c : d.colonnes)
         parametres << insertion.Parametre(":" + c.nom);
@@ -275,11 +311,21 @@ TResultatImport ImporterTable(TdmKestravel& dm, TTableCsv table, const QString& 
             if (!raison.isEmpty())
                 throw refus(ligne, raison);
         }
+        if (numeroter) {
+            // The movement's number is the first column.
+            if (champs.first().trimmed().isEmpty())
+                insertion.LierEntier(parametres.first(), Dialecte::NumeroMouvement(dm.Connexion(), plusGrand + 1));
+            else
+                plusGrand = qMax(plusGrand, champs.first().trimmed().toLongLong());
+        }
+        lot << ligne;
         try {
             chargement.Ajouter();
         } catch (const EDatabaseError& e) {
-            throw refus(ligne, e.Message());
+            throw refusLot(e);
         }
+        if (chargement.LignesEnAttente() == 0)
+            lot.clear();
         ++resultat.inserees;
     });
     lu = &lecteur;
@@ -316,8 +362,10 @@ TResultatImport ImporterTable(TdmKestravel& dm, TTableCsv table, const QString& 
                                .arg(QDir::toNativeSeparators(chemin), d.nom));
     try {
         chargement.Terminer();
+        if (numeroter)
+            Dialecte::AlignerNumerosMouvements(dm.Connexion());
     } catch (const EDatabaseError& e) {
-        throw refus(lecteur.LigneErreur(), e.Message());
+        throw refusLot(e);
     }
     transaction->Commit();
     if (progression)

@@ -120,6 +120,29 @@ void DeclarerFonction(const TBaseSql& base, const char* nom, int nombreArguments
         != SQLITE_OK)
         base.Echec();
 }
+
+namespace {
+const char* const SequenceMouvements = "pg_get_serial_sequence('\"transaction\"', 'idtransaction')";
+}
+
+qint64 NumeroMouvement(const TBaseSql& base, qint64 auMoins)
+{
+    return base
+        .Valeur(QStringLiteral("SELECT setval(%1, GREATEST(nextval(%1), %2))")
+                    .arg(QLatin1String(SequenceMouvements))
+                    .arg(auMoins))
+        .toLongLong();
+}
+
+void AlignerNumerosMouvements(const TBaseSql& base)
+{
+    if (!base.SurServeur())
+        return;
+    // The next number is then exactly the one set (none is lost).
+    base.Valeur(QStringLiteral("SELECT setval(%1, GREATEST(nextval(%1), COALESCE((SELECT MAX(IdTransaction) FROM "
+                               "\"Transaction\"), 0) + 1), false)")
+                    .arg(QLatin1String(SequenceMouvements)));
+}
 }  // namespace Dialecte
 
 // ---------------------------------------------------------------------------
@@ -190,6 +213,7 @@ void TChargementSql::Ajouter()
         AjouterChampCopie(m_tampon, v.parametre > 0 ? p[size_t(v.parametre - 1)] : v.litteral);
     }
     m_tampon += '\n';
+    ++m_enAttente;
     m_insertion.Reinitialiser();
     if (m_tampon.size() > (1 << 20))
         Terminer();
@@ -199,6 +223,7 @@ void TChargementSql::Terminer()
 {
     if (m_tampon.isEmpty())
         return;
+    m_enAttente = 0;
     // One copy per batch: the connection carries one copy at a time, and
     // loads into several tables go side by side.
     try {

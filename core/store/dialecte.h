@@ -52,6 +52,14 @@ void RecalerIdentifiants(const TBaseSql& base);
 // arguments read as reals, its result a real.
 using TFonctionReelle = double (*)(const double* arguments);
 void DeclarerFonction(const TBaseSql& base, const char* nom, int nombreArguments, TFonctionReelle fonction);
+
+// Stock movements loaded with their own numbers: the file's AUTOINCREMENT
+// follows them by itself, a server's counter does not. The number for a new
+// movement, never below `auMoins` (server only; in the file a null number
+// gets it);
+qint64 NumeroMouvement(const TBaseSql& base, qint64 auMoins);
+// and, after the load, the counter brought past every movement of the table.
+void AlignerNumerosMouvements(const TBaseSql& base);
 }  // namespace Dialecte
 
 // Bulk load of rows into one table, inside the caller's transaction: the
@@ -68,6 +76,9 @@ public:
     void Ajouter();
     // Writes what is still held back (rows to a server go in batches).
     void Terminer();
+    // Rows added but not yet checked by the database: the batch a failure of
+    // the next Ajouter() or of Terminer() is about (always 0 in the file).
+    int LignesEnAttente() const { return m_enAttente; }
 
 private:
     struct TValeurCopie {
@@ -79,5 +90,6 @@ private:
     QString m_copie;  // "COPY t (a, b) FROM STDIN"
     std::vector<TValeurCopie> m_valeurs;  // each column's source
     QByteArray m_tampon;  // rows not yet sent to the server
+    int m_enAttente = 0;  // rows in m_tampon
     QString m_contexte;
 };

@@ -1,5 +1,6 @@
 #include "core/store/libpq.h"
 
+#include "core/store/echecs.h"
 #include "core/store/erreurs.h"
 
 #include <dlfcn.h>
@@ -317,8 +318,14 @@ void TConnexionPg::TerminerCopie()
     TResultatPg fin(pq.getResult(m_c));
     const bool ok = fin.Handle() && pq.resultStatus(fin.Handle()) == PGRES_COMMAND_OK;
     const QByteArray raison = ok ? QByteArray() : QByteArray(fin.Handle() ? pq.resultErrorMessage(fin.Handle()) : "");
+    const QByteArray etat =
+        ok || !fin.Handle() ? QByteArray() : QByteArray(pq.resultErrorField(fin.Handle(), PG_DIAG_SQLSTATE));
     while (PGresult* reste = pq.getResult(m_c))
         pq.clear(reste);
+    // A row the table's rules refuse (a key already there, a value out of
+    // bounds) is told as the file tells it, the server's reason as detail.
+    if (etat.startsWith("23") || etat.startsWith("22"))
+        throw EDatabaseError(ComposerMessage({}, PhraseCatalogue(TCauseEchec::Doublon), Raison(raison.constData())));
     if (!ok)
         Echec(QStringLiteral("le chargement des lignes"), raison.isEmpty() ? nullptr : raison.constData());
 }
