@@ -2,6 +2,8 @@
 // Small helpers shared by the benchmark programs.
 
 #include "core/base/emplacement.h"
+#include "core/serveur/catalogueserveur.h"
+#include "core/store/libpq.h"
 
 #include <fcntl.h>
 #include <spawn.h>
@@ -13,6 +15,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QString>
 #include <algorithm>
@@ -226,6 +229,41 @@ inline QString Installation(const QString& racine, const QString& build, const Q
     else
         EcrireEmplacementServeur(module, serveur);
     return module + "kestravel";
+}
+
+// The benchmarks' private PostgreSQL server, in `dossier`/pg (durable
+// writes on), kept between runs: started, it gives its administration
+// connection string; the program stops when it cannot start.
+inline QString DemarrerServeur(const QString& dossier)
+{
+    QProcess demarrage;
+    demarrage.start(QStringLiteral(KESTRAVEL_SOURCE) + "/scripts/serveur-pg", {"demarrer", dossier + "/pg"});
+    if (!demarrage.waitForFinished(120000) || demarrage.exitCode() != 0) {
+        std::fprintf(stderr, "serveur PostgreSQL : %s\n", demarrage.readAllStandardError().constData());
+        std::exit(1);
+    }
+    return QString::fromUtf8(demarrage.readAllStandardOutput()).trimmed();
+}
+// Stops it, keeping its databases for the next run.
+inline void ArreterServeur(const QString& dossier)
+{
+    QProcess::execute(QStringLiteral(KESTRAVEL_SOURCE) + "/scripts/serveur-pg",
+                      {"arreter", dossier + "/pg", "--garder"});
+}
+// The connection string of the server's database `nom`, made once from the
+// catalogue file `fichier` and reused by later runs (throws EKestravel).
+inline QString BaseServeur(const QString& admin, const QString& nom, const QString& fichier)
+{
+    const QString serveur = QString(admin).replace("dbname=postgres", "dbname=" + nom);
+    TConnexionPg a(admin);
+    if (a.Executer("SELECT 1 FROM pg_database WHERE datname = $1", {nom}).Lignes() == 0) {
+        std::printf("copie de %s vers le serveur…\n", qPrintable(QFileInfo(fichier).fileName()));
+        std::fflush(stdout);
+        a.Executer("CREATE DATABASE " + nom);
+        MigrerVersServeur(fichier, serveur);
+        TConnexionPg(serveur).Executer("VACUUM ANALYZE");
+    }
+    return serveur;
 }
 
 }  // namespace bench

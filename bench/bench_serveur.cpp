@@ -8,9 +8,7 @@
 // Usage: bench_serveur SCRATCH BUILD
 
 #include "bench/bench_commun.h"
-#include "core/serveur/catalogueserveur.h"
 #include "core/store/erreurs.h"
-#include "core/store/libpq.h"
 
 #include <QCoreApplication>
 #include <QProcess>
@@ -52,25 +50,9 @@ int main(int argc, char* argv[])
     const QString build = QDir(argc > 2 ? argv[2] : "build").absolutePath();
     const QString fichier =
         bench::Catalogue(dossier, build, "store-1M.abs", {"--products", "1000000", "--categories", "10000"});
-    const QString dossierPg = dossier + "/pg";
-    const QString script = QStringLiteral(KESTRAVEL_SOURCE) + "/scripts/serveur-pg";
-    QProcess demarrage;
-    demarrage.start(script, {"demarrer", dossierPg});
-    if (!demarrage.waitForFinished(120000) || demarrage.exitCode() != 0) {
-        std::fprintf(stderr, "serveur PostgreSQL : %s\n", demarrage.readAllStandardError().constData());
-        return 1;
-    }
-    const QString admin = QString::fromUtf8(demarrage.readAllStandardOutput()).trimmed();
-    const QString serveur = QString(admin).replace("dbname=postgres", "dbname=bench1m");
+    const QString admin = bench::DemarrerServeur(dossier);
     try {
-        TConnexionPg a(admin);
-        if (a.Executer("SELECT 1 FROM pg_database WHERE datname = 'bench1m'").Lignes() == 0) {
-            std::printf("copie du catalogue de 1 000 000 produits vers le serveur…\n");
-            std::fflush(stdout);
-            a.Executer("CREATE DATABASE bench1m");
-            MigrerVersServeur(fichier, serveur);
-            TConnexionPg(serveur).Executer("VACUUM ANALYZE");
-        }
+        const QString serveur = bench::BaseServeur(admin, "bench1m", fichier);
         TConnexionPg c(serveur);
         // Products spread over the table, each with enough stock.
         const TResultatPg r =
@@ -149,6 +131,6 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "%s\n", e.Message().toLocal8Bit().constData());
         return 1;
     }
-    QProcess::execute(script, {"arreter", dossierPg, "--garder"});
+    bench::ArreterServeur(dossier);
     return 0;
 }
