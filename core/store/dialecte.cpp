@@ -89,15 +89,6 @@ void CopierBase(const TBaseSql& source, const TBaseSql& cible, const QString& co
         throw EDatabaseError(MessageSqlite(rc, QString::fromUtf8(sqlite3_errstr(rc)), contexte));
 }
 
-void RecalerIdentifiants(const TBaseSql& base)
-{
-    // The file's AUTOINCREMENT follows the highest identifier by itself.
-    if (base.SurServeur())
-        base.Valeur(
-            QStringLiteral("SELECT setval(pg_get_serial_sequence('\"transaction\"', 'idtransaction'),"
-                           " COALESCE((SELECT MAX(IdTransaction) FROM \"Transaction\"), 0) + 1, false)"));
-}
-
 namespace {
 void AppelerFonction(sqlite3_context* ctx, int n, sqlite3_value** args)
 {

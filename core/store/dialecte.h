@@ -44,10 +44,6 @@ QString TailleCache(qint64 taille);
 // new one). Throws with `contexte`; on failure `cible` is unchanged.
 void CopierBase(const TBaseSql& source, const TBaseSql& cible, const QString& contexte);
 
-// After rows were loaded with their identifiers: new stock movements are
-// numbered after the highest one loaded.
-void RecalerIdentifiants(const TBaseSql& base);
-
 // A function of the connection callable from SQL: `nom(a1, …, an)` with its
 // arguments read as reals, its result a real.
 using TFonctionReelle = double (*)(const double* arguments);

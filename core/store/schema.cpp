@@ -161,6 +161,6 @@ QList<qint64> RemplacerTables(const TBaseSql& source, const TBaseSql& cible)
         chargement.Terminer();
         lignes << n;
     }
-    Dialecte::RecalerIdentifiants(cible);
+    Dialecte::AlignerNumerosMouvements(cible);
     return lignes;
 }
