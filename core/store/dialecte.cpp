@@ -221,7 +221,7 @@ void TChargementSql::Terminer()
         TConnexionPg& c = *m_base.Pg();
         c.CommencerCopie(m_copie);
         c.EnvoyerCopie(m_tampon);
-        m_tampon.clear();
+        m_tampon.resize(0);  // keeps the allocation for the next batch
         c.TerminerCopie();
     } catch (const EDatabaseError& e) {
         m_tampon.clear();

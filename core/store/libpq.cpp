@@ -6,6 +6,7 @@
 #include <dlfcn.h>
 #include <QHash>
 #include <QStringList>
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -138,6 +139,12 @@ void AjouterChampCopie(QByteArray& tampon, QByteArrayView texte)
 {
     if (texte.isNull()) {
         tampon += "\\N";
+        return;
+    }
+    // Most values (numbers, plain texts) have nothing to escape: copied whole.
+    const auto special = [](char ch) { return ch == '\\' || ch == '\t' || ch == '\n' || ch == '\r'; };
+    if (std::none_of(texte.begin(), texte.end(), special)) {
+        tampon += texte;
         return;
     }
     for (const char ch : texte) {
