@@ -109,6 +109,7 @@ void TBaseSql::Echec(const QString& contexte) const
 void TBaseSql::Executer(const QString& sql, const QString& contexte) const
 {
     if (m_pg) {
+        m_pg->AvantInstruction();
         const TLibpq& pq = Libpq();
         TResultatPg r(pq.exec(m_pg->Handle(), TraduireSqlPg(QByteArrayView(sql.toUtf8())).first.constData()));
         const ExecStatusType etat = r.Handle() ? pq.resultStatus(r.Handle()) : PGRES_FATAL_ERROR;

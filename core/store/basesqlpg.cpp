@@ -40,6 +40,7 @@ void TInstructionPg::EffacerParametres()
 bool TInstructionPg::Etape()
 {
     if (!m_execute) {
+        m_c.AvantInstruction();
         const TLibpq& pq = Libpq();
         std::vector<const char*> valeurs(m_parametres.size());
         for (size_t i = 0; i < m_parametres.size(); ++i)

@@ -206,25 +206,58 @@ void TChargementSql::Ajouter()
     m_tampon += '\n';
     ++m_enAttente;
     m_insertion.Reinitialiser();
-    if (m_tampon.size() > (1 << 20))
-        Terminer();
+    // The rows stream to the server while the next ones are built; the
+    // server checks them as they come, and reports at Terminer().
+    if (m_tampon.size() >= (1 << 16))
+        Envoyer();
+}
+
+void TChargementSql::Envoyer()
+{
+    TConnexionPg& c = *m_base.Pg();
+    try {
+        if (!m_ouverte) {
+            c.CommencerCopie(m_copie);
+            m_ouverte = true;
+            c.finCopie = [this] { Terminer(); };
+        }
+        c.EnvoyerCopie(m_tampon);
+        m_tampon.resize(0);  // keeps the allocation
+    } catch (const EDatabaseError& e) {
+        Abandonner();
+        throw EDatabaseError(ComposerMessage(m_contexte, e.Message(), {}));
+    }
 }
 
 void TChargementSql::Terminer()
 {
-    if (m_tampon.isEmpty())
+    if (!m_ouverte && m_tampon.isEmpty())
         return;
+    Envoyer();
+    TConnexionPg& c = *m_base.Pg();
+    c.finCopie = nullptr;
+    m_ouverte = false;
     m_enAttente = 0;
-    // One copy per batch: the connection carries one copy at a time, and
-    // loads into several tables go side by side.
     try {
-        TConnexionPg& c = *m_base.Pg();
-        c.CommencerCopie(m_copie);
-        c.EnvoyerCopie(m_tampon);
-        m_tampon.resize(0);  // keeps the allocation for the next batch
         c.TerminerCopie();
     } catch (const EDatabaseError& e) {
-        m_tampon.clear();
         throw EDatabaseError(ComposerMessage(m_contexte, e.Message(), {}));
     }
 }
+
+void TChargementSql::Abandonner() noexcept
+{
+    m_tampon.clear();
+    m_enAttente = 0;
+    if (!m_ouverte)
+        return;
+    m_ouverte = false;
+    TConnexionPg& c = *m_base.Pg();
+    c.finCopie = nullptr;
+    const TLibpq& pq = Libpq();
+    pq.putCopyEnd(c.Handle(), "abandon");
+    while (PGresult* r = pq.getResult(c.Handle()))
+        pq.clear(r);
+}
+
+TChargementSql::~TChargementSql() { Abandonner(); }

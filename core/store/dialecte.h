@@ -62,17 +62,22 @@ void AlignerNumerosMouvements(const TBaseSql& base);
 // fields of each row are bound on Ligne() (the `insertion` statement's
 // parameters, "INSERT INTO t (a, b) VALUES (?, ?)"), then Ajouter() writes
 // it; Terminer() must end the load. In the file a prepared INSERT per row
-// is the fastest path; to a server the rows stream in batches through its
-// copy protocol, checked by the server as each batch ends.
+// is the fastest path; to a server the rows stream through its copy
+// protocol, which the server checks as they come and reports on at the end.
 class TChargementSql {
 public:
     TChargementSql(const TBaseSql& base, const QString& insertion, const QString& contexte = {});
     TInstructionSql& Ligne() { return m_insertion; }
     // Writes the row bound and clears the fields for the next one.
     void Ajouter();
-    // Writes what is still held back (rows to a server go in batches).
+    // Ends the load: sends what is held back, and the server checks it all.
+    // On a server the load stays open between rows, and any other statement
+    // on the connection ends it first.
     void Terminer();
-    // Rows added but not yet checked by the database: the batch a failure of
+    ~TChargementSql();
+    TChargementSql(const TChargementSql&) = delete;
+    TChargementSql& operator=(const TChargementSql&) = delete;
+    // Rows added but not yet checked by the database: those a failure of
     // the next Ajouter() or of Terminer() is about (always 0 in the file).
     int LignesEnAttente() const { return m_enAttente; }
 
@@ -85,7 +90,10 @@ private:
     TInstructionSql m_insertion;
     QString m_copie;  // "COPY t (a, b) FROM STDIN"
     std::vector<TValeurCopie> m_valeurs;  // each column's source
+    void Envoyer();
+    void Abandonner() noexcept;
     QByteArray m_tampon;  // rows not yet sent to the server
+    bool m_ouverte = false;  // the server's copy is under way
     int m_enAttente = 0;  // rows in m_tampon
     QString m_contexte;
 };

@@ -289,6 +289,7 @@ void TConnexionPg::Echec(const QString& quoi, const char* raison) const { throw 
 
 TResultatPg TConnexionPg::Executer(const QString& sql, const QVariantList& valeurs)
 {
+    AvantInstruction();
     const TLibpq& pq = Libpq();
     std::vector<QByteArray> textes;
     std::vector<const char*> pointeurs;

@@ -10,6 +10,7 @@
 #include <QHash>
 #include <QString>
 #include <QVariantList>
+#include <functional>
 #include <utility>
 
 // The functions of libpq the module uses.
@@ -117,6 +118,14 @@ public:
     // by the last statement.
     qint64 modifications = 0;
     qint64 lignesModifiees = 0;
+    // A bulk load left open (TChargementSql streams its rows as it builds
+    // them), ended before any other statement on the connection.
+    std::function<void()> finCopie;
+    void AvantInstruction()
+    {
+        if (finCopie)
+            std::exchange(finCopie, nullptr)();
+    }
 
 private:
     PGconn* m_c = nullptr;
