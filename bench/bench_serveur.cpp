@@ -84,7 +84,8 @@ int main(int argc, char* argv[])
                 " ORDER BY Externe, IdProduit, IdProduitType FOR UPDATE;\n"
                 "UPDATE Produit p SET Stock = p.Stock - 1 FROM unnest(%1) AS v(e, i, t)"
                 " WHERE p.Externe = v.e AND p.IdProduit = v.i AND p.IdProduitType = v.t;\n"
-                "INSERT INTO \"Transaction\" (Externe, IdProduit, IdProduitType, QuantiteOld, QuantiteNew, Libelle, "
+                // psql sends the table's name as the server spells it.
+                "INSERT INTO \"transaction\" (Externe, IdProduit, IdProduitType, QuantiteOld, QuantiteNew, Libelle, "
                 "DateMaj)"
                 " SELECT e, i, t, 1000, 999, 'Passage en commande', to_char(now(), 'YYYY-MM-DD HH24:MI:SS.MS')"
                 " FROM unnest(%1) WITH ORDINALITY AS v(e, i, t, o) ORDER BY o;\n"
