@@ -57,11 +57,8 @@ public:
     {
         QList<QVariantList> lignes;
         if (m_serveur) {
-            QString numerote;
-            int n = 0;
-            for (const QChar ch : sql)
-                numerote += ch == '?' ? QStringLiteral("$%1").arg(++n) : QString(ch);
-            const TResultatPg r = m_serveur->Executer(numerote, v);
+            // The connection numbers the `?` parameters itself.
+            const TResultatPg r = m_serveur->Executer(sql, v);
             for (int l = 0; l < r.Lignes(); ++l) {
                 QVariantList ligne;
                 for (int k = 0; k < r.Colonnes(); ++k)

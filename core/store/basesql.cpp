@@ -119,12 +119,7 @@ void TBaseSql::Executer(const QString& sql, const QString& contexte) const
                 contexte,
                 m_pg->Message(QStringLiteral("une instruction"), raison.isEmpty() ? nullptr : raison.constData()), {}));
         }
-        // Rows written count as for a prepared statement.
-        const char* touchees = pq.cmdTuples(r.Handle());
-        if (touchees && *touchees) {
-            m_pg->lignesModifiees = QByteArray(touchees).toLongLong();
-            m_pg->modifications += m_pg->lignesModifiees;
-        }
+        m_pg->CompterModifications(r.Handle());
         return;
     }
     if (!m_base)

@@ -61,12 +61,7 @@ bool TInstructionPg::Etape()
         m_types.resize(size_t(m_colonnes));
         for (int i = 0; i < m_colonnes; ++i)
             m_types[size_t(i)] = pq.ftype(r, i);
-        // An INSERT, UPDATE or DELETE tells how many rows it wrote.
-        const char* touchees = pq.cmdTuples(r);
-        if (touchees && *touchees) {
-            m_c.lignesModifiees = QByteArray(touchees).toLongLong();
-            m_c.modifications += m_c.lignesModifiees;
-        }
+        m_c.CompterModifications(r);
     }
     if (m_ligne + 1 >= m_lignes) {
         m_ligne = m_lignes;

@@ -272,6 +272,15 @@ TConnexionPg::~TConnexionPg()
         Libpq().finish(m_c);
 }
 
+void TConnexionPg::CompterModifications(PGresult* resultat)
+{
+    const char* touchees = Libpq().cmdTuples(resultat);
+    if (touchees && *touchees) {
+        lignesModifiees = QByteArray(touchees).toLongLong();
+        modifications += lignesModifiees;
+    }
+}
+
 void TConnexionPg::Annuler() const
 {
     char erreur[256];

@@ -118,6 +118,8 @@ public:
     // by the last statement.
     qint64 modifications = 0;
     qint64 lignesModifiees = 0;
+    // Counts the rows an INSERT, UPDATE or DELETE says it wrote.
+    void CompterModifications(PGresult* resultat);
     // A bulk load left open (TChargementSql streams its rows as it builds
     // them), ended before any other statement on the connection.
     std::function<void()> finCopie;
