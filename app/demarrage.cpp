@@ -26,12 +26,14 @@ int ExecuterMode(const QStringList& args, const TOuvertureFenetre& fenetre)
     const QString dossier = QCoreApplication::applicationDirPath();
     const TEmplacementCatalogue catalogue = EmplacementCatalogue(dossier);
     const QString mode = Majuscules(args.value(1));
+    // A sale's request on a file needs no cursor: the connection alone.
     std::optional<TdmKestravel> dm;
+    TBaseSql base;
     if (catalogue.SurServeur()) {
         if (mode != "CONTROLE")
             dm.emplace(catalogue.serveur, TdmKestravel::Serveur::Oui);
     } else if (mode == "CONTROLE") {
-        dm.emplace(catalogue.fichier, TdmKestravel::SansQtSql::Oui);
+        base = OuvrirCatalogue(catalogue.fichier);
     } else {
         dm.emplace(catalogue.fichier);
     }
@@ -51,8 +53,8 @@ int ExecuterMode(const QStringList& args, const TOuvertureFenetre& fenetre)
 
     const int nbArguments = int(args.size()) - 1;
     if (mode == "CONTROLE" && nbArguments == 3) {
-        if (dm)
-            ControlerStock(*dm, args.value(3));
+        if (base.Ouverte())
+            ControlerStock(base, catalogue.fichier, args.value(3));
         else
             ControlerStockServeur(catalogue.serveur, QDir(dossier).filePath("Kestravel.abs-controle"), args.value(3));
         return 0;

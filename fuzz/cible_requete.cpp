@@ -224,7 +224,7 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* donnees, size_t taill
     {
         TdmKestravel dm(base);
         try {
-            ControlerStock(dm, chemin);
+            ControlerStock(dm.Connexion(), dm.CheminBase(), chemin);
         } catch (const EKestravel& e) {
             traite = false;
             erreur = e.Message();

@@ -271,7 +271,7 @@ private slots:
             "Type=\"Commander\" Externe=\"0\" IdProduit=\"1\" IdProduitType=\"1\" "
             "Quantite=\"2\"/></Kestravel>\n";
         EcrireFichier(demande, contenu);
-        m = Message([&] { ControlerStock(dm, demande); });
+        m = Message([&] { ControlerStock(dm.Connexion(), dm.CheminBase(), demande); });
         QVERIFY2(m.contains(Refus), qPrintable(m));
         QCOMPARE(c.Entier("SELECT Stock FROM Produit WHERE IdProduit = 1"), 10);
         QCOMPARE(c.Entier("SELECT COUNT(*) FROM \"Transaction\""), 0);

@@ -178,9 +178,9 @@ private slots:
             dm.tblProduitCaracIndexTriProduit.Delete();
         QCOMPARE(c.Entier("SELECT COUNT(*) FROM ProduitCarac"), 2);
 
-        AjouterMouvementStock(dm, 0, 12, 3, 5, 0, LibellePassageCommande);
-        AjouterMouvementStock(dm, 0, 12, QVariant(), 0, 4, LibelleCommandeAnnulee);
-        AjouterMouvementStock(dm, 0, 11, 3, 1, 2, LibelleAjout);
+        AjouterMouvementStock(dm.Connexion(), 0, 12, 3, 5, 0, LibellePassageCommande);
+        AjouterMouvementStock(dm.Connexion(), 0, 12, QVariant(), 0, 4, LibelleCommandeAnnulee);
+        AjouterMouvementStock(dm.Connexion(), 0, 11, 3, 1, 2, LibelleAjout);
         QVERIFY(AppliquerPlage(dm.tblTransaction, {0, 12}));
         QCOMPARE(Parcourir(dm.tblTransaction, "QuantiteNew"), (QList<int>{0, 4}));
         QVERIFY(TrouverCle(dm.tblTransaction, {0, 12}));

@@ -120,7 +120,7 @@ int AjouterProduit(TdmKestravel& dm, const TDemandeEnregistrement& d, int catego
          extension.isEmpty() ? QString("") : QString::number(id) + extension, ArrondiMontant(v.prixAchatHT),
          ArrondiMontant(v.prixTarifHT), ArrondiMontant(v.prixVenteHT), v.stock, v.stockMini});
     if (v.stock > 0)
-        AjouterMouvementStock(dm, 0, id, QVariant(), QVariant(), v.stock, LibelleAjout);
+        AjouterMouvementStock(dm.Connexion(), 0, id, QVariant(), QVariant(), v.stock, LibelleAjout);
     for (const TCaracValeurPtr& c : d.caracsTravail)
         InsererValeur(dm, id, *c);
     return id;
@@ -140,7 +140,8 @@ bool ModifierProduit(TdmKestravel& dm, const TProduit& p, const TValeursProduit&
     if (ecrites == 0)
         return false;
     if (p.GetStock() != v.stock && v.stock > 0)
-        AjouterMouvementStock(dm, p.GetExterne(), p.GetIdProduit(), QVariant(), p.GetStock(), v.stock, LibelleMisAJour);
+        AjouterMouvementStock(dm.Connexion(), p.GetExterne(), p.GetIdProduit(), QVariant(), p.GetStock(), v.stock,
+                              LibelleMisAJour);
     return true;
 }
 

@@ -68,60 +68,63 @@ QString TraiterLigne(IStockDemande& stock, const TXmlNodeRef& ligne)
     return EtatOk;
 }
 
-// The file's side: the data module's product cursor and statements, inside
-// one write transaction (which keeps every other writer out).
+// The file's side: three statements prepared once for the request, inside
+// one write transaction (which keeps every other writer out). A sale opens
+// no cursor: reading a product is one keyed lookup.
 class TStockFichier : public IStockDemande {
 public:
-    explicit TStockFichier(TdmKestravel& dm) : m_dm(dm) {}
+    explicit TStockFichier(const TBaseSql& base) : m_base(base) {}
 
-    void Commencer() override { m_transaction.emplace(m_dm); }
+    void Commencer() override { m_transaction.emplace(m_base); }
     void Valider() override { m_transaction->Commit(); }
 
     std::optional<TProduitStock> Produit(int externe, int idProduit, int idProduitType) override
     {
-        if (!Trouver(externe, idProduit, idProduitType))
+        TInstructionSql& q = Preparee(m_lecture,
+                                      "SELECT Stock, Libelle, Description, Reference, PrixAchatHT, PrixTarifHT,"
+                                      " PrixVenteHT, Lien FROM Produit"
+                                          + CleProduit);
+        Lier(q, 1, externe, idProduit, idProduitType);
+        if (!q.Etape())
             return std::nullopt;
-        const TCurseur& p = m_dm.tblProduit;
         TProduitStock r;
-        r.stock = p.AsInteger("Stock");
+        r.stock = int(q.Entier(0));
         TProduitEchange& e = r.donnees;
         e.externe = externe;
         e.idProduit = idProduit;
         e.idProduitType = idProduitType;
-        e.libelle = p.AsString("Libelle");
-        e.description = p.AsString("Description");
-        e.reference = p.AsString("Reference");
-        e.prixAchatHT = p.AsFloat("PrixAchatHT");
-        e.prixTarifHT = p.AsFloat("PrixTarifHT");
-        e.prixVenteHT = p.AsFloat("PrixVenteHT");
-        e.lien = p.AsString("Lien");
+        e.libelle = q.Texte(1);
+        e.description = q.Texte(2);
+        e.reference = q.Texte(3);
+        e.prixAchatHT = q.Reel(4);
+        e.prixTarifHT = q.Reel(5);
+        e.prixVenteHT = q.Reel(6);
+        e.lien = q.Texte(7);
         return r;
     }
 
     void MouvoirStock(int externe, int idProduit, int idProduitType, int avant, int apres,
                       const QString& libelle) override
     {
-        if (!Trouver(externe, idProduit, idProduitType))
+        TInstructionSql& q = Preparee(m_ecriture, "UPDATE Produit SET Stock = ?" + CleProduit);
+        q.LierEntier(1, apres);
+        Lier(q, 2, externe, idProduit, idProduitType);
+        q.Executer();
+        if (m_base.LignesModifiees() != 1)
             throw EDatabaseError(QStringLiteral("Le produit %1/%2/%3 a disparu du catalogue.")
                                      .arg(externe)
                                      .arg(idProduit)
                                      .arg(idProduitType));
-        TCurseur& p = m_dm.tblProduit;
-        p.Edit();
-        p.SetField("Stock", apres);
-        p.Post();
-        AjouterMouvementStock(m_dm, externe, idProduit, idProduitType, avant, apres, libelle);
+        AjouterMouvementStock(m_base, externe, idProduit, idProduitType, avant, apres, libelle);
     }
 
-    // On the statement layer, like everything a sale does: the request runs
-    // without Qt SQL (TdmKestravel::SansQtSql).
     QList<TDemandeEnCours> EnCours() override
     {
-        m_dm.Connexion().Executer("CREATE TABLE IF NOT EXISTS " + TableEnCours
-                                  + " (Chemin TEXT NOT NULL, Temporaire TEXT NOT NULL, Empreinte BLOB NOT NULL)");
+        m_base.Executer("CREATE TABLE IF NOT EXISTS " + TableEnCours
+                        + " (Chemin TEXT NOT NULL, Temporaire TEXT NOT NULL, Empreinte BLOB NOT NULL)");
         QList<TDemandeEnCours> enCours;
         TInstructionSql q(
-            m_dm.Connexion(),
+            m_base,
             QStringLiteral("SELECT %1, Chemin, Temporaire, Empreinte FROM ").arg(Dialecte::IdLigne) + TableEnCours);
         while (q.Etape())
             enCours.append({q.Entier(0), q.Texte(1), q.Texte(2), q.Octets(3).toByteArray()});
@@ -130,15 +133,14 @@ public:
 
     void Oublier(qint64 id) override
     {
-        TInstructionSql q(m_dm.Connexion(), "DELETE FROM " + TableEnCours + " WHERE " + Dialecte::IdLigne + " = ?");
+        TInstructionSql q(m_base, "DELETE FROM " + TableEnCours + " WHERE " + Dialecte::IdLigne + " = ?");
         q.LierEntier(1, id);
         q.Executer();
     }
 
     void Noter(const QString& chemin, const QString& temporaire, const QByteArray& empreinte) override
     {
-        TInstructionSql q(m_dm.Connexion(),
-                          "INSERT INTO " + TableEnCours + " (Chemin, Temporaire, Empreinte) VALUES (?, ?, ?)");
+        TInstructionSql q(m_base, "INSERT INTO " + TableEnCours + " (Chemin, Temporaire, Empreinte) VALUES (?, ?, ?)");
         q.LierTexte(1, chemin);
         q.LierTexte(2, temporaire);
         q.LierTexte(3, QByteArrayView(empreinte));
@@ -146,15 +148,29 @@ public:
     }
 
 private:
-    // Positions `tblProduit` on the product, outside any range.
-    bool Trouver(int externe, int idProduit, int idProduitType)
+    inline static const QString CleProduit =
+        QStringLiteral(" WHERE Externe = ? AND IdProduit = ? AND IdProduitType = ?");
+
+    // The statement, prepared at its first use and ready to run again.
+    TInstructionSql& Preparee(std::optional<TInstructionSql>& q, const QString& sql)
     {
-        m_dm.tblProduit.CancelRange();
-        return TrouverCle(m_dm.tblProduit, {externe, idProduit, idProduitType});
+        if (q)
+            q->Reinitialiser();
+        else
+            q.emplace(m_base, sql);
+        return *q;
     }
 
-    TdmKestravel& m_dm;
-    std::optional<TTransaction> m_transaction;
+    static void Lier(TInstructionSql& q, int position, int externe, int idProduit, int idProduitType)
+    {
+        q.LierEntier(position, externe);
+        q.LierEntier(position + 1, idProduit);
+        q.LierEntier(position + 2, idProduitType);
+    }
+
+    const TBaseSql& m_base;
+    std::optional<TTransactionSql> m_transaction;
+    std::optional<TInstructionSql> m_lecture, m_ecriture;
 };
 
 // The products the request names, each once, in key order.
@@ -330,8 +346,8 @@ void AppliquerDemande(IStockDemande& stock, const QString& verrouDemandes, const
     }
 }
 
-void ControlerStock(TdmKestravel& dm, const QString& cheminDemande)
+void ControlerStock(const TBaseSql& base, const QString& cheminBase, const QString& cheminDemande)
 {
-    TStockFichier stock(dm);
-    AppliquerDemande(stock, dm.CheminBase() + "-controle", cheminDemande);
+    TStockFichier stock(base);
+    AppliquerDemande(stock, cheminBase + "-controle", cheminDemande);
 }

@@ -13,7 +13,7 @@
 #include <optional>
 #include <tuple>
 
-class TdmKestravel;
+class TBaseSql;
 
 // What the stock request reads of a product.
 struct TProduitStock {
@@ -77,8 +77,8 @@ public:
 // file is as it was, unless only the last step, renaming the written
 // outcomes over the file, failed: the next request then finishes it.
 void AppliquerDemande(IStockDemande& stock, const QString& verrouDemandes, const QString& chemin);
-// The same on the catalogue file.
-void ControlerStock(TdmKestravel& dm, const QString& chemin);
+// The same on the catalogue file at `cheminBase`, open on `base`.
+void ControlerStock(const TBaseSql& base, const QString& cheminBase, const QString& chemin);
 // Handles every `Produit` line of a loaded request and writes its `Etat`
 // (and `Stock`, or the refreshed data) into it; no transaction, no file.
 void TraiterDemande(IStockDemande& stock, const TXmlDoc& doc);

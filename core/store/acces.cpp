@@ -74,16 +74,16 @@ int ProchainIdProduitCarac(TdmKestravel& dm)
     return ProchainIdentifiant(dm, dm.tblProduitTypeCarac, "ProduitTypeCarac", "IdProduitCarac");
 }
 
-void AjouterMouvementStock(TdmKestravel& dm, int externe, int idProduit, const QVariant& idProduitType, int quantiteOld,
-                           int quantiteNew, const QString& libelle)
+void AjouterMouvementStock(const TBaseSql& base, int externe, int idProduit, const QVariant& idProduitType,
+                           int quantiteOld, int quantiteNew, const QString& libelle)
 {
-    AjouterMouvementStock(dm, externe, idProduit, idProduitType, QVariant(quantiteOld), quantiteNew, libelle);
+    AjouterMouvementStock(base, externe, idProduit, idProduitType, QVariant(quantiteOld), quantiteNew, libelle);
 }
 
-void AjouterMouvementStock(TdmKestravel& dm, int externe, int idProduit, const QVariant& idProduitType,
+void AjouterMouvementStock(const TBaseSql& base, int externe, int idProduit, const QVariant& idProduitType,
                            const QVariant& quantiteOld, int quantiteNew, const QString& libelle)
 {
-    TInstructionSql q(dm.Connexion(),
+    TInstructionSql q(base,
                       QByteArrayView("INSERT INTO \"Transaction\" (Externe, IdProduit, IdProduitType, QuantiteOld,"
                                      " QuantiteNew, Libelle, DateMaj) VALUES (?, ?, ?, ?, ?, ?, ?)"));
     q.Lier({externe, idProduit, idProduitType.isNull() ? QVariant() : QVariant(idProduitType.toInt()),

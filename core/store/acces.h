@@ -34,11 +34,11 @@ inline const char* const LibelleCommandeAnnulee = "Commande annulée";
 
 // Appends one `Transaction` row dated now. `idProduitType` may be a null
 // QVariant when the writer does not know the category.
-void AjouterMouvementStock(TdmKestravel& dm, int externe, int idProduit, const QVariant& idProduitType, int quantiteOld,
-                           int quantiteNew, const QString& libelle);
+void AjouterMouvementStock(const TBaseSql& base, int externe, int idProduit, const QVariant& idProduitType,
+                           int quantiteOld, int quantiteNew, const QString& libelle);
 // Same, for a movement with no former quantity (a null `quantiteOld` leaves
 // `QuantiteOld` empty, as a new product's first stock does).
-void AjouterMouvementStock(TdmKestravel& dm, int externe, int idProduit, const QVariant& idProduitType,
+void AjouterMouvementStock(const TBaseSql& base, int externe, int idProduit, const QVariant& idProduitType,
                            const QVariant& quantiteOld, int quantiteNew, const QString& libelle);
 
 // One write transaction on the catalogue (TTransactionSql): committed by

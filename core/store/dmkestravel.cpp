@@ -13,6 +13,45 @@
 #include <QUrl>
 #include <QUuid>
 
+namespace {
+QString ContexteOuverture(const QString& chemin)
+{
+    return QStringLiteral("Impossible d'ouvrir la base de données « %1 ».").arg(chemin);
+}
+
+// The file is opened read-write and never created: a missing catalogue
+// must be reported, not replaced by an empty one.
+void VerifierFichier(const QString& chemin, const QString& contexte)
+{
+    if (!QFileInfo(chemin).isFile())
+        throw EDatabaseError(ComposerMessage(contexte, PhraseCatalogue(TCauseEchec::Introuvable), QString()));
+}
+
+// Several processes of the suite share the file. A damaged file or one that
+// is not a database shows up at the first statement, a schema too new at
+// the version check: the message says which file it is.
+void Preparer(const TBaseSql& base, const QString& contexte)
+{
+    try {
+        base.Executer(Dialecte::JournalPartage);
+        base.Executer(Dialecte::SansClesEtrangeres);
+        MettreAJourSchema(base);
+    } catch (const EDatabaseError& e) {
+        throw EDatabaseError(contexte + '\n' + e.Message());
+    }
+}
+}  // namespace
+
+TBaseSql OuvrirCatalogue(const QString& chemin)
+{
+    const QString contexte = ContexteOuverture(chemin);
+    VerifierFichier(chemin, contexte);
+    TBaseSql base(chemin, TBaseSql::Acces::Ecriture, contexte);
+    base.SetAttente(10000);
+    Preparer(base, contexte);
+    return base;
+}
+
 TdmKestravel::TdmKestravel(const QString& cheminBase) : TdmKestravel(cheminBase, {}, true) {}
 
 TdmKestravel::TdmKestravel(const QString& cheminBase, SansQtSql) : TdmKestravel(cheminBase, {}, false) {}
@@ -81,27 +120,13 @@ void TdmKestravel::Ouvrir(const QString& cheminBase)
         return;
     }
     m_chemin = QFileInfo(cheminBase).absoluteFilePath();
-    // The file is opened read-write and never created: a missing catalogue
-    // must be reported, not replaced by an empty one.
-    const QString contexte = QStringLiteral("Impossible d'ouvrir la base de données « %1 ».").arg(m_chemin);
-    if (!QFileInfo(m_chemin).isFile())
-        throw EDatabaseError(ComposerMessage(contexte, PhraseCatalogue(TCauseEchec::Introuvable), QString()));
     if (m_connexion.isEmpty()) {
-        m_base = TBaseSql(m_chemin, TBaseSql::Acces::Ecriture, contexte);
-        m_base.SetAttente(10000);
+        m_base = OuvrirCatalogue(m_chemin);
     } else {
+        const QString contexte = ContexteOuverture(m_chemin);
+        VerifierFichier(m_chemin, contexte);
         OuvrirQtSql(contexte);
-    }
-    // Several processes of the suite share the file.
-    // A damaged file or one that is not a database shows up at the first
-    // statement, a schema too new at the version check: the message says
-    // which file it is.
-    try {
-        m_base.Executer(Dialecte::JournalPartage);
-        m_base.Executer(Dialecte::SansClesEtrangeres);
-        MettreAJourSchema(m_base);
-    } catch (const EDatabaseError& e) {
-        throw EDatabaseError(contexte + '\n' + e.Message());
+        Preparer(m_base, contexte);
     }
     for (int i = 0; TCurseur* c = Curseurs(i); ++i)
         c->Attacher(&m_base);

@@ -11,6 +11,12 @@
 
 struct sqlite3;
 
+// The catalogue file at `chemin` on the statement layer alone, without the
+// data module's cursors: opened read-write (never created), journal shared
+// with the suite's other processes, schema brought up to date. Throws
+// EDatabaseError naming the file.
+TBaseSql OuvrirCatalogue(const QString& chemin);
+
 class TdmKestravel {
 public:
     // Opens the catalogue file at `cheminBase` (never creates it) and the five
