@@ -13,30 +13,7 @@
 #include <QFileInfo>
 #include <QLocale>
 #include <QProcess>
-#include <QSqlError>
 #include <stdexcept>
-
-QSqlQuery ExecuterSql(const QSqlDatabase& db, const QString& sql, const QVariantList& valeurs)
-{
-    QSqlQuery q(db);
-    q.setForwardOnly(true);
-    if (!q.prepare(sql))
-        throw EDatabaseError(MessageSqlError(q.lastError()));
-    for (const QVariant& v : valeurs)
-        q.addBindValue(v);
-    if (!q.exec())
-        throw EDatabaseError(MessageSqlError(q.lastError()));
-    return q;
-}
-
-bool Suivante(QSqlQuery& q)
-{
-    if (q.next())
-        return true;
-    if (q.lastError().isValid())
-        throw EDatabaseError(MessageSqlError(q.lastError()));
-    return false;
-}
 
 void LocaleFrancaise() { QLocale::setDefault(QLocale(QLocale::French, QLocale::France)); }
 

@@ -4,22 +4,12 @@
 
 #include <QPair>
 #include <QProcessEnvironment>
-#include <QSqlQuery>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <memory>
 
 class TdmKestravel;
-
-// A statement on a Qt SQL connection, for tests that look at a catalogue
-// file from beside the module: prepared and run with positional values, or
-// EDatabaseError with the engine's message.
-QSqlQuery ExecuterSql(const QSqlDatabase& db, const QString& sql, const QVariantList& valeurs = {});
-// The next row of such a query: true on a row, false at the end; throws
-// EDatabaseError when the engine fails on the way (a bare next() would tell
-// that failure as the end of the rows).
-bool Suivante(QSqlQuery& q);
 
 // Pins the French locale, as the users have it.
 void LocaleFrancaise();

@@ -13,7 +13,6 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSqlQuery>
 #include <QTreeWidget>
 #include <QtTest>
 

@@ -18,7 +18,6 @@
 #include <sqlite3.h>
 #include <QDir>
 #include <QFile>
-#include <QSqlQuery>
 #include <QtTest>
 
 namespace {
@@ -224,13 +223,12 @@ private slots:
             QVERIFY2(r.erreur.contains("interrupted"), qPrintable(r.erreur));
             QVERIFY(r.lignes.EstVide());
         }
-        // A row read through Qt SQL that fails midway is an error, not the
-        // end of the rows.
-        QSqlQuery q = ExecuterSql(dm.Base(), "SELECT IdProduit FROM Produit ORDER BY IdProduit");
-        QVERIFY(Suivante(q));
-        QCOMPARE(q.value(0).toInt(), 1);
+        // A row read that fails midway is an error, not the end of the rows.
+        TInstructionSql q = Interroger(dm.Connexion(), "SELECT IdProduit FROM Produit ORDER BY IdProduit");
+        QVERIFY(q.Etape());
+        QCOMPARE(q.Entier(0), 1);
         TInterruption coupure(dm.Handle());
-        const QString m = Message([&] { Suivante(q); });
+        const QString m = Message([&] { q.Etape(); });
         QVERIFY2(m.contains("interrupted"), qPrintable(m));
     }
 

@@ -5,6 +5,7 @@
 #include "core/base/emplacement.h"
 #include "core/exchange/xmldoc.h"
 #include "core/serveur/catalogueserveur.h"
+#include "core/store/acces.h"
 #include "core/store/dates.h"
 #include "core/store/dmkestravel.h"
 #include "core/store/erreurs.h"
@@ -23,8 +24,6 @@
 #include <QLocale>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QSqlQuery>
-#include <QSqlRecord>
 #include <QtTest>
 #include <memory>
 
@@ -67,11 +66,11 @@ public:
             }
             return lignes;
         }
-        QSqlQuery q = ExecuterSql(m_dm->Base(), sql, v);
-        while (q.next()) {
+        TInstructionSql q = Interroger(m_dm->Connexion(), sql, v);
+        while (q.Etape()) {
             QVariantList ligne;
-            for (int k = 0; k < q.record().count(); ++k)
-                ligne << q.value(k);
+            for (int k = 0; k < q.NombreColonnes(); ++k)
+                ligne << q.Valeur(k);
             lignes << ligne;
         }
         return lignes;

@@ -14,7 +14,6 @@
 
 #include <QDir>
 #include <QProcess>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -637,23 +636,18 @@ private slots:
         QTemporaryDir dossier;
         EcrireFichier(CheminImport(TTableCsv::ProduitType, dossier.path()), "");
         c.Sql("INSERT INTO ProduitType VALUES (0, 1, 0, 'Outils')");
-        QSqlDatabase autre = QSqlDatabase::addDatabase("QSQLITE", "autre");
-        autre.setDatabaseName(c.Chemin());
-        autre.setConnectOptions("QSQLITE_BUSY_TIMEOUT=0");
-        QVERIFY(autre.open());
-        ExecuterSql(autre, "BEGIN IMMEDIATE");
-        ExecuterSql(c.Dm().Base(), "PRAGMA busy_timeout = 0");
-        try {
-            ImporterTable(c.Dm(), TTableCsv::ProduitType, dossier.path());
-            QFAIL("pas d'erreur");
-        } catch (const EInterchange& e) {
-            QCOMPARE(e.Message(),
-                     QString("Importation - Une erreur est survenue pendant le vidage de la table ProduitType."));
+        {
+            const TBaseSql autre(c.Chemin(), TBaseSql::Acces::Ecriture, QString());
+            autre.Executer("BEGIN IMMEDIATE");
+            c.Dm().Connexion().SetAttente(0);
+            try {
+                ImporterTable(c.Dm(), TTableCsv::ProduitType, dossier.path());
+                QFAIL("pas d'erreur");
+            } catch (const EInterchange& e) {
+                QCOMPARE(e.Message(),
+                         QString("Importation - Une erreur est survenue pendant le vidage de la table ProduitType."));
+            }
         }
-        ExecuterSql(autre, "ROLLBACK");
-        autre.close();
-        autre = QSqlDatabase();
-        QSqlDatabase::removeDatabase("autre");
         QCOMPARE(c.Entier("SELECT COUNT(*) FROM ProduitType"), 1);
     }
 

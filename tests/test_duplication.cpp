@@ -4,13 +4,13 @@
 
 #include "core/base/chemins.h"
 #include "core/catalogue/duplication.h"
+#include "core/store/acces.h"
 #include "core/store/dates.h"
 #include "core/store/dmkestravel.h"
 #include "core/store/erreurs.h"
 #include "tests/soutien.h"
 
 #include <QDir>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -43,8 +43,8 @@ class TestDuplication : public QObject {
     }
     static QString Texte(TCatalogueTest& c, const QString& sql)
     {
-        QSqlQuery q = ExecuterSql(c.Dm().Base(), sql);
-        return q.next() ? (q.value(0).isNull() ? QStringLiteral("<null>") : q.value(0).toString()) : QString();
+        TInstructionSql q = Interroger(c.Dm().Connexion(), sql);
+        return q.Etape() ? (q.EstNul(0) ? QStringLiteral("<null>") : q.Texte(0)) : QString();
     }
 
 private slots:
@@ -85,15 +85,15 @@ private slots:
 
         // Values with a definition, internal only; the orphan and the
         // movements stay behind.
-        QSqlQuery q = ExecuterSql(c.Dm().Base(),
-                                  "SELECT ExterneProduitCaracV, IdCarac, Valeur FROM ProduitCarac"
-                                  " WHERE IdProduit = 57 ORDER BY rowid");
+        TInstructionSql q = Interroger(c.Dm().Connexion(),
+                                       "SELECT ExterneProduitCaracV, IdCarac, Valeur FROM ProduitCarac"
+                                       " WHERE IdProduit = 57 ORDER BY rowid");
         QStringList valeurs;
-        while (q.next())
+        while (q.Etape())
             valeurs << QStringLiteral("%1/%2/%3")
-                           .arg(q.value(0).toInt())
-                           .arg(q.value(1).toInt())
-                           .arg(q.value(2).toString());
+                           .arg(q.Valeur(0).toInt())
+                           .arg(q.Valeur(1).toInt())
+                           .arg(q.Valeur(2).toString());
         QCOMPARE(valeurs, (QStringList{"0/1/330", "0/2/Rouge"}));
         QCOMPARE(c.Entier("SELECT COUNT(*) FROM \"Transaction\" WHERE IdProduit = 57"), 0);
 

@@ -3,6 +3,7 @@
 
 #include "core/base/prompts.h"
 #include "core/exchange/xmldoc.h"
+#include "core/store/acces.h"
 #include "core/store/dmkestravel.h"
 #include "core/store/echecs.h"
 #include "core/store/erreurs.h"
@@ -76,9 +77,9 @@ private slots:
         QVERIFY2(parCurseur.contains("Détail technique : database is locked"), qPrintable(parCurseur));
         dm.tblProduitType.Cancel();
 
-        // …and through Qt SQL, whose text was "database is locked Unable to fetch row".
-        const QString parQt =
-            MessageAffiche([&] { ExecuterSql(dm.Base(), "INSERT INTO ProduitType VALUES (0, 2, 0, 'Clous')"); });
+        // …and through a plain statement.
+        const QString parQt = MessageAffiche(
+            [&] { ExecuterInstruction(dm.Connexion(), "INSERT INTO ProduitType VALUES (0, 2, 0, 'Clous')"); });
         QVERIFY2(parQt.startsWith("Le catalogue est occupé"), qPrintable(parQt));
         QVERIFY2(parQt.contains("database is locked"), qPrintable(parQt));
         VerifierFrancais(parQt);

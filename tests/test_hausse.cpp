@@ -14,7 +14,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSqlQuery>
 #include <QtTest>
 
 class TestHausse : public QObject {
@@ -33,13 +32,13 @@ class TestHausse : public QObject {
     }
     static QVector<double> Prix(TCatalogueTest& c, int ext, int id)
     {
-        QSqlQuery q = ExecuterSql(c.Dm().Base(),
-                                  "SELECT PrixAchatHT, PrixTarifHT, PrixVenteHT FROM Produit"
-                                  " WHERE Externe = ? AND IdProduit = ?",
-                                  {ext, id});
-        if (!q.next())
+        TInstructionSql q = Interroger(c.Dm().Connexion(),
+                                       "SELECT PrixAchatHT, PrixTarifHT, PrixVenteHT FROM Produit"
+                                       " WHERE Externe = ? AND IdProduit = ?",
+                                       {ext, id});
+        if (!q.Etape())
             return {};
-        return {q.value(0).toDouble(), q.value(1).toDouble(), q.value(2).toDouble()};
+        return {q.Reel(0), q.Reel(1), q.Reel(2)};
     }
     static bool Proche(double a, double b) { return std::fabs(a - b) < 1e-9; }
 

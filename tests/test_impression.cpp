@@ -2,6 +2,7 @@
 // printed texts, pagination, the PDF file and the preview window.
 
 #include "core/base/prompts.h"
+#include "core/store/acces.h"
 #include "core/store/dmkestravel.h"
 #include "core/store/erreurs.h"
 #include "core/store/format.h"
@@ -20,7 +21,6 @@
 #include <QProcess>
 #include <QScopeGuard>
 #include <QSpinBox>
-#include <QSqlQuery>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTreeWidget>
@@ -400,13 +400,12 @@ private slots:
             "SELECT IdProduitType FROM Produit WHERE Externe = 0"
             " GROUP BY IdProduitType ORDER BY COUNT(*) DESC, IdProduitType LIMIT 1");
         QTreeWidget* lv = Liste(this);
-        QSqlQuery q = ExecuterSql(c.Dm().Base(),
-                                  "SELECT IdProduit, Libelle, Reference, PrixTarifHT, PrixAchatHT, PrixVenteHT, Stock"
-                                  " FROM Produit WHERE Externe = 0 AND IdProduitType = ? ORDER BY IdProduit",
-                                  {categorie});
-        while (q.next())
-            Ajouter(lv, q.value(0).toInt(), q.value(1).toString(), q.value(2).toString(), q.value(3).toDouble(),
-                    q.value(4).toDouble(), q.value(5).toDouble(), q.value(6).toInt());
+        TInstructionSql q = Interroger(c.Dm().Connexion(),
+                                       "SELECT IdProduit, Libelle, Reference, PrixTarifHT, PrixAchatHT, PrixVenteHT,"
+                                       " Stock FROM Produit WHERE Externe = 0 AND IdProduitType = ? ORDER BY IdProduit",
+                                       {categorie});
+        while (q.Etape())
+            Ajouter(lv, int(q.Entier(0)), q.Texte(1), q.Texte(2), q.Reel(3), q.Reel(4), q.Reel(5), int(q.Entier(6)));
         QVERIFY(lv->topLevelItemCount() >= 3);
         const QString build = qEnvironmentVariable("KESTRAVEL_BUILD", QDir::tempPath());
         const QString chemin = QDir(build).filePath("liste-produits-demo.pdf");

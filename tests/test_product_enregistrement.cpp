@@ -3,6 +3,7 @@
 #include "core/base/chemins.h"
 #include "core/base/prompts.h"
 #include "core/catalogue/enregistrement.h"
+#include "core/store/acces.h"
 #include "core/store/catalogue.h"
 #include "core/store/dmkestravel.h"
 #include "core/store/erreurs.h"
@@ -59,8 +60,8 @@ TDemandeEnregistrement Modification(const TProduit& p)
 
 QString Texte(TCatalogueTest& c, const QString& sql, const QVariantList& v = {})
 {
-    QSqlQuery q = ExecuterSql(c.Dm().Base(), sql, v);
-    return q.next() ? q.value(0).toString() : QStringLiteral("<aucune ligne>");
+    TInstructionSql q = Interroger(c.Dm().Connexion(), sql, v);
+    return q.Etape() ? q.Texte(0) : QStringLiteral("<aucune ligne>");
 }
 }  // namespace
 
@@ -143,19 +144,20 @@ private slots:
         d.valeurs.stock = 10;
         d.valeurs.stockMini = 3;
         EnregistrerProduit(Cat().Dm(), d);
-        QSqlQuery q = ExecuterSql(Cat().Dm().Base(),
-                                  "SELECT Reference, CodeExport, Description, PrixAchatHT, PrixTarifHT, PrixVenteHT,"
-                                  " Stock, StockMini, Lien, DateCreation FROM Produit WHERE IdProduit = 1");
-        QVERIFY(q.next());
-        QCOMPARE(q.value(0).toString(), QString("REF-1"));
-        QCOMPARE(q.value(1).toString(), QString("EXP"));
-        QCOMPARE(q.value(2).toString(), QString("Vis à bois"));
-        QCOMPARE(q.value(3).toDouble(), 20.0);
-        QCOMPARE(q.value(4).toDouble(), 0.1);
-        QCOMPARE(q.value(5).toDouble(), 12.35);
-        QCOMPARE(q.value(6).toInt(), 10);
-        QCOMPARE(q.value(7).toInt(), 3);
-        QCOMPARE(q.value(8).toString(), QString(""));
+        TInstructionSql q =
+            Interroger(Cat().Dm().Connexion(),
+                       "SELECT Reference, CodeExport, Description, PrixAchatHT, PrixTarifHT, PrixVenteHT,"
+                       " Stock, StockMini, Lien, DateCreation FROM Produit WHERE IdProduit = 1");
+        QVERIFY(q.Etape());
+        QCOMPARE(q.Valeur(0).toString(), QString("REF-1"));
+        QCOMPARE(q.Valeur(1).toString(), QString("EXP"));
+        QCOMPARE(q.Valeur(2).toString(), QString("Vis à bois"));
+        QCOMPARE(q.Valeur(3).toDouble(), 20.0);
+        QCOMPARE(q.Valeur(4).toDouble(), 0.1);
+        QCOMPARE(q.Valeur(5).toDouble(), 12.35);
+        QCOMPARE(q.Valeur(6).toInt(), 10);
+        QCOMPARE(q.Valeur(7).toInt(), 3);
+        QCOMPARE(q.Valeur(8).toString(), QString(""));
         QCOMPARE(LireProduit(Cat().Dm(), 0, 1, 3)->GetDateCreation(), QString("15/01/2025"));
 
         // One "Ajout" movement without a former quantity.

@@ -2,6 +2,7 @@
 // characteristics assignment, the definitions and the stock history.
 #include "core/base/chemins.h"
 #include "core/base/prompts.h"
+#include "core/store/acces.h"
 #include "core/store/catalogue.h"
 #include "core/store/dmkestravel.h"
 #include "core/store/erreurs.h"
@@ -231,10 +232,10 @@ private slots:
 
         Cliquer(&fiche, "btnOk");
         QCOMPARE(fiche.result(), int(QDialog::Accepted));
-        QSqlQuery q = ExecuterSql(Dm().Base(), "SELECT PrixVenteHT, Lien FROM Produit");
-        QVERIFY(q.next());
-        QCOMPARE(q.value(0).toDouble(), 20.0);
-        QCOMPARE(q.value(1).toString(), QString("5.bmp"));
+        TInstructionSql q = Interroger(Dm().Connexion(), "SELECT PrixVenteHT, Lien FROM Produit");
+        QVERIFY(q.Etape());
+        QCOMPARE(q.Valeur(0).toDouble(), 20.0);
+        QCOMPARE(q.Valeur(1).toString(), QString("5.bmp"));
         QCOMPARE(Entier("SELECT QuantiteOld * 100 + QuantiteNew FROM \"Transaction\""), 310);
         QCOMPARE(Entier("SELECT COUNT(*) FROM ProduitCarac"), 1);
     }
@@ -276,11 +277,11 @@ private slots:
         taper("edtVenteHT", "19.9");
         Cliquer(&fiche, "btnOk");
         QCOMPARE(fiche.result(), int(QDialog::Accepted));
-        QSqlQuery q = ExecuterSql(Dm().Base(), "SELECT PrixVenteHT, PrixTarifHT, PrixAchatHT FROM Produit");
-        QVERIFY(q.next());
-        QCOMPARE(q.value(0).toDouble(), 19.9);
-        QCOMPARE(q.value(1).toDouble(), 12.5);
-        QCOMPARE(q.value(2).toDouble(), 7.25);
+        TInstructionSql q = Interroger(Dm().Connexion(), "SELECT PrixVenteHT, PrixTarifHT, PrixAchatHT FROM Produit");
+        QVERIFY(q.Etape());
+        QCOMPARE(q.Valeur(0).toDouble(), 19.9);
+        QCOMPARE(q.Valeur(1).toDouble(), 12.5);
+        QCOMPARE(q.Valeur(2).toDouble(), 7.25);
     }
 
     void produitSupprimeAilleurs()
@@ -336,9 +337,9 @@ private slots:
         QCOMPARE(prompts.FichiersOuverts(), QStringList{CheminImagesInterne() + "5.bmp"});
 
         Cliquer(&fiche, "btnOk");
-        QSqlQuery q = ExecuterSql(Dm().Base(), "SELECT Lien FROM Produit");
-        QVERIFY(q.next());
-        QCOMPARE(q.value(0).toString(), QString("5.jpg"));
+        TInstructionSql q = Interroger(Dm().Connexion(), "SELECT Lien FROM Produit");
+        QVERIFY(q.Etape());
+        QCOMPARE(q.Valeur(0).toString(), QString("5.jpg"));
         QVERIFY(QFile::exists(CheminImagesInterne() + "5.jpg"));
         QVERIFY(!QFile::exists(CheminImagesInterne() + "5.bmp"));
 

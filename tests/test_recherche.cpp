@@ -8,6 +8,7 @@
 #include "core/catalogue/produits.h"
 #include "core/exchange/synchronisation.h"
 #include "core/interchange/interchange.h"
+#include "core/store/acces.h"
 #include "core/store/dmkestravel.h"
 #include "core/store/erreurs.h"
 #include "core/store/recherche.h"
@@ -167,11 +168,11 @@ private slots:
         TInstallation source, cible;
         {
             TdmKestravel dm(source.Base());
-            ExecuterSql(dm.Base(),
-                        "INSERT INTO Produit (Externe, IdProduit, IdProduitType, Libelle) "
-                        "VALUES (0, 1, 1, 'Scie égoïne')");
+            ExecuterInstruction(dm.Connexion(),
+                                "INSERT INTO Produit (Externe, IdProduit, IdProduitType, Libelle) "
+                                "VALUES (0, 1, 1, 'Scie égoïne')");
             InstallerIndexRecherche(dm.Connexion());
-            ExecuterSql(dm.Base(), "UPDATE Produit SET Libelle = 'Scie à bûches'");
+            ExecuterInstruction(dm.Connexion(), "UPDATE Produit SET Libelle = 'Scie à bûches'");
         }
         TdmKestravel dm(cible.Base());
         InstallerIndexRecherche(dm.Connexion());

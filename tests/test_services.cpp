@@ -1,6 +1,5 @@
-// The catalogue's operations on a connection Qt SQL never opened (the one a
-// server catalogue will have): the same results as the windows get, checked
-// from beside the module on the file.
+// The catalogue's operations on a second connection to the catalogue, as
+// another process has: the same results as the windows get.
 
 #include "core/base/prompts.h"
 #include "core/catalogue/caracteristiques.h"
@@ -17,15 +16,6 @@
 #include "tests/soutien.h"
 
 #include <QtTest>
-
-namespace {
-// A data module of its own on the catalogue, reached through the statement
-// layer only: the sale's request's on a file, the server's.
-std::unique_ptr<TdmKestravel> SansQtSql(const TCatalogueTest& c)
-{
-    return g_serveur ? c.AutreConnexion() : std::make_unique<TdmKestravel>(c.Chemin(), TdmKestravel::SansQtSql::Oui);
-}
-}  // namespace
 
 class TestServices : public QObject {
     Q_OBJECT
@@ -44,7 +34,7 @@ private slots:
         c.Sql("INSERT INTO ProduitType VALUES (0, 4, 1, 'Scies')");
         c.Sql("INSERT INTO ProduitType VALUES (1, 5, NULL, 'Jardin')");
         c.Sql("INSERT INTO Produit (Externe, IdProduit, IdProduitType) VALUES (0, 10, 4)");
-        const auto dm = SansQtSql(c);
+        const auto dm = c.AutreConnexion();
 
         QCOMPARE(LibelleCategorie(*dm, 0, 2), std::optional<QString>(QStringLiteral("Électricité")));
         QCOMPARE(LibelleCategorie(*dm, 1, 2), std::nullopt);
@@ -79,7 +69,7 @@ private slots:
         TCatalogueTest c;
         c.Sql("INSERT INTO ProduitType VALUES (0, 1, NULL, 'Outillage')");
         c.Sql("INSERT INTO ProduitType VALUES (0, 2, 1, 'Scies')");
-        const auto dm = SansQtSql(c);
+        const auto dm = c.AutreConnexion();
         TPromptsScriptes prompts;
 
         const int longueur = AjouterDefinition(*dm, "Longueur", "cm");
@@ -157,7 +147,7 @@ private slots:
         c.Sql(
             "CREATE TRIGGER Refus BEFORE INSERT ON ProduitTypeCarac BEGIN SELECT RAISE(ABORT, 'refus du moteur');"
             " END");
-        const auto dm = SansQtSql(c);
+        const auto dm = c.AutreConnexion();
         try {
             AjouterDefinition(*dm, "Poids", "kg");
             QFAIL("pas d'échec");

@@ -16,7 +16,6 @@
 
 #include <sqlite3.h>
 #include <QDir>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTreeWidget>
 #include <QtTest>
@@ -314,8 +313,8 @@ private slots:
             sqlite3_close(b);
         };
         const auto entier = [](TdmKestravel& dm, const QString& sql) {
-            QSqlQuery q = ExecuterSql(dm.Base(), sql);
-            return q.next() ? q.value(0).toInt() : -1;
+            TInstructionSql q = Interroger(dm.Connexion(), sql);
+            return q.Etape() ? int(q.Entier(0)) : -1;
         };
         brut("DROP INDEX ProduitParCategorie; PRAGMA user_version = 0");
         {

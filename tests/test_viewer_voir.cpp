@@ -3,6 +3,7 @@
 // process by the automate module (tests/automate_voir.cpp).
 
 #include "core/exchange/xmldoc.h"
+#include "core/store/acces.h"
 #include "core/store/dmkestravel.h"
 #include "core/store/erreurs.h"
 #include "tests/soutien.h"
@@ -26,14 +27,15 @@ private slots:
         TInstallation inst;
         {
             TdmKestravel dm(inst.Base());
-            ExecuterSql(dm.Base(),
-                        "INSERT INTO ProduitType VALUES (0, 1, 0, 'Outils'), (0, 2, 1, 'Marteaux'),"
-                        " (1, 2, 0, 'Fournisseur')");
-            ExecuterSql(dm.Base(),
-                        "INSERT INTO Produit (Externe, IdProduit, IdProduitType, Libelle, Reference,"
-                        " Description, PrixTarifHT, PrixVenteHT, Lien, Stock, StockMini)"
-                        " VALUES (0, 10, 2, 'Marteau', 'M10', 'Ac' || char(11) || 'ier', 0, 12.5, 'm.png', 4, 1),"
-                        " (1, 10, 2, 'Marteau externe', 'X10', '', 0, 1, '', 0, 0)");
+            ExecuterInstruction(dm.Connexion(),
+                                "INSERT INTO ProduitType VALUES (0, 1, 0, 'Outils'), (0, 2, 1, 'Marteaux'),"
+                                " (1, 2, 0, 'Fournisseur')");
+            ExecuterInstruction(
+                dm.Connexion(),
+                "INSERT INTO Produit (Externe, IdProduit, IdProduitType, Libelle, Reference,"
+                " Description, PrixTarifHT, PrixVenteHT, Lien, Stock, StockMini)"
+                " VALUES (0, 10, 2, 'Marteau', 'M10', 'Ac' || char(11) || 'ier', 0, 12.5, 'm.png', 4, 1),"
+                " (1, 10, 2, 'Marteau externe', 'X10', '', 0, 1, '', 0, 0)");
         }
         const QString fichier = inst.Racine() + "echange.xml";
 

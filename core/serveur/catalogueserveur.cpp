@@ -181,7 +181,7 @@ void CreerCatalogueServeur(const QString& connexion)
 
 qint64 MigrerVersServeur(const QString& fichier, const QString& connexion)
 {
-    TdmKestravel dm(fichier, TdmKestravel::SansQtSql::Oui);
+    TdmKestravel dm(fichier);
     const TBaseSql serveur = TBaseSql::Serveur(connexion);
     TConnexionPg& c = *serveur.Pg();
     TTransactionSql transaction(serveur);

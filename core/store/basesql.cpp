@@ -6,8 +6,6 @@
 #include "core/store/erreurs.h"
 
 #include <sqlite3.h>
-#include <QSqlDatabase>
-#include <QSqlDriver>
 #include <cmath>
 #include <utility>
 
@@ -57,14 +55,6 @@ TBaseSql TBaseSql::Emprunt() const
     b.m_base = m_base;
     b.m_pg = m_pg;
     return b;
-}
-
-TBaseSql TBaseSql::DeQt(const QSqlDatabase& db)
-{
-    const QVariant h = db.driver() ? db.driver()->handle() : QVariant();
-    return TBaseSql((h.isValid() && qstrcmp(h.typeName(), "sqlite3*") == 0)
-                        ? *static_cast<sqlite3* const*>(h.constData())
-                        : nullptr);
 }
 
 namespace {

@@ -1,7 +1,6 @@
 #pragma once
-// The one way into the catalogue's database engine below Qt SQL: a
-// connection (the one Qt opened, or one of its own), statements that
-// finalize themselves, and a write-transaction guard. Every prepare, bind
+// The one way into the catalogue's database engine: a connection (owned,
+// or borrowed from its owner), statements that finalize themselves, and a write-transaction guard. Every prepare, bind
 // and step is checked and a failure throws EDatabaseError with the engine's
 // own message, told in French (echecs.h).
 //
@@ -19,7 +18,6 @@
 #include <functional>
 #include <memory>
 
-class QSqlDatabase;
 class TConnexionPg;
 class TInstructionPg;
 struct sqlite3;
@@ -32,9 +30,6 @@ public:
     TBaseSql() = default;
     // Uses a connection opened elsewhere; it stays open when this object goes.
     explicit TBaseSql(sqlite3* ouverte) : m_base(ouverte) {}
-    // The engine connection under an open Qt SQL connection, borrowed the
-    // same way (not open when Qt's driver is another engine's).
-    static TBaseSql DeQt(const QSqlDatabase& db);
     // Opens the database at `chemin` (a path, or ":memory:") on a connection
     // of its own, closed with this object; throws with `contexte`.
     TBaseSql(const QString& chemin, Acces acces, const QString& contexte);

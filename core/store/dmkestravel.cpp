@@ -9,29 +9,19 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QSqlError>
-#include <QUrl>
-#include <QUuid>
 
-namespace {
-QString ContexteOuverture(const QString& chemin)
+TBaseSql OuvrirCatalogue(const QString& chemin)
 {
-    return QStringLiteral("Impossible d'ouvrir la base de données « %1 ».").arg(chemin);
-}
-
-// The file is opened read-write and never created: a missing catalogue
-// must be reported, not replaced by an empty one.
-void VerifierFichier(const QString& chemin, const QString& contexte)
-{
+    const QString contexte = QStringLiteral("Impossible d'ouvrir la base de données « %1 ».").arg(chemin);
+    // The file is opened read-write and never created: a missing catalogue
+    // must be reported, not replaced by an empty one.
     if (!QFileInfo(chemin).isFile())
         throw EDatabaseError(ComposerMessage(contexte, PhraseCatalogue(TCauseEchec::Introuvable), QString()));
-}
-
-// Several processes of the suite share the file. A damaged file or one that
-// is not a database shows up at the first statement, a schema too new at
-// the version check: the message says which file it is.
-void Preparer(const TBaseSql& base, const QString& contexte)
-{
+    TBaseSql base(chemin, TBaseSql::Acces::Ecriture, contexte);
+    base.SetAttente(10000);
+    // Several processes of the suite share the file. A damaged file or one
+    // that is not a database shows up at the first statement, a schema too
+    // new at the version check: the message says which file it is.
     try {
         base.Executer(Dialecte::JournalPartage);
         base.Executer(Dialecte::SansClesEtrangeres);
@@ -39,26 +29,14 @@ void Preparer(const TBaseSql& base, const QString& contexte)
     } catch (const EDatabaseError& e) {
         throw EDatabaseError(contexte + '\n' + e.Message());
     }
-}
-}  // namespace
-
-TBaseSql OuvrirCatalogue(const QString& chemin)
-{
-    const QString contexte = ContexteOuverture(chemin);
-    VerifierFichier(chemin, contexte);
-    TBaseSql base(chemin, TBaseSql::Acces::Ecriture, contexte);
-    base.SetAttente(10000);
-    Preparer(base, contexte);
     return base;
 }
 
-TdmKestravel::TdmKestravel(const QString& cheminBase) : TdmKestravel(cheminBase, {}, true) {}
+TdmKestravel::TdmKestravel(const QString& cheminBase) : TdmKestravel(cheminBase, QString()) {}
 
-TdmKestravel::TdmKestravel(const QString& cheminBase, SansQtSql) : TdmKestravel(cheminBase, {}, false) {}
+TdmKestravel::TdmKestravel(const QString& connexion, Serveur) : TdmKestravel(QString(), connexion) {}
 
-TdmKestravel::TdmKestravel(const QString& connexion, Serveur) : TdmKestravel({}, connexion, false) {}
-
-TdmKestravel::TdmKestravel(const QString& cheminBase, const QString& serveur, bool avecQtSql)
+TdmKestravel::TdmKestravel(const QString& cheminBase, const QString& serveur)
     : tblProduit("Produit", "idxPrimaryKey", {"Externe", "IdProduit", "IdProduitType"}, true),
       tblProduitType("ProduitType", "idxPrimaryKey", {"Externe", "IdProduitType"}, true),
       tblProduitCarac("ProduitCarac", "idxPrimaryKey", {"ExterneProduitCaracV", "IdProduit", "IdCarac"}, false),
@@ -69,7 +47,6 @@ TdmKestravel::TdmKestravel(const QString& cheminBase, const QString& serveur, bo
                                      false),
       tblProduitCaracIndexTriEnsemble("ProduitCarac", "TriEnsemble", {"ExterneProduitCaracV", "IdProduit", "IdCarac"},
                                       false),
-      m_connexion(avecQtSql ? "Kestravel-" + QUuid::createUuid().toString(QUuid::WithoutBraces) : QString()),
       m_serveur(serveur)
 {
     Ouvrir(cheminBase);
@@ -88,8 +65,6 @@ QString TdmKestravel::CheminBaseProgramme()
 }
 
 QString TdmKestravel::NomCatalogue() const { return SurServeur() ? NomServeur(m_serveur) : m_chemin; }
-
-QSqlDatabase TdmKestravel::Base() const { return QSqlDatabase::database(m_connexion, false); }
 
 TCurseur* TdmKestravel::Curseurs(int i)
 {
@@ -120,34 +95,9 @@ void TdmKestravel::Ouvrir(const QString& cheminBase)
         return;
     }
     m_chemin = QFileInfo(cheminBase).absoluteFilePath();
-    if (m_connexion.isEmpty()) {
-        m_base = OuvrirCatalogue(m_chemin);
-    } else {
-        const QString contexte = ContexteOuverture(m_chemin);
-        VerifierFichier(m_chemin, contexte);
-        OuvrirQtSql(contexte);
-        Preparer(m_base, contexte);
-    }
+    m_base = OuvrirCatalogue(m_chemin);
     for (int i = 0; TCurseur* c = Curseurs(i); ++i)
         c->Attacher(&m_base);
-}
-
-void TdmKestravel::OuvrirQtSql(const QString& contexte)
-{
-    QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", m_connexion);
-    QUrl url = QUrl::fromLocalFile(m_chemin);
-    url.setQuery("mode=rw");
-    db.setDatabaseName(url.toString(QUrl::FullyEncoded));
-    db.setConnectOptions("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=10000");
-    if (!db.open()) {
-        const QString msg = MessageSqlError(db.lastError(), contexte);
-        db = QSqlDatabase();
-        QSqlDatabase::removeDatabase(m_connexion);
-        throw EDatabaseError(msg);
-    }
-    m_base = TBaseSql::DeQt(db);
-    if (!m_base.Ouverte())
-        throw EDatabaseError(QStringLiteral("Pilote SQLite indisponible."));
 }
 
 void TdmKestravel::Fermer()
@@ -155,14 +105,6 @@ void TdmKestravel::Fermer()
     for (int i = 0; TCurseur* c = Curseurs(i); ++i)
         c->Attacher(nullptr);
     m_base = TBaseSql();
-    if (m_connexion.isEmpty())
-        return;
-    {
-        QSqlDatabase db = QSqlDatabase::database(m_connexion, false);
-        if (db.isValid())
-            db.close();
-    }
-    QSqlDatabase::removeDatabase(m_connexion);
 }
 
 void TdmKestravel::Rouvrir(const QString& cheminBase)

@@ -6,7 +6,6 @@
 #include "core/store/basesql.h"
 #include "core/store/curseur.h"
 
-#include <QSqlDatabase>
 #include <QString>
 
 struct sqlite3;
@@ -22,11 +21,6 @@ public:
     // Opens the catalogue file at `cheminBase` (never creates it) and the five
     // main cursors. Throws EDatabaseError when the file cannot be opened.
     explicit TdmKestravel(const QString& cheminBase);
-    // The same without Qt SQL: the statement layer's own connection only,
-    // and Base() unusable. A sale's request needs nothing more, and loading
-    // Qt's database driver would be most of its cost.
-    enum class SansQtSql { Oui };
-    TdmKestravel(const QString& cheminBase, SansQtSql);
     // The catalogue on the PostgreSQL server named by `connexion` (a libpq
     // string or URI); throws EDatabaseError naming the server when it
     // cannot be reached or holds no catalogue.
@@ -46,8 +40,7 @@ public:
     bool SurServeur() const { return !m_serveur.isEmpty(); }
     // How messages name the catalogue: its file's path, or its server.
     QString NomCatalogue() const;
-    QSqlDatabase Base() const;  // the Qt connection, for SQL statements
-    // The same connection for the statement layer (basesql.h).
+    // The connection, for statements (basesql.h).
     const TBaseSql& Connexion() const { return m_base; }
     // The engine's own handle, for tests that watch or hold up the engine.
     sqlite3* Handle() const { return m_base.Handle(); }
@@ -68,13 +61,11 @@ public:
     TCurseur tblProduitCaracIndexTriEnsemble;
 
 private:
-    TdmKestravel(const QString& cheminBase, const QString& serveur, bool avecQtSql);
+    TdmKestravel(const QString& cheminBase, const QString& serveur);
     void Ouvrir(const QString& cheminBase);
-    void OuvrirQtSql(const QString& contexte);
     void Fermer();
     TCurseur* Curseurs(int i);
 
-    QString m_connexion;  // empty without Qt SQL
     QString m_chemin;
     QString m_serveur;
     TBaseSql m_base;

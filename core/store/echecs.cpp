@@ -3,7 +3,6 @@
 #include <sqlite3.h>
 #include <QFileDevice>
 #include <QFileInfo>
-#include <QSqlError>
 #include <QStorageInfo>
 #include <cerrno>
 
@@ -184,13 +183,6 @@ QString MessageSqlite(sqlite3* base, const QString& contexte)
     const int code = sqlite3_extended_errcode(base);
     const TCauseEchec cause = CauseSqlite(code, sqlite3_system_errno(base));
     return ComposerMessage(contexte, PhraseCatalogue(cause), QString::fromUtf8(sqlite3_errmsg(base)));
-}
-
-QString MessageSqlError(const QSqlError& erreur, const QString& contexte)
-{
-    bool ok = false;
-    const int code = erreur.nativeErrorCode().toInt(&ok);
-    return ComposerMessage(contexte, PhraseCatalogue(ok ? CauseSqlite(code) : TCauseEchec::Autre), erreur.text());
 }
 
 TCauseEchec CauseFichier(const QString& chemin, bool ecriture, int errnum, qint64 taille)

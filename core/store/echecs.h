@@ -7,7 +7,6 @@
 #include <QString>
 
 class QFileDevice;
-class QSqlError;
 struct sqlite3;
 
 enum class TCauseEchec {
@@ -42,9 +41,6 @@ QString ComposerMessage(const QString& contexte, const QString& phrase, const QS
 QString MessageSqlite(sqlite3* base, const QString& contexte = {});
 // The message for an SQLite result code with the engine's own text.
 QString MessageSqlite(int code, const QString& detail, const QString& contexte = {});
-// The message for a failure reported by Qt SQL (the SQLite driver gives the
-// engine's result code as the native code).
-QString MessageSqlError(const QSqlError& erreur, const QString& contexte = {});
 
 // Cause of a failed read or write at `chemin`: `errnum` (errno right after
 // the failure, 0 when not known) when it tells one; otherwise the place is
