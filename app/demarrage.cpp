@@ -25,7 +25,7 @@ int ExecuterMode(const QStringList& args, const TOuvertureFenetre& fenetre)
     // server opens its own connection, the one its row locks need.
     const QString dossier = QCoreApplication::applicationDirPath();
     const TEmplacementCatalogue catalogue = EmplacementCatalogue(dossier);
-    const QString mode = Majuscules(args.value(1));
+    const QString mode = args.value(1).toUpper();
     // A sale's request on a file needs no cursor: the connection alone.
     std::optional<TdmKestravel> dm;
     TBaseSql base;
@@ -78,7 +78,8 @@ bool ModeSansFenetre(int argc, char* argv[])
 {
     if (argc < 2)
         return false;
-    const QString mode = Majuscules(QString::fromLocal8Bit(argv[1]));
+    // The mode words are plain ASCII: no locale is needed to compare them.
+    const QByteArray mode = QByteArray(argv[1]).toUpper();
     return mode == "CONTROLE" || mode == "SYNCHRO";
 }
 

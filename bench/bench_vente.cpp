@@ -31,10 +31,15 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "copie du catalogue impossible\n");
         return 1;
     }
-    bench::Lancer({"/usr/bin/sqlite3", copieSql, "PRAGMA journal_mode=WAL;"});
+    // One unit of product 36 (category 36) per sale. Both copies get the same
+    // stock, enough for every run: a sale that found none would write nothing
+    // and be measured cheaper than a real one.
+    const QString stock =
+        "UPDATE Produit SET Stock = 1000000 WHERE Externe = 0 AND IdProduit = 36"
+        " AND IdProduitType = 36;";
+    bench::Lancer({"/usr/bin/sqlite3", copieSql, "PRAGMA journal_mode=WAL; " + stock});
+    bench::Lancer({"/usr/bin/sqlite3", racine + "Modules/Kestravel/Kestravel.abs", stock});
 
-    // One unit of product 36 (category 36), which the generator stocks with
-    // 33: enough for every run.
     const QByteArray demande =
         "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\n<Kestravel><Produit Type=\"Commander\" Externe=\"0\""
         " IdProduit=\"36\" IdProduitType=\"36\" Quantite=\"1\"/></Kestravel>\n";
@@ -58,7 +63,8 @@ int main(int argc, char* argv[])
                 qunsetenv("DISPLAY");
             bench::Ecrire(fichierDemande, demande);
             const bench::Mesure m = bench::Lancer({programme, "CONTROLE", racine + "Kestravel.ini", fichierDemande});
-            if (m.code != 0 || !QFile(fichierDemande).open(QIODevice::ReadOnly)) {
+            QFile resultat(fichierDemande);
+            if (m.code != 0 || !resultat.open(QIODevice::ReadOnly) || !resultat.readAll().contains("Etat=\"Ok\"")) {
                 std::fprintf(stderr, "kestravel CONTROLE a échoué (code %d)\n", m.code);
                 return 1;
             }
