@@ -32,6 +32,15 @@ int main(int argc, char* argv[])
     if (!ModeSansFenetre(argc, argv))
         return LancerFenetres(argv);
     ChoisirFormatsRegionaux();
-    QCoreApplication app(argc, argv);
-    return Executer(QCoreApplication::arguments(), nullptr);
+    // These modes run no event loop worth GLib's: Qt's own dispatcher is
+    // quicker to set up, and the host waits for a sale's whole process.
+    qputenv("QT_NO_GLIB", "1");
+    const int code = [&] {
+        QCoreApplication app(argc, argv);
+        return Executer(QCoreApplication::arguments(), nullptr);
+    }();
+    // Everything is written and closed by now; the libraries' teardown
+    // would only keep the host waiting longer.
+    std::fflush(nullptr);
+    _exit(code);
 }
