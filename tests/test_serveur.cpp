@@ -416,6 +416,50 @@ private slots:
         QCOMPARE(LireFichier(fichier).toUtf8(), demande);
     }
 
+    // libpq, the C library and the server speak the workstation's or the
+    // server's language: the same case gets the same French sentence.
+    void raisonsEnAnglaisEtEnFrancais_data()
+    {
+        QTest::addColumn<QByteArray>("texte");
+        QTest::addColumn<QString>("phrase");
+        const QString arrete = "le serveur ne répond pas (arrêté, ou adresse erronée)";
+        QTest::newRow("socket absent") << QByteArray(
+            "connection to server on socket \"/tmp/.s.PGSQL.5432\" failed:"
+            " No such file or directory")
+                                       << arrete;
+        QTest::newRow("socket absent, fr") << QByteArray(
+            "la connexion au serveur sur le socket « /tmp/.s.PGSQL.5432 »"
+            " a échoué : Aucun fichier ou dossier de ce type")
+                                           << arrete;
+        QTest::newRow("refus, fr") << QByteArray(
+            "la connexion au serveur sur « boutique » (10.0.0.2), port 5432 a"
+            " échoué : Connexion refusée")
+                                   << arrete;
+        QTest::newRow("rôle") << QByteArray("FATAL:  role \"caisse\" does not exist")
+                              << "l'identifiant est inconnu du serveur";
+        QTest::newRow("rôle, fr") << QByteArray("FATAL:  le rôle « caisse » n'existe pas")
+                                  << "l'identifiant est inconnu du serveur";
+        QTest::newRow("base, fr") << QByteArray("FATAL:  la base de données « kestravel » n'existe pas")
+                                  << "la base n'existe pas sur ce serveur";
+        QTest::newRow("mot de passe, fr")
+            << QByteArray("FATAL:  authentification par mot de passe échouée pour l'utilisateur  « caisse »")
+            << "l'identifiant ou le mot de passe est refusé";
+        QTest::newRow("coupure, fr") << QByteArray(
+            "FATAL:  arrêt des connexions suite à la demande de l'administrateur")
+                                     << "la connexion au serveur a été coupée";
+        QTest::newRow("droits, fr") << QByteArray("ERREUR:  droit refusé pour la table produit")
+                                    << "les droits de l'identifiant ne le permettent pas";
+        QTest::newRow("autre") << QByteArray("ERREUR:  erreur de syntaxe") << QString();
+    }
+    void raisonsEnAnglaisEtEnFrancais()
+    {
+        QFETCH(QByteArray, texte);
+        QFETCH(QString, phrase);
+        const QString detail = QString::fromUtf8(texte);
+        QCOMPARE(RaisonServeur(texte.constData()),
+                 phrase.isEmpty() ? detail : QStringLiteral("%1 (%2)").arg(phrase, detail));
+    }
+
     void serveurInjoignable()
     {
         QTemporaryDir d;

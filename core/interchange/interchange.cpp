@@ -70,7 +70,8 @@ QString NomTableSql(const TDescriptionTable& d) { return "\"" + d.nom + "\""; }
 // message loses that server-side place, which would only mislead.
 std::pair<qint64, QString> LigneEnEchec(const QList<qint64>& lot, QString message)
 {
-    static const QRegularExpression place(QStringLiteral(R"(\s*\S+:\s*COPY\s+\S+,\s+\S+\s+(\d+).*$)"),
+    // "CONTEXT:  COPY t, line 3", "CONTEXTE : COPY t, ligne 3" on a French server.
+    static const QRegularExpression place(QStringLiteral(R"(\s*\S+\s*:\s*COPY\s+\S+,\s+\S+\s+(\d+).*$)"),
                                           QRegularExpression::DotMatchesEverythingOption);
     qint64 ligne = lot.isEmpty() ? 0 : lot.last();
     const QRegularExpressionMatch m = place.match(message);

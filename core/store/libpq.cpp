@@ -65,41 +65,49 @@ TLibpq ChargerLibpq()
 // The server's notices (an index that already exists…) are not for users.
 void Silence(void*, const char*) {}
 
-// The server's reason (English, from libpq) after a French sentence for the
-// cases a shop meets: a server stopped or misnamed, a login refused, a
-// connection cut.
-QString Raison(const char* texte)
+}  // namespace
+
+// libpq and the C library speak the workstation's language and the server
+// its own: each case is known by its words in English and in French.
+QString RaisonServeur(const char* texte)
 {
     const QString detail = QString::fromUtf8(texte).trimmed();
+    // Words that must all be in the text: one set per language.
+    using TIndices = std::initializer_list<const char*>;
     struct TCas {
-        const char* indice;
+        std::initializer_list<TIndices> indices;
         const char* phrase;
     };
     static const TCas cas[] = {
-        {"No such file or directory", "le serveur ne répond pas (arrêté, ou adresse erronée)"},
-        {"Connection refused", "le serveur ne répond pas (arrêté, ou adresse erronée)"},
-        {"could not translate host name", "le nom du serveur est inconnu"},
-        {"timeout expired", "le serveur ne répond pas dans le délai"},
-        {"password authentication failed", "l'identifiant ou le mot de passe est refusé"},
-        {"no password supplied", "aucun mot de passe n'est fourni (fichier de mots de passe de PostgreSQL)"},
-        {"no pg_hba.conf entry", "ce poste n'est pas autorisé à se connecter"},
-        {"role", "l'identifiant est inconnu du serveur"},
-        {"database", "la base n'existe pas sur ce serveur"},
-        {"terminating connection", "la connexion au serveur a été coupée"},
-        {"server closed the connection", "la connexion au serveur a été coupée"},
-        {"no connection to the server", "la connexion au serveur a été coupée"},
-        {"permission denied", "les droits de l'identifiant ne le permettent pas"},
+        {{{"No such file or directory"},
+          {"Aucun fichier ou dossier de ce type"},
+          {"Connection refused"},
+          {"Connexion refusée"}},
+         "le serveur ne répond pas (arrêté, ou adresse erronée)"},
+        {{{"could not translate host name"}, {"n'a pas pu traduire le nom d'hôte"}}, "le nom du serveur est inconnu"},
+        {{{"timeout expired"}, {"le délai est dépassé"}}, "le serveur ne répond pas dans le délai"},
+        {{{"password authentication failed"}, {"authentification par mot de passe échouée"}},
+         "l'identifiant ou le mot de passe est refusé"},
+        {{{"no password supplied"}}, "aucun mot de passe n'est fourni (fichier de mots de passe de PostgreSQL)"},
+        {{{"no pg_hba.conf entry"}, {"aucune entrée dans pg_hba.conf"}}, "ce poste n'est pas autorisé à se connecter"},
+        {{{"role", "does not exist"}, {"le rôle", "n'existe pas"}}, "l'identifiant est inconnu du serveur"},
+        {{{"database", "does not exist"}, {"la base de données", "n'existe pas"}},
+         "la base n'existe pas sur ce serveur"},
+        {{{"terminating connection"}, {"arrêt des connexions"}, {"arrêt de la connexion"}},
+         "la connexion au serveur a été coupée"},
+        {{{"server closed the connection"}, {"la connexion au serveur a été coupée"}},
+         "la connexion au serveur a été coupée"},
+        {{{"no connection to the server"}, {"aucune connexion au serveur"}}, "la connexion au serveur a été coupée"},
+        {{{"permission denied"}, {"droit refusé"}}, "les droits de l'identifiant ne le permettent pas"},
     };
-    for (const TCas& c : cas) {
-        const bool trouve = detail.contains(QLatin1String(c.indice), Qt::CaseInsensitive)
-            && (qstrcmp(c.indice, "role") != 0 || detail.contains("does not exist"))
-            && (qstrcmp(c.indice, "database") != 0 || detail.contains("does not exist"));
-        if (trouve)
-            return QStringLiteral("%1 (%2)").arg(QString::fromUtf8(c.phrase), detail);
-    }
+    for (const TCas& c : cas)
+        for (const TIndices& mots : c.indices)
+            if (std::all_of(mots.begin(), mots.end(), [&detail](const char* mot) {
+                    return detail.contains(QString::fromUtf8(mot), Qt::CaseInsensitive);
+                }))
+                return QStringLiteral("%1 (%2)").arg(QString::fromUtf8(c.phrase), detail);
     return detail;
 }
-}  // namespace
 
 const TLibpq& Libpq()
 {
@@ -253,7 +261,7 @@ TConnexionPg::TConnexionPg(const QString& connexion) : m_nom(NomServeur(connexio
     const TLibpq& pq = Libpq();
     m_c = pq.connectdb(connexion.toUtf8().constData());
     if (!m_c || pq.status(m_c) != CONNECTION_OK) {
-        const QString raison = m_c ? Raison(pq.errorMessage(m_c)) : QStringLiteral("mémoire insuffisante");
+        const QString raison = m_c ? RaisonServeur(pq.errorMessage(m_c)) : QStringLiteral("mémoire insuffisante");
         if (m_c)
             pq.finish(m_c);
         m_c = nullptr;
@@ -290,7 +298,7 @@ void TConnexionPg::Annuler() const
 
 QString TConnexionPg::Message(const QString& quoi, const char* raison) const
 {
-    const QString detail = Raison(raison ? raison : Libpq().errorMessage(m_c));
+    const QString detail = RaisonServeur(raison ? raison : Libpq().errorMessage(m_c));
     return QStringLiteral("Le serveur du catalogue « %1 » a refusé %2 : %3").arg(m_nom, quoi, detail);
 }
 
@@ -342,7 +350,8 @@ void TConnexionPg::TerminerCopie()
     // A row the table's rules refuse (a key already there, a value out of
     // bounds) is told as the file tells it, the server's reason as detail.
     if (etat.startsWith("23") || etat.startsWith("22"))
-        throw EDatabaseError(ComposerMessage({}, PhraseCatalogue(TCauseEchec::Doublon), Raison(raison.constData())));
+        throw EDatabaseError(
+            ComposerMessage({}, PhraseCatalogue(TCauseEchec::Doublon), RaisonServeur(raison.constData())));
     if (!ok)
         Echec(QStringLiteral("le chargement des lignes"), raison.isEmpty() ? nullptr : raison.constData());
 }

@@ -53,6 +53,10 @@ const TLibpq& Libpq();
 // "serveur-boutique, base kestravel": how messages name a server, from its
 // connection string (host or socket folder, port when given, database).
 QString NomServeur(const QString& connexion);
+// libpq's text of a failure (its own words, the C library's and the
+// server's, in English or French) after a French sentence for the cases a
+// shop meets: a server stopped or misnamed, a login refused, a connection cut.
+QString RaisonServeur(const char* texte);
 
 // The module's SQL as the server reads it: written once for both engines,
 // it may name `?` and `:Nom` parameters (here `$n`; `noms` receives the
