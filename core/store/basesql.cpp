@@ -14,7 +14,10 @@
 
 TBaseSql::TBaseSql(const QString& chemin, Acces acces, const QString& contexte)
 {
-    int drapeaux = SQLITE_OPEN_URI;
+    // A connection is used by one thread at a time (a search runs on its
+    // own connection; only sqlite3_interrupt comes from another thread, and
+    // it takes no lock): the engine's per-call locking would be pure cost.
+    int drapeaux = SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX;
     switch (acces) {
         case Acces::Lecture:
             drapeaux |= SQLITE_OPEN_READONLY;
@@ -386,25 +389,35 @@ QByteArrayView TInstructionSql::Octets(int colonne) const
 QString TInstructionSql::Texte(int colonne) const { return QString::fromUtf8(Octets(colonne)); }
 
 namespace {
-inline QVariant ValeurColonne(sqlite3_stmt* st, int i)
+// A page of a walk is read value by value: a text goes into the variant
+// where it stays, without the copy a QVariant(QString) would make.
+inline void LireValeur(QVariant& v, sqlite3_stmt* st, int i)
 {
     switch (sqlite3_column_type(st, i)) {
         case SQLITE_INTEGER:
-            return QVariant(qint64(sqlite3_column_int64(st, i)));
+            v = QVariant(qint64(sqlite3_column_int64(st, i)));
+            break;
         case SQLITE_FLOAT:
-            return QVariant(sqlite3_column_double(st, i));
+            v = QVariant(sqlite3_column_double(st, i));
+            break;
         case SQLITE_NULL:
-            return QVariant();
+            v = QVariant();
+            break;
         default:
-            return QVariant(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, i)),
-                                              sqlite3_column_bytes(st, i)));
+            v = QVariant(QMetaType::fromType<QString>());
+            *static_cast<QString*>(v.data()) = QString::fromUtf8(
+                reinterpret_cast<const char*>(sqlite3_column_text(st, i)), sqlite3_column_bytes(st, i));
     }
 }
 }  // namespace
 
 QVariant TInstructionSql::Valeur(int colonne) const
 {
-    return m_pg ? m_pg->Valeur(colonne) : ValeurColonne(m_st, colonne);
+    if (m_pg)
+        return m_pg->Valeur(colonne);
+    QVariant v;
+    LireValeur(v, m_st, colonne);
+    return v;
 }
 
 void TInstructionSql::LireLigne(QVector<QVariant>& ligne) const
@@ -417,8 +430,9 @@ void TInstructionSql::LireLigne(QVector<QVariant>& ligne) const
     }
     const int n = sqlite3_column_count(m_st);
     ligne.resize(n);
+    QVariant* valeurs = ligne.data();
     for (int i = 0; i < n; ++i)
-        ligne[i] = ValeurColonne(m_st, i);
+        LireValeur(valeurs[i], m_st, i);
 }
 
 // ---------------------------------------------------------------------------

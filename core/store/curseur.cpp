@@ -3,6 +3,8 @@
 #include "core/store/dialecte.h"
 #include "core/store/erreurs.h"
 
+#include <cstring>
+
 namespace {
 constexpr int TaillePage = 256;
 // A walk from the start begins with a short page: most cursors are opened
@@ -94,10 +96,14 @@ void TCurseur::Close()
 int TCurseur::Colonne(const QString& nom) const
 {
     // A table has a dozen columns: comparing names as declared beats hashing
-    // them, and field access is what a walk does most.
-    for (int i = 0; i < m_colonnes.size(); ++i)
-        if (m_colonnes[i].size() == nom.size() && m_colonnes[i] == nom)
+    // them, and field access is what a walk does most. Same-length names are
+    // told apart by their bytes directly.
+    const qsizetype taille = nom.size();
+    for (int i = 0; i < m_colonnes.size(); ++i) {
+        const QString& c = m_colonnes[i];
+        if (c.size() == taille && std::memcmp(c.constData(), nom.constData(), size_t(taille) * sizeof(QChar)) == 0)
             return i;
+    }
     // Other spellings still match.
     return m_indiceColonne.value(nom.toUpper(), -1);
 }
@@ -178,12 +184,21 @@ void TCurseur::ChargerPage(const QVariantList& depuis, bool avant, bool inclure)
     for (const QVariant& v : depuis)
         st.Lier(++pos, v);
     st.LierEntier(++pos, limite);
-    Invalider();
-    m_page.reserve(limite);
-    while (st.Etape()) {
-        m_page.emplace_back();
-        st.LireLigne(m_page.back());
+    // The rows of the last page lend their buffers to this one: a walk
+    // allocates no row after its first pages.
+    m_posPage = -1;
+    qsizetype lues = 0;
+    try {
+        while (st.Etape()) {
+            if (lues == m_page.size())
+                m_page.emplace_back();
+            st.LireLigne(m_page[lues++]);
+        }
+    } catch (...) {
+        Invalider();
+        throw;
     }
+    m_page.resize(lues);
     // Reset at once: a statement left pending would hold the read
     // transaction open.
     st.Rembobiner();
@@ -213,8 +228,9 @@ void TCurseur::Next()
     }
     if (m_posPage >= 0 && !ChangementsExternes()) {
         if (m_posPage + 1 < m_page.size()) {
-            // A page row is read once: passed on, not copied.
-            m_ligne = std::move(m_page[++m_posPage]);
+            // A page row is read once: passed on, not copied; the row left
+            // behind keeps its buffer for the next page.
+            m_ligne.swap(m_page[++m_posPage]);
             m_bof = false;
             return;
         }
