@@ -66,6 +66,9 @@ private slots:
         c.Sql("BEGIN");
         for (int i = 700; i >= 1; --i)
             Produit(c, i % 3, i, 1);
+        // Every other row without a description: a page must not show a
+        // value left by the row read before it in the same place.
+        c.Sql("UPDATE Produit SET Description = 'd' || IdProduit WHERE IdProduit % 2 = 0");
         c.Sql("COMMIT");
         TCurseur& t = c.Dm().tblProduit;
         t.First();
@@ -74,6 +77,8 @@ private slots:
         while (!t.Eof()) {
             const int e = t.AsInteger("Externe"), i = t.AsInteger("IdProduit");
             QVERIFY(e > ext || (e == ext && i > id));
+            QCOMPARE(t.AsString("Libelle"), QStringLiteral("P%1-%2").arg(e).arg(i));
+            QCOMPARE(t.Field("Description"), i % 2 ? QVariant() : QVariant(QStringLiteral("d%1").arg(i)));
             ext = e;
             id = i;
             ++n;
