@@ -23,6 +23,8 @@
 
 #include "bench/bench_commun.h"
 
+#include <unistd.h>
+
 namespace {
 using bench::Lancer;
 using bench::Mesure;
@@ -129,6 +131,9 @@ int main(int argc, char* argv[])
     for (int essai = 0; essai < NbEssais; ++essai) {
         bench::Copier(genere, module + "Kestravel.abs");
         bench::Ecrire(fichierDemande, demande);
+        // Each copy is written out before its measure: the flushes of what
+        // is measured must not wait behind it.
+        ::sync();
         const Mesure m = Lancer({module + "kestravel", "CONTROLE", racine + "Kestravel.ini", fichierDemande});
         if (m.code != 0) {
             std::fprintf(stderr, "kestravel CONTROLE a échoué (code %d)\n", m.code);
@@ -140,6 +145,7 @@ int main(int argc, char* argv[])
         bench::Copier(genere, copieSql);
         // Same journal mode as the program's catalogue.
         Lancer({"/usr/bin/sqlite3", copieSql, "PRAGMA journal_mode=WAL;"});
+        ::sync();
         const Mesure s = Lancer({"/usr/bin/sqlite3", copieSql}, fichierScript);
         if (s.code != 0) {
             std::fprintf(stderr, "sqlite3 a échoué (code %d)\n", s.code);
@@ -153,6 +159,7 @@ int main(int argc, char* argv[])
     bench::Copier(genere, module + "Kestravel.abs");
     bench::Copier(genere, copieSql);
     Lancer({"/usr/bin/sqlite3", copieSql, "PRAGMA journal_mode=WAL;"});
+    ::sync();
     for (int essai = 0; essai < NbEssaisUneLigne; ++essai) {
         bench::Ecrire(fichierDemande, demandeUneLigne);
         const Mesure m = Lancer({module + "kestravel", "CONTROLE", racine + "Kestravel.ini", fichierDemande});
