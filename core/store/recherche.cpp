@@ -161,18 +161,45 @@ void SupprimerIndexRecherche(const TBaseSql& base)
 }
 
 namespace {
+// Each word is looked for in any of the three texts.
+QString ConditionsMots(qsizetype nombre, const QString& libelle, const QString& reference, const QString& code)
+{
+    QString sql;
+    for (qsizetype i = 0; i < nombre; ++i)
+        sql += QStringLiteral(" AND (%1 LIKE ? ESCAPE '\\' OR %2 LIKE ? ESCAPE '\\' OR %3 LIKE ? ESCAPE '\\')")
+                   .arg(libelle, reference, code);
+    return sql;
+}
+
+// In a file: long words through the index, in one MATCH; short ones on the
+// index's texts of the rows found. CROSS JOIN keeps the index as the outer
+// loop: otherwise SQLite may walk the origin's products and ask the index
+// about each of them.
+QString RequeteFichier(bool parIndex, qsizetype nombreCourts, int externe)
+{
+    QString sql = QStringLiteral(
+                      "SELECT %1 FROM RechercheProduit CROSS JOIN Produit p"
+                      " ON p.rowid = RechercheProduit.rowid WHERE 1")
+                      .arg(QLatin1String(ColonnesLigneProduit));
+    if (parIndex)
+        sql += QStringLiteral(" AND RechercheProduit MATCH ?");
+    sql += ConditionsMots(nombreCourts, QStringLiteral("RechercheProduit.Libelle"),
+                          QStringLiteral("RechercheProduit.Reference"), QStringLiteral("RechercheProduit.CodeExport"));
+    if (externe >= 0)
+        sql += QStringLiteral(" AND p.Externe = ?");
+    return sql;
+}
+
 // On a server, without an index the module could create with a shop's
 // rights: every word (folded as the index folds) is looked for in the
 // three texts of each product of the origin.
-QString RequeteServeur(const QStringList& mots, int externe)
+QString RequeteServeur(qsizetype nombreMots, int externe)
 {
     const auto plie = [](const char* champ) {
         return QStringLiteral("lower(%1)").arg(Remplacements(Remplacements(QLatin1String(champ), true), false));
     };
-    QString sql = QStringLiteral("SELECT %1 FROM Produit p WHERE 1 = 1").arg(QLatin1String(ColonnesLigneProduit));
-    for (int i = 0; i < mots.size(); ++i)
-        sql += QStringLiteral(" AND (%1 LIKE ? ESCAPE '\\' OR %2 LIKE ? ESCAPE '\\' OR %3 LIKE ? ESCAPE '\\')")
-                   .arg(plie("p.Libelle"), plie("p.Reference"), plie("p.CodeExport"));
+    QString sql = QStringLiteral("SELECT %1 FROM Produit p WHERE 1 = 1").arg(QLatin1String(ColonnesLigneProduit))
+        + ConditionsMots(nombreMots, plie("p.Libelle"), plie("p.Reference"), plie("p.CodeExport"));
     if (externe >= 0)
         sql += QStringLiteral(" AND p.Externe = ?");
     return sql + QStringLiteral(" ORDER BY p.") + Dialecte::IdLigne;
@@ -194,24 +221,8 @@ TResultatRecherche Rechercher(const TBaseSql& base, const TCritereRecherche& cri
         courts = longs + courts;
         longs.clear();
     }
-
-    // CROSS JOIN keeps the index as the outer loop: otherwise SQLite may walk
-    // the origin's products and ask the index about each of them.
-    QString sql = QStringLiteral(
-                      "SELECT %1 FROM RechercheProduit CROSS JOIN Produit p"
-                      " ON p.rowid = RechercheProduit.rowid WHERE 1")
-                      .arg(QLatin1String(ColonnesLigneProduit));
-    if (!longs.isEmpty())
-        sql += QStringLiteral(" AND RechercheProduit MATCH ?");
-    for (int i = 0; i < courts.size(); ++i)
-        sql += QStringLiteral(
-            " AND (RechercheProduit.Libelle LIKE ? ESCAPE '\\' OR RechercheProduit.Reference LIKE ?"
-            " ESCAPE '\\' OR RechercheProduit.CodeExport LIKE ? ESCAPE '\\')");
-    if (critere.externe >= 0)
-        sql += QStringLiteral(" AND p.Externe = ?");
-
-    if (base.SurServeur())
-        sql = RequeteServeur(courts, critere.externe);
+    const QString sql = base.SurServeur() ? RequeteServeur(courts.size(), critere.externe)
+                                          : RequeteFichier(!longs.isEmpty(), courts.size(), critere.externe);
     try {
         TInstructionSql q(base, sql);
         int n = 0;

@@ -59,7 +59,6 @@ QStringList InstructionsSchema()
              Libelle TEXT,
              DateMaj TEXT))",
         R"(CREATE INDEX idxStock ON "Transaction" (Externe, IdProduit))",
-        QStringLiteral("PRAGMA user_version = %1").arg(VersionSchema),
     };
 }
 
@@ -68,6 +67,7 @@ void CreerSchema(const TBaseSql& base)
     TTransactionSql transaction(base);
     for (const QString& sql : InstructionsSchema())
         base.Executer(sql);
+    base.Executer(Dialecte::EcrireVersion(base, VersionSchema));
     transaction.Commit();
 }
 

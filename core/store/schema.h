@@ -12,7 +12,8 @@ constexpr int VersionSchema = 1;
 QStringList TablesCatalogue();
 // Statements that create the tables and indexes of an empty catalogue.
 QStringList InstructionsSchema();
-// Creates the tables and indexes in an open, empty database (one transaction).
+// Creates the tables and indexes in an open, empty database and records
+// VersionSchema (one transaction).
 void CreerSchema(const TBaseSql& base);
 // Brings an opened catalogue to VersionSchema (its `user_version`): an older
 // one is brought up to date in one transaction; a newer one, written by a
