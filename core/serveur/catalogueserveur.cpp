@@ -129,8 +129,12 @@ QStringList NomsTables()
 // stock requests, read and write; the version, read only; nothing else.
 void DonnerDroits(TConnexionPg& c)
 {
-    if (c.Executer("SELECT 1 FROM pg_roles WHERE rolname = $1", {QString::fromLatin1(RoleCatalogue)}).Lignes() == 0)
-        c.Executer(QStringLiteral("CREATE ROLE %1 NOLOGIN").arg(RoleCatalogue));
+    // Roles belong to the whole server: another catalogue being created at
+    // the same moment may create it first (the loser of that race sees a
+    // duplicate key rather than an existing role).
+    c.Executer(QStringLiteral("DO $$ BEGIN CREATE ROLE %1 NOLOGIN;"
+                              " EXCEPTION WHEN duplicate_object OR unique_violation THEN NULL; END $$")
+                   .arg(RoleCatalogue));
     c.Executer(QStringLiteral("GRANT SELECT, INSERT, UPDATE, DELETE ON %1, ControleEnCours TO %2")
                    .arg(NomsTables().join(", "), RoleCatalogue));
     c.Executer(QStringLiteral("GRANT SELECT ON KestravelSchema TO %1").arg(RoleCatalogue));
