@@ -6,9 +6,11 @@
 #include "core/base/prompts.h"
 #include "core/exchange/controlestock.h"
 #include "core/exchange/synchronisation.h"
+#include "core/serveur/catalogueserveur.h"
 #include "core/serveur/stockserveur.h"
 #include "core/store/dmkestravel.h"
 #include "core/store/format.h"
+#include "core/store/libpq.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -53,10 +55,14 @@ int ExecuterMode(const QStringList& args, const TOuvertureFenetre& fenetre)
 
     const int nbArguments = int(args.size()) - 1;
     if (mode == "CONTROLE" && nbArguments == 3) {
-        if (base.Ouverte())
+        if (base.Ouverte()) {
             ControlerStock(base, catalogue.fichier, args.value(3));
-        else
+        } else {
+            // The schema version is checked as in every mode before the
+            // sale's own connection is opened.
+            OuvrirCatalogueServeur(catalogue.serveur);
             ControlerStockServeur(catalogue.serveur, QDir(dossier).filePath("Kestravel.abs-controle"), args.value(3));
+        }
         return 0;
     }
     const bool modeFenetre = mode == "CONFIG" || (mode == "VOIR" && nbArguments == 3);
@@ -64,10 +70,18 @@ int ExecuterMode(const QStringList& args, const TOuvertureFenetre& fenetre)
         Prompts().Message(MessageParametres);
         return 1;
     }
+    if (mode == "CONFIG" && !PeutModifierCatalogue(dm->Connexion())) {
+        Prompts().Erreur(QStringLiteral("Cet identifiant du serveur du catalogue ne peut que vendre : la configuration "
+                                        "du catalogue demande l'identifiant du bureau. Rien n'a été modifié."));
+        return 1;
+    }
     if (!fenetre) {
         Prompts().Erreur(QStringLiteral("Aucun écran n'est disponible pour afficher Kestravel."));
         return 1;
     }
+    // Said on standard error when connecting; once more where it is seen.
+    if (const QString avertissement = AvertissementConnexion(); !avertissement.isEmpty())
+        Prompts().Information(avertissement);
     return fenetre(*dm, args);
 }
 }  // namespace

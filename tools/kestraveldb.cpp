@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
 #include <QGuiApplication>
 #include <QTemporaryDir>
 #include <cstdio>
@@ -25,6 +26,8 @@ int Usage()
                  "Usage :\n"
                  "  kestravel-db create CHEMIN              catalogue vide\n"
                  "  kestravel-db create --server URI        catalogue vide sur un serveur PostgreSQL\n"
+                 "  kestravel-db create --server URI --roles-script FICHIER   script SQL des rôles, pour\n"
+                 "                                          l'administrateur du serveur (- : sortie standard)\n"
                  "  kestravel-db migrate CHEMIN URI         copie un catalogue fichier vers un serveur vide\n"
                  "  kestravel-db demo DOSSIER [--bin KESTRAVEL] [--server URI]  installation de démonstration\n"
                  "  kestravel-db generate CHEMIN --products N --categories M [--big-category K]\n"
@@ -42,6 +45,24 @@ QString Option(const QStringList& a, const QString& nom, const QString& defaut)
 }
 
 void Afficher(const QString& texte) { std::fprintf(stderr, "%s\n", texte.toLocal8Bit().constData()); }
+
+// The roles' script for the server's administrator, written whole or not
+// at all ("-": standard output); nothing is created on the server.
+void EcrireScriptRoles(const QString& connexion, const QString& chemin)
+{
+    if (chemin.isEmpty())
+        throw EKestravel(QStringLiteral("--roles-script demande un fichier (ou - pour la sortie standard)."));
+    const QByteArray script = ScriptRoles(connexion).toUtf8();
+    if (chemin == "-") {
+        std::fwrite(script.constData(), 1, size_t(script.size()), stdout);
+        return;
+    }
+    QSaveFile f(chemin);
+    if (!f.open(QIODevice::WriteOnly) || f.write(script) != script.size() || !f.commit())
+        throw EKestravel(QStringLiteral("Impossible d'écrire « %1 ».").arg(chemin));
+    Afficher(QStringLiteral("Script des rôles écrit dans « %1 » : à faire lancer par l'administrateur du serveur.")
+                 .arg(chemin));
+}
 
 // The catalogue a command names: "--server URI" or a file path, then the
 // arguments after it.
@@ -109,7 +130,11 @@ int main(int argc, char* argv[])
         if (commande == "create" && a[2] == "--server") {
             if (a.size() < 4)
                 return Usage();
-            CreerCatalogueServeur(a[3]);
+            const QString script = Option(a, "--roles-script", QString());
+            if (a.contains("--roles-script"))
+                EcrireScriptRoles(a[3], script);
+            else
+                CreerCatalogueServeur(a[3]);
         } else if (commande == "create") {
             CreerCatalogueVide(a[2]);
         } else if (commande == "migrate") {

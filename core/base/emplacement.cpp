@@ -4,13 +4,31 @@
 #include "core/store/erreurs.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QSaveFile>
 
 TEmplacementCatalogue EmplacementCatalogue(const QString& dossier)
 {
     const QDir d(dossier);
     TEmplacementCatalogue e;
-    e.serveur = TParametres(d.filePath("Kestravel.conf")).Lire("Catalogue", "Serveur", QString()).trimmed();
+    const QString chemin = d.filePath("Kestravel.conf");
+    // A file that is there but does not say where the catalogue is must not
+    // send the sale to a catalogue file left beside the program.
+    if (QFileInfo::exists(chemin)) {
+        const TParametres conf(chemin);
+        const auto refus = [&](const QString& raison) {
+            return EKestravel(QStringLiteral("Le fichier « %1 » %2 : corrigez-le, ou supprimez-le pour utiliser le "
+                                             "catalogue Kestravel.abs. Rien n'a été fait.")
+                                  .arg(QDir::toNativeSeparators(chemin), raison));
+        };
+        if (!conf.Lu())
+            throw refus(QStringLiteral("ne peut pas être lu"));
+        if (!conf.ASection("Catalogue"))
+            throw refus(QStringLiteral("n'a pas de section [Catalogue]"));
+        e.serveur = conf.Lire("Catalogue", "Serveur", QString()).trimmed();
+        if (conf.ACle("Catalogue", "Serveur") && e.serveur.isEmpty())
+            throw refus(QStringLiteral("a une clé Serveur vide"));
+    }
     if (!e.SurServeur())
         e.fichier = d.filePath("Kestravel.abs");
     return e;

@@ -8,6 +8,7 @@ TParametres::TParametres(const QString& chemin)
     QFile f(chemin);
     if (!f.open(QIODevice::ReadOnly))
         return;
+    m_lu = true;
     QByteArray octets = f.readAll();
     // A byte-order mark goes before the guess: on a file not wholly UTF-8
     // after it, the Windows-1252 reading would turn it into text and lose the
@@ -30,6 +31,7 @@ TParametres::TParametres(const QString& chemin)
             continue;
         if (ligne.startsWith('[') && ligne.endsWith(']')) {
             section = ligne.mid(1, ligne.size() - 2).trimmed().toUpper();
+            m_sections.insert(section);
             continue;
         }
         const int egal = int(ligne.indexOf('='));

@@ -94,12 +94,14 @@ int HausserCategories(TdmKestravel& dm, const QVector<int>& idsProduitType, int 
         ids << QString::number(id);
     // Only the catalogue shown in the settings window: products of other
     // origins may share the category number but belong to other catalogues.
+    const auto hausse = [&](const char* prix) {
+        return Dialecte::AppelFonction(dm.Connexion(), "kestravel_hausse", {QLatin1String(prix), "?", "?"});
+    };
     const qint64 ecrites = ExecuterInstruction(dm.Connexion(),
-                                               "UPDATE Produit SET PrixAchatHT = kestravel_hausse(PrixAchatHT, ?, ?),"
-                                               " PrixTarifHT = kestravel_hausse(PrixTarifHT, ?, ?),"
-                                               " PrixVenteHT = kestravel_hausse(PrixVenteHT, ?, ?)"
-                                               " WHERE Externe = 0 AND IdProduitType IN ("
-                                                   + ids.join(',') + ")",
+                                               "UPDATE Produit SET PrixAchatHT = " + hausse("PrixAchatHT")
+                                                   + ", PrixTarifHT = " + hausse("PrixTarifHT")
+                                                   + ", PrixVenteHT = " + hausse("PrixVenteHT")
+                                                   + " WHERE Externe = 0 AND IdProduitType IN (" + ids.join(',') + ")",
                                                {mode, v, mode, v, mode, v});
     return int(ecrites);
 }

@@ -7,6 +7,7 @@
 #include "core/store/erreurs.h"
 #include "core/store/libpq.h"
 #include "core/store/schema.h"
+#include "core/store/basesql.h"
 
 #include <QStringList>
 
@@ -125,32 +126,116 @@ QStringList NomsTables()
     return n;
 }
 
-// The role of the module's users: the five tables and the bookkeeping of
-// stock requests, read and write; the version, read only; nothing else.
-void DonnerDroits(TConnexionPg& c)
+QString Ident(const QString& nom) { return '"' + QString(nom).replace('"', "\"\"") + '"'; }
+
+// The statements that create the two roles when they are missing (another
+// catalogue's creation may be making them at the same moment) and keep the
+// database to them.
+QStringList InstructionsRoles(const QString& base)
 {
-    // Roles belong to the whole server: another catalogue being created at
-    // the same moment may create it first (the loser of that race sees a
-    // duplicate key rather than an existing role).
-    c.Executer(QStringLiteral("DO $$ BEGIN CREATE ROLE %1 NOLOGIN;"
-                              " EXCEPTION WHEN duplicate_object OR unique_violation THEN NULL; END $$")
-                   .arg(RoleCatalogue));
-    c.Executer(QStringLiteral("GRANT SELECT, INSERT, UPDATE, DELETE ON %1, ControleEnCours TO %2")
-                   .arg(NomsTables().join(", "), RoleCatalogue));
-    c.Executer(QStringLiteral("GRANT SELECT ON KestravelSchema TO %1").arg(RoleCatalogue));
-    c.Executer(QStringLiteral("GRANT EXECUTE ON FUNCTION kestravel_hausse TO %1").arg(RoleCatalogue));
-    // The identity columns' sequences, for inserts (and for numbering new
-    // stock movements after a copied catalogue's).
-    const TResultatPg sequences = c.Executer(
-        "SELECT pg_get_serial_sequence(quote_ident(table_name), column_name) FROM information_schema.columns"
-        " WHERE table_schema = current_schema() AND is_identity = 'YES'");
-    QStringList noms;
-    for (int i = 0; i < sequences.Lignes(); ++i)
-        noms << sequences.Texte(i, 0);
-    c.Executer(QStringLiteral("GRANT USAGE, UPDATE ON SEQUENCE %1 TO %2").arg(noms.join(", "), RoleCatalogue));
+    const TRolesCatalogue r = RolesCatalogue(base);
+    QStringList sql;
+    for (const QString& role : {r.vente, r.bureau})
+        sql << QStringLiteral("DO $$ BEGIN CREATE ROLE %1 NOLOGIN; EXCEPTION WHEN duplicate_object OR unique_violation"
+                              " THEN NULL; END $$")
+                   .arg(Ident(role));
+    return sql;
 }
 
-// The tables and the role, in the caller's transaction.
+QStringList InstructionsConnexion(const QString& base)
+{
+    const TRolesCatalogue r = RolesCatalogue(base);
+    return {QStringLiteral("REVOKE CONNECT, TEMPORARY ON DATABASE %1 FROM PUBLIC").arg(Ident(base)),
+            QStringLiteral("GRANT CONNECT ON DATABASE %1 TO %2, %3").arg(Ident(base), Ident(r.vente), Ident(r.bureau))};
+}
+
+// The roles, created here when the login may; otherwise the server's
+// administrator must run the script first.
+void PreparerRoles(TConnexionPg& c, const QString& base)
+{
+    const TRolesCatalogue r = RolesCatalogue(base);
+    const bool presents =
+        c.ExecuterTelQuel("SELECT COUNT(*) FROM pg_roles WHERE rolname IN ($1, $2)", {r.vente, r.bureau}).Entier(0, 0)
+        == 2;
+    if (presents)
+        return;
+    const bool peutCreer =
+        c.ExecuterTelQuel("SELECT rolcreaterole OR rolsuper FROM pg_roles WHERE rolname = current_user").Texte(0, 0)
+        == "t";
+    if (!peutCreer)
+        throw EKestravel(QStringLiteral("Les rôles %1 et %2 n'existent pas sur le serveur « %3 », et cet identifiant "
+                                        "ne peut pas les créer : faites lancer par l'administrateur du serveur le "
+                                        "script que donne « kestravel-db create --server … --roles-script FICHIER », "
+                                        "puis recommencez. Rien n'a été créé.")
+                             .arg(r.vente, r.bureau, c.Nom()));
+    for (const QString& sql : InstructionsRoles(base))
+        c.ExecuterTelQuel(sql);
+}
+
+// Identity sequences of the tables named (lower case), or of every table.
+QStringList Sequences(TConnexionPg& c, const QStringList& tables = {})
+{
+    const TResultatPg r = c.ExecuterTelQuel(
+        "SELECT pg_get_serial_sequence(quote_ident(table_name), column_name) FROM information_schema.columns"
+        " WHERE table_schema = current_schema() AND is_identity = 'YES'"
+        " AND (cardinality($1::text[]) = 0 OR table_name = ANY($1::text[]))",
+        {'{' + tables.join(',') + '}'});
+    QStringList noms;
+    for (int i = 0; i < r.Lignes(); ++i)
+        noms << r.Texte(i, 0);
+    return noms;
+}
+
+void DonnerDroits(TConnexionPg& c)
+{
+    const QString base = c.ExecuterTelQuel("SELECT current_database()").Texte(0, 0);
+    PreparerRoles(c, base);
+    const TRolesCatalogue r = RolesCatalogue(base);
+    const QString vente = Ident(r.vente), bureau = Ident(r.bureau), lesDeux = vente + ", " + bureau;
+    // The single role of earlier versions spanned every catalogue of the
+    // server: it loses its rights here.
+    QString anciens = "PUBLIC, " + lesDeux;
+    if (c.ExecuterTelQuel("SELECT COUNT(*) FROM pg_roles WHERE rolname = 'kestravel_catalogue'").Entier(0, 0) > 0)
+        anciens += ", kestravel_catalogue";
+    const QString tables = NomsTables().join(", ");
+    QStringList sql{
+        // Whatever they had before (an earlier version gave more) goes first.
+        QStringLiteral("REVOKE ALL ON %1, KestravelSchema FROM %2").arg(tables, anciens),
+        QStringLiteral("GRANT SELECT ON %1, KestravelSchema TO %2").arg(tables, lesDeux),
+        QStringLiteral("GRANT INSERT, UPDATE, DELETE ON %1 TO %2").arg(tables, bureau),
+        // A sale changes a product's stock and adds its movements, nothing else.
+        QStringLiteral("GRANT UPDATE (Stock) ON Produit TO %1").arg(vente),
+        QStringLiteral("GRANT INSERT ON \"transaction\" TO %1").arg(vente),
+        QStringLiteral("REVOKE ALL ON FUNCTION kestravel_hausse(DOUBLE PRECISION, DOUBLE PRECISION, DOUBLE PRECISION)"
+                       " FROM %1")
+            .arg(anciens),
+        QStringLiteral("GRANT EXECUTE ON FUNCTION kestravel_hausse(DOUBLE PRECISION, DOUBLE PRECISION, DOUBLE "
+                       "PRECISION) TO %1")
+            .arg(bureau),
+        // Nobody else creates objects beside the catalogue's (the server's
+        // default since version 15; a warning only when the schema is not
+        // the owner's).
+        QStringLiteral("REVOKE CREATE ON SCHEMA public FROM PUBLIC"),
+    };
+    // Each till's requests in flight (the table may come with a later
+    // version of the schema).
+    const bool enCours = !c.ExecuterTelQuel("SELECT to_regclass('controleencours')").Nul(0, 0);
+    if (enCours)
+        sql << QStringLiteral("REVOKE ALL ON ControleEnCours FROM %1").arg(anciens)
+            << QStringLiteral("GRANT SELECT, INSERT, UPDATE, DELETE ON ControleEnCours TO %1").arg(lesDeux);
+    // The sequences: a sale's inserts draw numbers (USAGE), only the office
+    // may set them (SYNCHRO and imports bring them past copied movements).
+    const QStringList toutes = Sequences(c);
+    const QStringList ventes = Sequences(c, {"transaction", "controleencours"});
+    sql << QStringLiteral("REVOKE ALL ON SEQUENCE %1 FROM %2").arg(toutes.join(", "), anciens)
+        << QStringLiteral("GRANT USAGE, UPDATE ON SEQUENCE %1 TO %2").arg(toutes.join(", "), bureau)
+        << QStringLiteral("GRANT USAGE ON SEQUENCE %1 TO %2").arg(ventes.join(", "), vente);
+    sql << InstructionsConnexion(base);
+    for (const QString& instruction : sql)
+        c.ExecuterTelQuel(instruction);
+}
+
+// The tables and the roles' rights, in the caller's transaction.
 void CreerTables(TConnexionPg& c)
 {
     for (const QString& sql : InstructionsServeur())
@@ -163,6 +248,44 @@ qint64 Compter(TConnexionPg& c, const QString& table)
     return c.Executer("SELECT COUNT(*) FROM " + table).Entier(0, 0);
 }
 }  // namespace
+
+TRolesCatalogue RolesCatalogue(const QString& base)
+{
+    const TRolesCatalogue r{"kestravel_vente_" + base, "kestravel_bureau_" + base};
+    // The server cuts longer names, and two catalogues could share a role.
+    if (r.bureau.toUtf8().size() > 63)
+        throw EKestravel(QStringLiteral("Le nom de la base « %1 » est trop long pour nommer ses rôles (%2 caractères "
+                                        "au plus) : choisissez un nom plus court.")
+                             .arg(base)
+                             .arg(63 - QByteArray("kestravel_bureau_").size()));
+    return r;
+}
+
+QString ScriptRoles(const QString& connexion)
+{
+    const QString base = BaseServeur(connexion);
+    if (base.isEmpty())
+        throw EKestravel(QStringLiteral("La connexion ne nomme pas de base (dbname) : les rôles portent son nom."));
+    const TRolesCatalogue r = RolesCatalogue(base);
+    QStringList lignes{
+        QStringLiteral("-- Rôles du catalogue Kestravel de la base « %1 », à lancer par l'administrateur du serveur :")
+            .arg(base),
+        QStringLiteral("--   sudo -u postgres psql -v ON_ERROR_STOP=1 -d %1 -f CE_FICHIER").arg(Ident(base)),
+        QStringLiteral("-- Les caisses se connectent dans le rôle %1, le bureau dans le rôle %2 :")
+            .arg(r.vente, r.bureau),
+        QStringLiteral("--   CREATE ROLE caisse1 LOGIN PASSWORD '…' IN ROLE %1;").arg(Ident(r.vente)),
+        QStringLiteral("--   CREATE ROLE bureau LOGIN PASSWORD '…' IN ROLE %1;").arg(Ident(r.bureau))};
+    for (const QString& sql : InstructionsRoles(base) + InstructionsConnexion(base))
+        lignes << sql + ';';
+    return lignes.join('\n') + '\n';
+}
+
+bool PeutModifierCatalogue(const TBaseSql& base)
+{
+    return !base.SurServeur() || base.Valeur(QStringLiteral("SELECT has_table_privilege('produit', 'DELETE')")).toBool();
+}
+
+void DonnerDroitsCatalogue(TConnexionPg& c) { DonnerDroits(c); }
 
 bool CatalogueServeurPresent(TConnexionPg& c)
 {
@@ -191,6 +314,8 @@ qint64 MigrerVersServeur(const QString& fichier, const QString& connexion)
     TTransactionSql transaction(serveur);
     if (!CatalogueServeurPresent(c))
         CreerTables(c);
+    else
+        DonnerDroits(c);
     for (const QString& table : TablesCatalogue())
         if (Compter(c, '"' + table + '"') != 0)
             throw EKestravel(QStringLiteral("Le catalogue du serveur « %1 » n'est pas vide (table %2) : rien n'a été "

@@ -11,23 +11,49 @@
 // so lists sort the same on both. The price increase's rounding function
 // is created with the tables, a server running no code of the module.
 //
-// Least privilege: the tables belong to whoever creates them; the module's
-// users log in with a role that is a member of `kestravel_catalogue`, which
-// may read and write those tables and nothing else (no DDL, no other table).
+// Least privilege: the tables belong to whoever creates them (the shop's
+// owner login, which needs no right to create roles). Each catalogue
+// database has two roles of its own, created by the server's administrator
+// (ScriptRoles) or by `create` when its login may: a sales role for the
+// tills (read the tables; write a product's stock, add movements, keep its
+// own requests in flight) and an office role (read and write the five
+// tables). Their names carry the database's name, and only they (and the
+// owner) may connect to it: a login of one catalogue reaches no other.
 
 #include <QString>
 
+class TBaseSql;
 class TConnexionPg;
 
-inline constexpr const char* RoleCatalogue = "kestravel_catalogue";
+struct TRolesCatalogue {
+    QString vente, bureau;
+};
+// The roles of the catalogue database `base` ("kestravel_vente_<base>",
+// "kestravel_bureau_<base>"); throws when the name is too long for them.
+TRolesCatalogue RolesCatalogue(const QString& base);
+
+// The SQL the server's administrator runs (psql, as a superuser) once the
+// database named by `connexion` exists: the two roles, and the database
+// closed to every other login. Running it twice changes nothing.
+QString ScriptRoles(const QString& connexion);
 
 // True when the server already holds a catalogue (any of the five tables).
 bool CatalogueServeurPresent(TConnexionPg& c);
 
-// Creates the tables, their indexes and the `kestravel_catalogue` role with
-// its rights, in one transaction; refuses (nothing created) when the server
-// already has a catalogue.
+// Creates the tables, their indexes and gives the two roles their rights,
+// in one transaction; refuses (nothing created) when the server already has
+// a catalogue. Roles that do not exist are created when the login may,
+// otherwise the message says to run ScriptRoles first.
 void CreerCatalogueServeur(const QString& connexion);
+
+// Gives the roles their rights on the catalogue's tables and sequences, in
+// the caller's transaction, whatever rights they had; tables the catalogue
+// does not have yet are left out. Run again by `migrate`.
+void DonnerDroitsCatalogue(TConnexionPg& c);
+
+// Whether the login may change the catalogue (the office role, or the
+// owner), rather than only sell.
+bool PeutModifierCatalogue(const TBaseSql& base);
 
 // Copies the catalogue file into an empty server catalogue in one
 // transaction, then checks that each table has as many rows on both sides;

@@ -3,6 +3,8 @@
 #include "core/store/basesqlpg.h"
 #include "core/store/echecs.h"
 #include "core/store/erreurs.h"
+#include "core/store/lignesproduits.h"
+#include "core/store/recherche.h"
 
 #include <sqlite3.h>
 #include <QRegularExpression>
@@ -110,6 +112,75 @@ void DeclarerFonction(const TBaseSql& base, const char* nom, int nombreArguments
                                    reinterpret_cast<void*>(fonction), &AppelerFonction, nullptr, nullptr, nullptr)
         != SQLITE_OK)
         base.Echec();
+}
+
+QString AppelFonction(const TBaseSql& base, const char* nom, const QStringList& arguments)
+{
+    if (!base.SurServeur())
+        return QStringLiteral("%1(%2)").arg(QLatin1String(nom), arguments.join(", "));
+    QStringList types;
+    for (const QString& a : arguments)
+        types << QStringLiteral("CAST(%1 AS DOUBLE PRECISION)").arg(a);
+    return QStringLiteral("public.%1(%2)").arg(QLatin1String(nom), types.join(", "));
+}
+
+namespace {
+// In a file: long words through the index, in one MATCH; short ones on the
+// index's texts of the rows found. CROSS JOIN keeps the index as the outer
+// loop: otherwise SQLite may walk the origin's products and ask the index
+// about each of them.
+QString RechercheFichier(const TRequeteRecherche& r)
+{
+    QString sql = QStringLiteral(
+                      "SELECT %1 FROM RechercheProduit CROSS JOIN Produit p"
+                      " ON p.rowid = RechercheProduit.rowid WHERE 1")
+                      .arg(QLatin1String(ColonnesLigneProduit));
+    if (r.parIndex)
+        sql += QStringLiteral(" AND RechercheProduit MATCH ?");
+    // Each word is looked for in any of the three texts.
+    for (qsizetype i = 0; i < r.mots; ++i)
+        sql += QStringLiteral(
+            " AND (RechercheProduit.Libelle LIKE ? ESCAPE '\\' OR RechercheProduit.Reference LIKE ? ESCAPE '\\'"
+            " OR RechercheProduit.CodeExport LIKE ? ESCAPE '\\')");
+    if (r.externe)
+        sql += QStringLiteral(" AND p.Externe = ?");
+    return sql;
+}
+
+// On a server, without an index the module could create with a shop's
+// rights: the three texts of each product, joined by a line feed (which no
+// word holds) and folded once as the file's index folds them, must match
+// every word. Rows come in the file's order, and no more than are shown.
+QString RechercheServeur(const TRequeteRecherche& r)
+{
+    QString de, vers, plie = QStringLiteral(
+                          "COALESCE(p.Libelle, '') || chr(10) || COALESCE(p.Reference, '') || chr(10) ||"
+                          " COALESCE(p.CodeExport, '')");
+    for (const QChar lettre : LettresPliees()) {
+        const QString simple = PlierRecherche(lettre);
+        if (simple.size() == 1) {
+            de += lettre;
+            vers += simple;
+        } else {
+            plie = QStringLiteral("replace(%1, '%2', '%3')").arg(plie, lettre, simple);
+        }
+    }
+    plie = QStringLiteral("lower(translate(%1, '%2', '%3'))").arg(plie, de, vers);
+    QString sql = QStringLiteral(
+                      "SELECT %1 FROM Produit p WHERE %2 LIKE ALL (string_to_array(CAST(? AS TEXT), chr(10)))")
+                      .arg(QLatin1String(ColonnesLigneProduit), plie);
+    if (r.categories)
+        sql += QStringLiteral(
+            " AND (p.Externe, p.IdProduitType) IN (SELECT * FROM unnest(CAST(? AS BIGINT[]), CAST(? AS BIGINT[])))");
+    if (r.externe)
+        sql += QStringLiteral(" AND p.Externe = ?");
+    return sql + QStringLiteral(" ORDER BY p.%1 LIMIT ?").arg(QLatin1String(IdLigne));
+}
+}  // namespace
+
+QString RequeteRecherche(const TBaseSql& base, const TRequeteRecherche& r)
+{
+    return base.SurServeur() ? RechercheServeur(r) : RechercheFichier(r);
 }
 
 namespace {

@@ -48,6 +48,24 @@ void CopierBase(const TBaseSql& source, const TBaseSql& cible, const QString& co
 // arguments read as reals, its result a real.
 using TFonctionReelle = double (*)(const double* arguments);
 void DeclarerFonction(const TBaseSql& base, const char* nom, int nombreArguments, TFonctionReelle fonction);
+// Its call in a statement: on a server, the catalogue's own function, named
+// with its schema and its arguments' types, so that no function of the same
+// name that a login could create elsewhere is called instead.
+QString AppelFonction(const TBaseSql& base, const char* nom, const QStringList& arguments);
+
+// The product search (recherche.h): a query of ColonnesLigneProduit whose
+// parameters are, in order: on a file, the index's MATCH phrase when
+// `parIndex`, then three LIKE patterns for each of the `mots` words; on a
+// server, the words' patterns in one text separated by line feeds, then
+// the categories' origins and numbers as two arrays when `categories`; on
+// both, the origin when `externe`; on a server, the number of rows wanted.
+struct TRequeteRecherche {
+    bool parIndex = false;
+    qsizetype mots = 0;
+    bool externe = false;
+    bool categories = false;
+};
+QString RequeteRecherche(const TBaseSql& base, const TRequeteRecherche& r);
 
 // Stock movements loaded with their own numbers: the file's AUTOINCREMENT
 // follows them by itself, a server's counter does not. The number for a new

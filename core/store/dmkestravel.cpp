@@ -32,6 +32,18 @@ TBaseSql OuvrirCatalogue(const QString& chemin)
     return base;
 }
 
+TBaseSql OuvrirCatalogueServeur(const QString& connexion)
+{
+    TBaseSql base = TBaseSql::Serveur(connexion);
+    try {
+        MettreAJourSchema(base);
+    } catch (const EDatabaseError& e) {
+        throw EDatabaseError(
+            QStringLiteral("Le catalogue du serveur « %1 » est illisible.\n").arg(base.Pg()->Nom()) + e.Message());
+    }
+    return base;
+}
+
 TdmKestravel::TdmKestravel(const QString& cheminBase) : TdmKestravel(cheminBase, QString()) {}
 
 TdmKestravel::TdmKestravel(const QString& connexion, Serveur) : TdmKestravel(QString(), connexion) {}
@@ -82,14 +94,7 @@ TCurseur* TdmKestravel::Curseurs(int i)
 void TdmKestravel::Ouvrir(const QString& cheminBase)
 {
     if (SurServeur()) {
-        m_base = TBaseSql::Serveur(m_serveur);
-        try {
-            MettreAJourSchema(m_base);
-        } catch (const EDatabaseError& e) {
-            throw EDatabaseError(
-                QStringLiteral("Le catalogue du serveur « %1 » est illisible.\n").arg(m_base.Pg()->Nom())
-                + e.Message());
-        }
+        m_base = OuvrirCatalogueServeur(m_serveur);
         for (int i = 0; TCurseur* c = Curseurs(i); ++i)
             c->Attacher(&m_base);
         return;

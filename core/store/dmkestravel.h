@@ -15,6 +15,9 @@ struct sqlite3;
 // with the suite's other processes, schema brought up to date. Throws
 // EDatabaseError naming the file.
 TBaseSql OuvrirCatalogue(const QString& chemin);
+// The same for the catalogue on the server named by `connexion`: its
+// schema version checked (a newer one refused, nothing written).
+TBaseSql OuvrirCatalogueServeur(const QString& connexion);
 
 class TdmKestravel {
 public:

@@ -7,6 +7,9 @@
 #include <QHash>
 #include <QStringList>
 #include <algorithm>
+#include <cstdio>
+#include <mutex>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -29,6 +32,7 @@ TLibpq ChargerLibpq()
     TLibpq f{};
 #define KESTRAVEL_PQ(champ, nom) Charger(bib, f.champ, #nom)
     KESTRAVEL_PQ(connectdb, PQconnectdb);
+    KESTRAVEL_PQ(connectdbParams, PQconnectdbParams);
     KESTRAVEL_PQ(status, PQstatus);
     KESTRAVEL_PQ(errorMessage, PQerrorMessage);
     KESTRAVEL_PQ(finish, PQfinish);
@@ -99,6 +103,8 @@ QString RaisonServeur(const char* texte)
          "la connexion au serveur a été coupée"},
         {{{"no connection to the server"}, {"aucune connexion au serveur"}}, "la connexion au serveur a été coupée"},
         {{{"permission denied"}, {"droit refusé"}}, "les droits de l'identifiant ne le permettent pas"},
+        {{{"lock timeout"}, {"délai écoulé pour l'obtention des verrous"}},
+         "un autre poste tient ces lignes depuis plus de 10 secondes ; rien n'a été fait, réessayez dans un instant"},
     };
     for (const TCas& c : cas)
         for (const TIndices& mots : c.indices)
@@ -115,32 +121,101 @@ const TLibpq& Libpq()
     return f;
 }
 
-QString NomServeur(const QString& connexion)
+namespace {
+// What the connection string says of where the server is and how it is
+// checked; libpq's own defaults from the environment fill what it leaves out.
+struct TOptionsConnexion {
+    QString hote, adresse, port, base, modeTls, motDePasse;
+};
+
+std::optional<TOptionsConnexion> LireOptions(const QString& connexion)
 {
     char* erreur = nullptr;
     PQconninfoOption* options = Libpq().conninfoParse(connexion.toUtf8().constData(), &erreur);
     if (!options) {
+        // Its text may quote the string, password included: never shown.
         Libpq().freemem(erreur);
-        return connexion.section('?', 0, 0).section('@', -1);
+        return std::nullopt;
     }
-    QString hote, port, base;
-    for (PQconninfoOption* o = options; o->keyword; ++o) {
-        const QString cle = QString::fromLatin1(o->keyword);
-        const QString valeur = o->val ? QString::fromUtf8(o->val) : QString();
-        if (cle == "host" || (cle == "hostaddr" && hote.isEmpty()))
-            hote = valeur;
-        else if (cle == "port")
-            port = valeur;
-        else if (cle == "dbname")
-            base = valeur;
-    }
+    TOptionsConnexion o;
+    const std::pair<const char*, QString*> champs[] = {{"host", &o.hote},          {"hostaddr", &o.adresse},
+                                                       {"port", &o.port},          {"dbname", &o.base},
+                                                       {"sslmode", &o.modeTls},    {"password", &o.motDePasse}};
+    for (PQconninfoOption* opt = options; opt->keyword; ++opt)
+        for (const auto& [cle, valeur] : champs)
+            if (opt->val && qstrcmp(opt->keyword, cle) == 0)
+                *valeur = QString::fromUtf8(opt->val);
     Libpq().conninfoFree(options);
+    const std::pair<const char*, QString*> environnement[] = {
+        {"PGHOST", &o.hote},
+        {"PGHOSTADDR", &o.adresse},
+        {"PGPORT", &o.port},
+        {"PGSSLMODE", &o.modeTls},
+        {"PGDATABASE", &o.base}};
+    for (const auto& [variable, valeur] : environnement)
+        if (valeur->isEmpty())
+            *valeur = qEnvironmentVariable(variable);
+    return o;
+}
+
+QString Nom(const TOptionsConnexion& o)
+{
+    QString hote = o.hote.isEmpty() ? o.adresse : o.hote;
     if (hote.isEmpty())
         hote = QStringLiteral("serveur local");
-    QString nom = port.isEmpty() ? hote : hote + ':' + port;
-    if (!base.isEmpty())
-        nom += QStringLiteral(", base ") + base;
+    QString nom = o.port.isEmpty() ? hote : hote + ':' + o.port;
+    if (!o.base.isEmpty())
+        nom += QStringLiteral(", base ") + o.base;
     return nom;
+}
+
+// Reached over the network (a host that is not a socket folder, or an
+// address) without checking the server's certificate.
+bool SansVerification(const TOptionsConnexion& o)
+{
+    bool reseau = !o.adresse.isEmpty();
+    for (const QString& h : o.hote.split(',', Qt::SkipEmptyParts))
+        reseau = reseau || !(h.startsWith('/') || h.startsWith('@'));
+    return reseau && o.modeTls != "verify-full" && o.modeTls != "verify-ca";
+}
+
+QString& Avertissement()
+{
+    static QString texte;
+    return texte;
+}
+std::mutex verrouAvertissement;
+
+void Avertir(const QString& nom)
+{
+    std::lock_guard<std::mutex> verrou(verrouAvertissement);
+    if (!Avertissement().isEmpty())
+        return;
+    Avertissement() = QStringLiteral(
+                          "Attention : le serveur du catalogue « %1 » est joint par le réseau sans vérification de son "
+                          "certificat. Un autre ordinateur pourrait se faire passer pour lui et recevoir les "
+                          "identifiants : ajoutez sslmode=verify-full et sslrootcert à la connexion (Kestravel.conf).")
+                          .arg(nom);
+    std::fprintf(stderr, "%s\n", Avertissement().toLocal8Bit().constData());
+}
+}  // namespace
+
+QString AvertissementConnexion()
+{
+    std::lock_guard<std::mutex> verrou(verrouAvertissement);
+    return Avertissement();
+}
+
+QString BaseServeur(const QString& connexion)
+{
+    const std::optional<TOptionsConnexion> o = LireOptions(connexion);
+    return o ? o->base : QString();
+}
+
+QString NomServeur(const QString& connexion)
+{
+    const std::optional<TOptionsConnexion> o = LireOptions(connexion);
+    return o ? Nom(*o) : QStringLiteral("chaîne de connexion illisible");
 }
 
 void AjouterChampCopie(QByteArray& tampon, QByteArrayView texte)
@@ -178,6 +253,68 @@ void AjouterChampCopie(QByteArray& tampon, QByteArrayView texte)
 namespace {
 bool Lettre(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_'; }
 bool Chiffre(char c) { return c >= '0' && c <= '9'; }
+
+[[noreturn]] void Illisible(QByteArrayView sql, const char* raison)
+{
+    throw EDatabaseError(QStringLiteral("Instruction illisible pour le serveur (%1) : %2")
+                             .arg(QString::fromUtf8(raison), QString::fromUtf8(sql.first(std::min<qsizetype>(sql.size(), 200)))));
+}
+
+// The end (index of its last character) of the piece of SQL that starts at
+// `i` and is copied as it stands: a literal, an escaped literal, a comment,
+// a `$tag$` body; -1 when none starts there.
+qsizetype FinCopieTelle(QByteArrayView sql, qsizetype i)
+{
+    const char c = sql[i];
+    const auto suivant = [&](qsizetype k) { return k < sql.size() ? sql[k] : '\0'; };
+    if (c == '\'' || ((c == 'E' || c == 'e') && suivant(i + 1) == '\''
+                      && (i == 0 || !(Lettre(sql[i - 1]) || Chiffre(sql[i - 1]) || sql[i - 1] == '$')))) {
+        const bool echappe = c != '\'';
+        for (qsizetype k = echappe ? i + 2 : i + 1; k < sql.size(); ++k) {
+            if (echappe && sql[k] == '\\')
+                ++k;
+            else if (sql[k] == '\'' && suivant(k + 1) == '\'')
+                ++k;
+            else if (sql[k] == '\'')
+                return k;
+        }
+        Illisible(sql, "littéral non fermé");
+    }
+    if (c == '-' && suivant(i + 1) == '-') {
+        const qsizetype fin = sql.indexOf('\n', i);
+        return fin < 0 ? sql.size() - 1 : fin;
+    }
+    if (c == '/' && suivant(i + 1) == '*') {
+        // Comments nest on the server.
+        int profondeur = 0;
+        for (qsizetype k = i; k + 1 < sql.size(); ++k) {
+            if (sql[k] == '/' && sql[k + 1] == '*') {
+                ++profondeur;
+                ++k;
+            } else if (sql[k] == '*' && sql[k + 1] == '/') {
+                ++k;
+                if (--profondeur == 0)
+                    return k;
+            }
+        }
+        Illisible(sql, "commentaire non fermé");
+    }
+    if (c == '$' && (i == 0 || !(Lettre(sql[i - 1]) || Chiffre(sql[i - 1])))) {
+        qsizetype k = i + 1;
+        if (k < sql.size() && Chiffre(sql[k]))
+            return -1;  // a parameter of the server's own form
+        while (k < sql.size() && (Lettre(sql[k]) || (k > i + 1 && Chiffre(sql[k]))))
+            ++k;
+        if (k >= sql.size() || sql[k] != '$')
+            return -1;
+        const QByteArrayView etiquette = sql.sliced(i, k - i + 1);
+        const qsizetype fin = sql.indexOf(etiquette, k + 1);
+        if (fin < 0)
+            Illisible(sql, "corps $$ non fermé");
+        return fin + etiquette.size() - 1;
+    }
+    return -1;
+}
 }  // namespace
 
 std::pair<QByteArray, int> TraduireSqlPg(QByteArrayView sql, QHash<QByteArray, int>* noms)
@@ -185,34 +322,50 @@ std::pair<QByteArray, int> TraduireSqlPg(QByteArrayView sql, QHash<QByteArray, i
     QByteArray r;
     r.reserve(sql.size() + 16);
     int n = 0;
+    bool positions = false, nommes = false;
+    int dollars = 0;  // highest $n written in the server's own form
+    int crochets = 0;  // inside [ ], a colon separates an array slice's bounds
     QHash<QByteArray, int> locaux;
-    QHash<QByteArray, int>& positions = noms ? *noms : locaux;
+    QHash<QByteArray, int>& parNom = noms ? *noms : locaux;
     for (qsizetype i = 0; i < sql.size(); ++i) {
         const char c = sql[i];
-        if (c == '\'') {
-            // A literal, copied as it stands ('' is a quote inside it).
-            const qsizetype fin = sql.indexOf('\'', i + 1);
-            const qsizetype j = fin < 0 ? sql.size() - 1 : fin;
-            r += sql.sliced(i, j - i + 1);
-            i = j;
+        const char suivant = i + 1 < sql.size() ? sql[i + 1] : '\0';
+        if (const qsizetype fin = FinCopieTelle(sql, i); fin >= 0) {
+            r += sql.sliced(i, fin - i + 1);
+            i = fin;
         } else if (c == '"') {
             const qsizetype fin = sql.indexOf('"', i + 1);
-            const qsizetype j = fin < 0 ? sql.size() - 1 : fin;
-            r += sql.sliced(i, j - i + 1).toByteArray().toLower();
-            i = j;
-        } else if (c == '-' && i + 1 < sql.size() && sql[i + 1] == '-') {
-            const qsizetype fin = sql.indexOf('\n', i);
-            const qsizetype j = fin < 0 ? sql.size() - 1 : fin;
-            r += sql.sliced(i, j - i + 1);
-            i = j;
+            if (fin < 0)
+                Illisible(sql, "nom entre guillemets non fermé");
+            r += sql.sliced(i, fin - i + 1).toByteArray().toLower();
+            i = fin;
+        } else if (c == '$' && Chiffre(suivant)) {
+            qsizetype j = i + 1;
+            while (j < sql.size() && Chiffre(sql[j]))
+                ++j;
+            dollars = std::max(dollars, sql.sliced(i + 1, j - i - 1).toInt());
+            r += sql.sliced(i, j - i);
+            i = j - 1;
+        } else if (c == '[' || c == ']') {
+            crochets += c == '[' ? 1 : -1;
+            r += c;
+        } else if (c == ':' && suivant == ':') {
+            r += "::";
+            ++i;
         } else if (c == '?') {
+            if (Chiffre(suivant) || suivant == '|' || suivant == '&')
+                Illisible(sql, "« ? » suivi d'un chiffre ou d'un opérateur");
+            positions = true;
             r += '$' + QByteArray::number(++n);
-        } else if (c == ':' && i + 1 < sql.size() && Lettre(sql[i + 1]) && (i == 0 || sql[i - 1] != ':')) {
+        } else if (c == ':' && Lettre(suivant) && crochets == 0) {
             qsizetype j = i + 1;
             while (j < sql.size() && (Lettre(sql[j]) || Chiffre(sql[j])))
                 ++j;
+            if (j < sql.size() && uchar(sql[j]) >= 0x80)
+                Illisible(sql, "nom de paramètre non ASCII");
+            nommes = true;
             const QByteArray nom = sql.sliced(i, j - i).toByteArray();
-            int& position = positions[nom];
+            int& position = parNom[nom];
             if (position == 0)
                 position = ++n;
             r += '$' + QByteArray::number(position);
@@ -221,7 +374,9 @@ std::pair<QByteArray, int> TraduireSqlPg(QByteArrayView sql, QHash<QByteArray, i
             r += c;
         }
     }
-    return {r, n};
+    if (int(positions) + int(nommes) + int(dollars > 0) > 1)
+        Illisible(sql, "paramètres de formes différentes mêlés");
+    return {r, dollars > 0 ? dollars : n};
 }
 
 // ---- results -------------------------------------------------------------
@@ -256,12 +411,39 @@ qint64 TResultatPg::LignesTouchees() const { return m_r ? QByteArray(Libpq().cmd
 
 // ---- connection ------------------------------------------------------------
 
-TConnexionPg::TConnexionPg(const QString& connexion) : m_nom(NomServeur(connexion))
+namespace {
+// What the module's SQL relies on, set on every connection over whatever
+// the environment (PGCLIENTENCODING, PGOPTIONS), the connection string's
+// `options` or the login's own defaults chose.
+const char* const Session =
+    "SET client_encoding = 'UTF8'; SET standard_conforming_strings = on; SET search_path = public;"
+    " SET lock_timeout = '10s'; SET extra_float_digits = 1; SET bytea_output = 'hex'; SET DateStyle = 'ISO, YMD';"
+    " SET default_transaction_isolation = 'read committed'; SET row_security = on";
+}  // namespace
+
+TConnexionPg::TConnexionPg(const QString& connexion)
 {
+    const std::optional<TOptionsConnexion> options = LireOptions(connexion);
+    if (!options)
+        throw EDatabaseError(QStringLiteral(
+            "La chaîne de connexion au serveur du catalogue est illisible (option inconnue, guillemet non fermé ou "
+            "caractère % mal codé) : corrigez la clé Serveur de Kestravel.conf. Elle n'est pas reproduite ici, car "
+            "elle peut contenir un mot de passe."));
+    m_nom = ::Nom(*options);
+    if (SansVerification(*options))
+        Avertir(m_nom);
     const TLibpq& pq = Libpq();
-    m_c = pq.connectdb(connexion.toUtf8().constData());
+    // The waits come first, so that the string may shorten them; the
+    // encoding comes after it, so that nothing overrides it.
+    const QByteArray texte = connexion.toUtf8();
+    const char* const cles[] = {"connect_timeout", "keepalives_idle", "keepalives_interval", "keepalives_count",
+                                "dbname",          "client_encoding", nullptr};
+    const char* const valeurs[] = {"10", "30", "10", "3", texte.constData(), "UTF8", nullptr};
+    m_c = pq.connectdbParams(cles, valeurs, 1);
     if (!m_c || pq.status(m_c) != CONNECTION_OK) {
-        const QString raison = m_c ? RaisonServeur(pq.errorMessage(m_c)) : QStringLiteral("mémoire insuffisante");
+        QString raison = m_c ? RaisonServeur(pq.errorMessage(m_c)) : QStringLiteral("mémoire insuffisante");
+        if (!options->motDePasse.isEmpty())
+            raison.replace(options->motDePasse, QStringLiteral("***"));
         if (m_c)
             pq.finish(m_c);
         m_c = nullptr;
@@ -270,6 +452,9 @@ TConnexionPg::TConnexionPg(const QString& connexion) : m_nom(NomServeur(connexio
     }
     pq.setNoticeProcessor(m_c, Silence, nullptr);
     m_annulation = pq.getCancel(m_c);
+    const TResultatPg r(pq.exec(m_c, Session));
+    if (!r.Handle() || pq.resultStatus(r.Handle()) != PGRES_COMMAND_OK)
+        Echec(QStringLiteral("la préparation de la session"), r.Handle() ? pq.resultErrorMessage(r.Handle()) : nullptr);
 }
 
 TConnexionPg::~TConnexionPg()
@@ -306,6 +491,16 @@ void TConnexionPg::Echec(const QString& quoi, const char* raison) const { throw 
 
 TResultatPg TConnexionPg::Executer(const QString& sql, const QVariantList& valeurs)
 {
+    return Envoyer(TraduireSqlPg(QByteArrayView(sql.toUtf8())).first, valeurs);
+}
+
+TResultatPg TConnexionPg::ExecuterTelQuel(const QString& sql, const QVariantList& valeurs)
+{
+    return Envoyer(sql.toUtf8(), valeurs);
+}
+
+TResultatPg TConnexionPg::Envoyer(const QByteArray& sql, const QVariantList& valeurs)
+{
     AvantInstruction();
     const TLibpq& pq = Libpq();
     std::vector<QByteArray> textes;
@@ -320,8 +515,8 @@ TResultatPg TConnexionPg::Executer(const QString& sql, const QVariantList& valeu
                                                          : v.toString().toUtf8());
         pointeurs.push_back(textes.back().constData());
     }
-    TResultatPg r(pq.execParams(m_c, TraduireSqlPg(QByteArrayView(sql.toUtf8())).first.constData(),
-                                int(pointeurs.size()), nullptr, pointeurs.data(), nullptr, nullptr, 0));
+    TResultatPg r(pq.execParams(m_c, sql.constData(), int(pointeurs.size()), nullptr, pointeurs.data(), nullptr,
+                                nullptr, 0));
     const ExecStatusType etat = r.Handle() ? pq.resultStatus(r.Handle()) : PGRES_FATAL_ERROR;
     if (etat != PGRES_COMMAND_OK && etat != PGRES_TUPLES_OK && etat != PGRES_COPY_IN)
         Echec(QStringLiteral("une instruction"), r.Handle() ? pq.resultErrorMessage(r.Handle()) : nullptr);

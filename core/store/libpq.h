@@ -16,6 +16,7 @@
 // The functions of libpq the module uses.
 struct TLibpq {
     decltype(&PQconnectdb) connectdb;
+    decltype(&PQconnectdbParams) connectdbParams;
     decltype(&PQstatus) status;
     decltype(&PQerrorMessage) errorMessage;
     decltype(&PQfinish) finish;
@@ -50,19 +51,32 @@ struct TLibpq {
 // Loads libpq once; throws EDatabaseError when it is not installed.
 const TLibpq& Libpq();
 
-// "serveur-boutique, base kestravel": how messages name a server, from its
-// connection string (host or socket folder, port when given, database).
+// "serveur-boutique:5432, base kestravel": how messages name a server, from
+// its connection string (host or socket folder, port when given, database).
+// Never the string itself, which may hold a password.
 QString NomServeur(const QString& connexion);
+// The database a connection string names (or libpq's default from the
+// environment); empty when the string cannot be read or names none.
+QString BaseServeur(const QString& connexion);
+// The warning given (on standard error, once per process) when a server is
+// reached over the network without checking its certificate, so that
+// another machine could pose as it and read the logins; empty when none was
+// given. The windows show it once too.
+QString AvertissementConnexion();
 // libpq's text of a failure (its own words, the C library's and the
 // server's, in English or French) after a French sentence for the cases a
 // shop meets: a server stopped or misnamed, a login refused, a connection cut.
 QString RaisonServeur(const char* texte);
 
 // The module's SQL as the server reads it: written once for both engines,
-// it may name `?` and `:Nom` parameters (here `$n`; `noms` receives the
+// it may name `?` or `:Nom` parameters (here `$n`; `noms` receives the
 // named ones' positions, the result's second member is the number of
 // parameters), and quoted names are lower-cased, since the file's names
-// ignore case and the server's were created in lower case.
+// ignore case and the server's were created in lower case. Literals,
+// comments and `$$` bodies are copied as they stand. Throws EDatabaseError
+// on what it cannot read for sure (`?1`, a name with a non-ASCII letter,
+// both kinds of parameters, an unclosed literal or comment); SQL written
+// for the server alone does not come here (TConnexionPg::Executer).
 std::pair<QByteArray, int> TraduireSqlPg(QByteArrayView sql, QHash<QByteArray, int>* noms = nullptr);
 
 // Appends one value in the copy protocol's text format (a null array is SQL
@@ -94,15 +108,24 @@ private:
 class TConnexionPg {
 public:
     // Connects; a server that cannot be reached or refuses the login throws
-    // "Connexion impossible au serveur du catalogue « … » : reason".
+    // "Connexion impossible au serveur du catalogue « … » : reason". The
+    // connection waits 10 s at most for the server, and then sets the
+    // session the module's SQL relies on, whatever the environment, the
+    // connection string or the login's defaults say (UTF-8, standard
+    // strings, the `public` schema, a lock waited for 10 s at most…).
     explicit TConnexionPg(const QString& connexion);
     ~TConnexionPg();
     TConnexionPg(const TConnexionPg&) = delete;
     TConnexionPg& operator=(const TConnexionPg&) = delete;
 
     // Runs one statement with `$1`… parameters sent apart from the text
-    // (never spliced into it); throws with the server's message.
+    // (never spliced into it); throws with the server's message. The text
+    // goes through TraduireSqlPg (quoted names lower-cased, as the module's
+    // shared SQL writes them).
     TResultatPg Executer(const QString& sql, const QVariantList& valeurs = {});
+    // The same for a statement written for the server alone, sent as it
+    // stands: its `$$` bodies, casts and operators are the server's.
+    TResultatPg ExecuterTelQuel(const QString& sql, const QVariantList& valeurs = {});
     // Bulk load: `COPY … FROM STDIN` begun, rows sent in COPY's text format
     // in as many pieces as wanted, then the end, where the server checks
     // them all (throws with its reason).
@@ -134,6 +157,7 @@ public:
     }
 
 private:
+    TResultatPg Envoyer(const QByteArray& sql, const QVariantList& valeurs);
     PGconn* m_c = nullptr;
     PGcancel* m_annulation = nullptr;
     QString m_nom;

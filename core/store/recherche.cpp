@@ -3,6 +3,7 @@
 #include "core/store/dialecte.h"
 #include "core/store/erreurs.h"
 
+#include <QRegularExpression>
 #include <QStringList>
 
 namespace {
@@ -73,6 +74,14 @@ QString PlierRecherche(const QString& texte)
             resultat += minuscule;
     }
     return resultat;
+}
+
+QString LettresPliees()
+{
+    QString lettres;
+    for (const auto& p : Pliage)
+        lettres += QString(QChar(p.accent)) + QChar(p.accent).toUpper();
+    return lettres;
 }
 
 bool IndexRechercheInstalle(const TBaseSql& base)
@@ -160,71 +169,33 @@ void SupprimerIndexRecherche(const TBaseSql& base)
     transaction.Commit();
 }
 
-namespace {
-// Each word is looked for in any of the three texts.
-QString ConditionsMots(qsizetype nombre, const QString& libelle, const QString& reference, const QString& code)
-{
-    QString sql;
-    for (qsizetype i = 0; i < nombre; ++i)
-        sql += QStringLiteral(" AND (%1 LIKE ? ESCAPE '\\' OR %2 LIKE ? ESCAPE '\\' OR %3 LIKE ? ESCAPE '\\')")
-                   .arg(libelle, reference, code);
-    return sql;
-}
-
-// In a file: long words through the index, in one MATCH; short ones on the
-// index's texts of the rows found. CROSS JOIN keeps the index as the outer
-// loop: otherwise SQLite may walk the origin's products and ask the index
-// about each of them.
-QString RequeteFichier(bool parIndex, qsizetype nombreCourts, int externe)
-{
-    QString sql = QStringLiteral(
-                      "SELECT %1 FROM RechercheProduit CROSS JOIN Produit p"
-                      " ON p.rowid = RechercheProduit.rowid WHERE 1")
-                      .arg(QLatin1String(ColonnesLigneProduit));
-    if (parIndex)
-        sql += QStringLiteral(" AND RechercheProduit MATCH ?");
-    sql += ConditionsMots(nombreCourts, QStringLiteral("RechercheProduit.Libelle"),
-                          QStringLiteral("RechercheProduit.Reference"), QStringLiteral("RechercheProduit.CodeExport"));
-    if (externe >= 0)
-        sql += QStringLiteral(" AND p.Externe = ?");
-    return sql;
-}
-
-// On a server, without an index the module could create with a shop's
-// rights: every word (folded as the index folds) is looked for in the
-// three texts of each product of the origin.
-QString RequeteServeur(qsizetype nombreMots, int externe)
-{
-    const auto plie = [](const char* champ) {
-        return QStringLiteral("lower(%1)").arg(Remplacements(Remplacements(QLatin1String(champ), true), false));
-    };
-    QString sql = QStringLiteral("SELECT %1 FROM Produit p WHERE 1 = 1").arg(QLatin1String(ColonnesLigneProduit))
-        + ConditionsMots(nombreMots, plie("p.Libelle"), plie("p.Reference"), plie("p.CodeExport"));
-    if (externe >= 0)
-        sql += QStringLiteral(" AND p.Externe = ?");
-    return sql + QStringLiteral(" ORDER BY p.") + Dialecte::IdLigne;
-}
-}  // namespace
-
 TResultatRecherche Rechercher(const TBaseSql& base, const TCritereRecherche& critere)
 {
     TResultatRecherche resultat;
-    // Words of three letters or more go through the index (each may be in
-    // any of the three texts); shorter ones are checked on the rows found,
-    // or on every row when the query has no longer word.
+    // The cost of a search grows with its words: beyond the first ones,
+    // they are left out (the window says so).
+    QStringList mots = PlierRecherche(critere.texte.left(LongueurRechercheMax))
+                           .split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
+    if (mots.size() > MotsRechercheMax) {
+        resultat.motsIgnores = int(mots.size()) - MotsRechercheMax;
+        mots.resize(MotsRechercheMax);
+    }
+    // In a file, words of three letters or more go through the index (each
+    // may be in any of the three texts); shorter ones are checked on the
+    // rows found, or on every row when the query has no longer word. A
+    // server reads the products, all words alike, and only the rows shown.
     QStringList longs, courts;
-    for (const QString& mot : PlierRecherche(critere.texte).split(' ', Qt::SkipEmptyParts))
-        (mot.size() >= 3 ? longs : courts) << mot;
+    for (const QString& mot : mots)
+        (mot.size() >= 3 && !base.SurServeur() ? longs : courts) << mot;
     if (longs.isEmpty() && courts.isEmpty())
         return resultat;
-    if (base.SurServeur()) {
-        courts = longs + courts;
-        longs.clear();
-    }
-    const QString sql = base.SurServeur() ? RequeteServeur(courts.size(), critere.externe)
-                                          : RequeteFichier(!longs.isEmpty(), courts.size(), critere.externe);
+    Dialecte::TRequeteRecherche requete;
+    requete.parIndex = !longs.isEmpty();
+    requete.mots = courts.size();
+    requete.externe = critere.externe >= 0;
+    requete.categories = !critere.categories.isEmpty();
     try {
-        TInstructionSql q(base, sql);
+        TInstructionSql q(base, Dialecte::RequeteRecherche(base, requete));
         int n = 0;
         if (!longs.isEmpty()) {
             QStringList phrases;
@@ -232,11 +203,30 @@ TResultatRecherche Rechercher(const TBaseSql& base, const TCritereRecherche& cri
                 phrases << '"' + mot.replace('"', "\"\"") + '"';
             q.LierTexte(++n, phrases.join(" AND "));
         }
-        for (const QString& mot : courts)
-            for (int i = 0; i < 3; ++i)
-                q.LierTexte(++n, Motif(mot));
+        if (base.SurServeur()) {
+            // The words' patterns in one value, the categories as arrays.
+            QStringList motifs;
+            for (const QString& mot : courts)
+                motifs << Motif(mot);
+            q.LierTexte(++n, motifs.join('\n'));
+            if (requete.categories) {
+                QStringList externes, ids;
+                for (auto c = critere.categories.cbegin(); c != critere.categories.cend(); ++c) {
+                    externes << QString::number(c.key() >> 32);
+                    ids << QString::number(qint32(c.key() & 0xffffffff));
+                }
+                q.LierTexte(++n, '{' + externes.join(',') + '}');
+                q.LierTexte(++n, '{' + ids.join(',') + '}');
+            }
+        } else {
+            for (const QString& mot : courts)
+                for (int i = 0; i < 3; ++i)
+                    q.LierTexte(++n, Motif(mot));
+        }
         if (critere.externe >= 0)
             q.LierEntier(++n, critere.externe);
+        if (base.SurServeur())
+            q.LierEntier(++n, critere.limite + 1);
 
         while (q.Etape()) {
             QString categorie;

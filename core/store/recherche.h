@@ -21,6 +21,13 @@
 // The text as the index holds it: French accented letters (either case)
 // replaced by their plain letter; the query goes through the same folding.
 QString PlierRecherche(const QString& texte);
+// The accented letters PlierRecherche replaces, small and capital.
+QString LettresPliees();
+
+// A search's bounds, told in the window: the words after the first ones
+// are not looked for, and the field takes no more characters.
+inline constexpr int MotsRechercheMax = 8;
+inline constexpr int LongueurRechercheMax = 100;
 
 // Whether the catalogue has the index (the table and its four triggers).
 bool IndexRechercheInstalle(const TBaseSql& base);
@@ -48,6 +55,7 @@ inline qint64 CleCategorie(int externe, int idProduitType) { return (qint64(exte
 struct TResultatRecherche {
     TLignesProduits lignes;
     bool tronque = false;  // more products match than `limite`
+    int motsIgnores = 0;  // words beyond MotsRechercheMax, not looked for
     QString erreur;  // the search could not run (catalogue busy, no index…)
 };
 

@@ -18,6 +18,7 @@ TRechercheListe::TRechercheListe(TdmKestravel& dm, QWidget* fenetre, QLineEdit* 
     m_champ->setAccessibleName(QStringLiteral("Rechercher"));
     m_champ->setPlaceholderText(QStringLiteral("Rechercher un produit (libellé, référence, code export)"));
     m_champ->setClearButtonEnabled(true);
+    m_champ->setMaxLength(LongueurRechercheMax);
     for (QToolButton* effacer : m_champ->findChildren<QToolButton*>())
         NommerPourLecteur(effacer, QStringLiteral("Effacer la recherche"));
     // Escape empties the field, as its clear button does.
@@ -126,6 +127,9 @@ void TRechercheListe::Recevoir(quint64 numero, const TResultatRecherche& resulta
         m_etat->setText(QStringLiteral("Aucun produit trouvé."));
     else
         m_etat->setText(n == 1 ? QStringLiteral("1 produit trouvé.") : QStringLiteral("%1 produits trouvés.").arg(n));
+    if (resultat.motsIgnores > 0)
+        m_etat->setText(m_etat->text()
+                        + QStringLiteral(" Seuls les %1 premiers mots sont cherchés.").arg(MotsRechercheMax));
     if (surResultats)
         surResultats(resultat.lignes);
 }
