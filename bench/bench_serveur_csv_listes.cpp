@@ -3,7 +3,9 @@
 //  - CSV import of the product table (empty it, load the file, one
 //    transaction) against psql's \copy of the same rows, same transaction;
 //  - the product list's fill of the biggest category against a bare libpq
-//    query reading every value of the same rows.
+//    query reading every value of the same rows;
+//  - a search of a fragment every product has, the 200 rows shown, against
+//    a bare libpq query of the three texts with LIMIT 200.
 //
 // Usage: bench_serveur_csv_listes SCRATCH BUILD
 
@@ -12,6 +14,7 @@
 #include "core/store/dmkestravel.h"
 #include "core/store/erreurs.h"
 #include "core/store/lignesproduits.h"
+#include "core/store/recherche.h"
 
 #include <QCoreApplication>
 #include <cstdlib>
@@ -23,17 +26,15 @@ const char* const ColonnesProduit =
     "Externe, IdProduit, IdProduitType, Description, CodeExport, PrixAchatHT, PrixTarifHT, PrixVenteHT, Libelle, "
     "DateCreation, Reference, Lien, Stock, StockMini";
 
-// The bare baseline of the list: the statement the fill sends, every value
-// read (numbers parsed, texts converted as the list converts them).
-double ListeBrute(const QString& serveur, long long& lignes)
+// The bare baseline of a list: the statement, every value read (numbers
+// parsed, texts converted as the list converts them).
+double RequeteBrute(const QString& serveur, const QByteArray& sql, std::vector<const char*> valeurs, long long& lignes)
 {
     const TLibpq& pq = Libpq();
     PGconn* c = pq.connectdb(serveur.toUtf8().constData());
-    const QByteArray sql = QByteArray("SELECT ") + ColonnesLigneProduit
-        + " FROM Produit p WHERE Externe = $1 AND IdProduitType = $2 ORDER BY IdProduit";
     const double ms = bench::Mesurer(NbListes, [&] {
-        const char* valeurs[] = {"0", "1"};
-        PGresult* r = pq.execParams(c, sql.constData(), 2, nullptr, valeurs, nullptr, nullptr, 0);
+        PGresult* r = pq.execParams(c, sql.constData(), int(valeurs.size()), nullptr, valeurs.data(), nullptr, nullptr,
+                                    0);
         lignes = pq.ntuples(r);
         double somme = 0;
         for (int i = 0; i < lignes; ++i)
@@ -70,13 +71,37 @@ int main(int argc, char* argv[])
 
             // The list of the biggest category.
             long long lignesBrutes = 0;
-            const double brute = ListeBrute(serveur, lignesBrutes);
+            const double brute = RequeteBrute(serveur,
+                                              QByteArray("SELECT ") + ColonnesLigneProduit
+                                                  + " FROM Produit p WHERE Externe = $1 AND IdProduitType = $2"
+                                                    " ORDER BY IdProduit",
+                                              {"0", "1"}, lignesBrutes);
             TdmKestravel dm(serveur, TdmKestravel::Serveur::Oui);
             int lignesListe = 0;
             const double liste =
                 bench::Mesurer(NbListes, [&] { lignesListe = LireProduitsCategorie(dm, 0, 1).Taille(); });
             if (lignesListe != lignesBrutes) {
                 std::fprintf(stderr, "la liste a %d lignes, la requête %lld\n", lignesListe, lignesBrutes);
+                return 1;
+            }
+
+            // A search of a fragment every label holds ("Produit 0000001"…):
+            // the first 200 rows, against a bare query of the three texts.
+            long long trouvesBruts = 0;
+            const double rechercheBrute = RequeteBrute(
+                serveur,
+                QByteArray("SELECT ") + ColonnesLigneProduit
+                    + " FROM Produit p WHERE lower(p.Libelle) LIKE $1 OR lower(p.Reference) LIKE $1"
+                      " OR lower(p.CodeExport) LIKE $1 LIMIT 200",
+                {"%pro%"}, trouvesBruts);
+            TCritereRecherche critere;
+            critere.texte = "pro";
+            TBaseSql lecture = TBaseSql::Serveur(serveur);
+            int trouves = 0;
+            const double recherche =
+                bench::Mesurer(NbListes, [&] { trouves = Rechercher(lecture, critere).lignes.Taille(); });
+            if (trouves != trouvesBruts) {
+                std::fprintf(stderr, "la recherche a %d lignes, la requête %lld\n", trouves, trouvesBruts);
                 return 1;
             }
 
@@ -131,6 +156,7 @@ int main(int argc, char* argv[])
             std::printf("serveur PostgreSQL local, catalogue de %lld produits :\n", produits);
             bench::Ratio("import CSV de Produit contre psql \\copy", bench::Mediane(nous), bench::Mediane(psql), 1.5);
             bench::Ratio("liste de la grande catégorie (50 000) contre libpq", liste, brute, 1.5);
+            bench::Ratio("recherche « pro », 200 premiers, contre libpq", recherche, rechercheBrute, 2);
         } catch (const EKestravel& e) {
             std::fprintf(stderr, "%s\n", e.Message().toLocal8Bit().constData());
             return 1;

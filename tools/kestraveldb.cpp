@@ -28,6 +28,7 @@ int Usage()
                  "  kestravel-db create --server URI        catalogue vide sur un serveur PostgreSQL\n"
                  "  kestravel-db create --server URI --roles-script FICHIER   script SQL des rôles, pour\n"
                  "                                          l'administrateur du serveur (- : sortie standard)\n"
+                 "  kestravel-db grant --server URI         redonne aux rôles leurs droits sur le catalogue\n"
                  "  kestravel-db migrate CHEMIN URI         copie un catalogue fichier vers un serveur vide\n"
                  "  kestravel-db demo DOSSIER [--bin KESTRAVEL] [--server URI]  installation de démonstration\n"
                  "  kestravel-db generate CHEMIN --products N --categories M [--big-category K]\n"
@@ -137,6 +138,9 @@ int main(int argc, char* argv[])
                 CreerCatalogueServeur(a[3]);
         } else if (commande == "create") {
             CreerCatalogueVide(a[2]);
+        } else if (commande == "grant" && a[2] == "--server" && a.size() >= 4) {
+            RedonnerDroitsCatalogue(a[3]);
+            Afficher(QStringLiteral("Droits des rôles de vente et de bureau du catalogue donnés."));
         } else if (commande == "migrate") {
             if (a.size() < 4)
                 return Usage();

@@ -287,6 +287,16 @@ bool PeutModifierCatalogue(const TBaseSql& base)
 
 void DonnerDroitsCatalogue(TConnexionPg& c) { DonnerDroits(c); }
 
+void RedonnerDroitsCatalogue(const QString& connexion)
+{
+    TConnexionPg c(connexion);
+    c.Executer("BEGIN");
+    if (!CatalogueServeurPresent(c))
+        throw EKestravel(QStringLiteral("Le serveur « %1 » n'a pas de catalogue Kestravel.").arg(c.Nom()));
+    DonnerDroits(c);
+    c.Executer("COMMIT");
+}
+
 bool CatalogueServeurPresent(TConnexionPg& c)
 {
     for (const QString& t : NomsTables())

@@ -51,6 +51,11 @@ void CreerCatalogueServeur(const QString& connexion);
 // does not have yet are left out. Run again by `migrate`.
 void DonnerDroitsCatalogue(TConnexionPg& c);
 
+// The same on its own transaction, for an existing catalogue (one created
+// by an earlier version, whose single role spanned the server); throws when
+// the server has no catalogue.
+void RedonnerDroitsCatalogue(const QString& connexion);
+
 // Whether the login may change the catalogue (the office role, or the
 // owner), rather than only sell.
 bool PeutModifierCatalogue(const TBaseSql& base);
