@@ -4,6 +4,7 @@
 
 #include "core/base/emplacement.h"
 #include "core/exchange/xmldoc.h"
+#include "core/interchange/formatcsv.h"
 #include "core/serveur/catalogueserveur.h"
 #include "core/store/acces.h"
 #include "core/store/dates.h"
@@ -17,13 +18,17 @@
 #include <libxml/tree.h>
 
 #include <unistd.h>
+#include <QCryptographicHash>
 #include <QDate>
+#include <QSysInfo>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QThread>
 #include <QtTest>
 #include <memory>
 
@@ -95,16 +100,22 @@ public:
                       {externe, id, type});
     }
     int Mouvements() { return Entier("SELECT COUNT(*) FROM \"Transaction\""); }
-    // Temporary files of requests committed but not yet renamed.
-    QStringList EnAttente()
+    // Requests committed whose outcomes were not yet seen in their file.
+    int EnAttente()
     {
-        QStringList r;
         if (!m_serveur && Entier("SELECT COUNT(*) FROM sqlite_master WHERE name = 'ControleEnCours'") == 0)
-            return r;
-        for (const QVariantList& l : Lignes("SELECT Temporaire FROM ControleEnCours"))
-            if (QFile::exists(l.value(0).toString()))
-                r << l.value(0).toString();
-        return r;
+            return 0;
+        return Entier("SELECT COUNT(*) FROM ControleEnCours WHERE Resultat IS NOT NULL");
+    }
+    // The movements of a product, "old>new" in their order.
+    QStringList Historique(int externe, int id, int type)
+    {
+        QStringList h;
+        for (const QVariantList& t : Lignes("SELECT QuantiteOld, QuantiteNew FROM \"Transaction\" WHERE Externe = ?"
+                                            " AND IdProduit = ? AND IdProduitType = ? ORDER BY IdTransaction",
+                                            {externe, id, type}))
+            h << t.value(0).toString() + '>' + t.value(1).toString();
+        return h;
     }
 
 private:
@@ -125,12 +136,12 @@ QByteArray Ligne(const QString& type, int externe, int id, int typeProduit, cons
     return (s + extra + "/>").toUtf8();
 }
 
-// Runs the installed binary as TInstallation::Lancer does (no screen, French
-// settings), with these variables set (an empty value removes one).
-TInstallation::Resultat LancerAvec(const TInstallation& inst, const QStringList& arguments,
-                                   const QList<QPair<QString, QString>>& variables)
+using TVariables = QList<QPair<QString, QString>>;
+
+// Starts the installed binary as TInstallation::Lancer does (no screen,
+// French settings), with these variables set (an empty value removes one).
+void Demarrer(QProcess& p, const TInstallation& inst, const QStringList& arguments, const TVariables& variables)
 {
-    QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const char* nom : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
         env.remove(nom);
@@ -144,6 +155,10 @@ TInstallation::Resultat LancerAvec(const TInstallation& inst, const QStringList&
     }
     p.setProcessEnvironment(env);
     p.start(inst.Module() + "kestravel", arguments);
+}
+
+TInstallation::Resultat Attendre(QProcess& p)
+{
     TInstallation::Resultat r;
     if (!p.waitForFinished(60000)) {
         p.kill();
@@ -154,6 +169,35 @@ TInstallation::Resultat LancerAvec(const TInstallation& inst, const QStringList&
     }
     r.erreurs = QString::fromLocal8Bit(p.readAllStandardError());
     return r;
+}
+
+TInstallation::Resultat LancerAvec(const TInstallation& inst, const QStringList& arguments, const TVariables& variables)
+{
+    QProcess p;
+    Demarrer(p, inst, arguments, variables);
+    return Attendre(p);
+}
+
+// The crash helper preloaded, with one of its variables (see arret_brutal.cpp).
+TVariables Arret(const QString& variable, const QString& valeur = QStringLiteral("1"))
+{
+    return VariablesPrechargement(qEnvironmentVariable("KESTRAVEL_BUILD") + "/tests/kestravel-arret.so")
+        << qMakePair(variable, valeur);
+}
+
+// Waits until a process paused by the crash helper at `point` got there.
+bool PauseAtteinte(const QString& point)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!QFile::exists(point + ".atteint") && t.elapsed() < 60000)
+        QThread::msleep(5);
+    return QFile::exists(point + ".atteint");
+}
+
+QStringList Temporaires(const QString& dossier)
+{
+    return QDir(dossier).entryList({".*.kestravel-*"}, QDir::Files | QDir::Hidden);
 }
 
 bool Xmllint(const QString& chemin, QString& erreurs)
@@ -473,15 +517,13 @@ private slots:
     // The process is killed before each of its changes to the disk in turn
     // (the catalogue's and the file's). Each time the file is as the host
     // wrote it and nothing moved, or it shows the outcomes and the stock
-    // moved, or the request is pending: then the host, sending it again
-    // (under its own name or a new one), gets the outcomes and the stock
-    // does not move twice.
+    // moved, or the request is pending: then the host, sending it again,
+    // gets the outcomes, the stock does not move twice, and no temporary
+    // file is left beside the request.
     void arretBrutalAChaqueEcriture()
     {
         if (g_serveur)
             QSKIP("the catalogue file's own writes");
-        const QString arret = qEnvironmentVariable("KESTRAVEL_BUILD") + "/tests/kestravel-arret.so";
-        QVERIFY2(QFileInfo::exists(arret), qPrintable(arret));
         {
             TBase b(m_inst->Base());
             b.Produit(0, 1, 1, 10);
@@ -493,13 +535,11 @@ private slots:
             + Ligne("Remonter", 0, 2, 1, "5") + "</Kestravel>\n";
         const QByteArray resultat =
             QByteArray(demande).replace("\"3\"/>", "\"3\" Etat=\"Ok\"/>").replace("\"5\"/>", "\"5\" Etat=\"Ok\"/>");
-        const QString renvoi = m_inst->Racine() + "renvoi.xml";
 
         bool auBout = false;
         int points = 0, enAttenteVus = 0;
         for (int n = 1; n <= 400 && !auBout; ++n) {
-            for (const QString& f :
-                 QDir(m_inst->Racine()).entryList({".*.kestravel-*", "renvoi.xml"}, QDir::Files | QDir::Hidden))
+            for (const QString& f : Temporaires(m_inst->Racine()))
                 QFile::remove(m_inst->Racine() + f);
             for (const QString& f : {m_inst->Base(), m_inst->Base() + "-wal", m_inst->Base() + "-shm"})
                 QFile::remove(f);
@@ -507,8 +547,7 @@ private slots:
             EcrireFichier(m_fichier, demande);
 
             const auto r = LancerAvec(*m_inst, {"CONTROLE", m_inst->Ini(), m_fichier},
-                                      VariablesPrechargement(arret)
-                                          << qMakePair(QString("KESTRAVEL_ARRET_ECRITURE"), QString::number(n)));
+                                      Arret("KESTRAVEL_ARRET_ECRITURE", QString::number(n)));
             auBout = r.code != -3;
             QVERIFY2(!auBout || r.code == 0, qPrintable(r.erreurs));
             points = n;
@@ -521,7 +560,7 @@ private slots:
                 QCOMPARE(b.Stock(0, 1, 1), bouge ? 7 : 10);
                 QCOMPARE(b.Stock(0, 2, 1), bouge ? 9 : 4);
                 QCOMPARE(b.Mouvements(), bouge ? 2 : 0);
-                enAttente = !b.EnAttente().isEmpty();
+                enAttente = b.EnAttente() > 0;
             }
             const QString etape = QStringLiteral("arrêt avant l'écriture %1").arg(n);
             if (apres == resultat) {
@@ -533,25 +572,197 @@ private slots:
             enAttenteVus += bouge;
 
             // The host sends it again.
-            const QString fichier = n % 2 ? m_fichier : renvoi;
-            EcrireFichier(fichier, demande);
-            const auto r2 = m_inst->Lancer({"CONTROLE", m_inst->Ini(), fichier});
+            const auto r2 = m_inst->Lancer({"CONTROLE", m_inst->Ini(), m_fichier});
             QVERIFY2(r2.code == 0, qPrintable(etape + r2.erreurs));
-            QVERIFY2(Octets(fichier) == resultat, qPrintable(etape));
-            // Sent under a new name: the interrupted request's own file was
-            // finished as well, or left alone when nothing had moved.
-            if (fichier != m_fichier)
-                QVERIFY2(Octets(m_fichier) == (bouge ? resultat : demande), qPrintable(etape));
+            QVERIFY2(Octets(m_fichier) == resultat, qPrintable(etape));
+            QVERIFY2(Temporaires(m_inst->Racine()).isEmpty(), qPrintable(etape));
             TBase b(m_inst->Base());
             QCOMPARE(b.Stock(0, 1, 1), 7);
             QCOMPARE(b.Stock(0, 2, 1), 9);
             QCOMPARE(b.Mouvements(), 2);
-            QVERIFY(b.EnAttente().isEmpty());
         }
         QVERIFY(auBout);
         // The window between the commit and the renaming was hit.
         QVERIFY2(enAttenteVus > 0, qPrintable(QString::number(points)));
         qInfo("%d points d'arrêt, %d entre la validation et le renommage", points, enAttenteVus);
+    }
+
+    // Each request moves stock exactly once, whatever happens around it. A
+    // request is killed at an exact point (just after its commit, or just
+    // after making its temporary file), then other processes run at exact
+    // points of their own (paused by the crash helper), and every product's
+    // stock and movements are checked.
+    void exactementUneFois_data()
+    {
+        QTest::addColumn<QString>("cas");
+        // Sent again after a crash while another till's request finishes the
+        // interrupted one: the re-send, held on the lock meanwhile, finds the
+        // file answered.
+        QTest::newRow("renvoi pendant une reprise") << "renvoi";
+        // Two tills' byte-identical requests, the first killed after its
+        // commit: two sales, and both files answered.
+        QTest::newRow("demandes identiques") << "identiques";
+        // Killed before its commit: nothing moved; sent again, it is applied
+        // once and its stale temporary file goes, and only that one.
+        QTest::newRow("arrêt avant la validation") << "temporaire";
+        // Two installations of one machine on one server: a request between
+        // its commit and its renaming is not the other's to finish.
+        QTest::newRow("deux installations") << "installations";
+        // Another till's login plants rows naming this machine, this
+        // installation and a file of its own with its fingerprint: the file
+        // is left alone, the sale applied.
+        QTest::newRow("ligne plantée") << "plantee";
+    }
+
+    void exactementUneFois()
+    {
+        QFETCH(QString, cas);
+        if ((cas == "installations" || cas == "plantee") && !g_serveur)
+            QSKIP("each installation has its own catalogue file, and no login");
+        {
+            TBase b(m_inst->Base());
+            b.Produit(0, 1, 1, 120);
+            b.Produit(0, 2, 1, 50);
+        }
+        const QStringList controle{"CONTROLE", m_inst->Ini()};
+        const QByteArray un = Declaration + "<Kestravel>" + Ligne("Commander", 0, 1, 1, "1") + "</Kestravel>\n";
+        const QByteArray unFait = QByteArray(un).replace("\"1\"/>", "\"1\" Etat=\"Ok\"/>");
+        const QByteArray deux = QByteArray(un).replace("IdProduit=\"1\"", "IdProduit=\"2\"");
+        const QString a = m_inst->Racine() + "caisse1.xml", b = m_inst->Racine() + "caisse2.xml";
+        const QString point = m_inst->Racine() + "point";
+        EcrireFichier(a, un);
+
+        if (cas == "renvoi" || cas == "identiques") {
+            QCOMPARE(LancerAvec(*m_inst, controle + QStringList{a}, Arret("KESTRAVEL_ARRET_RENOMMAGE")).code, -3);
+            QCOMPARE(Octets(a), un);
+        }
+        if (cas == "renvoi") {
+            QProcess renvoi;
+            Demarrer(renvoi, *m_inst, controle + QStringList{a}, Arret("KESTRAVEL_PAUSE_VERROU", point));
+            QVERIFY(PauseAtteinte(point));
+            EcrireFichier(b, deux);
+            const auto autre = m_inst->Lancer(controle + QStringList{b});
+            QVERIFY2(autre.code == 0, qPrintable(autre.erreurs));
+            QCOMPARE(Octets(a), unFait);
+            EcrireFichier(point, "");
+            const auto r = Attendre(renvoi);
+            QVERIFY2(r.code == 0, qPrintable(r.erreurs));
+            QCOMPARE(Octets(a), unFait);
+            TBase base(m_inst->Base());
+            QCOMPARE(base.Historique(0, 1, 1), QStringList{"120>119"});
+            QCOMPARE(base.Historique(0, 2, 1), QStringList{"50>49"});
+        } else if (cas == "identiques") {
+            EcrireFichier(b, un);
+            const auto r = m_inst->Lancer(controle + QStringList{b});
+            QVERIFY2(r.code == 0, qPrintable(r.erreurs));
+            QCOMPARE(Octets(a), unFait);
+            QCOMPARE(Octets(b), unFait);
+            TBase base(m_inst->Base());
+            QCOMPARE(base.Historique(0, 1, 1), (QStringList{"120>119", "119>118"}));
+        } else if (cas == "temporaire") {
+            const QStringList etrangers{".caisse1.xml.kestravel-abc", ".autre.xml.kestravel-abcdef", "caisse1.xml.kestravel-abcdef"};
+            for (const QString& f : etrangers)
+                EcrireFichier(m_inst->Racine() + f, "à l'hôte");
+            QCOMPARE(LancerAvec(*m_inst, controle + QStringList{a}, Arret("KESTRAVEL_ARRET_TEMPORAIRE")).code, -3);
+            QCOMPARE(Temporaires(m_inst->Racine()).size(), 3);
+            QCOMPARE(TBase(m_inst->Base()).Historique(0, 1, 1), QStringList());
+            const auto r = m_inst->Lancer(controle + QStringList{a});
+            QVERIFY2(r.code == 0, qPrintable(r.erreurs));
+            QCOMPARE(Octets(a), unFait);
+            QCOMPARE(TBase(m_inst->Base()).Historique(0, 1, 1), QStringList{"120>119"});
+            QStringList restants = Temporaires(m_inst->Racine()) << "caisse1.xml.kestravel-abcdef";
+            QCOMPARE(QSet<QString>(restants.begin(), restants.end()), QSet<QString>(etrangers.begin(), etrangers.end()));
+        } else if (cas == "plantee") {
+            const QString victime = m_inst->Administration() + "victime.txt";
+            EcrireFichier(victime, "à garder");
+            const QString hex = QString::fromLatin1(
+                QCryptographicHash::hash("à garder", QCryptographicHash::Blake2b_256).toHex());
+            TConnexionPg admin(g_connexion);
+            const QString intrus = "intrus_" + QString::number(QCoreApplication::applicationPid());
+            const QString vente = RolesCatalogue(admin.Executer("SELECT current_database()").Texte(0, 0)).vente;
+            admin.Executer(QStringLiteral("CREATE ROLE %1 LOGIN IN ROLE %2").arg(intrus, vente));
+            {
+                TConnexionPg caisse(m_baseServeur->ConnexionComme(intrus));
+                const QString ligne = QStringLiteral(
+                    "INSERT INTO ControleEnCours (%1Poste, Installation, Chemin, Empreinte, EmpreinteResultat,"
+                    " Resultat, DateMaj) VALUES (%2$1, $2, $3, decode($4, 'hex'), '', decode($5, 'hex'), '9999')");
+                const QVariantList valeurs{QSysInfo::machineHostName(),
+                                           QFileInfo(m_inst->Module()).canonicalFilePath() + "/Kestravel.abs-controle",
+                                           QFileInfo(victime).canonicalFilePath(), hex,
+                                           QString::fromLatin1(qCompress(QByteArray("écrasé")).toHex())};
+                QVERIFY_THROWS_EXCEPTION(EDatabaseError,
+                                         caisse.Executer(ligne.arg("Proprietaire, ", "current_database()::name, "), valeurs));
+                caisse.Executer(ligne.arg(QString(), QString()), valeurs);
+            }
+            const auto r = m_inst->Lancer(controle + QStringList{a});
+            QVERIFY2(r.code == 0, qPrintable(r.erreurs));
+            QCOMPARE(Octets(victime), QByteArray("à garder"));
+            QCOMPARE(Octets(a), unFait);
+            admin.Executer("DROP OWNED BY " + intrus);
+            admin.Executer("DROP ROLE " + intrus);
+        } else {
+            TInstallation autre(false);
+            EcrireEmplacementServeur(autre.Module(), g_connexion);
+            QProcess premiere;
+            Demarrer(premiere, *m_inst, controle + QStringList{a}, Arret("KESTRAVEL_PAUSE_RENOMMAGE", point));
+            QVERIFY(PauseAtteinte(point));
+            EcrireFichier(b, deux);
+            const auto r = autre.Lancer({"CONTROLE", autre.Ini(), b});
+            QVERIFY2(r.code == 0, qPrintable(r.erreurs));
+            QCOMPARE(Octets(a), un);
+            EcrireFichier(point, "");
+            const auto r1 = Attendre(premiere);
+            QVERIFY2(r1.code == 0, qPrintable(r1.erreurs));
+            QCOMPARE(Octets(a), unFait);
+            TBase base(m_inst->Base());
+            QCOMPARE(base.Historique(0, 1, 1), QStringList{"120>119"});
+            QCOMPARE(base.Historique(0, 2, 1), QStringList{"50>49"});
+        }
+    }
+
+    // An export taken while tills sell reads one moment of the catalogue:
+    // every exported product's stock is where its exported movements end.
+    // The export is held once its first table is written, and a till sells
+    // right then.
+    void exportationPendantLesVentes()
+    {
+        {
+            TBase b(m_inst->Base());
+            for (int id = 1; id <= 3; ++id)
+                b.Produit(0, id, 1, 100);
+        }
+        const QString dossier = m_inst->Racine() + "exports", point = m_inst->Racine() + "point";
+        QDir().mkpath(dossier);
+        QProcess outil;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const auto& [nom, valeur] : Arret("KESTRAVEL_PAUSE_RENOMMAGE", point))
+            env.insert(nom, valeur);
+        outil.setProcessEnvironment(env);
+        outil.start(qEnvironmentVariable("KESTRAVEL_DB_BIN"),
+                    (g_serveur ? QStringList{"export", "--server", g_connexion} : QStringList{"export", m_inst->Base()})
+                        + QStringList{dossier, "Produit", "Transaction"});
+        QVERIFY(PauseAtteinte(point));
+        const auto vente = Controler(Declaration + "<Kestravel>" + Ligne("Commander", 0, 2, 1, "7") + "</Kestravel>");
+        QVERIFY2(vente.code == 0, qPrintable(vente.erreurs));
+        EcrireFichier(point, "");
+        QVERIFY(outil.waitForFinished(60000));
+        QVERIFY2(outil.exitCode() == 0, outil.readAllStandardError().constData());
+
+        const QStringList fichiers =
+            QString::fromLocal8Bit(outil.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(fichiers.size(), 2);
+        // Each product's exported stock, and where its exported movements end.
+        QMap<int, int> stock, fin;
+        for (const auto& [fichier, colonneStock, vers] :
+             {std::tuple{fichiers[0], "Stock", &stock}, std::tuple{fichiers[1], "QuantiteNew", &fin}}) {
+            const TLectureCsv csv = LireCsv(Octets(fichier), 20);
+            const int id = int(csv.lignes.value(0).indexOf("IdProduit")), valeur = int(csv.lignes.value(0).indexOf(colonneStock));
+            QVERIFY(id >= 0 && valeur >= 0);
+            for (const QByteArrayList& l : csv.lignes.mid(1))
+                (*vers)[l[id].toInt()] = l[valeur].toInt();  // movements in their order: the last wins
+        }
+        QCOMPARE(stock, (QMap<int, int>{{1, 100}, {2, 100}, {3, 100}}));
+        QCOMPARE(fin, (QMap<int, int>{}));
     }
 
     // The request on a full file system and on a read-only one, then the

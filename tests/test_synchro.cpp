@@ -116,6 +116,9 @@ private slots:
         QDir().mkpath(imgCible + "Interne");
         EcrireFichier(imgCible + "Interne/1.jpg", "ancienne");
         EcrireFichier(imgCible + "Interne/ancien.jpg", "gardée");
+        // What a run killed while copying left, and a user's file alike.
+        EcrireFichier(imgCible + "Interne/.vieux.jpg.kestravel-synchro", "moitié");
+        EcrireFichier(imgCible + "Interne/vieux.jpg.synchro", "à l'utilisateur");
 
         const auto r = cible.Lancer({"SYNCHRO", source.Racine(), cible.Racine()});
         QVERIFY2(r.code == 0, qPrintable(r.erreurs));
@@ -126,7 +129,8 @@ private slots:
         QCOMPARE(Octets(imgCible + "Interne/ancien.jpg"), QByteArray("gardée"));
         QVERIFY(!QFile::exists(imgCible + "Interne/absent.jpg"));
         QVERIFY(!QFile::exists(imgCible + "evasion.jpg"));
-        QCOMPARE(QDir(imgCible + "Interne").entryList(QDir::Files).size(), 2);  // no temporary left
+        QCOMPARE(QDir(imgCible + "Interne").entryList(QDir::Files | QDir::Hidden),
+                 (QStringList{"1.jpg", "ancien.jpg", "vieux.jpg.synchro"}));  // no temporary left
         // The new catalogue is a working one: a later request uses it.
         Sql(cible, "UPDATE Produit SET Stock = 3 WHERE IdProduit = 1 AND Externe = 0");
     }

@@ -3,6 +3,7 @@
 #include "core/base/emplacement.h"
 #include "core/interchange/interchange.h"
 #include "core/serveur/catalogueserveur.h"
+#include "core/store/basesql.h"
 #include "core/store/dmkestravel.h"
 #include "core/store/erreurs.h"
 #include "core/store/schema.h"
@@ -18,6 +19,7 @@
 #include <QTemporaryDir>
 #include <cstdio>
 #include <memory>
+#include <optional>
 
 namespace {
 int Usage()
@@ -101,6 +103,11 @@ int Interchange(const QStringList& a, bool exporter)
         ? std::make_unique<TdmKestravel>(c.chemin)
         : std::make_unique<TdmKestravel>(c.serveur, TdmKestravel::Serveur::Oui);
     TdmKestravel& dm = *base;
+    // Exported tables add up (each product's stock with its movements) even
+    // while tills sell.
+    std::optional<TLectureSql> instantane;
+    if (exporter)
+        instantane.emplace(dm.Connexion());
     for (TTableCsv t : tables) {
         if (exporter) {
             // The written file's path goes to standard output, for scripts.

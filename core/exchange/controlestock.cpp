@@ -4,6 +4,7 @@
 #include "core/exchange/xmldoc.h"
 #include "core/store/acces.h"
 #include "core/store/basesql.h"
+#include "core/store/dates.h"
 #include "core/store/dialecte.h"
 #include "core/store/erreurs.h"
 
@@ -13,6 +14,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 #include <QCryptographicHash>
+#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
@@ -120,30 +122,70 @@ public:
 
     QList<TDemandeEnCours> EnCours() override
     {
-        m_base.Executer("CREATE TABLE IF NOT EXISTS " + TableEnCours
-                        + " (Chemin TEXT NOT NULL, Temporaire TEXT NOT NULL, Empreinte BLOB NOT NULL)");
+        PreparerTable();
         QList<TDemandeEnCours> enCours;
-        TInstructionSql q(
-            m_base,
-            QStringLiteral("SELECT %1, Chemin, Temporaire, Empreinte FROM ").arg(Dialecte::IdLigne) + TableEnCours);
-        while (q.Etape())
-            enCours.append({q.Entier(0), q.Texte(1), q.Texte(2), q.Octets(3).toByteArray()});
+        TInstructionSql q(m_base,
+                          QStringLiteral("SELECT %1, Chemin, Temporaire, Empreinte, EmpreinteResultat,"
+                                         " Resultat IS NOT NULL FROM ")
+                                  .arg(Dialecte::IdLigne)
+                              + TableEnCours);
+        while (q.Etape()) {
+            TDemandeEnCours d;
+            d.id = q.Entier(0);
+            d.chemin = q.Texte(1);
+            d.temporaire = q.Texte(2);
+            d.empreinte = q.Octets(3).toByteArray();
+            d.empreinteResultat = q.Octets(4).toByteArray();
+            d.resultatGarde = q.Entier(5) != 0;
+            enCours.append(d);
+        }
         return enCours;
     }
 
-    void Oublier(qint64 id) override
+    QByteArray Resultat(qint64 id) override
     {
-        TInstructionSql q(m_base, "DELETE FROM " + TableEnCours + " WHERE " + Dialecte::IdLigne + " = ?");
+        TInstructionSql q(m_base, "SELECT Resultat FROM " + TableEnCours + " WHERE " + Dialecte::IdLigne + " = ?");
         q.LierEntier(1, id);
-        q.Executer();
+        return q.Etape() ? q.Octets(0).toByteArray() : QByteArray();
     }
 
-    void Noter(const QString& chemin, const QString& temporaire, const QByteArray& empreinte) override
+    void Oublier(qint64 id) override { ExecuterSurLigne("DELETE FROM " + TableEnCours, id); }
+
+    void Clore(qint64 id) override
     {
-        TInstructionSql q(m_base, "INSERT INTO " + TableEnCours + " (Chemin, Temporaire, Empreinte) VALUES (?, ?, ?)");
-        q.LierTexte(1, chemin);
-        q.LierTexte(2, temporaire);
-        q.LierTexte(3, QByteArrayView(empreinte));
+        ExecuterSurLigne("UPDATE " + TableEnCours + " SET Resultat = NULL, Temporaire = ''", id);
+    }
+
+    void Publiee(const QString& chemin) noexcept override
+    {
+        try {
+            const QString synchronisation = m_base.Valeur("PRAGMA synchronous").toString();
+            m_base.Executer(Dialecte::SansSynchronisation);
+            TInstructionSql q(m_base, "UPDATE " + TableEnCours + " SET Resultat = NULL WHERE Chemin = ?");
+            q.LierTexte(1, chemin);
+            q.Executer();
+            m_base.Executer("PRAGMA synchronous=" + synchronisation);
+        } catch (const EDatabaseError&) {
+            // Left open: closed by the next request.
+        }
+    }
+
+    void Noter(const TDemandeEnCours& d, const QByteArray& resultat, const QString& date,
+               const QString& perime) override
+    {
+        TInstructionSql oubli(m_base, "DELETE FROM " + TableEnCours
+                                          + " WHERE Chemin = ? OR (Resultat IS NULL AND Temporaire = '' AND DateMaj < ?)");
+        oubli.LierTexte(1, d.chemin);
+        oubli.LierTexte(2, perime);
+        oubli.Executer();
+        TInstructionSql q(m_base, "INSERT INTO " + TableEnCours
+                                      + " (Chemin, Temporaire, Empreinte, EmpreinteResultat, Resultat, DateMaj)"
+                                        " VALUES (?, '', ?, ?, ?, ?)");
+        q.LierTexte(1, d.chemin);
+        q.LierTexte(2, QByteArrayView(d.empreinte));
+        q.LierTexte(3, QByteArrayView(d.empreinteResultat));
+        q.LierTexte(4, QByteArrayView(resultat));
+        q.LierTexte(5, date);
         q.Executer();
     }
 
@@ -166,6 +208,28 @@ private:
         q.LierEntier(position, externe);
         q.LierEntier(position + 1, idProduit);
         q.LierEntier(position + 2, idProduitType);
+    }
+
+    // The table lives in the catalogue file, made at the first request;
+    // one made by an earlier version gains the columns of the outcomes.
+    void PreparerTable()
+    {
+        m_base.Executer("CREATE TABLE IF NOT EXISTS " + TableEnCours
+                        + " (Chemin TEXT NOT NULL, Temporaire TEXT NOT NULL, Empreinte BLOB NOT NULL,"
+                          " EmpreinteResultat BLOB, Resultat BLOB, DateMaj TEXT)");
+        QStringList colonnes;
+        for (const TBaseSql::TColonne& c : m_base.Colonnes(TableEnCours))
+            colonnes << c.nom;
+        for (const char* c : {"EmpreinteResultat", "Resultat", "DateMaj"})
+            if (!colonnes.contains(QLatin1String(c), Qt::CaseInsensitive))
+                m_base.Executer("ALTER TABLE " + TableEnCours + " ADD COLUMN " + c);
+    }
+
+    void ExecuterSurLigne(const QString& instruction, qint64 id)
+    {
+        TInstructionSql q(m_base, instruction + " WHERE " + Dialecte::IdLigne + " = ?");
+        q.LierEntier(1, id);
+        q.Executer();
     }
 
     const TBaseSql& m_base;
@@ -204,9 +268,13 @@ QByteArray Empreinte(const QByteArray& contenu)
     return QCryptographicHash::hash(contenu, QCryptographicHash::Blake2b_256);
 }
 
-// Only one request at a time may look at or leave interrupted requests: an
-// exclusive lock on a file beside the catalogue, which the system frees when
-// its holder ends, even killed.
+// A request answered is remembered this long, for a host that sends it
+// again; rows of closed requests older than that go with the next request.
+QString DatePeremption() { return DateHeureBase(QDateTime::currentDateTime().addDays(-7)); }
+
+// Only one request of an installation at a time may look at or leave
+// requests in flight: an exclusive lock on a file of the installation,
+// which the system frees when its holder ends, even killed.
 class TVerrouDemandes {
 public:
     explicit TVerrouDemandes(const QString& chemin)
@@ -230,36 +298,65 @@ private:
     int m_fd = -1;
 };
 
-// Finishes the requests interrupted between their commit and the renaming
-// of their file, and forgets the finished ones (see ControlerStock). True
-// when the request at `chemin`, whose bytes have `empreinte`, is one of them
-// sent again: its outcomes are then in `chemin` and it must not be applied.
+// A row of an earlier version, whose outcomes wait in a temporary file:
+// renamed over its request when that still holds what the host wrote. Only
+// a temporary file named as this module names them, beside the request, is
+// ever renamed or removed. True when the outcomes reached the request.
+bool ReprendreAncienne(IStockDemande& stock, const TDemandeEnCours& d)
+{
+    stock.Oublier(d.id);
+    if (!TemporaireDe(d.chemin, d.temporaire) || !QFileInfo::exists(d.temporaire))
+        return false;
+    QByteArray actuel;
+    if (Lire(d.chemin, actuel) && Empreinte(actuel) == d.empreinte) {
+        Renommer(d.temporaire, d.chemin);
+        return true;
+    }
+    QFile::remove(d.temporaire);
+    return false;
+}
+
+// Finishes this installation's requests that were committed but whose
+// outcomes never reached their file (see AppliquerDemande), and closes the
+// ones that did. True when the request at `chemin`, whose bytes have
+// `empreinte`, is thereby answered: it was one of them, or its file already
+// holds the outcomes of one of them; it must then not be applied again.
 bool ReprendreInterrompues(IStockDemande& stock, const QString& chemin, const QByteArray& empreinte)
 {
-    bool reconnue = false;
-    for (const TDemandeEnCours& e : stock.EnCours()) {
-        stock.Oublier(e.id);
-        // Its temporary file renamed: that request was finished.
-        if (!QFileInfo::exists(e.temporaire))
+    bool repondue = false;
+    for (const TDemandeEnCours& d : stock.EnCours()) {
+        const bool ici = d.chemin == chemin;
+        if (!d.EnAttente()) {
+            repondue = repondue || (ici && empreinte == d.empreinteResultat);
             continue;
-        if (e.empreinte == empreinte && e.chemin != chemin) {
-            // Sent again under another name: that file receives the outcomes.
-            QByteArray resultat;
-            if (!Lire(e.temporaire, resultat))
-                throw EKestravel(QStringLiteral("Lecture impossible du fichier « %1 ».").arg(e.temporaire));
-            TRemplacementFichier(chemin, resultat).Publier();
-            reconnue = true;
+        }
+        if (!d.temporaire.isEmpty()) {
+            if (ReprendreAncienne(stock, d) && ici)
+                repondue = true;
+            continue;
         }
         QByteArray actuel;
-        if (Lire(e.chemin, actuel) && Empreinte(actuel) == e.empreinte) {
-            Renommer(e.temporaire, e.chemin);
-            reconnue = reconnue || e.chemin == chemin;
-        } else {
-            // The host has put something else there: its file is its own.
-            QFile::remove(e.temporaire);
+        const QByteArray empreinteActuelle = ici ? empreinte : Lire(d.chemin, actuel) ? Empreinte(actuel) : QByteArray();
+        if (empreinteActuelle != d.empreinte) {
+            // The outcomes reached the file, or the host has put another
+            // file there, which is its own.
+            stock.Clore(d.id);
+            repondue = repondue || (ici && empreinte == d.empreinteResultat);
+            continue;
         }
+        try {
+            TRemplacementFichier(d.chemin, qUncompress(stock.Resultat(d.id))).Publier();
+        } catch (const EKestravel&) {
+            // Another request's file that cannot be written now must not
+            // stop this sale: it is finished when it can be.
+            if (ici)
+                throw;
+            continue;
+        }
+        stock.Clore(d.id);
+        repondue = repondue || ici;
     }
-    return reconnue;
+    return repondue;
 }
 }  // namespace
 
@@ -277,47 +374,56 @@ void TraiterDemande(IStockDemande& stock, const TXmlDoc& doc)
 //
 // The outcomes go into the host's file and the stock moves into the
 // catalogue: two places that no single write covers. The order of the steps
-// makes the pair atomic across a crash at any instant and a full disk:
+// makes the pair atomic across a crash at any instant and a full disk, and
+// applies each request once:
 //
-//  1. The request's bytes O are read, and under the lock of the requests
-//     one write transaction begins.
-//  2. Interrupted requests are finished first (below).
+//  1. The installation's requests lock is taken; under it the request's
+//     bytes O are read. A request in flight is known by its place (its
+//     canonical path; on a server also the login, the machine and the
+//     installation) and by its bytes, never by its bytes alone: two tills'
+//     identical requests are two sales.
+//  2. One write transaction begins. Requests committed earlier whose
+//     outcomes never reached their file are finished (below); stale
+//     temporary files of this request's earlier attempts are removed.
 //  3. Every line is handled inside the transaction; the outcome document R
 //     is written out in memory and checked (parsed back, it must be the
-//     same document).
-//  4. R goes to a temporary file beside the request, flushed to disk.
-//  5. A row (request path, temporary file, fingerprint of O) is added to
+//     same document), then to a temporary file beside the request, not yet
+//     flushed: a full disk or a file that may not be written is known here.
+//  4. A row (path, fingerprints of O and R, R itself) goes into
 //     `ControleEnCours` and the transaction commits.
-//  6. The temporary file is renamed over the request.
+//  5. The temporary file is flushed and renamed over the request, and the
+//     row closed: its outcomes are in the file.
 //
-// Any failure up to 5 (full disk, file not writable, a file that cannot be
-// written back faithfully, a database error) rolls back: nothing moved and
-// the file is as the host wrote it. After 6 the file shows the outcomes and
-// the stock moved. A crash between 5 and 6 leaves a row whose temporary file
-// still exists: the next request finishes it before its own work, renaming
-// the temporary file over its request when that still holds O (roll
-// forward); and when the new request is O itself, sent again by the host, it
-// is recognised by its fingerprint and answered with R instead of being
-// applied twice. A row whose temporary file is gone belongs to a finished
-// request and is forgotten. The lock, held from 1 to 6, keeps a request in
-// progress from being taken for an interrupted one.
+// Any failure up to 4 rolls back: nothing moved and the file is as the host
+// wrote it. After 5 the file shows the outcomes and the stock moved. A crash
+// between 4 and 5 leaves a row whose file still holds O: the next request of
+// the installation writes R from the row over it (roll forward), and when
+// that next request is O itself, sent again by the host, it is answered
+// that way instead of being applied twice. A request sent again whose file
+// already shows R (another request finished it meanwhile) is recognised by
+// R's fingerprint, kept for a few days, and left as it is. Once a row is
+// closed, the same bytes at the same place are a new request: a till that
+// sells the same item twice writes the same file twice. Rows are kept only
+// per place, the last request's, so they do not grow with the sales.
 void AppliquerDemande(IStockDemande& stock, const QString& verrouDemandes, const QString& cheminDemande)
 {
+    TVerrouDemandes verrou(verrouDemandes);
     TXmlDoc doc(RacineEchange);
     const QByteArray empreinte = Empreinte(doc.LoadFromFile(cheminDemande));
     // The file itself, not a link to it, is replaced.
     const QString chemin = QFileInfo(cheminDemande).canonicalFilePath();
 
-    TVerrouDemandes verrou(verrouDemandes);
     // One write transaction for the whole request: two processes handling
     // requests on the same catalogue never both take the same stock, and a
     // request that fails anywhere moves nothing.
     stock.Commencer();
-    stock.Verrouiller(ProduitsDeLaDemande(doc));
-    if (ReprendreInterrompues(stock, chemin, empreinte)) {
+    const bool repondue = ReprendreInterrompues(stock, chemin, empreinte);
+    SupprimerTemporairesDe(chemin);
+    if (repondue) {
         stock.Valider();
         return;
     }
+    stock.Verrouiller(ProduitsDeLaDemande(doc));
     TraiterDemande(stock, doc);
     QByteArray resultat;
     try {
@@ -326,17 +432,19 @@ void AppliquerDemande(IStockDemande& stock, const QString& verrouDemandes, const
         throw EKestravel(QStringLiteral("La demande « %1 » est refusée et rien n'a été modifié. %2")
                              .arg(cheminDemande, e.Message()));
     }
-    TRemplacementFichier remplacement(chemin, resultat);
-    stock.Noter(chemin, remplacement.Temporaire(), empreinte);
+    TRemplacementFichier remplacement(chemin, resultat, TRemplacementFichier::Vidage::AuRemplacement);
+    TDemandeEnCours demande;
+    demande.chemin = chemin;
+    demande.empreinte = empreinte;
+    demande.empreinteResultat = Empreinte(resultat);
+    stock.Noter(demande, qCompress(resultat, 1), DateHeureBase(QDateTime::currentDateTime()), DatePeremption());
     try {
         stock.Valider();
     } catch (const ECommitIncertain& e) {
-        remplacement.Garder();
         throw EKestravel(e.Message()
                          + QStringLiteral(" Si le serveur a enregistré la demande, ses résultats seront écrits dans "
                                           "la demande au prochain contrôle de stock."));
     }
-    remplacement.Garder();
     try {
         remplacement.Publier();
     } catch (const EKestravel& e) {
@@ -344,10 +452,11 @@ void AppliquerDemande(IStockDemande& stock, const QString& verrouDemandes, const
                          + QStringLiteral(" Le stock a bien été mis à jour : les résultats seront écrits dans la "
                                           "demande au prochain contrôle de stock."));
     }
+    stock.Publiee(chemin);
 }
 
-void ControlerStock(const TBaseSql& base, const QString& cheminBase, const QString& cheminDemande)
+void ControlerStock(const TBaseSql& base, const QString& cheminBase, const QString& chemin)
 {
     TStockFichier stock(base);
-    AppliquerDemande(stock, cheminBase + "-controle", cheminDemande);
+    AppliquerDemande(stock, cheminBase + "-controle", chemin);
 }

@@ -34,24 +34,34 @@ struct TCleProduit {
 };
 
 // The commit of a request whose outcome is unknown (the connection to the
-// server broke during it): the outcomes are kept beside the request so that
-// the next request finishes it if the server did commit.
+// server broke during it): the outcomes went to the server with the commit,
+// so the next request finishes it if the server did commit.
 class ECommitIncertain : public EDatabaseError {
 public:
     using EDatabaseError::EDatabaseError;
 };
 
-// A request committed but whose outcomes were not yet renamed over its file.
+// A request committed with its outcomes, as the catalogue keeps it until
+// the outcomes are in its file, and then a few days more so that the host
+// sending it again is answered rather than served twice.
 struct TDemandeEnCours {
-    qint64 id;
-    QString chemin, temporaire;
-    QByteArray empreinte;
+    qint64 id = 0;
+    QString chemin;  // the request's file, canonical
+    QByteArray empreinte;  // of the request as the host wrote it
+    QByteArray empreinteResultat;  // of the file with the outcomes
+    // The file with the outcomes (compressed) is kept until it is known to
+    // have reached the request's place (IStockDemande::Resultat).
+    bool resultatGarde = false;
+    // Rows of earlier versions: the outcomes wait in this temporary file.
+    QString temporaire;
+    bool EnAttente() const { return resultatGarde || !temporaire.isEmpty(); }
 };
 
 // The catalogue as a stock request uses it, file or server: one write
 // transaction, the products' stock read and moved with their `Transaction`
-// rows, and the requests in flight (`ControleEnCours`). Throws
-// EDatabaseError; an object dropped before Valider() rolls back.
+// rows, and the requests in flight (`ControleEnCours`) of this installation
+// only (on a server: of this login, this machine and this installation).
+// Throws EDatabaseError; an object dropped before Valider() rolls back.
 class IStockDemande {
 public:
     virtual ~IStockDemande() = default;
@@ -65,8 +75,22 @@ public:
     virtual void MouvoirStock(int externe, int idProduit, int idProduitType, int avant, int apres,
                               const QString& libelle) = 0;
     virtual QList<TDemandeEnCours> EnCours() = 0;
+    // The outcomes kept with a request in flight, compressed.
+    virtual QByteArray Resultat(qint64 id) = 0;
     virtual void Oublier(qint64 id) = 0;
-    virtual void Noter(const QString& chemin, const QString& temporaire, const QByteArray& empreinte) = 0;
+    // The outcomes are no longer needed: they reached the file, or the host
+    // put another file in its place. The fingerprints stay.
+    virtual void Clore(qint64 id) = 0;
+    // After the commit: the outcomes of the request at `chemin` are in its
+    // file. Not flushed to disk (the process ends; a row left open is closed
+    // by the next request, which finds the outcomes in the file). Never
+    // throws: the request succeeded whatever happens here.
+    virtual void Publiee(const QString& chemin) noexcept = 0;
+    // Records a request with its outcomes (compressed), replacing what was
+    // kept of an earlier request at the same place and forgetting the
+    // closed ones older than `perime`; dates in the catalogue's form.
+    virtual void Noter(const TDemandeEnCours& demande, const QByteArray& resultat, const QString& date,
+                       const QString& perime) = 0;
 };
 
 // Handles the whole request in one write transaction and writes the

@@ -7,7 +7,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <QFile>
+#include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <cerrno>
 #include <cstring>
 
@@ -55,7 +57,8 @@ QString MessageEcritureImpossible(const QString& chemin, int erreur)
                            QString::fromLocal8Bit(std::strerror(erreur)));
 }
 
-TRemplacementFichier::TRemplacementFichier(const QString& chemin, const QByteArray& contenu) : m_chemin(chemin)
+TRemplacementFichier::TRemplacementFichier(const QString& chemin, const QByteArray& contenu, Vidage vidage)
+    : m_chemin(chemin), m_vidage(vidage)
 {
     const QFileInfo info(chemin);
     const QByteArray cible = QFile::encodeName(info.absoluteFilePath());
@@ -75,7 +78,8 @@ TRemplacementFichier::TRemplacementFichier(const QString& chemin, const QByteArr
         ::umask(masque);
         mode = 0666 & ~masque;
     }
-    const bool ok = ::fchmod(fd, mode) == 0 && EcrireTout(fd, contenu) && ::fsync(fd) == 0;
+    const bool ok = ::fchmod(fd, mode) == 0 && EcrireTout(fd, contenu)
+        && (vidage == Vidage::AuRemplacement || ::fsync(fd) == 0);
     const int erreur = errno;
     if (::close(fd) != 0 || !ok) {
         const int cause = ok ? errno : erreur;
@@ -85,7 +89,8 @@ TRemplacementFichier::TRemplacementFichier(const QString& chemin, const QByteArr
     }
     // Its name too, so that after a power cut it is there if the caller
     // recorded it.
-    SynchroniserDossier(chemin);
+    if (vidage == Vidage::Immediat)
+        SynchroniserDossier(chemin);
 }
 
 TRemplacementFichier::~TRemplacementFichier()
@@ -96,8 +101,49 @@ TRemplacementFichier::~TRemplacementFichier()
 
 void TRemplacementFichier::Publier()
 {
+    if (m_vidage == Vidage::AuRemplacement) {
+        const int fd = ::open(QFile::encodeName(m_temporaire).constData(), O_WRONLY | O_CLOEXEC);
+        const bool ok = fd >= 0 && ::fsync(fd) == 0;
+        const int erreur = errno;
+        if (fd >= 0)
+            ::close(fd);
+        if (!ok)
+            Echec(m_chemin, erreur);
+    }
     Renommer(m_temporaire, m_chemin);
     m_temporaire.clear();
+}
+
+namespace {
+const QString SuffixeTemporaire = QStringLiteral(".kestravel-");
+
+bool NomTemporaireDe(const QString& nom, const QString& nomFichier)
+{
+    static const QRegularExpression aleatoire(QStringLiteral("^[A-Za-z0-9]{6}$"));
+    const QString debut = '.' + nomFichier + SuffixeTemporaire;
+    return nom.startsWith(debut) && aleatoire.match(nom.mid(debut.size())).hasMatch();
+}
+}  // namespace
+
+bool TemporaireDe(const QString& chemin, const QString& temporaire)
+{
+    const QFileInfo f(chemin), t(temporaire);
+    return t.isAbsolute() && t.absolutePath() == f.absolutePath() && NomTemporaireDe(t.fileName(), f.fileName());
+}
+
+void SupprimerTemporairesDe(const QString& chemin)
+{
+    const QFileInfo f(chemin);
+    // The file's name as a pattern: its own wildcard characters match
+    // themselves among others, the exact test follows.
+    QString motif = '.' + f.fileName() + SuffixeTemporaire + "??????";
+    for (int i = 0; i < f.fileName().size(); ++i)
+        if (QStringLiteral("*?[]\\").contains(motif[i + 1]))
+            motif[i + 1] = '?';
+    const QDir dossier = f.absoluteDir();
+    for (const QString& nom : dossier.entryList({motif}, QDir::Files | QDir::Hidden | QDir::System))
+        if (NomTemporaireDe(nom, f.fileName()))
+            ::unlink(QFile::encodeName(dossier.filePath(nom)).constData());
 }
 
 void Renommer(const QString& de, const QString& vers)

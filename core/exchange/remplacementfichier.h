@@ -12,8 +12,15 @@
 // not write is refused rather than replaced behind its owner's back.
 class TRemplacementFichier {
 public:
+    enum class Vidage {
+        Immediat,  // flushed by the constructor
+        // Flushed by Publier(): the constructor only proves that the content
+        // fits and may be written, for a caller that keeps the content
+        // elsewhere meanwhile and does not want to wait for the disk yet.
+        AuRemplacement,
+    };
     // Throws EKestravel (disk full, file not writable, folder missing…).
-    TRemplacementFichier(const QString& chemin, const QByteArray& contenu);
+    TRemplacementFichier(const QString& chemin, const QByteArray& contenu, Vidage vidage = Vidage::Immediat);
     // Removes the temporary file, unless it was published or kept.
     ~TRemplacementFichier();
     TRemplacementFichier(const TRemplacementFichier&) = delete;
@@ -27,8 +34,17 @@ public:
 
 private:
     QString m_chemin, m_temporaire;
+    Vidage m_vidage;
     bool m_garde = false;
 };
+
+// Whether `temporaire` is a name TRemplacementFichier gives to the new
+// content of `chemin` (".NAME.kestravel-XXXXXX" in the same folder).
+bool TemporaireDe(const QString& chemin, const QString& temporaire);
+// Removes the temporary files of `chemin` that a process ended before
+// publishing them left behind, and nothing else. The caller makes sure no
+// other process is writing one.
+void SupprimerTemporairesDe(const QString& chemin);
 
 // Renames `de` over `vers` and makes the rename durable. Throws EKestravel.
 void Renommer(const QString& de, const QString& vers);

@@ -84,6 +84,24 @@ QString NomCatalogue(const TEmplacementCatalogue& e)
     return e.SurServeur() ? QStringLiteral("serveur %1").arg(NomServeur(e.serveur)) : e.fichier;
 }
 
+// An image on its way: ".NAME.kestravel-synchro" beside it, a name no user
+// file has, so that what a killed run left is known for the module's own.
+const QString SuffixeImageEnCours = QStringLiteral(".kestravel-synchro");
+
+QString ImageEnCours(const QFileInfo& cible)
+{
+    return cible.absolutePath() + Sep + '.' + cible.fileName() + SuffixeImageEnCours;
+}
+
+// Removes the images on their way that an earlier run, ended before
+// renaming them, left in the folder.
+void SupprimerImagesEnCours(const QString& dossier)
+{
+    const QDir d(dossier);
+    for (const QString& nom : d.entryList({'.' + QStringLiteral("*") + SuffixeImageEnCours}, QDir::Files | QDir::Hidden))
+        QFile::remove(d.filePath(nom));
+}
+
 // Copies one image over any file of the same name; a failure is ignored, the
 // target keeps its old file.
 void CopierImage(const QString& source, const QString& cible, QSet<QString>& dossiersPrets)
@@ -97,8 +115,7 @@ void CopierImage(const QString& source, const QString& cible, QSet<QString>& dos
     namespace fs = std::filesystem;
     std::error_code ec;
     const fs::path cheminCible(cible.toStdString());
-    fs::path temporaire = cheminCible;
-    temporaire += ".synchro";
+    const fs::path temporaire(QFile::encodeName(ImageEnCours(infoCible)).toStdString());
     fs::copy_file(fs::path(source.toStdString()), temporaire, fs::copy_options::overwrite_existing, ec);
     if (!ec)
         fs::rename(temporaire, cheminCible, ec);
@@ -153,6 +170,8 @@ void SignalerLienRefuse(const QString& image)
 // Copies the image of every product of the (new) catalogue.
 void CopierImages(const TBaseSql& source, const QString& racineSource, const QString& racineCible)
 {
+    for (int externe : {0, 1, 2, 3})
+        SupprimerImagesEnCours(CheminImageInstallation(racineCible, externe, QString()));
     const QHash<QString, QString> existantes = FichiersImages(racineSource);
     if (existantes.isEmpty())
         return;

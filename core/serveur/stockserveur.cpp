@@ -6,6 +6,7 @@
 #include "core/store/libpq.h"
 
 #include <QDateTime>
+#include <QFileInfo>
 #include <QMap>
 #include <QSysInfo>
 #include <set>
@@ -35,7 +36,9 @@ const QString ClesEnTableaux = QStringLiteral("unnest($1::bigint[], $2::bigint[]
 // commit. A request of ten thousand lines is a handful of round trips.
 class TStockServeur : public IStockDemande {
 public:
-    explicit TStockServeur(TConnexionPg& c) : m_c(c), m_poste(QSysInfo::machineHostName()) {}
+    TStockServeur(TConnexionPg& c, const QString& installation)
+        : m_c(c), m_poste(QSysInfo::machineHostName()), m_installation(installation)
+    {}
 
     ~TStockServeur() override
     {
@@ -114,26 +117,65 @@ public:
         m_mouvements.append({cle, avant, apres, libelle, DateHeureBase(QDateTime::currentDateTime())});
     }
 
-    // Only this machine's: the temporary files of the others are on their disks.
+    // Only this installation's, of this login on this machine: the lock
+    // that keeps requests one at a time is the installation's, and the files
+    // named are on this machine's disk. Other logins' rows are not even
+    // visible (row-level security).
     QList<TDemandeEnCours> EnCours() override
     {
-        const TResultatPg r = m_c.Executer(
-            "SELECT Id, Chemin, Temporaire, encode(Empreinte, 'hex') FROM ControleEnCours WHERE Poste = $1", {m_poste});
+        const TResultatPg r = m_c.Executer("SELECT Id, Chemin, encode(Empreinte, 'hex'), encode(EmpreinteResultat, 'hex'),"
+                                           " Resultat IS NOT NULL FROM ControleEnCours WHERE "
+                                               + Portee,
+                                           {m_poste, m_installation});
         QList<TDemandeEnCours> enCours;
-        for (int l = 0; l < r.Lignes(); ++l)
-            enCours.append(
-                {r.Entier(l, 0), r.Texte(l, 1), r.Texte(l, 2), QByteArray::fromHex(r.Texte(l, 3).toLatin1())});
+        for (int l = 0; l < r.Lignes(); ++l) {
+            TDemandeEnCours d;
+            d.id = r.Entier(l, 0);
+            d.chemin = r.Texte(l, 1);
+            d.empreinte = QByteArray::fromHex(r.Texte(l, 2).toLatin1());
+            d.empreinteResultat = QByteArray::fromHex(r.Texte(l, 3).toLatin1());
+            d.resultatGarde = r.Texte(l, 4) == "t";
+            enCours.append(d);
+        }
         return enCours;
+    }
+
+    QByteArray Resultat(qint64 id) override
+    {
+        const TResultatPg r =
+            m_c.Executer("SELECT encode(Resultat, 'hex') FROM ControleEnCours WHERE Id = $3 AND " + Portee,
+                         {m_poste, m_installation, id});
+        return r.Lignes() == 1 ? QByteArray::fromHex(r.Texte(0, 0).toLatin1()) : QByteArray();
     }
 
     void Oublier(qint64 id) override { m_c.Executer("DELETE FROM ControleEnCours WHERE Id = $1", {id}); }
 
-    void Noter(const QString& chemin, const QString& temporaire, const QByteArray& empreinte) override
+    void Clore(qint64 id) override
     {
-        m_c.Executer(
-            "INSERT INTO ControleEnCours (Poste, Chemin, Temporaire, Empreinte)"
-            " VALUES ($1, $2, $3, decode($4, 'hex'))",
-            {m_poste, chemin, temporaire, QString::fromLatin1(empreinte.toHex())});
+        m_c.Executer("UPDATE ControleEnCours SET Resultat = NULL WHERE Id = $1", {id});
+    }
+
+    void Publiee(const QString& chemin) noexcept override
+    {
+        try {
+            m_c.Executer("SET synchronous_commit TO off");
+            m_c.Executer("UPDATE ControleEnCours SET Resultat = NULL WHERE Chemin = $3 AND " + Portee,
+                         {m_poste, m_installation, chemin});
+        } catch (const EDatabaseError&) {
+            // Left open: closed by the next request.
+        }
+    }
+
+    void Noter(const TDemandeEnCours& d, const QByteArray& resultat, const QString& date,
+               const QString& perime) override
+    {
+        m_c.Executer("WITH oubli AS (DELETE FROM ControleEnCours WHERE " + Portee
+                         + " AND (Chemin = $3 OR (Resultat IS NULL AND DateMaj < $4)))"
+                           " INSERT INTO ControleEnCours (Poste, Installation, Chemin, Empreinte, EmpreinteResultat,"
+                           " Resultat, DateMaj) VALUES ($1, $2, $3, decode($5, 'hex'), decode($6, 'hex'),"
+                           " decode($7, 'hex'), $8)",
+                     {m_poste, m_installation, d.chemin, perime, QString::fromLatin1(d.empreinte.toHex()),
+                      QString::fromLatin1(d.empreinteResultat.toHex()), QString::fromLatin1(resultat.toHex()), date});
     }
 
 private:
@@ -171,8 +213,12 @@ private:
              Tableau(m_mouvements, [](const TMouvement& m) { return QVariant(m.date); })});
     }
 
+    // The rows of this login, machine ($1) and installation ($2).
+    inline static const QString Portee =
+        QStringLiteral("Proprietaire = current_user AND Poste = $1 AND Installation = $2");
+
     TConnexionPg& m_c;
-    QString m_poste;
+    QString m_poste, m_installation;
     bool m_ouverte = false;
     QMap<TCleProduit, TProduitStock> m_produits;  // the locked rows, as the lines leave them
     std::set<TCleProduit> m_modifies;
@@ -180,9 +226,31 @@ private:
 };
 }  // namespace
 
+QStringList InstructionsDemandesEnCours()
+{
+    return {
+        // The requests in flight of every till, each row readable and
+        // writable by its own login only: a till cannot see, plant or
+        // remove another's. Kept per installation and machine, as the lock
+        // that keeps an installation's requests one at a time.
+        "CREATE TABLE ControleEnCours (Id BIGINT GENERATED BY DEFAULT AS IDENTITY PRIMARY KEY,"
+        " Proprietaire NAME NOT NULL DEFAULT current_user, Poste TEXT NOT NULL, Installation TEXT NOT NULL,"
+        " Chemin TEXT NOT NULL, Empreinte BYTEA NOT NULL, EmpreinteResultat BYTEA NOT NULL, Resultat BYTEA,"
+        " DateMaj TEXT NOT NULL)",
+        "CREATE INDEX ControleEnCoursPortee ON ControleEnCours (Proprietaire, Poste, Installation, Chemin)",
+        "ALTER TABLE ControleEnCours ENABLE ROW LEVEL SECURITY",
+        "ALTER TABLE ControleEnCours FORCE ROW LEVEL SECURITY",
+        "CREATE POLICY ControleEnCoursDuPoste ON ControleEnCours USING (Proprietaire = current_user)"
+        " WITH CHECK (Proprietaire = current_user)",
+    };
+}
+
 void ControlerStockServeur(const QString& connexion, const QString& verrouDemandes, const QString& chemin)
 {
+    // The installation by its lock file, as the system resolves it.
+    const QFileInfo verrou(verrouDemandes);
+    const QString installation = QFileInfo(verrou.absolutePath()).canonicalFilePath() + '/' + verrou.fileName();
     TConnexionPg c(connexion);
-    TStockServeur stock(c);
+    TStockServeur stock(c, installation);
     AppliquerDemande(stock, verrouDemandes, chemin);
 }

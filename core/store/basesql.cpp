@@ -460,3 +460,19 @@ void TTransactionSql::Commit()
         m_base.Executer(QStringLiteral("COMMIT"));
     m_fini = true;
 }
+
+TLectureSql::TLectureSql(const TBaseSql& base) : m_base(base.Emprunt())
+{
+    if (m_base.EnTransaction())
+        return;
+    m_base.Executer(Dialecte::DebutLecture(m_base));
+    m_proprietaire = true;
+    // The snapshot is taken now, not at the caller's first statement.
+    m_base.Valeur(QStringLiteral("SELECT COUNT(*) FROM ProduitType WHERE 0 = 1"));
+}
+
+TLectureSql::~TLectureSql()
+{
+    if (m_proprietaire)
+        m_base.AnnulerTransaction();
+}

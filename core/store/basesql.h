@@ -173,3 +173,19 @@ private:
     bool m_proprietaire = false;
     bool m_fini = false;
 };
+
+// Reads spread over several statements (an export of several tables, a
+// catalogue copied) that must add up: they all see the catalogue as it was
+// when the guard was made, whatever other processes commit meanwhile. Inside
+// a caller's transaction, that transaction is the moment.
+class TLectureSql {
+public:
+    explicit TLectureSql(const TBaseSql& base);
+    ~TLectureSql();
+    TLectureSql(const TLectureSql&) = delete;
+    TLectureSql& operator=(const TLectureSql&) = delete;
+
+private:
+    TBaseSql m_base;  // the caller's connection, borrowed
+    bool m_proprietaire = false;
+};

@@ -12,6 +12,13 @@
 namespace Dialecte {
 const char* DebutEcriture(const TBaseSql& base) { return base.SurServeur() ? "BEGIN" : "BEGIN IMMEDIATE"; }
 
+// A file's deferred transaction takes its snapshot at its first read, which
+// TLectureSql makes at once.
+const char* DebutLecture(const TBaseSql& base)
+{
+    return base.SurServeur() ? "BEGIN ISOLATION LEVEL REPEATABLE READ, READ ONLY" : "BEGIN DEFERRED";
+}
+
 QString InsererOuRemplacer(const QString& table) { return QStringLiteral("INSERT OR REPLACE INTO ") + table; }
 
 QString LireVersion(const TBaseSql& base)

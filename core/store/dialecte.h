@@ -12,6 +12,9 @@ namespace Dialecte {
 // Starts a write transaction, taking the write lock at once so that two
 // writers never both read and then both fail to write.
 const char* DebutEcriture(const TBaseSql& base);
+// Starts a read-only transaction that sees one moment of the catalogue for
+// all its statements, whatever is committed meanwhile.
+const char* DebutLecture(const TBaseSql& base);
 // The hidden identifier of every row: breaks ties between rows of equal
 // key and designates one row of a table without a unique key. On a server
 // it is a column of every table that the module's own columns never list.

@@ -141,6 +141,9 @@ const QStringList& ColonnesCatalogue(const QString& table)
 
 QList<qint64> RemplacerTables(const TBaseSql& source, const TBaseSql& cible)
 {
+    // The five tables as they were at one moment: movements copied agree
+    // with the stock copied, even while tills sell on the source.
+    const TLectureSql instantane(source);
     QList<qint64> lignes;
     for (const QString& table : TablesCatalogue()) {
         const QString nom = '"' + table + '"';
