@@ -58,10 +58,10 @@ int ExecuterMode(const QStringList& args, const TOuvertureFenetre& fenetre)
         if (base.Ouverte()) {
             ControlerStock(base, catalogue.fichier, args.value(3));
         } else {
-            // The schema version is checked as in every mode before the
-            // sale's own connection is opened.
-            OuvrirCatalogueServeur(catalogue.serveur);
-            ControlerStockServeur(catalogue.serveur, QDir(dossier).filePath("Kestravel.abs-controle"), args.value(3));
+            // The schema version is checked as in every mode, on the
+            // connection the sale then uses.
+            const TBaseSql serveur = OuvrirCatalogueServeur(catalogue.serveur);
+            ControlerStockServeur(*serveur.Pg(), QDir(dossier).filePath("Kestravel.abs-controle"), args.value(3));
         }
         return 0;
     }

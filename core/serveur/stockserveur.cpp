@@ -245,12 +245,11 @@ QStringList InstructionsDemandesEnCours()
     };
 }
 
-void ControlerStockServeur(const QString& connexion, const QString& verrouDemandes, const QString& chemin)
+void ControlerStockServeur(TConnexionPg& c, const QString& verrouDemandes, const QString& chemin)
 {
     // The installation by its lock file, as the system resolves it.
     const QFileInfo verrou(verrouDemandes);
     const QString installation = QFileInfo(verrou.absolutePath()).canonicalFilePath() + '/' + verrou.fileName();
-    TConnexionPg c(connexion);
     TStockServeur stock(c, installation);
     AppliquerDemande(stock, verrouDemandes, chemin);
 }

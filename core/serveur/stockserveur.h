@@ -9,11 +9,13 @@
 #include <QString>
 #include <QStringList>
 
-// Connects, handles the request and writes the outcomes back into it;
+class TConnexionPg;
+
+// Handles the request on the connection `c` and writes the outcomes back into it;
 // `verrouDemandes` keeps this machine's requests one at a time. Throws
 // EKestravel/EDatabaseError in French (which server, why): nothing is then
 // moved and the file is as it was.
-void ControlerStockServeur(const QString& connexion, const QString& verrouDemandes, const QString& chemin);
+void ControlerStockServeur(TConnexionPg& c, const QString& verrouDemandes, const QString& chemin);
 // The server's table of requests in flight (`ControleEnCours`), made with
 // the catalogue.
 QStringList InstructionsDemandesEnCours();
