@@ -21,7 +21,7 @@
 #include <thread>
 
 namespace {
-const int NbCaisses = 16, NbDemandes = 512, NbProduits = 10000, StockInitial = 1000000;
+const int NbCaisses = 16, NbDemandes = 512, NbProduits = 10000;
 
 // The generator's category of a product: round robin over the categories.
 int IdCategorie(int idProduit) { return 1 + (idProduit - 1) % 100; }
@@ -93,9 +93,9 @@ TJournee Journee(const QStringList& programmes, const QStringList& ini, const QS
 }
 
 // The stock taken must be what the day's requests took, to the unit.
-void Verifier(const char* quoi, qint64 stockTotal, qint64 quantites)
+void Verifier(const char* quoi, qint64 stockTotal, qint64 avant, qint64 quantites)
 {
-    const qint64 attendu = qint64(NbProduits) * StockInitial - quantites;
+    const qint64 attendu = avant - quantites;
     if (stockTotal != attendu) {
         std::fprintf(stderr, "%s : stock total %lld, attendu %lld\n", quoi, stockTotal, attendu);
         std::exit(1);
@@ -108,6 +108,7 @@ void Afficher(const char* quoi, const TJournee& j)
 }
 
 const char* const Remise = "UPDATE Produit SET Stock = 1000000";
+const char* const Somme = "SELECT SUM(Stock) FROM Produit";
 }  // namespace
 
 int main(int argc, char* argv[])
@@ -125,14 +126,16 @@ int main(int argc, char* argv[])
     const QString programme = bench::Installation(racine + "fichier/", build, genere);
     const QString base = racine + "fichier/Modules/Kestravel/Kestravel.abs";
     TJournee fichier;
-    qint64 quantites = 0;
+    qint64 quantites = 0, avant = 0;
     {
-        TBaseSql(base, TBaseSql::Acces::Ecriture, QString()).Executer(Remise);
+        const TBaseSql ecriture(base, TBaseSql::Acces::Ecriture, QString());
+        ecriture.Executer(Remise);
+        avant = ecriture.Valeur(Somme).toLongLong();
         ::sync();
         fichier = Journee(QStringList(NbCaisses, programme), QStringList(NbCaisses, racine + "fichier/Kestravel.ini"),
                           racine + "demandes", quantites);
         const TBaseSql lecture(base, TBaseSql::Acces::Lecture, QString());
-        Verifier("fichier", lecture.Valeur("SELECT SUM(Stock) FROM Produit").toLongLong(), quantites);
+        Verifier("fichier", lecture.Valeur(Somme).toLongLong(), avant, quantites);
     }
 
     // The server: a fresh database of the same catalogue, each till its own
@@ -148,6 +151,7 @@ int main(int argc, char* argv[])
         TConnexionPg c(connexion);
         c.Executer(Remise);
         c.Executer("VACUUM ANALYZE");
+        avant = c.Executer(Somme).Entier(0, 0);
         QStringList programmes, ini;
         for (int i = 0; i < NbCaisses; ++i) {
             const QString r = racine + QStringLiteral("caisse%1/").arg(i);
@@ -155,7 +159,7 @@ int main(int argc, char* argv[])
             ini << r + "Kestravel.ini";
         }
         serveur = Journee(programmes, ini, racine + "demandes", quantites);
-        Verifier("serveur", c.Executer("SELECT SUM(Stock) FROM Produit").Entier(0, 0), quantites);
+        Verifier("serveur", c.Executer(Somme).Entier(0, 0), avant, quantites);
     } catch (const EKestravel& e) {
         std::fprintf(stderr, "%s\n", qPrintable(e.Message()));
         bench::ArreterServeur(dossier);

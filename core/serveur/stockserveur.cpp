@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QMap>
 #include <QSysInfo>
+#include <optional>
 #include <set>
 
 namespace {
@@ -89,7 +90,8 @@ public:
 
     void Valider() override
     {
-        Ecrire();
+        if (m_note)
+            Ecrire();
         try {
             m_c.Executer("COMMIT");
         } catch (const EDatabaseError& e) {
@@ -166,16 +168,11 @@ public:
         }
     }
 
+    // Written with the stock at the commit (Ecrire).
     void Noter(const TDemandeEnCours& d, const QByteArray& resultat, const QString& date,
                const QString& perime) override
     {
-        m_c.Executer("WITH oubli AS (DELETE FROM ControleEnCours WHERE " + Portee
-                         + " AND (Chemin = $3 OR (Resultat IS NULL AND DateMaj < $4)))"
-                           " INSERT INTO ControleEnCours (Poste, Installation, Chemin, Empreinte, EmpreinteResultat,"
-                           " Resultat, DateMaj) VALUES ($1, $2, $3, decode($5, 'hex'), decode($6, 'hex'),"
-                           " decode($7, 'hex'), $8)",
-                     {m_poste, m_installation, d.chemin, perime, QString::fromLatin1(d.empreinte.toHex()),
-                      QString::fromLatin1(d.empreinteResultat.toHex()), QString::fromLatin1(resultat.toHex()), date});
+        m_note = TNote{d, resultat, date, perime};
     }
 
 private:
@@ -184,33 +181,55 @@ private:
         int avant, apres;
         QString libelle, date;
     };
+    struct TNote {
+        TDemandeEnCours demande;
+        QByteArray resultat;
+        QString date, perime;
+    };
 
     // The new stocks, then the movements in the order of the lines.
+    // At the commit, in one statement (one round trip while the products'
+    // rows are locked): the request's row replacing the place's earlier one,
+    // the new stocks, then the movements in the order of the lines.
     void Ecrire()
     {
-        if (m_modifies.empty())
+        QString sql = "WITH oubli AS (DELETE FROM ControleEnCours WHERE " + Portee
+            + " AND (Chemin = $3 OR (Resultat IS NULL AND DateMaj < $4))),"
+              " note AS (INSERT INTO ControleEnCours (Poste, Installation, Chemin, Empreinte, EmpreinteResultat,"
+              " Resultat, DateMaj) VALUES ($1, $2, $3, decode($5, 'hex'), decode($6, 'hex'), decode($7, 'hex'), $8))";
+        const TNote& n = *m_note;
+        QVariantList valeurs{m_poste,
+                             m_installation,
+                             n.demande.chemin,
+                             n.perime,
+                             QString::fromLatin1(n.demande.empreinte.toHex()),
+                             QString::fromLatin1(n.demande.empreinteResultat.toHex()),
+                             QString::fromLatin1(n.resultat.toHex()),
+                             n.date};
+        if (m_modifies.empty()) {
+            m_c.Executer(sql + " SELECT 1", valeurs);
             return;
+        }
         const QList<TCleProduit> cles(m_modifies.cbegin(), m_modifies.cend());
-        m_c.Executer(
-            "UPDATE Produit p SET Stock = v.s FROM unnest($1::bigint[], $2::bigint[], $3::bigint[],"
-            " $4::bigint[]) AS v(e, i, t, s) WHERE p.Externe = v.e AND p.IdProduit = v.i"
-            " AND p.IdProduitType = v.t",
-            {Tableau(cles, [](const TCleProduit& k) { return k.externe; }),
-             Tableau(cles, [](const TCleProduit& k) { return k.idProduit; }),
-             Tableau(cles, [](const TCleProduit& k) { return k.idProduitType; }),
-             Tableau(cles, [this](const TCleProduit& k) { return m_produits.value(k).stock; })});
-        m_c.Executer(
-            "INSERT INTO \"Transaction\" (Externe, IdProduit, IdProduitType, QuantiteOld, QuantiteNew,"
-            " Libelle, DateMaj) SELECT e, i, t, a, n, l, d FROM unnest($1::bigint[], $2::bigint[], $3::bigint[],"
-            " $4::bigint[], $5::bigint[], $6::text[], $7::text[]) WITH ORDINALITY AS v(e, i, t, a, n, l, d, o)"
-            " ORDER BY o",
-            {Tableau(m_mouvements, [](const TMouvement& m) { return m.cle.externe; }),
-             Tableau(m_mouvements, [](const TMouvement& m) { return m.cle.idProduit; }),
-             Tableau(m_mouvements, [](const TMouvement& m) { return m.cle.idProduitType; }),
-             Tableau(m_mouvements, [](const TMouvement& m) { return m.avant; }),
-             Tableau(m_mouvements, [](const TMouvement& m) { return m.apres; }),
-             Tableau(m_mouvements, [](const TMouvement& m) { return QVariant(m.libelle); }),
-             Tableau(m_mouvements, [](const TMouvement& m) { return QVariant(m.date); })});
+        sql += ", stock AS (UPDATE Produit p SET Stock = v.s FROM unnest($9::bigint[], $10::bigint[], $11::bigint[],"
+               " $12::bigint[]) AS v(e, i, t, s) WHERE p.Externe = v.e AND p.IdProduit = v.i"
+               " AND p.IdProduitType = v.t)"
+               " INSERT INTO \"Transaction\" (Externe, IdProduit, IdProduitType, QuantiteOld, QuantiteNew,"
+               " Libelle, DateMaj) SELECT e, i, t, a, n, l, d FROM unnest($13::bigint[], $14::bigint[], $15::bigint[],"
+               " $16::bigint[], $17::bigint[], $18::text[], $19::text[]) WITH ORDINALITY AS v(e, i, t, a, n, l, d, o)"
+               " ORDER BY o";
+        valeurs << Tableau(cles, [](const TCleProduit& k) { return k.externe; })
+                << Tableau(cles, [](const TCleProduit& k) { return k.idProduit; })
+                << Tableau(cles, [](const TCleProduit& k) { return k.idProduitType; })
+                << Tableau(cles, [this](const TCleProduit& k) { return m_produits.value(k).stock; })
+                << Tableau(m_mouvements, [](const TMouvement& m) { return m.cle.externe; })
+                << Tableau(m_mouvements, [](const TMouvement& m) { return m.cle.idProduit; })
+                << Tableau(m_mouvements, [](const TMouvement& m) { return m.cle.idProduitType; })
+                << Tableau(m_mouvements, [](const TMouvement& m) { return m.avant; })
+                << Tableau(m_mouvements, [](const TMouvement& m) { return m.apres; })
+                << Tableau(m_mouvements, [](const TMouvement& m) { return QVariant(m.libelle); })
+                << Tableau(m_mouvements, [](const TMouvement& m) { return QVariant(m.date); });
+        m_c.Executer(sql, valeurs);
     }
 
     // The rows of this login, machine ($1) and installation ($2).
@@ -223,6 +242,7 @@ private:
     QMap<TCleProduit, TProduitStock> m_produits;  // the locked rows, as the lines leave them
     std::set<TCleProduit> m_modifies;
     QList<TMouvement> m_mouvements;
+    std::optional<TNote> m_note;
 };
 }  // namespace
 
