@@ -5,10 +5,13 @@
 // own message, told in French (echecs.h).
 //
 // Callers see values (integers, reals, UTF-8 texts, nulls) and positions,
-// never the engine's handles: the statements that differ from one engine to
-// another are named in dialecte.h, and only this unit and that one know the
-// engine. Two engines sit behind these members: SQLite for the catalogue
-// file, PostgreSQL (basesqlpg.h) for a catalogue on a server.
+// never the engine's handles. Two engines sit behind these members, each in
+// its own unit: SQLite for the catalogue file (basesqlite.*), PostgreSQL for
+// a catalogue on a server (basesqlpg.*, over libpq.*). The statements whose
+// text differs from one engine to the other are named in dialecte.*; the
+// search index's own objects are in recherche.*, and the server's
+// administration (roles, tables, functions) in core/serveur/. No other unit
+// knows which engine it talks to.
 
 #include <QByteArrayView>
 #include <QString>
@@ -19,17 +22,15 @@
 #include <memory>
 
 class TConnexionPg;
-class TInstructionPg;
+class TMoteurConnexion;
+class TMoteurInstruction;
 struct sqlite3;
-struct sqlite3_stmt;
 
 class TBaseSql {
 public:
     enum class Acces { Lecture, Ecriture, Creation };
 
     TBaseSql() = default;
-    // Uses a connection opened elsewhere; it stays open when this object goes.
-    explicit TBaseSql(sqlite3* ouverte) : m_base(ouverte) {}
     // Opens the database at `chemin` (a path, or ":memory:") on a connection
     // of its own, closed with this object; throws with `contexte`.
     TBaseSql(const QString& chemin, Acces acces, const QString& contexte);
@@ -42,9 +43,9 @@ public:
     TBaseSql(const TBaseSql&) = delete;
     TBaseSql& operator=(const TBaseSql&) = delete;
 
-    bool Ouverte() const { return m_base != nullptr || m_pg != nullptr; }
+    bool Ouverte() const { return m_moteur != nullptr; }
     // Whether the catalogue is on a server rather than in a file.
-    bool SurServeur() const { return m_pg != nullptr; }
+    bool SurServeur() const;
     // Another handle on the same connection, which leaves it open.
     TBaseSql Emprunt() const;
 
@@ -80,15 +81,15 @@ public:
     // Throws EDatabaseError for the connection's last failure.
     [[noreturn]] void Echec(const QString& contexte = {}) const;
 
-    // The engine's handle, for engine-specific code (dialecte.cpp, the
-    // search index, tests).
-    sqlite3* Handle() const { return m_base; }
+    // The file engine's handle, for engine-specific code (dialecte.cpp,
+    // the search index, tests); null on a server.
+    sqlite3* Handle() const;
     // The server connection, when on a server (null otherwise).
-    TConnexionPg* Pg() const { return m_pg; }
+    TConnexionPg* Pg() const;
 
 private:
-    sqlite3* m_base = nullptr;
-    TConnexionPg* m_pg = nullptr;
+    friend class TInstructionSql;  // prepares on the connection's engine
+    TMoteurConnexion* m_moteur = nullptr;
     bool m_proprietaire = false;
 };
 
@@ -105,7 +106,7 @@ public:
     TInstructionSql(const TInstructionSql&) = delete;
     TInstructionSql& operator=(const TInstructionSql&) = delete;
 
-    bool Preparee() const { return m_st != nullptr || m_pg != nullptr; }
+    bool Preparee() const { return m_moteur != nullptr; }
 
     void LierNul(int position);
     void LierEntier(int position, qint64 valeur);
@@ -147,13 +148,7 @@ public:
 
 private:
     friend class TChargementSql;  // reads a server statement's bound values
-    [[noreturn]] void Echec() const;
-    void Verifier(int rc) const;
-
-    sqlite3* m_base = nullptr;
-    sqlite3_stmt* m_st = nullptr;
-    std::unique_ptr<TInstructionPg> m_pg;  // on a server instead
-    QString m_contexte;
+    std::unique_ptr<TMoteurInstruction> m_moteur;
 };
 
 // One write transaction: begun by the constructor, committed by Commit(),

@@ -1,13 +1,74 @@
 #include "core/store/basesqlpg.h"
 
+#include "core/store/basesql.h"
 #include "core/store/echecs.h"
 #include "core/store/erreurs.h"
+
+#include <cmath>
 
 namespace {
 // The server's built-in types the module's columns and expressions have.
 enum : unsigned { Booleen = 16, Entier8 = 20, Entier2 = 21, Entier4 = 23, Reel4 = 700, Reel8 = 701, Numerique = 1700 };
 
 }  // namespace
+
+// ---------------------------------------------------------------------------
+// Connection
+
+TBaseSql TBaseSql::Serveur(const QString& connexion)
+{
+    TBaseSql b;
+    b.m_moteur = new TBaseSqlPg(connexion);
+    b.m_proprietaire = true;
+    // Texts travel in UTF-8 whatever the server's or the machine's settings.
+    b.Executer(QStringLiteral("SET client_encoding = 'UTF8'"));
+    b.SetAttente(10000);
+    return b;
+}
+
+TConnexionPg* TBaseSql::Pg() const
+{
+    auto* b = dynamic_cast<TBaseSqlPg*>(m_moteur);
+    return b ? &b->Connexion() : nullptr;
+}
+
+std::unique_ptr<TMoteurInstruction> TBaseSqlPg::Preparer(QByteArrayView sql, const QString& contexte)
+{
+    return std::make_unique<TInstructionPg>(m_c, sql, contexte);
+}
+
+QString TBaseSqlPg::MessageEchec(const QString& contexte) const
+{
+    return ComposerMessage(contexte, m_c.Message(QStringLiteral("une instruction")), {});
+}
+
+void TBaseSqlPg::Executer(const QString& sql, const QString& contexte)
+{
+    m_c.AvantInstruction();
+    const TLibpq& pq = Libpq();
+    TResultatPg r(pq.exec(m_c.Handle(), TraduireSqlPg(QByteArrayView(sql.toUtf8())).first.constData()));
+    const ExecStatusType etat = r.Handle() ? pq.resultStatus(r.Handle()) : PGRES_FATAL_ERROR;
+    if (etat != PGRES_COMMAND_OK && etat != PGRES_TUPLES_OK) {
+        const QByteArray raison = r.Handle() ? QByteArray(pq.resultErrorMessage(r.Handle())) : QByteArray();
+        throw EDatabaseError(ComposerMessage(
+            contexte, m_c.Message(QStringLiteral("une instruction"), raison.isEmpty() ? nullptr : raison.constData()),
+            {}));
+    }
+    m_c.CompterModifications(r.Handle());
+}
+
+bool TBaseSqlPg::EnTransaction() const { return Libpq().transactionStatus(m_c.Handle()) != PQTRANS_IDLE; }
+
+void TBaseSqlPg::SetAttente(int millisecondes)
+{
+    // Zero would mean "wait for ever".
+    Executer(QStringLiteral("SET lock_timeout = %1").arg(std::max(millisecondes, 1)), {});
+}
+
+void TBaseSqlPg::AnnulerTransaction() noexcept { TResultatPg(Libpq().exec(m_c.Handle(), "ROLLBACK")); }
+
+// ---------------------------------------------------------------------------
+// Statement
 
 TInstructionPg::TInstructionPg(TConnexionPg& connexion, QByteArrayView sql, const QString& contexte)
     : m_c(connexion), m_contexte(contexte)
@@ -29,6 +90,21 @@ void TInstructionPg::Lier(int position, QByteArray texte)
                                              QStringLiteral("Paramètre %1 inconnu de l'instruction.").arg(position),
                                              QString::fromUtf8(m_sql)));
     m_parametres[size_t(position - 1)] = std::move(texte);
+}
+
+void TInstructionPg::LierReel(int position, double valeur)
+{
+    if (std::isnan(valeur))
+        Lier(position, "NaN");
+    else if (std::isinf(valeur))
+        Lier(position, valeur > 0 ? "Infinity" : "-Infinity");
+    else
+        Lier(position, QByteArray::number(valeur, 'g', 17));
+}
+
+void TInstructionPg::LierTexte(int position, QByteArrayView utf8)
+{
+    Lier(position, utf8.isNull() ? QByteArray() : QByteArray(utf8.data(), utf8.size()));
 }
 
 void TInstructionPg::EffacerParametres()
@@ -69,6 +145,12 @@ bool TInstructionPg::Etape()
     }
     ++m_ligne;
     return true;
+}
+
+void TInstructionPg::Reinitialiser()
+{
+    Rembobiner();
+    EffacerParametres();
 }
 
 void TInstructionPg::Rembobiner()
@@ -139,4 +221,11 @@ QVariant TInstructionPg::Valeur(int colonne) const
         default:
             return QVariant(QString::fromUtf8(Octets(colonne)));
     }
+}
+
+void TInstructionPg::LireLigne(QVector<QVariant>& ligne) const
+{
+    ligne.resize(m_colonnes);
+    for (int i = 0; i < ligne.size(); ++i)
+        ligne[i] = Valeur(i);
 }

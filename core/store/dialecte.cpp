@@ -253,7 +253,7 @@ TChargementSql::TChargementSql(const TBaseSql& base, const QString& insertion, c
 {
     if (!base.SurServeur())
         return;
-    const TInsertion i = AnalyserInsertion(QString::fromUtf8(m_insertion.m_pg->Sql()));
+    const TInsertion i = AnalyserInsertion(QString::fromUtf8(static_cast<const TInstructionPg&>(*m_insertion.m_moteur).Sql()));
     QStringList colonnes = i.colonnes;
     if (colonnes.isEmpty())
         for (const TBaseSql::TColonne& col : m_base.Colonnes(i.table))
@@ -277,7 +277,7 @@ void TChargementSql::Ajouter()
         m_insertion.Reinitialiser();
         return;
     }
-    const std::vector<QByteArray>& p = m_insertion.m_pg->Parametres();
+    const std::vector<QByteArray>& p = static_cast<const TInstructionPg&>(*m_insertion.m_moteur).Parametres();
     for (size_t i = 0; i < m_valeurs.size(); ++i) {
         if (i > 0)
             m_tampon += '\t';
