@@ -27,8 +27,7 @@ QString Plan(sqlite3* base, const char* sql)
 
 void Ligne(const char* quoi, double ms, double baseMs, double cibleMs)
 {
-    std::printf("%-40s %8.2f ms  (cible < %.0f ms : %s)   base SQLite %7.2f ms   ratio %5.1f×\n", quoi, ms, cibleMs,
-                ms < cibleMs ? "OK" : "HORS CIBLE", baseMs, ms / baseMs);
+    bench::Duree(quoi, ms, baseMs, cibleMs);
 }
 }  // namespace
 

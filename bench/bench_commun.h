@@ -1,5 +1,13 @@
 #pragma once
 // Small helpers shared by the benchmark programs.
+//
+// Every benchmark runs with no argument from a fresh build: its scratch
+// folder (first argument, else build/bench-data) and the build folder
+// (second argument, else the one holding the program) come from Dossiers(),
+// which creates what is missing. Each figure with a target goes through
+// Ratio() or Duree(): a line for the reader, and a tab-separated line in
+// the file named by KESTRAVEL_BENCH_RESULTATS, from which bench/run-all
+// prints its closing table.
 
 #include "core/base/emplacement.h"
 #include "core/serveur/catalogueserveur.h"
@@ -27,6 +35,42 @@
 extern char** environ;
 
 namespace bench {
+
+struct TDossiers {
+    QString travail;  // scratch folder of this benchmark, absolute, created
+    QString build;  // the build folder, absolute
+};
+// `sousDossier` (when given) is created inside the scratch folder and is
+// the one returned.
+inline TDossiers Dossiers(int argc, char* argv[], const QString& sousDossier = QString())
+{
+    TDossiers d;
+    const QString programme = QFileInfo(QString::fromLocal8Bit(argv[0])).absoluteFilePath();
+    d.build = argc > 2 ? QDir(QString::fromLocal8Bit(argv[2])).absolutePath()
+                       : QFileInfo(programme).dir().absoluteFilePath("..");
+    d.build = QDir::cleanPath(d.build);
+    const QString travail = argc > 1 ? QString::fromLocal8Bit(argv[1]) : d.build + "/bench-data";
+    d.travail = QDir::cleanPath(QDir(travail).absoluteFilePath(sousDossier.isEmpty() ? "." : sousDossier));
+    if (!QDir().mkpath(d.travail)) {
+        std::fprintf(stderr, "Dossier de travail impossible à créer : %s\n", qPrintable(d.travail));
+        std::exit(1);
+    }
+    return d;
+}
+
+// One line of run-all's table: the benchmark, our figure, the baseline's,
+// the ratio, the target as written, and whether it is met.
+inline void Consigner(const char* quoi, double nous, double base, const QString& cible, bool atteinte)
+{
+    const QByteArray fichier = qgetenv("KESTRAVEL_BENCH_RESULTATS");
+    if (fichier.isEmpty())
+        return;
+    if (FILE* f = std::fopen(fichier.constData(), "a")) {
+        std::fprintf(f, "%s\t%.2f\t%.2f\t%.2f\t%s\t%s\n", quoi, nous, base, base > 0 ? nous / base : 0.0,
+                     qPrintable(cible), atteinte ? "oui" : "non");
+        std::fclose(f);
+    }
+}
 
 struct Mesure {
     double secondes = 0;
@@ -144,7 +188,8 @@ inline void PlateformeHorsEcran()
 }
 inline QString CatalogueDesArguments(int argc, char* argv[], const QString& nom, const QStringList& options)
 {
-    return Catalogue(argc > 1 ? argv[1] : "bench-data", argc > 2 ? argv[2] : "build", nom, options);
+    const TDossiers d = Dossiers(argc, argv);
+    return Catalogue(d.travail, d.build, nom, options);
 }
 // The lists' catalogue: 1,000,000 products in 10,000 categories, the first
 // holding 50,000.
@@ -182,10 +227,22 @@ inline double RequeteBrute(sqlite3* base, const char* sql, long long& lignes, in
     });
 }
 
+// A figure whose target is a ratio to the baseline's (both in ms).
 inline void Ratio(const char* quoi, double ms, double baseMs, double cible)
 {
+    const bool atteinte = ms / baseMs <= cible;
     std::printf("%-46s %9.1f ms   base %9.1f ms   ratio %5.2f×  (cible ≤ %.1f×) %s\n", quoi, ms, baseMs, ms / baseMs,
-                cible, ms / baseMs <= cible ? "OK" : "HORS CIBLE");
+                cible, atteinte ? "OK" : "HORS CIBLE");
+    Consigner(quoi, ms, baseMs, QStringLiteral("≤ %1×").arg(cible), atteinte);
+}
+
+// A figure whose target is a duration (ms), shown beside its baseline.
+inline void Duree(const char* quoi, double ms, double baseMs, double cibleMs)
+{
+    const bool atteinte = ms <= cibleMs;
+    std::printf("%-46s %9.2f ms   base %9.2f ms   ratio %5.2f×  (cible ≤ %.0f ms) %s\n", quoi, ms, baseMs,
+                ms / baseMs, cibleMs, atteinte ? "OK" : "HORS CIBLE");
+    Consigner(quoi, ms, baseMs, QStringLiteral("≤ %1 ms").arg(cibleMs), atteinte);
 }
 
 // Writes a small file of the benchmark (a request, a script, settings).

@@ -38,12 +38,7 @@ struct Ligne {
 
 int main(int argc, char* argv[])
 {
-    if (argc < 3) {
-        std::fprintf(stderr, "Usage : bench_controle DOSSIER_TRAVAIL DOSSIER_CONSTRUCTION\n");
-        return 2;
-    }
-    const QString travail = QDir(QString::fromLocal8Bit(argv[1])).absoluteFilePath("controle");
-    const QString build = QDir(QString::fromLocal8Bit(argv[2])).absolutePath();
+    const auto [travail, build] = bench::Dossiers(argc, argv, "controle");
     const QString racine = travail + "/installation/";
     const QString module = racine + "Modules/Kestravel/";
 
@@ -177,11 +172,11 @@ int main(int argc, char* argv[])
     };
     const double n = mediane(nous), r = mediane(reference);
     const double n1 = mediane(nousUne), r1 = mediane(referenceUne);
-    std::printf("CONTROLE %d lignes sur %d produits : %.3f s (médiane de %d)\n", NbLignes, NbProduits, n, NbEssais);
-    std::printf("sqlite3 (même SQL, une transaction)  : %.3f s\n", r);
-    std::printf("rapport CONTROLE / sqlite3            : %.2f (objectif ≤ 2)\n", n / r);
+    std::printf("CONTROLE %d lignes sur %d produits, médiane de %d ; base : sqlite3, même SQL, une transaction\n",
+                NbLignes, NbProduits, NbEssais);
+    bench::Ratio("CONTROLE de 10 000 lignes contre sqlite3", n * 1000, r * 1000, 2);
     std::printf("mémoire de pointe de kestravel        : %.1f Mo\n", double(pointe) / 1024.0);
-    std::printf("CONTROLE une ligne : %.1f ms (médiane de %d) ; sqlite3 : %.1f ms ; rapport %.2f\n", n1 * 1000,
-                NbEssaisUneLigne, r1 * 1000, n1 / r1);
+    std::printf("CONTROLE une ligne : médiane de %d\n", NbEssaisUneLigne);
+    bench::Ratio("CONTROLE d'une ligne contre sqlite3", n1 * 1000, r1 * 1000, 2);
     return 0;
 }

@@ -5,6 +5,7 @@
 //
 // Usage: bench_csv SCRATCH BUILD [PRODUITS...]   (default 200000 1000000)
 
+#include "bench/bench_commun.h"
 #include "core/store/schema.h"
 
 #include <QCoreApplication>
@@ -16,6 +17,7 @@
 
 namespace {
 QString g_build;
+qint64 g_produits = 0;
 
 struct TMesure {
     double secondes = 0;  // wall clock
@@ -60,6 +62,9 @@ void Ligne(const char* quoi, const TMesure& nous, const TMesure& base)
         " | temps x%.2f, cpu x%.2f (cible <= 2)\n",
         quoi, nous.secondes, nous.cpu, nous.memoireKo, base.secondes, base.cpu, base.memoireKo,
         ratio(nous.secondes, base.secondes), ratio(nous.cpu, base.cpu));
+    const QByteArray nom = QStringLiteral("%1 CSV de Produit (%2 produits)").arg(quoi).arg(g_produits).toUtf8();
+    bench::Consigner(nom.constData(), nous.secondes * 1000, base.secondes * 1000, QStringLiteral("≤ 2×"),
+                     nous.secondes <= 2 * base.secondes);
 }
 
 void Mesures(const QString& dossier, qint64 produits)
@@ -70,6 +75,7 @@ void Mesures(const QString& dossier, qint64 produits)
     const QString base = dossier + "/catalogue.abs";
     QProcess::execute(Outil(), {"generate", base, "--products", QString::number(produits), "--categories", "10000"});
     std::printf("%lld produits\n", produits);
+    g_produits = produits;
 
     const TMesure exportNous = Mesurer(Outil(), {"export", base, dossier + "/export", "Produit"});
     const TMesure exportBase =
@@ -104,17 +110,14 @@ void Mesures(const QString& dossier, qint64 produits)
 int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
-    if (argc < 3) {
-        std::fprintf(stderr, "Usage : bench_csv DOSSIER BUILD [PRODUITS...]\n");
-        return 2;
-    }
-    g_build = QString::fromLocal8Bit(argv[2]);
+    const bench::TDossiers d = bench::Dossiers(argc, argv);
+    g_build = d.build;
     QList<qint64> tailles;
     for (int i = 3; i < argc; ++i)
         tailles << QByteArray(argv[i]).toLongLong();
     if (tailles.isEmpty())
         tailles = {200000, 1000000};
     for (qint64 n : tailles)
-        Mesures(QDir(QString::fromLocal8Bit(argv[1])).filePath(QStringLiteral("csv-%1").arg(n)), n);
+        Mesures(QDir(d.travail).filePath(QStringLiteral("csv-%1").arg(n)), n);
     return 0;
 }

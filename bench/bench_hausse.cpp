@@ -45,8 +45,7 @@ double LancerCli(const QString& base, const QString& sql)
 int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
-    const QString dossier = argc > 1 ? argv[1] : "bench-data";
-    const QString build = argc > 2 ? argv[2] : "build";
+    const auto [dossier, build] = bench::Dossiers(argc, argv);
     const QString source =
         bench::Catalogue(dossier, build, "hausse-1M.abs",
                          {"--products", "1000000", "--categories", "10000", "--big-category", "100000"});

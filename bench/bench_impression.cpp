@@ -342,6 +342,12 @@ int main(int argc, char* argv[])
                 moteur / pagesMoteur, moteurCpu / pagesMoteur, (pdfCpu / pagesPdf) / (moteurCpu / pagesMoteur));
     std::printf("%-46s %9.1f ms   base d'origine %9.1f ms   ratio %.2f×\n", "export PDF complet (horloge)", pdf, ancien,
                 pdf / ancien);
+    bench::Consigner("aperçu : première page affichée", premiere, ancienne, QStringLiteral("< 500 ms"),
+                     premiere < 500);
+    bench::Consigner("page peinte à l'écran (processeur)", ecranCpu / pages, ecranAncienCpu / pages,
+                     QStringLiteral("< 0,5 ms"), ecranCpu / pages < 0.5);
+    bench::Consigner("page écrite en PDF (processeur)", pdfCpu / pagesPdf, ancienCpu / pagesAncien,
+                     QStringLiteral("< 0,5 ms"), pdfCpu / pagesPdf < 0.5);
 
     // The first, a middle and the last page, painted both ways: the same
     // pixels on screen, the same PDF file but for its date.

@@ -79,9 +79,8 @@ int main(int argc, char* argv[])
             lignes = liste->model()->rowCount();
         }
         pire = std::max(pire, frappe);
-        std::printf("%-44s %3d lignes (base %3d)  %7.1f ms   base %7.1f ms   ratio %5.2f×  (cible ≤ 50 ms) %s\n",
-                    c.quoi, lignes, int(std::min(lignesBrut, 200LL)), meilleur, base, meilleur / base,
-                    meilleur <= 50 ? "OK" : "HORS CIBLE");
+        std::printf("%s : %d lignes (base %d)\n", c.quoi, lignes, int(std::min(lignesBrut, 200LL)));
+        bench::Duree(c.quoi, meilleur, base, 50);
     }
     std::printf("temps d'une frappe dans le champ (fenêtre occupée)       %7.2f ms au plus\n", pire);
     sqlite3_close(brut);

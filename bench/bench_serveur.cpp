@@ -46,8 +46,7 @@ double Simultanees(const QString& programme, const QString& racine, const QList<
 int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
-    const QString dossier = QDir(argc > 1 ? argv[1] : "bench-data").absolutePath();
-    const QString build = QDir(argc > 2 ? argv[2] : "build").absolutePath();
+    const auto [dossier, build] = bench::Dossiers(argc, argv);
     const QString fichier =
         bench::Catalogue(dossier, build, "store-1M.abs", {"--products", "1000000", "--categories", "10000"});
     const QString admin = bench::DemarrerServeur(dossier);

@@ -59,8 +59,7 @@ double RequeteBrute(const QString& serveur, const QByteArray& sql, std::vector<c
 int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
-    const QString dossier = QDir(argc > 1 ? argv[1] : "bench-data").absolutePath();
-    const QString build = QDir(argc > 2 ? argv[2] : "build").absolutePath();
+    const auto [dossier, build] = bench::Dossiers(argc, argv);
     const QString fichier = bench::CatalogueGrandeCategorie(argc, argv);
     const QString admin = bench::DemarrerServeur(dossier);
     const int code = [&]() -> int {

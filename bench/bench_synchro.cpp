@@ -37,12 +37,7 @@ void Supprimer(const QString& base)
 
 int main(int argc, char* argv[])
 {
-    if (argc < 3) {
-        std::fprintf(stderr, "Usage : bench_synchro DOSSIER_TRAVAIL DOSSIER_CONSTRUCTION\n");
-        return 2;
-    }
-    const QString travail = QDir(QString::fromLocal8Bit(argv[1])).absoluteFilePath("synchro");
-    const QString build = QDir(QString::fromLocal8Bit(argv[2])).absolutePath();
+    const auto [travail, build] = bench::Dossiers(argc, argv, "synchro");
     const QString source = travail + "/source/", cible = travail + "/cible/";
     const QString outil = build + "/tools/kestravel-db";
     for (const QString& racine : {source, cible}) {
@@ -103,9 +98,9 @@ int main(int argc, char* argv[])
     std::sort(nous.begin(), nous.end());
     std::sort(reference.begin(), reference.end());
     const double n = nous[nous.size() / 2], r = reference[reference.size() / 2];
-    std::printf("SYNCHRO de %d produits et %d images : %.3f s (médiane de %d)\n", NbProduits, NbImages, n, NbEssais);
-    std::printf("sqlite3 .backup (base seule)       : %.3f s\n", r);
-    std::printf("rapport SYNCHRO / sqlite3 .backup : %.2f (objectif ≤ 3)\n", n / r);
+    std::printf("SYNCHRO de %d produits et %d images, médiane de %d ; base : sqlite3 .backup (base seule)\n",
+                NbProduits, NbImages, NbEssais);
+    bench::Ratio("SYNCHRO contre sqlite3 .backup", n * 1000, r * 1000, 3);
     std::printf("mémoire de pointe de kestravel    : %.1f Mo\n", double(pointe) / 1024.0);
     return 0;
 }

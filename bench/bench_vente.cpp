@@ -21,8 +21,7 @@ const int NbEssais = 21;
 int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
-    const QString dossier = QDir(argc > 1 ? argv[1] : "bench-data").absolutePath();
-    const QString build = QDir(argc > 2 ? argv[2] : "build").absolutePath();
+    const auto [dossier, build] = bench::Dossiers(argc, argv);
     const QString genere =
         bench::Catalogue(dossier, build, "store-1M.abs", {"--products", "1000000", "--categories", "10000"});
     const QString racine = dossier + "/vente/";

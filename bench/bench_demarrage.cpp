@@ -1,0 +1,72 @@
+// Start of CONFIG on a 1,000,000-product catalogue, from the host's start of
+// `kestravel` to its window painted and idle, against a trivial Qt window
+// (this program with --fenetre-triviale) started the same way: each
+// process ends at that moment (bench/repos.cpp, loaded with LD_PRELOAD).
+
+#include "bench/bench_commun.h"
+#include "core/store/dmkestravel.h"
+#include "core/store/recherche.h"
+
+#include <QApplication>
+#include <QLabel>
+
+namespace {
+const int NbEssais = 7;
+
+int FenetreTriviale(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    QLabel fenetre(QStringLiteral("Fenêtre triviale"));
+    fenetre.resize(800, 600);
+    fenetre.show();
+    return app.exec();
+}
+
+// Median wall time of `commande` in ms, or stops the program when it fails.
+double Demarrages(const QStringList& commande)
+{
+    std::vector<double> temps;
+    for (int i = 0; i < NbEssais; ++i) {
+        const bench::Mesure m = bench::Lancer(commande);
+        if (m.code != 0) {
+            std::fprintf(stderr, "%s a échoué (code %d)\n", qPrintable(commande.join(' ')), m.code);
+            std::exit(1);
+        }
+        temps.push_back(m.secondes * 1000);
+    }
+    return bench::Mediane(temps);
+}
+}  // namespace
+
+int main(int argc, char* argv[])
+{
+    if (argc > 1 && qstrcmp(argv[1], "--fenetre-triviale") == 0)
+        return FenetreTriviale(argc, argv);
+    bench::PlateformeHorsEcran();
+    const auto [dossier, build] = bench::Dossiers(argc, argv);
+    QString racine;
+    {
+        QCoreApplication app(argc, argv);
+        const QString catalogue = bench::CatalogueGrandeCategorie(argc, argv);
+        {
+            // Built once, as the first window on a catalogue would.
+            TdmKestravel dm(catalogue);
+            if (!IndexRechercheInstalle(dm.Connexion()))
+                InstallerIndexRecherche(dm.Connexion());
+        }
+        racine = dossier + "/demarrage/";
+        bench::Installation(racine, build, catalogue);
+        bench::Copier(build + "/kestravel-fenetres", racine + "Modules/Kestravel/kestravel-fenetres");
+        QFile::setPermissions(racine + "Modules/Kestravel/kestravel-fenetres",
+                              QFile::permissions(build + "/kestravel-fenetres"));
+    }
+    qputenv("LD_PRELOAD", QFile::encodeName(build + "/bench/kestravel-repos.so"));
+    qputenv("KESTRAVEL_REPOS", "1");
+    const QString programme = racine + "Modules/Kestravel/kestravel";
+    const double triviale = Demarrages({QFileInfo(QString::fromLocal8Bit(argv[0])).absoluteFilePath(),
+                                        "--fenetre-triviale"});
+    const double config = Demarrages({programme, "CONFIG", racine + "Kestravel.ini"});
+    std::printf("médiane de %d démarrages ; base : une fenêtre Qt triviale\n", NbEssais);
+    bench::Ratio("CONFIG jusqu'à la fenêtre au repos (1 000 000)", config, triviale, 2);
+    return 0;
+}
