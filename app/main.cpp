@@ -3,26 +3,25 @@
 // (same id, same arguments), to `kestravel-fenetres` beside it.
 
 #include "app/demarrage.h"
+#include "core/base/systeme.h"
 
-#include <unistd.h>
 #include <QCoreApplication>
-#include <cerrno>
-#include <climits>
+#include <QFile>
+#include <QFileInfo>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
-#include <string>
 
 namespace {
 int LancerFenetres(char* argv[])
 {
-    char chemin[PATH_MAX];
-    const ssize_t n = readlink("/proc/self/exe", chemin, sizeof chemin - 1);
-    std::string programme = n > 0 ? std::string(chemin, size_t(n)) : std::string(argv[0]);
-    programme = programme.substr(0, programme.find_last_of('/') + 1) + "kestravel-fenetres";
-    execv(programme.c_str(), argv);
-    const int cause = errno;
-    std::fprintf(stderr, "Erreur : impossible d'ouvrir les fenêtres de Kestravel (%s) : %s\n", programme.c_str(),
-                 std::strerror(cause));
+    QString programme = Systeme::CheminProgramme();
+    if (programme.isEmpty())
+        programme = QFile::decodeName(argv[0]);
+    programme = QFileInfo(programme).path() + "/kestravel-fenetres";
+    const int cause = Systeme::Remplacer(programme, argv);
+    std::fprintf(stderr, "Erreur : impossible d'ouvrir les fenêtres de Kestravel (%s) : %s\n",
+                 QFile::encodeName(programme).constData(), std::strerror(cause));
     return 1;
 }
 }  // namespace
@@ -42,5 +41,5 @@ int main(int argc, char* argv[])
     // Everything is written and closed by now; the libraries' teardown
     // would only keep the host waiting longer.
     std::fflush(nullptr);
-    _exit(code);
+    std::_Exit(code);
 }
