@@ -208,6 +208,14 @@ TFicheApercu::TFicheApercu(TRapport& rapport, QPrinter& imprimante, QWidget* par
     // The pages' view needs the report, so it is made here, below the toolbar.
     vuePages = new TVuePages(rapport, this);
     page->addWidget(vuePages, 1);
+    PreparerBarreOutils();
+    ConnecterActions();
+    MettreEnPage();
+    vuePages->setFocus();
+}
+
+void TFicheApercu::PreparerBarreOutils()
+{
     // The page number and the zoom sit between the toolbar's buttons.
     tbApercu->insertWidget(actPageSuivante, sePage);
     tbApercu->insertWidget(actPageSuivante, lbNombrePages);
@@ -234,7 +242,10 @@ TFicheApercu::TFicheApercu(TRapport& rapport, QPrinter& imprimante, QWidget* par
     // So does the toolbar's button that shows what a narrow window hides.
     if (auto* suite = tbApercu->findChild<QToolButton*>(QStringLiteral("qt_toolbar_ext_button")))
         suite->setAccessibleName(QStringLiteral("Autres actions"));
+}
 
+void TFicheApercu::ConnecterActions()
+{
     connect(actImprimer, &QAction::triggered, this, &TFicheApercu::actImprimerClick);
     connect(actMiseEnPage, &QAction::triggered, this, &TFicheApercu::actMiseEnPageClick);
     connect(actExporterPdf, &QAction::triggered, this, &TFicheApercu::actExporterPdfClick);
@@ -251,8 +262,12 @@ TFicheApercu::TFicheApercu(TRapport& rapport, QPrinter& imprimante, QWidget* par
     connect(cbZoom, &QComboBox::activated, this, &TFicheApercu::cbZoomChange);
     connect(vuePages, &TVuePages::PageCouranteChangee, this, &TFicheApercu::MettreAJourNavigation);
     connect(vuePages, &TVuePages::ZoomChange, this, &TFicheApercu::MettreAJourZoom);
+}
 
-    // The one layout of the whole report; pages are painted as they show.
+// The one layout of the whole report, for the printer's page layout; pages
+// are painted as they show.
+void TFicheApercu::MettreEnPage()
+{
     {
         const TCurseurOccupe occupe;
         vuePages->SetMiseEnPage(m_rapport.MettreEnPage(m_imprimante.pageLayout()), m_imprimante.resolution());
@@ -261,7 +276,6 @@ TFicheApercu::TFicheApercu(TRapport& rapport, QPrinter& imprimante, QWidget* par
     lbNombrePages->setText(QStringLiteral(" sur %1 ").arg(vuePages->NombrePages()));
     MettreAJourNavigation(0);
     MettreAJourZoom(vuePages->Zoom());
-    vuePages->setFocus();
 }
 
 void TFicheApercu::MettreAJourNavigation(int page)
@@ -334,10 +348,7 @@ void TFicheApercu::actMiseEnPageClick()
     dialogue.setWindowTitle(QStringLiteral("Mise en page"));
     if (dialogue.exec() != QDialog::Accepted)
         return;
-    const TCurseurOccupe occupe;
-    vuePages->SetMiseEnPage(m_rapport.MettreEnPage(m_imprimante.pageLayout()), m_imprimante.resolution());
-    sePage->setRange(1, qMax(1, vuePages->NombrePages()));
-    lbNombrePages->setText(QStringLiteral(" sur %1 ").arg(vuePages->NombrePages()));
+    MettreEnPage();
     vuePages->AllerPage(0);
 }
 

@@ -80,6 +80,11 @@ public:
     void actExporterPdfClick();
 
 private:
+    // The constructor's steps.
+    void PreparerBarreOutils();
+    void ConnecterActions();
+    void MettreEnPage();
+
     void MettreAJourNavigation(int page);
     void MettreAJourZoom(double zoom);
     void cbZoomChange(int index);
