@@ -4,6 +4,7 @@
 #include "tests/soutien.h"
 
 #include <QDir>
+#include <QProcess>
 #include <QtTest>
 
 namespace {
@@ -15,6 +16,45 @@ class TestDemarrage : public QObject {
     Q_OBJECT
 
 private slots:
+    // kestravel-db: help asked for is an answer (standard output, status 0);
+    // a command line not understood gets the usage on standard error and
+    // status 2; a command that works prints no warning of the toolkit.
+    void outilLigneDeCommande_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("sortie");
+        QTest::addColumn<QString>("erreurs");
+        QTest::newRow("--help") << QStringList{"--help"} << 0 << "Usage" << "";
+        QTest::newRow("-h après la commande") << QStringList{"create", "-h"} << 0 << "Usage" << "";
+        QTest::newRow("commande inconnue") << QStringList{"inventer", "x"} << 2 << "" << "Usage";
+        QTest::newRow("rien") << QStringList{} << 2 << "" << "Usage";
+        QTest::newRow("create, sans avertissement") << QStringList{"create", "@/neuf.abs"} << 0 << "" << "";
+        QTest::newRow("demo, sans avertissement") << QStringList{"demo", "@/demo"} << 0 << "" << "";
+    }
+    void outilLigneDeCommande()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, code);
+        QFETCH(QString, sortie);
+        QFETCH(QString, erreurs);
+        QTemporaryDir dossier;
+        arguments.replaceInStrings("@", dossier.path());
+        QProcess outil;
+        // As a user's session without a runtime folder.
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove("XDG_RUNTIME_DIR");
+        env.remove("QT_QPA_PLATFORM");
+        outil.setProcessEnvironment(env);
+        outil.start(qEnvironmentVariable("KESTRAVEL_DB_BIN"), arguments);
+        QVERIFY(outil.waitForFinished(60000));
+        const QString out = QString::fromLocal8Bit(outil.readAllStandardOutput());
+        const QString err = QString::fromLocal8Bit(outil.readAllStandardError());
+        QCOMPARE(outil.exitCode(), code);
+        QVERIFY2(sortie.isEmpty() ? out.isEmpty() : out.contains(sortie), qPrintable(out));
+        QVERIFY2(erreurs.isEmpty() ? err.isEmpty() : err.contains(erreurs), qPrintable(err));
+    }
+
     void parameterErrorOpensNothing()
     {
         // No catalogue at all: only the parameter error may appear.

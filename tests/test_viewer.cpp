@@ -191,6 +191,8 @@ private slots:
         p.SetExterne(1);
         TFicheProduitView externe(nullptr, "inutile.xml", p);
         QCOMPARE(externe.findChild<QLabel*>("pImage")->text(), QString("Aucune image"));
+        // A screen reader is told there is none.
+        QVERIFY(externe.findChild<QLabel*>("pImage")->accessibleName().contains("Aucune image"));
         QVERIFY(externe.findChild<QLabel*>("tImageProduit")->pixmap().isNull());
 
         // A name that leaves the folder is neither shown nor opened; no name

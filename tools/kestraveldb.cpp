@@ -14,33 +14,39 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QGuiApplication>
+#include <QSaveFile>
 #include <QTemporaryDir>
 #include <cstdio>
 #include <memory>
 #include <optional>
 
 namespace {
+const char* const TexteUsage =
+    "Usage :\n"
+    "  kestravel-db create CHEMIN              catalogue vide\n"
+    "  kestravel-db create --server URI        catalogue vide sur un serveur PostgreSQL\n"
+    "  kestravel-db create --server URI --roles-script FICHIER   script SQL des rôles, pour\n"
+    "                                          l'administrateur du serveur (- : sortie standard)\n"
+    "  kestravel-db grant --server URI         redonne aux rôles leurs droits sur le catalogue\n"
+    "  kestravel-db migrate CHEMIN URI         copie un catalogue fichier vers un serveur vide\n"
+    "  kestravel-db demo DOSSIER [--bin KESTRAVEL] [--server URI]  installation de démonstration\n"
+    "  kestravel-db generate CHEMIN --products N --categories M [--big-category K]\n"
+    "  kestravel-db export BASE DOSSIER [TABLE...]   fichiers CSV horodatés\n"
+    "  kestravel-db import BASE DOSSIER [TABLE...]   depuis import_*.csv\n"
+    "  kestravel-db --help                     cette aide\n"
+    "  (generate, export, import : --server URI à la place de CHEMIN ou BASE)\n"
+    "  (tables : Produit ProduitCarac ProduitType ProduitTypeCarac Transaction ; toutes par défaut)\n";
+
+// A command line not understood: the usage on standard error, status 2.
 int Usage()
 {
-    std::fprintf(stderr,
-                 "Usage :\n"
-                 "  kestravel-db create CHEMIN              catalogue vide\n"
-                 "  kestravel-db create --server URI        catalogue vide sur un serveur PostgreSQL\n"
-                 "  kestravel-db create --server URI --roles-script FICHIER   script SQL des rôles, pour\n"
-                 "                                          l'administrateur du serveur (- : sortie standard)\n"
-                 "  kestravel-db grant --server URI         redonne aux rôles leurs droits sur le catalogue\n"
-                 "  kestravel-db migrate CHEMIN URI         copie un catalogue fichier vers un serveur vide\n"
-                 "  kestravel-db demo DOSSIER [--bin KESTRAVEL] [--server URI]  installation de démonstration\n"
-                 "  kestravel-db generate CHEMIN --products N --categories M [--big-category K]\n"
-                 "  kestravel-db export BASE DOSSIER [TABLE...]   fichiers CSV horodatés\n"
-                 "  kestravel-db import BASE DOSSIER [TABLE...]   depuis import_*.csv\n"
-                 "  (generate, export, import : --server URI à la place de CHEMIN ou BASE)\n"
-                 "  (tables : Produit ProduitCarac ProduitType ProduitTypeCarac Transaction ; toutes par défaut)\n");
+    std::fputs(TexteUsage, stderr);
     return 2;
 }
 
+// An option "--nom VALEUR" anywhere after the command (a switch "--nom"
+// alone: a.contains("--nom")).
 QString Option(const QStringList& a, const QString& nom, const QString& defaut)
 {
     const int i = int(a.indexOf(nom));
@@ -122,79 +128,148 @@ int Interchange(const QStringList& a, bool exporter)
     }
     return 0;
 }
+// Each command gets the whole command line (a[0] the program, a[1] the
+// command) and returns the exit status; it throws EKestravel on a failure.
+int Creer(const QStringList& a)
+{
+    if (a[2] == "--server") {
+        if (a.size() < 4)
+            return Usage();
+        if (a.contains("--roles-script"))
+            EcrireScriptRoles(a[3], Option(a, "--roles-script", QString()));
+        else
+            CreerCatalogueServeur(a[3]);
+    } else {
+        CreerCatalogueVide(a[2]);
+    }
+    return 0;
+}
+
+int Redonner(const QStringList& a)
+{
+    if (a[2] != "--server" || a.size() < 4)
+        return Usage();
+    RedonnerDroitsCatalogue(a[3]);
+    Afficher(QStringLiteral("Droits des rôles de vente et de bureau du catalogue donnés."));
+    return 0;
+}
+
+int Migrer(const QStringList& a)
+{
+    if (a.size() < 4)
+        return Usage();
+    const qint64 lignes = MigrerVersServeur(a[2], a[3]);
+    Afficher(QStringLiteral("%1 lignes copiées vers le serveur.").arg(lignes));
+    return 0;
+}
+
+int Demo(const QStringList& a)
+{
+    QString programme = Option(a, "--bin", QDir(QCoreApplication::applicationDirPath()).filePath("kestravel"));
+    if (!QFileInfo::exists(programme))
+        programme.clear();
+    CreerDemo(a[2], programme);
+    const QString serveur = Option(a, "--server", QString());
+    if (!serveur.isEmpty()) {
+        // The same catalogue on the server, named by Kestravel.conf.
+        const QString module = QDir(a[2]).filePath("Modules/Kestravel/");
+        MigrerVersServeur(module + "Kestravel.abs", serveur);
+        for (const char* suffixe : {"", "-wal", "-shm"})
+            QFile::remove(module + "Kestravel.abs" + suffixe);
+        EcrireEmplacementServeur(module, serveur);
+    }
+    return 0;
+}
+
+int Generer(const QStringList& a)
+{
+    TOptionsGeneration o;
+    o.produits = Option(a, "--products", "100000").toLongLong();
+    o.categories = Option(a, "--categories", "1000").toInt();
+    o.grosseCategorie = Option(a, "--big-category", "0").toLongLong();
+    if (o.produits < 0 || o.categories < 1)
+        return Usage();
+    const TCatalogueNomme c = CatalogueNomme(a);
+    if (c.serveur.isEmpty()) {
+        GenererCatalogue(c.chemin, o);
+        return 0;
+    }
+    // Generated in a file, then copied to the empty server catalogue in one
+    // transaction.
+    QTemporaryDir dossier;
+    if (!dossier.isValid())
+        throw EKestravel(QStringLiteral("Dossier temporaire impossible à créer."));
+    GenererCatalogue(dossier.filePath("Kestravel.abs"), o);
+    const qint64 lignes = MigrerVersServeur(dossier.filePath("Kestravel.abs"), c.serveur);
+    Afficher(QStringLiteral("%1 lignes copiées vers le serveur.").arg(lignes));
+    return 0;
+}
+
+int Exporter(const QStringList& a) { return Interchange(a, true); }
+int Importer(const QStringList& a) { return Interchange(a, false); }
+
+struct TCommande {
+    const char* nom;
+    int (*executer)(const QStringList& a);
+};
+const TCommande Commandes[] = {{"create", Creer},     {"grant", Redonner},    {"migrate", Migrer}, {"demo", Demo},
+                               {"generate", Generer}, {"export", Exporter}, {"import", Importer}};
+
+// While the toolkit starts, it looks for a display server's socket in the
+// session's runtime folder and warns when a session has none, which a
+// command-line tool drawing off screen has no use of: that one warning is
+// left out, any other goes through.
+QtMessageHandler g_messagesQt = nullptr;
+void FiltrerDemarrage(QtMsgType type, const QMessageLogContext& contexte, const QString& message)
+{
+    if (type == QtWarningMsg && message.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR")))
+        return;
+    g_messagesQt(type, contexte, message);
+}
+
+std::unique_ptr<QCoreApplication> Application(int& argc, char* argv[], bool dessine)
+{
+    if (!dessine)
+        return std::make_unique<QCoreApplication>(argc, argv);
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    g_messagesQt = qInstallMessageHandler(FiltrerDemarrage);
+    auto app = std::make_unique<QGuiApplication>(argc, argv);
+    qInstallMessageHandler(g_messagesQt);
+    return app;
+}
+
+bool AideDemandee(int argc, char* argv[])
+{
+    for (int i = 1; i < argc; ++i)
+        if (qstrcmp(argv[i], "--help") == 0 || qstrcmp(argv[i], "-h") == 0)
+            return true;
+    return false;
+}
 }  // namespace
 
 int main(int argc, char* argv[])
 {
-    // Pictures of the demo are drawn without any screen.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
+    // Help asked for is an answer, not an error.
+    if (AideDemandee(argc, argv)) {
+        std::fputs(TexteUsage, stdout);
+        return 0;
+    }
+    // Only the demo draws (its pictures, without any screen); the other
+    // commands need no graphical module at all.
+    const std::unique_ptr<QCoreApplication> app = Application(argc, argv, argc > 1 && qstrcmp(argv[1], "demo") == 0);
     const QStringList a = QCoreApplication::arguments();
     if (a.size() < 3)
         return Usage();
-    const QString commande = a[1];
-    try {
-        if (commande == "create" && a[2] == "--server") {
-            if (a.size() < 4)
-                return Usage();
-            const QString script = Option(a, "--roles-script", QString());
-            if (a.contains("--roles-script"))
-                EcrireScriptRoles(a[3], script);
-            else
-                CreerCatalogueServeur(a[3]);
-        } else if (commande == "create") {
-            CreerCatalogueVide(a[2]);
-        } else if (commande == "grant" && a[2] == "--server" && a.size() >= 4) {
-            RedonnerDroitsCatalogue(a[3]);
-            Afficher(QStringLiteral("Droits des rôles de vente et de bureau du catalogue donnés."));
-        } else if (commande == "migrate") {
-            if (a.size() < 4)
-                return Usage();
-            const qint64 lignes = MigrerVersServeur(a[2], a[3]);
-            Afficher(QStringLiteral("%1 lignes copiées vers le serveur.").arg(lignes));
-        } else if (commande == "demo") {
-            QString programme = Option(a, "--bin", QDir(QCoreApplication::applicationDirPath()).filePath("kestravel"));
-            if (!QFileInfo::exists(programme))
-                programme.clear();
-            CreerDemo(a[2], programme);
-            const QString serveur = Option(a, "--server", QString());
-            if (!serveur.isEmpty()) {
-                // The same catalogue on the server, named by Kestravel.conf.
-                const QString module = QDir(a[2]).filePath("Modules/Kestravel/");
-                MigrerVersServeur(module + "Kestravel.abs", serveur);
-                for (const char* suffixe : {"", "-wal", "-shm"})
-                    QFile::remove(module + "Kestravel.abs" + suffixe);
-                EcrireEmplacementServeur(module, serveur);
-            }
-        } else if (commande == "generate") {
-            TOptionsGeneration o;
-            o.produits = Option(a, "--products", "100000").toLongLong();
-            o.categories = Option(a, "--categories", "1000").toInt();
-            o.grosseCategorie = Option(a, "--big-category", "0").toLongLong();
-            if (o.produits < 0 || o.categories < 1)
-                return Usage();
-            const TCatalogueNomme c = CatalogueNomme(a);
-            if (c.serveur.isEmpty()) {
-                GenererCatalogue(c.chemin, o);
-            } else {
-                // Generated in a file, then copied to the empty server
-                // catalogue in one transaction.
-                QTemporaryDir dossier;
-                if (!dossier.isValid())
-                    throw EKestravel(QStringLiteral("Dossier temporaire impossible à créer."));
-                GenererCatalogue(dossier.filePath("Kestravel.abs"), o);
-                const qint64 lignes = MigrerVersServeur(dossier.filePath("Kestravel.abs"), c.serveur);
-                Afficher(QStringLiteral("%1 lignes copiées vers le serveur.").arg(lignes));
-            }
-        } else if (commande == "export" || commande == "import") {
-            return Interchange(a, commande == "export");
-        } else {
-            return Usage();
+    for (const TCommande& c : Commandes) {
+        if (a[1] != QLatin1String(c.nom))
+            continue;
+        try {
+            return c.executer(a);
+        } catch (const EKestravel& e) {
+            std::fprintf(stderr, "%s\n", e.Message().toLocal8Bit().constData());
+            return 1;
         }
-    } catch (const EKestravel& e) {
-        std::fprintf(stderr, "%s\n", e.Message().toLocal8Bit().constData());
-        return 1;
     }
-    return 0;
+    return Usage();
 }

@@ -3,6 +3,7 @@
 #include <QAbstractItemView>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QWidget>
 
 void OrdreTabulation(const QList<QWidget*>& controles)
@@ -66,6 +67,12 @@ void NommerPourLecteur(QWidget* controle, const QString& nom, const QString& des
     controle->setAccessibleName(nom);
     if (!description.isEmpty())
         controle->setAccessibleDescription(description);
+}
+
+void MontrerAbsenceImage(QLabel* cadre, bool absente)
+{
+    cadre->setText(absente ? QStringLiteral("Aucune image") : QString());
+    cadre->setAccessibleName(absente ? QStringLiteral("Aucune image du produit") : QStringLiteral("Image du produit"));
 }
 
 void ElargirAuxTitres(QHeaderView* entete, int premiere)

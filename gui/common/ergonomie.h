@@ -9,6 +9,7 @@
 #include <functional>
 
 class QHeaderView;
+class QLabel;
 class QWidget;
 
 // Tab moves through `controles` in this order (the order the eye reads them).
@@ -20,6 +21,10 @@ void LierTouches(QWidget* zone, const QList<Qt::Key>& touches, std::function<voi
 
 // What a screen reader announces for a control without text of its own.
 void NommerPourLecteur(QWidget* controle, const QString& nom, const QString& description = QString());
+
+// The product picture's frame, with or without a picture: "Aucune image"
+// shown in it, and in the name a screen reader announces for it.
+void MontrerAbsenceImage(QLabel* cadre, bool absente);
 
 // Widens every column from `premiere` on whose width would cut its title.
 void ElargirAuxTitres(QHeaderView* entete, int premiere = 0);

@@ -8,6 +8,7 @@
 #include "core/store/format.h"
 #include "gui/common/application.h"
 #include "gui/common/arbrecategories.h"
+#include "gui/common/ergonomie.h"
 #include "gui/product/controles.h"
 #include "gui/product/ficheajoutercarac.h"
 #include "gui/product/fichestockhistorique.h"
@@ -21,7 +22,6 @@ const QString TFicheProduitAddOrUpdate::odImageFiltre = QStringLiteral("Bitmap 2
 
 namespace {
 constexpr int LongueurDescription = 2048;
-const QString AucuneImage = QStringLiteral("Aucune image");
 }  // namespace
 
 TFicheProduitAddOrUpdate::TFicheProduitAddOrUpdate(TdmKestravel& dm, TProduit* produit, QWidget* parent)
@@ -144,7 +144,7 @@ void TFicheProduitAddOrUpdate::AfficherImage(const QString& chemin)
 {
     const QPixmap image = chemin.isEmpty() ? QPixmap() : QPixmap(chemin);
     tImageProduit->SetImage(image);
-    pImage->setText(image.isNull() ? AucuneImage : QString());
+    MontrerAbsenceImage(pImage, image.isNull());
 }
 
 void TFicheProduitAddOrUpdate::LimiterDescription()

@@ -5,6 +5,7 @@
 #include "core/exchange/exportproduit.h"
 #include "core/store/format.h"
 #include "gui/common/application.h"
+#include "gui/common/ergonomie.h"
 #include "gui/product/indicateurstock.h"
 
 #include <QEvent>
@@ -49,7 +50,7 @@ void TFicheProduitView::FormActivate()
     // The picture is looked for in the internal folder whatever the origin.
     const QString fichier = FichierImage(0, m_produit.GetLien());
     m_image = fichier.isEmpty() || !QFileInfo(fichier).isFile() ? QPixmap() : QPixmap(fichier);
-    pImage->setText(m_image.isNull() ? QStringLiteral("Aucune image") : QString());
+    MontrerAbsenceImage(pImage, m_image.isNull());
     AjusterImage();
 
     lvCaracs->clear();
