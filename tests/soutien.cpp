@@ -33,6 +33,24 @@ TCatalogueTest::~TCatalogueTest() { m_dm.reset(); }
 
 QString TCatalogueTest::Serveur() const { return m_serveur ? m_serveur->Connexion() : QString(); }
 
+void TCatalogueTest::Refuser(const QString& instruction, const QString& table, const QString& condition)
+{
+    if (!m_serveur) {
+        Sql(QStringLiteral("CREATE TRIGGER refus BEFORE %1 ON %2 WHEN %3 BEGIN SELECT RAISE(ABORT, 'refus'); END")
+                .arg(instruction, table, condition));
+        return;
+    }
+    Sql(QStringLiteral("CREATE OR REPLACE FUNCTION refus() RETURNS trigger LANGUAGE plpgsql"
+                       " AS 'BEGIN RAISE EXCEPTION ''refus''; END'"));
+    Sql(QStringLiteral("CREATE TRIGGER refus BEFORE %1 ON %2 FOR EACH ROW WHEN (%3) EXECUTE FUNCTION refus()")
+            .arg(instruction, table, condition));
+}
+
+void TCatalogueTest::Accepter(const QString& table)
+{
+    Sql(m_serveur ? QStringLiteral("DROP TRIGGER refus ON ") + table : QStringLiteral("DROP TRIGGER refus"));
+}
+
 TdmKestravel& TCatalogueTest::Dm()
 {
     if (!m_dm)

@@ -34,6 +34,11 @@ public:
     // Runs SQL on the catalogue through the data module.
     void Sql(const QString& sql, const QVariantList& valeurs = {});
     int Entier(const QString& sql, const QVariantList& valeurs = {});
+    // A database failure on demand, on either engine: every `instruction`
+    // ("INSERT", "UPDATE") on `table` of a row meeting `condition` (on NEW)
+    // fails, until Accepter().
+    void Refuser(const QString& instruction, const QString& table, const QString& condition);
+    void Accepter(const QString& table);
 
 private:
     QTemporaryDir m_dossier;

@@ -8,8 +8,10 @@
 #include "core/store/dates.h"
 #include "core/store/dmkestravel.h"
 #include "core/store/erreurs.h"
+#include "tests/serveurtest.h"
 #include "tests/soutien.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -159,9 +161,7 @@ private slots:
         TCatalogueTest c;
         Source(c, "photo.jpg");
         EcrireFichier(Image("photo.jpg"), "image");
-        c.Sql(
-            "CREATE TRIGGER refus BEFORE INSERT ON ProduitCarac WHEN NEW.IdCarac = 2"
-            " BEGIN SELECT RAISE(ABORT, 'refus'); END");
+        c.Refuser("INSERT", "ProduitCarac", "NEW.IdCarac = 2");
         QVERIFY_THROWS_EXCEPTION(EDatabaseError, DupliquerProduit(c.Dm(), 0, 56, 3));
         QCOMPARE(c.Entier("SELECT COUNT(*) FROM Produit WHERE IdProduit = 57"), 0);
         QCOMPARE(c.Entier("SELECT COUNT(*) FROM ProduitCarac WHERE IdProduit = 57"), 0);
@@ -169,5 +169,10 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestDuplication)
+// On a catalogue file, then on the server.
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    return ExecuterSurLesDeuxMoteurs<TestDuplication>(argc, argv);
+}
 #include "test_duplication.moc"
