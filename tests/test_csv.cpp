@@ -2,6 +2,7 @@
 // import of every table on awkward content, the all-or-nothing import and its
 // messages, and the kestravel-db export/import commands.
 
+#include "core/interchange/apercu.h"
 #include "core/interchange/formatcsv.h"
 #include "core/interchange/interchange.h"
 #include "core/store/basesql.h"
@@ -91,10 +92,10 @@ QByteArray Octets(const QString& chemin)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-QString MessageImport(TdmKestravel& dm, TTableCsv t, const QString& dossier)
+QString MessageImport(TdmKestravel& dm, TTableCsv t, const QString& dossier, const TApercuImport* apercu = nullptr)
 {
     try {
-        ImporterTable(dm, t, dossier);
+        ImporterTable(dm, t, dossier, {}, apercu);
     } catch (const EKestravel& e) {
         return e.Message();
     }
@@ -458,22 +459,27 @@ private slots:
     {
         QTest::addColumn<QByteArray>("ligne3");
         QTest::addColumn<QString>("raison");
-        // Told the same on both engines, each one's own reason as detail.
-        QTest::newRow("clé en double") << QByteArray("\"0\";\"1\";\"0\";\"Autre\";")
-                                       << QString::fromUtf8(
-                                              "Le catalogue contient déjà un enregistrement avec la même clé");
-        QTest::newRow("entier") << QByteArray("\"0\";\"2x\";\"0\";\"Autre\";")
-                                << QString::fromUtf8("« 2x » n'est pas un nombre entier (colonne IdProduitType)");
+        QTest::addColumn<QString>("raisonApercu");
+        // Told the same on both engines, each one's own reason as detail;
+        // the preview refuses the same lines.
+        const QString doublon = QString::fromUtf8("Le catalogue contient déjà un enregistrement avec la même clé");
+        QTest::newRow("clé en double") << QByteArray("\"0\";\"1\";\"0\";\"Autre\";") << doublon
+                                       << QString::fromUtf8("même clé (Externe 0, IdProduitType 1) que la ligne 2");
+        const QString entier = QString::fromUtf8("« 2x » n'est pas un nombre entier (colonne IdProduitType)");
+        QTest::newRow("entier") << QByteArray("\"0\";\"2x\";\"0\";\"Autre\";") << entier << entier;
         QTest::newRow("guillemet non fermé")
-            << QByteArray("\"0\";\"2\";\"0\";\"Autre;") << "guillemet non fermé (colonne Libelle)";
+            << QByteArray("\"0\";\"2\";\"0\";\"Autre;") << "guillemet non fermé (colonne Libelle)"
+            << "guillemet non fermé (colonne Libelle)";
         QTest::newRow("guillemet manquant en milieu de ligne")
-            << QByteArray("\"0\";\"2;\"0\";\"Autre\";") << "guillemet non fermé (colonne IdProduitType)";
+            << QByteArray("\"0\";\"2;\"0\";\"Autre\";") << "guillemet non fermé (colonne IdProduitType)"
+            << "guillemet non fermé (colonne IdProduitType)";
     }
 
     void importToutOuRien()
     {
         QFETCH(QByteArray, ligne3);
         QFETCH(QString, raison);
+        QFETCH(QString, raisonApercu);
         TCatalogueTest c;
         QTemporaryDir dossier;
         c.Sql("INSERT INTO ProduitType VALUES (0, 7, 0, 'Ancienne')");
@@ -481,18 +487,114 @@ private slots:
                       "\"Externe\";\"IdProduitType\";\"IdParent\";\"Libelle\";\r\n"
                       "\"0\";\"1\";\"0\";\"Outils\";\r\n"
                           + ligne3 + "\r\n0;3;0;Fin\r\n");
-        try {
-            ImporterTable(c.Dm(), TTableCsv::ProduitType, dossier.path());
-            QFAIL("pas d'erreur");
-        } catch (const EInterchange&) {
-            QFAIL("message simple au lieu de l'erreur");
-        } catch (const EKestravel& e) {
-            QVERIFY2(e.Message().startsWith("Importation - Ligne 3 du fichier import_produit_type.csv : "),
-                     qPrintable(e.Message()));
-            QVERIFY2(e.Message().contains(raison), qPrintable(e.Message()));
-            QVERIFY(e.Message().contains(QString::fromUtf8("La table ProduitType n'a pas été modifiée.")));
+        for (const bool apercu : {true, false}) {
+            try {
+                if (apercu)
+                    ApercuImport(c.Dm(), TTableCsv::ProduitType, dossier.path());
+                else
+                    ImporterTable(c.Dm(), TTableCsv::ProduitType, dossier.path());
+                QFAIL("pas d'erreur");
+            } catch (const EInterchange&) {
+                QFAIL("message simple au lieu de l'erreur");
+            } catch (const EKestravel& e) {
+                QVERIFY2(e.Message().startsWith("Importation - Ligne 3 du fichier import_produit_type.csv : "),
+                         qPrintable(e.Message()));
+                QVERIFY2(e.Message().contains(apercu ? raisonApercu : raison), qPrintable(e.Message()));
+                QVERIFY(e.Message().contains(QString::fromUtf8("La table ProduitType n'a pas été modifiée.")));
+            }
         }
         QCOMPARE(Lignes(c, "ProduitType", "IdProduitType"), QStringList{"0|7|0|Ancienne"});
+    }
+
+    // What an import would change, counted and listed before anything is
+    // written; the import then does exactly that, or nothing when the file
+    // or the table changed since.
+    void apercu_data()
+    {
+        QTest::addColumn<int>("table");
+        QTest::addColumn<QStringList>("avant");
+        QTest::addColumn<QByteArray>("fichier");
+        QTest::addColumn<QList<qint64>>("comptes");  // added, changed, removed, unchanged
+        QTest::addColumn<QStringList>("differences");
+        const QStringList categories = {"INSERT INTO ProduitType VALUES (0, 1, 0, 'Outils')",
+                                        "INSERT INTO ProduitType VALUES (0, 2, 0, 'Jardin')",
+                                        "INSERT INTO ProduitType VALUES (0, 3, 1, 'Vis')"};
+        const QStringList differencesCategories = {
+            QString::fromUtf8("Externe 0, IdProduitType 2 : Libelle : « Jardin » → « Jardinage »"),
+            QString::fromUtf8("Externe 0, IdProduitType 3 : Ligne supprimée : « 1 ; Vis »"),
+            QString::fromUtf8("Externe 0, IdProduitType 4 : Ligne ajoutée : « 0 ; Peinture »")};
+        QTest::newRow("catégories") << int(TTableCsv::ProduitType) << categories
+                                    << QByteArray("0;1;0;Outils\r\n0;2;0;Jardinage\r\n0;4;0;Peinture\r\n")
+                                    << QList<qint64>{1, 1, 1, 1} << differencesCategories;
+        // Not in key order: the same answer.
+        QTest::newRow("désordre") << int(TTableCsv::ProduitType) << categories
+                                  << QByteArray("0;4;0;Peinture\r\n0;2;0;Jardinage\r\n0;1;0;Outils\r\n")
+                                  << QList<qint64>{1, 1, 1, 1} << differencesCategories;
+        // Each column type through the import's conversions (Windows-1252,
+        // decimal comma, a date alone); a null text is the empty one.
+        QTest::newRow("produits")
+            << int(TTableCsv::Produit)
+            << QStringList{"INSERT INTO Produit VALUES (0, 1, 2, 'Desc', 'C1', 1.5, 2, 3, 'Vis', "
+                           "'2024-04-02 10:15:30.250', 'R1', NULL, 5, 0)",
+                           "INSERT INTO Produit VALUES (0, 2, 2, 'Desc', 'C2', 1.5, 2, 3, 'Clou', "
+                           "'2024-04-02 10:15:30.250', 'R2', NULL, 5, 0)"}
+            << QByteArray("0;1;2;Desc;C1;1,5;2;3,10;Vis \xe9;2024-04-02;R1;;5;0\r\n"
+                          "0;2;2;Desc;C2;1,50;2;3;Clou;2024-04-02 10:15:30.250;R2;;5;0\r\n")
+            << QList<qint64>{0, 1, 0, 1}
+            << QStringList{QString::fromUtf8("Externe 0, IdProduit 1, IdProduitType 2 : PrixVenteHT : « 3,00 » → "
+                                             "« 3,10 »"),
+                           QString::fromUtf8("Externe 0, IdProduit 1, IdProduitType 2 : Libelle : « Vis » → « Vis é »"),
+                           QString::fromUtf8("Externe 0, IdProduit 1, IdProduitType 2 : DateCreation : « 2024-04-02 "
+                                             "10:15:30.250 » → « 2024-04-02 00:00:00.000 »")};
+        // A movement without a number is a new one.
+        QTest::newRow("mouvements")
+            << int(TTableCsv::Transaction)
+            << QStringList{"INSERT INTO \"Transaction\" VALUES (7, 0, 1, 2, 5, 3, 'Vente', '2024-04-02 10:15:30.250')"}
+            << QByteArray(";0;1;2;3;4;Ajout;2024-04-03 08:00:00.000\r\n7;0;1;2;5;3;Vente;2024-04-02 10:15:30.250\r\n")
+            << QList<qint64>{1, 0, 0, 1}
+            << QStringList{
+                   QString::fromUtf8("IdTransaction (nouveau, ligne 1 du fichier) : Ligne ajoutée : « 0 ; 1 ; 2 ; "
+                                     "3 ; 4 ; Ajout ; 2024-04-03 08:00:00.000 »")};
+    }
+
+    void apercu()
+    {
+        QFETCH(int, table);
+        QFETCH(QStringList, avant);
+        QFETCH(QByteArray, fichier);
+        QFETCH(QList<qint64>, comptes);
+        QFETCH(QStringList, differences);
+        const TTableCsv t = TTableCsv(table);
+        const TDescriptionTable& d = DescriptionTable(t);
+        TCatalogueTest c;
+        for (const QString& sql : avant)
+            c.Sql(sql);
+        QTemporaryDir dossier;
+        const QString chemin = CheminImport(t, dossier.path());
+        EcrireFichier(chemin, fichier);
+        const QStringList lignesAvant = Lignes(c, d.nom, "1, 2, 3");
+        const TApercuImport a = ApercuImport(c.Dm(), t, dossier.path());
+        QCOMPARE((QList<qint64>{a.ajoutees, a.modifiees, a.supprimees, a.inchangees}), comptes);
+        QStringList textes;
+        for (const TDifferenceImport& e : a.differences)
+            textes << TexteDifference(e);
+        QCOMPARE(textes, differences);
+        QCOMPARE(Lignes(c, d.nom, "1, 2, 3"), lignesAvant);
+
+        // The file changed since: nothing imported.
+        EcrireFichier(chemin, fichier + "0;9;0;0;0\r\n");
+        QVERIFY2(MessageImport(c.Dm(), t, dossier.path(), &a).contains(QString::fromUtf8("a changé depuis l'aperçu")),
+                 qPrintable(MessageImport(c.Dm(), t, dossier.path(), &a)));
+        QCOMPARE(Lignes(c, d.nom, "1, 2, 3"), lignesAvant);
+        // So did the table.
+        EcrireFichier(chemin, fichier);
+        c.Sql(avant.first().replace(QRegularExpression("VALUES \\(\\d+"), "VALUES (99"));
+        QVERIFY(MessageImport(c.Dm(), t, dossier.path(), &a).contains(QString::fromUtf8("a changé depuis l'aperçu")));
+        c.Sql(QStringLiteral("DELETE FROM \"%1\" WHERE %2 = 99").arg(d.nom, d.colonnes.first().nom));
+
+        const TResultatImport r = ImporterTable(c.Dm(), t, dossier.path(), {}, &a);
+        QCOMPARE(r.supprimees, a.lignesTable);
+        QCOMPARE(r.inserees, a.ajoutees + a.modifiees + a.inchangees);
     }
 
     // Files as spreadsheets and old programs save them: CR-only line ends,
@@ -659,12 +761,14 @@ private slots:
         QTemporaryDir dossier;
         // The catalogue: a file's path, or the server's.
         const QStringList base = g_serveur ? QStringList{"--server", c.Serveur()} : QStringList{c.Chemin()};
-        auto lancer = [&](const QStringList& arguments, QString* erreurs = nullptr) {
+        auto lancer = [&](const QStringList& arguments, QString* erreurs = nullptr, QString* sortie = nullptr) {
             QProcess p;
             p.start(qEnvironmentVariable("KESTRAVEL_DB_BIN"), arguments);
             p.waitForFinished(60000);
             if (erreurs)
                 *erreurs = QString::fromLocal8Bit(p.readAllStandardError());
+            if (sortie)
+                *sortie = QString::fromLocal8Bit(p.readAllStandardOutput());
             return p.exitCode();
         };
         QCOMPARE(lancer(QStringList{"export"} + base + QStringList{dossier.path(), "ProduitType", "Transaction"}), 0);
@@ -672,7 +776,18 @@ private slots:
         QCOMPARE(fichiers.size(), 2);
         for (const QString& f : fichiers)
             QDir(dossier.path()).rename(f, QString(f).replace(QRegularExpression("^\\d+_\\d+_export_"), "import_"));
-        QString erreurs;
+        QString erreurs, sortie;
+        // --dry-run: what would change, and nothing changed.
+        c.Sql("UPDATE ProduitType SET Libelle = 'Outillage'");
+        c.FermerDm();
+        QCOMPARE(lancer(QStringList{"import", "--dry-run"} + base + QStringList{dossier.path(), "ProduitType"},
+                        &erreurs, &sortie),
+                 0);
+        QCOMPARE(sortie,
+                 QString::fromUtf8("ProduitType : 0 ligne ajoutée, 1 modifiée, 0 supprimée, 0 inchangée.\n"
+                                   "  Externe 0, IdProduitType 1 : Libelle : « Outillage » → « Outils »\n"));
+        QCOMPARE(Texte(c, "SELECT Libelle FROM ProduitType"), QString("Outillage"));
+        c.FermerDm();
         QCOMPARE(lancer(QStringList{"import"} + base + QStringList{dossier.path(), "ProduitType"}, &erreurs), 0);
         QVERIFY2(erreurs.contains(QString::fromUtf8("ProduitType : Nombre de lignes supprimées = 1")),
                  qPrintable(erreurs));

@@ -1,6 +1,7 @@
 // kestravel-db: makes catalogues for installations, demos and benchmarks.
 
 #include "core/base/emplacement.h"
+#include "core/interchange/apercu.h"
 #include "core/interchange/interchange.h"
 #include "core/serveur/catalogueserveur.h"
 #include "core/store/basesql.h"
@@ -34,6 +35,7 @@ const char* const TexteUsage =
     "  kestravel-db generate CHEMIN --products N --categories M [--big-category K]\n"
     "  kestravel-db export BASE DOSSIER [TABLE...]   fichiers CSV horodatés\n"
     "  kestravel-db import BASE DOSSIER [TABLE...]   depuis import_*.csv\n"
+    "  kestravel-db import --dry-run BASE DOSSIER [TABLE...]   différences, sans rien modifier\n"
     "  kestravel-db --help                     cette aide\n"
     "  (generate, export, import : --server URI à la place de CHEMIN ou BASE)\n"
     "  (tables : Produit ProduitCarac ProduitType ProduitTypeCarac Transaction ; toutes par défaut)\n";
@@ -86,10 +88,24 @@ TCatalogueNomme CatalogueNomme(const QStringList& a)
     return {{}, a[2], a.mid(3)};
 }
 
-// export/import BASE DOSSIER [TABLE...]: the windows' runs, for scripts. Stops
-// at the first table that fails.
-int Interchange(const QStringList& a, bool exporter)
+// What an import would change, on standard output: the summary, then the
+// first differences.
+void AfficherApercu(const TApercuImport& apercu)
 {
+    std::printf("%s\n", ResumeApercu(apercu).toLocal8Bit().constData());
+    for (const TDifferenceImport& d : apercu.differences)
+        std::printf("  %s\n", TexteDifference(d).toLocal8Bit().constData());
+    if (apercu.differences.size() == DifferencesApercu)
+        std::printf("  (les %d premières différences)\n", DifferencesApercu);
+}
+
+// export/import [--dry-run] BASE DOSSIER [TABLE...]: the windows' runs, for
+// scripts. Stops at the first table that fails.
+int Interchange(QStringList a, bool exporter)
+{
+    const bool apercu = a.removeAll(QStringLiteral("--dry-run")) > 0;
+    if (a.size() < 3 || (apercu && exporter))
+        return Usage();
     const TCatalogueNomme c = CatalogueNomme(a);
     if ((c.serveur.isEmpty() && c.chemin.isEmpty()) || c.suite.isEmpty())
         return Usage();
@@ -121,6 +137,8 @@ int Interchange(const QStringList& a, bool exporter)
             std::printf("%s\n", r.chemin.toLocal8Bit().constData());
             if (r.remplacements > 0)
                 Afficher(MessageRemplacements(t, r));
+        } else if (apercu) {
+            AfficherApercu(ApercuImport(dm, t, dossier));
         } else {
             const TResultatImport r = ImporterTable(dm, t, dossier);
             Afficher(MessageLignesSupprimees(t, r.supprimees));

@@ -1,5 +1,8 @@
 #include "core/interchange/interchange.h"
 
+#include "core/interchange/apercu.h"
+#include "core/interchange/fichierimport.h"
+
 #include "core/store/acces.h"
 #include "core/store/dates.h"
 #include "core/store/dialecte.h"
@@ -86,66 +89,128 @@ std::pair<qint64, QString> LigneEnEchec(const QList<qint64>& lot, QString messag
     return {ligne, message};
 }
 
-// Binds one field of the file (Windows-1252 bytes); returns why it cannot be
-// imported, or nothing. An empty date-time becomes `maintenant`.
-QString BinderChamp(TInstructionSql& st, int parametre, const TColonneCsv& c, QByteArrayView champ, bool premier,
-                    const QString& maintenant, TCodePage& codePage)
+struct TVidage {
+    qint64 supprimees = 0;
+    qint64 plusGrandMouvement = 0;  // before the emptying, when movements are numbered here
+};
+
+// Begins the import's transaction and empties the table in it. Emptying and
+// inserts are one transaction: a failing line leaves the table as it was.
+TVidage ViderTable(TdmKestravel& dm, const TDescriptionTable& d, bool numeroter,
+                   std::optional<TTransaction>& transaction)
 {
-    const QByteArrayView t = champ.trimmed();
-    auto refus = [&](const char* quoi) {
-        return QStringLiteral("« %1 » n'est pas %2 (colonne %3)")
-            .arg(codePage.Decoder(champ), QString::fromUtf8(quoi), c.nom);
-    };
-    switch (c.type) {
-        case TTypeColonne::Entier: {
-            if (t.isEmpty()) {
-                // An empty movement number is left to the database to assign.
-                if (premier && c.nom == QLatin1String("IdTransaction"))
-                    st.LierNul(parametre);
-                else
-                    st.LierEntier(parametre, 0);
-                return {};
-            }
-            bool ok = false;
-            const qint64 v = t.toLongLong(&ok);
-            if (!ok)
-                return refus("un nombre entier");
-            st.LierEntier(parametre, v);
-            return {};
+    TVidage v;
+    try {
+        transaction.emplace(dm);
+        // The products are replaced wholesale: the search index goes with
+        // the old ones (no trigger runs for each row) and is built afresh
+        // from the new ones by the next window that searches.
+        if (d.table == TTableCsv::Produit)
+            SupprimerIndexRecherche(dm.Connexion());
+        if (numeroter)
+            v.plusGrandMouvement = dm.Connexion().Valeur("SELECT MAX(IdTransaction) FROM \"Transaction\"").toLongLong();
+        dm.Connexion().Executer(d.vidage);
+        v.supprimees = dm.Connexion().LignesModifiees();
+    } catch (const EKestravel&) {
+        throw EInterchange(QStringLiteral("Importation - Une erreur est survenue pendant le vidage de la table ")
+                           + d.nom + ".");
+    }
+    return v;
+}
+
+// The file's records written to the emptied table, in batches on a server.
+class TInsertionImport {
+public:
+    // On a server the movements the file gives without a number are
+    // numbered here, past every number the table had and the file gives,
+    // as the file's engine numbers them.
+    TInsertionImport(TdmKestravel& dm, const TDescriptionTable& d, TFichierImport& fichier, bool numeroter,
+                     qint64 plusGrandMouvement)
+        : m_dm(dm),
+          m_d(d),
+          m_fichier(fichier),
+          m_chargement(dm.Connexion(), d.insertion),
+          m_numeroter(numeroter),
+          m_plusGrand(plusGrandMouvement),
+          m_maintenant(DateHeureBase(QDateTime::currentDateTime()).toLatin1()),
+          m_valeurs(d.colonnes.size())
+    {
+        for (const TColonneCsv& c : d.colonnes)
+            m_parametres << m_chargement.Ligne().Parametre(":" + c.nom);
+    }
+
+    void Ajouter(const QList<QByteArrayView>& champs, qint64 ligne)
+    {
+        TInstructionSql& insertion = m_chargement.Ligne();
+        for (int i = 0; i < m_d.colonnes.size(); ++i) {
+            const QString raison =
+                ConvertirChamp(m_valeurs[i], m_d.colonnes[i], champs[i], i == 0, m_maintenant, m_fichier.CodePage());
+            if (!raison.isEmpty())
+                throw m_fichier.Refus(ligne, raison);
+            LierValeur(insertion, m_parametres[i], m_valeurs[i]);
         }
-        case TTypeColonne::Prix: {
-            bool ok = true;
-            const double v = t.isEmpty() ? 0.0 : LireMontant(codePage.Decoder(t), &ok);
-            if (!ok)
-                return refus("un prix");
-            st.LierReel(parametre, v);
-            return {};
+        if (m_numeroter) {
+            // The movement's number is the first column.
+            if (m_valeurs.first().genre == TValeurCsv::Genre::Nul)
+                insertion.LierEntier(m_parametres.first(),
+                                     Dialecte::NumeroMouvement(m_dm.Connexion(), m_plusGrand + 1));
+            else
+                m_plusGrand = qMax(m_plusGrand, m_valeurs.first().entier);
         }
-        case TTypeColonne::DateHeure: {
-            const QString d = t.isEmpty() ? maintenant : NormaliserDateHeureBase(codePage.Decoder(t));
-            if (d.isEmpty())
-                return refus("une date-heure aaaa-mm-jj hh:nn:ss.zzz");
-            st.LierTexte(parametre, QByteArrayView(d.toLatin1()));
-            return {};
+        m_lot << ligne;
+        try {
+            m_chargement.Ajouter();
+        } catch (const EDatabaseError& e) {
+            throw RefusLot(e);
         }
-        case TTypeColonne::Texte: {
-            // ASCII needs no conversion to UTF-8.
-            if (EstAscii(champ) && !(c.nettoyee && champ.contains(QByteArrayView("\\r\\n")))) {
-                st.LierTexte(parametre, champ);
-                return {};
-            }
-            bool ok = true;
-            const QString texte = codePage.Decoder(champ, &ok);
-            if (!ok)
-                return QStringLiteral(
-                           "texte de la colonne %1 qui n'est pas de l'UTF-8 valide (le fichier commence "
-                           "par la marque de l'UTF-8)")
-                    .arg(c.nom);
-            st.LierTexte(parametre, c.nettoyee ? RestaurerTexteProduit(texte) : texte);
-            return {};
+        if (m_chargement.LignesEnAttente() == 0)
+            m_lot.clear();
+        ++m_inserees;
+    }
+
+    void Terminer()
+    {
+        try {
+            m_chargement.Terminer();
+            if (m_numeroter)
+                Dialecte::AlignerNumerosMouvements(m_dm.Connexion());
+        } catch (const EDatabaseError& e) {
+            throw RefusLot(e);
         }
     }
-    return {};
+
+    qint64 Inserees() const { return m_inserees; }
+
+private:
+    EKestravel RefusLot(const EDatabaseError& e) const
+    {
+        const auto [ligne, raison] = LigneEnEchec(m_lot, e.Message());
+        return m_fichier.Refus(ligne, raison);
+    }
+
+    TdmKestravel& m_dm;
+    const TDescriptionTable& m_d;
+    TFichierImport& m_fichier;
+    TChargementSql m_chargement;
+    const bool m_numeroter;
+    qint64 m_plusGrand;
+    const QByteArray m_maintenant;
+    QList<int> m_parametres;
+    QList<TValeurCsv> m_valeurs;
+    QList<qint64> m_lot;  // CSV lines of the rows not yet checked by the database
+    qint64 m_inserees = 0;
+};
+
+// The user agreed to what the preview showed: the file read now and the rows
+// replaced must be the ones it compared.
+void VerifierApercu(const TApercuImport& apercu, const TFichierImport& fichier, const TVidage& vidage)
+{
+    if (fichier.Empreinte() == apercu.empreinte && vidage.supprimees == apercu.lignesTable)
+        return;
+    throw EInterchange(QStringLiteral("Importation - Le fichier %1 ou la table %2 a changé depuis l'aperçu des "
+                                      "différences.\nLa table %2 n'a pas été modifiée : relancez l'importation "
+                                      "pour voir les nouvelles différences.")
+                           .arg(QDir::toNativeSeparators(fichier.Chemin()), DescriptionTable(apercu.table).nom));
 }
 }  // namespace
 
@@ -235,143 +300,21 @@ QString MessageRemplacements(TTableCsv table, const TResultatExport& r)
 }
 
 TResultatImport ImporterTable(TdmKestravel& dm, TTableCsv table, const QString& dossier,
-                              const TRappelProgression& progression)
+                              const TRappelProgression& progression, const TApercuImport* apercu)
 {
     const TDescriptionTable& d = DescriptionTable(table);
-    const QString chemin = CheminImport(table, dossier);
-    if (!QFileInfo::exists(chemin))
-        throw EInterchange(QStringLiteral("Importation - Le fichier d'importation n'existe pas : ") + chemin);
-    QFile fichier(chemin);
-    if (!fichier.open(QIODevice::ReadOnly))
-        throw EInterchange(QStringLiteral("Importation - Une erreur est survenue pendant l'ouverture du fichier : ")
-                           + chemin);
-    const qint64 taille = fichier.size();
-
-    // Emptying and inserts are one transaction: a failing line leaves the
-    // table as it was.
-    TResultatImport resultat;
-    // On a server the movements the file gives without a number are
-    // numbered here, past every number the table had and the file gives,
-    // as the file's engine numbers them.
+    TFichierImport fichier(table, dossier);
     const bool numeroter = table == TTableCsv::Transaction && dm.Connexion().SurServeur();
-    qint64 plusGrand = 0;
     std::optional<TTransaction> transaction;
-    try {
-        transaction.emplace(dm);
-        // The products are replaced wholesale: the search index goes with
-        // the old ones (no trigger runs for each row) and is built afresh
-        // from the new ones by the next window that searches.
-        if (table == TTableCsv::Produit)
-            SupprimerIndexRecherche(dm.Connexion());
-        if (numeroter)
-            plusGrand = dm.Connexion().Valeur("SELECT MAX(IdTransaction) FROM \"Transaction\"").toLongLong();
-        dm.Connexion().Executer(d.vidage);
-        resultat.supprimees = dm.Connexion().LignesModifiees();
-    } catch (const EKestravel&) {
-        throw EInterchange(QStringLiteral("Importation - Une erreur est survenue pendant le vidage de la table ")
-                           + d.nom + ".");
-    }
-
-    auto refus = [&](qint64 ligne, const QString& raison) {
-        return EKestravel(QStringLiteral("Importation - Ligne %1 du fichier %2 : %3.\nLa table %4 n'a pas été "
-                                         "modifiée.")
-                              .arg(ligne)
-                              .arg(d.fichierImport, raison, d.nom));
-    };
-    TChargementSql chargement(dm.Connexion(), d.insertion);
-    TInstructionSql& insertion = chargement.Ligne();
-    // CSV lines of the rows not yet checked by the database.
-    QList<qint64> lot;
-    auto refusLot = [&](const EDatabaseError& e) {
-        const auto [ligne, raison] = LigneEnEchec(lot, e.Message());
-        return refus(ligne, raison);
-    };
-    QList<int> parametres;
-    for (const TColonneCsv& c : d.colonnes)
-        parametres << insertion.Parametre(":" + c.nom);
-
-    const QString maintenant = DateHeureBase(QDateTime::currentDateTime());
-    const QByteArray entete = d.Entete().toLatin1();
-    TCodePage codePage;
-    const TLecteurCsv* lu = nullptr;
-    // Content past the header: a record after it, or text glued to it.
-    qint64 enregistrements = 0;
-    bool contenuApresEntete = false;
-    TLecteurCsv lecteur(int(d.colonnes.size()), [&](const QList<QByteArrayView>& champs, qint64 ligne) {
-        if (enregistrements++ == 0)
-            codePage.SetUtf8(lu->Utf8());
-        else
-            contenuApresEntete = true;
-        if (champs.first() == entete) {
-            contenuApresEntete = contenuApresEntete || lu->LigneDeborde();
-            return;
-        }
-        for (int i = 0; i < d.colonnes.size(); ++i) {
-            const QString raison =
-                BinderChamp(insertion, parametres[i], d.colonnes[i], champs[i], i == 0, maintenant, codePage);
-            if (!raison.isEmpty())
-                throw refus(ligne, raison);
-        }
-        if (numeroter) {
-            // The movement's number is the first column.
-            if (champs.first().trimmed().isEmpty())
-                insertion.LierEntier(parametres.first(), Dialecte::NumeroMouvement(dm.Connexion(), plusGrand + 1));
-            else
-                plusGrand = qMax(plusGrand, champs.first().trimmed().toLongLong());
-        }
-        lot << ligne;
-        try {
-            chargement.Ajouter();
-        } catch (const EDatabaseError& e) {
-            throw refusLot(e);
-        }
-        if (chargement.LignesEnAttente() == 0)
-            lot.clear();
-        ++resultat.inserees;
-    });
-    lu = &lecteur;
-
-    QByteArray morceau(256 * 1024, Qt::Uninitialized);
-    qint64 lus = 0;
-    for (;;) {
-        const qint64 n = fichier.read(morceau.data(), morceau.size());
-        if (n < 0)
-            throw EInterchange(QStringLiteral("Importation - Une erreur est survenue pendant la lecture du fichier : ")
-                               + chemin);
-        if (n == 0)
-            break;
-        lecteur.Lire(QByteArrayView(morceau.constData(), n));
-        lus += n;
-        if (lecteur.Erreur() != TErreurCsv::Aucune)
-            break;
-        if (progression)
-            progression(lus, qMax(taille, lus));
-    }
-    if (!lecteur.Terminer()) {
-        const int champ = lecteur.ChampErreur();
-        throw refus(
-            lecteur.LigneErreur(),
-            QStringLiteral("guillemet non fermé")
-                + (champ < d.colonnes.size() ? QStringLiteral(" (colonne %1)").arg(d.colonnes[champ].nom) : QString()));
-    }
-    // Rows were there but none could be told apart (an unknown line end or
-    // separator): emptying the table would lose it for nothing.
-    if (resultat.inserees == 0 && contenuApresEntete)
-        throw EInterchange(QStringLiteral("Importation - Le fichier %1 ne contient aucune ligne lisible après son "
-                                          "en-tête : ses champs doivent être séparés par des points-virgules et ses "
-                                          "lignes par des fins de ligne.\nLa table %2 n'a pas été modifiée.")
-                               .arg(QDir::toNativeSeparators(chemin), d.nom));
-    try {
-        chargement.Terminer();
-        if (numeroter)
-            Dialecte::AlignerNumerosMouvements(dm.Connexion());
-    } catch (const EDatabaseError& e) {
-        throw refusLot(e);
-    }
+    const TVidage vidage = ViderTable(dm, d, numeroter, transaction);
+    TInsertionImport insertion(dm, d, fichier, numeroter, vidage.plusGrandMouvement);
+    fichier.Lire([&](const QList<QByteArrayView>& champs, qint64 ligne) { insertion.Ajouter(champs, ligne); },
+                 progression);
+    insertion.Terminer();
+    if (apercu)
+        VerifierApercu(*apercu, fichier, vidage);
     transaction->Commit();
-    if (progression)
-        progression(lus, lus);
-    return resultat;
+    return {vidage.supprimees, insertion.Inserees()};
 }
 
 QString MessageLignesSupprimees(TTableCsv table, qint64 supprimees)

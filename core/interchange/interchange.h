@@ -10,6 +10,7 @@
 #include <functional>
 
 class TdmKestravel;
+struct TApercuImport;
 
 // A refusal or file failure told in a plain message box with its fixed text.
 // Database errors and failing import lines are EKestravel errors, shown in
@@ -47,8 +48,10 @@ struct TResultatImport {
     qint64 inserees = 0;
 };
 // Replaces the table's rows with those of CheminImport(…), all or nothing:
-// on any failure the table keeps its former rows.
+// on any failure the table keeps its former rows. With the preview the user
+// agreed to, refuses (changing nothing) when the file or the number of rows
+// replaced is no longer the one compared.
 TResultatImport ImporterTable(TdmKestravel& dm, TTableCsv table, const QString& dossier,
-                              const TRappelProgression& progression = {});
+                              const TRappelProgression& progression = {}, const TApercuImport* apercu = nullptr);
 // "Produit : Nombre de lignes supprimées = 12"
 QString MessageLignesSupprimees(TTableCsv table, qint64 supprimees);
