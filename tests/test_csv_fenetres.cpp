@@ -5,9 +5,11 @@
 #include "core/base/prompts.h"
 #include "core/interchange/interchange.h"
 #include "core/store/dmkestravel.h"
+#include "gui/interchange/ficheapercuimport.h"
 #include "gui/interchange/ficheexportation.h"
 #include "gui/interchange/ficheimportation.h"
 #include "gui/product/ficheproduitaddorupdate.h"
+#include "tests/modale.h"
 #include "tests/soutien.h"
 
 #include <QDir>
@@ -15,6 +17,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -134,34 +137,78 @@ private slots:
         QVERIFY(!f.isVisible());
     }
 
+    // The import shows what it would change first: "Annuler" writes
+    // nothing, "Importer" replaces the table; a file that cannot be read is
+    // refused before any preview.
     void importation()
     {
         TCatalogueTest c;
         Categories(c, 300);
         QTemporaryDir dossier;
-        QFile::rename(ExporterTable(c.Dm(), TTableCsv::ProduitType, dossier.path()).chemin,
-                      CheminImport(TTableCsv::ProduitType, dossier.path()));
+        const QString chemin = CheminImport(TTableCsv::ProduitType, dossier.path());
+        QFile::rename(ExporterTable(c.Dm(), TTableCsv::ProduitType, dossier.path()).chemin, chemin);
         TPromptsScriptes p;
         TFicheImportation f(c.Dm(), nullptr);
         f.findChild<QLineEdit*>("deRepertoire")->setText(dossier.path());
-        QTimer::singleShot(0, &f, [&] { f.btnProduitTypeClick(); });
-        f.btnProduitTypeClick();
+        auto* marque = f.findChild<QLabel*>("imgYesProduitType");
+        QString resume;
+        int differences = -1;
+        auto apercu = [&](bool importer) {
+            return [&, importer](TFicheApercuImport* a) {
+                resume = a->findChild<QLabel*>("lblResume")->text();
+                differences = a->findChild<QTableWidget*>("tblDifferences")->rowCount();
+                a->findChild<QPushButton*>(importer ? "btnImporter" : "btnAnnuler")->click();
+            };
+        };
+        {
+            TQuandModale<TFicheApercuImport> modale(apercu(true));
+            QTimer::singleShot(0, &f, [&] { f.btnProduitTypeClick(); });
+            f.btnProduitTypeClick();
+            ATTENDRE_MODALE(modale);
+        }
+        QCOMPARE(resume, QString::fromUtf8("ProduitType : 0 ligne ajoutée, 0 modifiée, 0 supprimée, 300 inchangées."));
+        QCOMPARE(differences, 0);
         QCOMPARE(p.Messages(),
                  QStringList({QString::fromUtf8("Une importation est déjà en cours."),
                               QString::fromUtf8("ProduitType : Nombre de lignes supprimées = 300")}));
-        QVERIFY(!f.findChild<QLabel*>("imgYesProduitType")->isHidden());
+        QVERIFY(!marque->isHidden());
         auto* barre = f.findChild<QProgressBar*>("pbProduitType");
         QCOMPARE(barre->value(), barre->maximum());
         QCOMPARE(c.Entier("SELECT COUNT(*) FROM ProduitType"), 300);
 
-        // A failing line: the error box, the former rows, no mark.
+        // Every row changed, one added, the rest removed: the counts, at
+        // least fifty differences listed; "Annuler" leaves the table.
         p.Effacer();
-        EcrireFichier(CheminImport(TTableCsv::ProduitType, dossier.path()), "\"0\";\"1\";\"0\";\"A\";\r\n\"0\";\"1\";");
-        f.btnProduitTypeClick();
+        QByteArray fichier;
+        for (int i = 1; i <= 120; ++i)
+            fichier += "0;" + QByteArray::number(i) + ";0;Rayon " + QByteArray::number(i) + "\r\n";
+        fichier += "0;1000;0;Nouveau\r\n";
+        EcrireFichier(chemin, fichier);
+        {
+            TQuandModale<TFicheApercuImport> modale(apercu(false));
+            f.btnProduitTypeClick();
+            ATTENDRE_MODALE(modale);
+        }
+        QCOMPARE(resume,
+                 QString::fromUtf8("ProduitType : 1 ligne ajoutée, 120 modifiées, 180 supprimées, 0 inchangée."));
+        QCOMPARE(differences, DifferencesApercu);
+        QVERIFY(p.Messages().isEmpty());
+        QVERIFY(marque->isHidden());
+        QCOMPARE(c.Entier("SELECT COUNT(*) FROM ProduitType"), 300);
+        QCOMPARE(c.Entier("SELECT COUNT(*) FROM ProduitType WHERE Libelle LIKE 'Rayon%'"), 0);
+
+        // A failing line: the error box before any preview, the former rows,
+        // no mark.
+        EcrireFichier(chemin, "\"0\";\"1\";\"0\";\"A\";\r\n\"0\";\"1\";");
+        {
+            TQuandModale<TFicheApercuImport> modale;
+            f.btnProduitTypeClick();
+            QVERIFY(modale.PasOuverte());
+        }
         QCOMPARE(p.Textes(G::Erreur).size(), 1);
         QVERIFY(p.Textes(G::Erreur).first().startsWith("Importation - Ligne 2 du fichier import_produit_type.csv"));
         QCOMPARE(p.Messages().size(), 1);
-        QVERIFY(f.findChild<QLabel*>("imgYesProduitType")->isHidden());
+        QVERIFY(marque->isHidden());
         QCOMPARE(c.Entier("SELECT COUNT(*) FROM ProduitType"), 300);
 
         p.Effacer();

@@ -19,7 +19,7 @@ TFicheExportation::TFicheExportation(TdmKestravel& dm, QWidget* parent)
           QStringLiteral("Exportation des transactions")}})
 {}
 
-void TFicheExportation::Travailler(TTableCsv table)
+bool TFicheExportation::Travailler(TTableCsv table)
 {
     QProgressBar* barre = Barre(table);
     const TResultatExport r = ExporterTable(m_dm, table, Dossier(), [&](qint64 fait, qint64 total) {
@@ -33,4 +33,5 @@ void TFicheExportation::Travailler(TTableCsv table)
     const QString remplacements = MessageRemplacements(table, r);
     if (!remplacements.isEmpty())
         Prompts().Information(remplacements);
+    return true;
 }

@@ -9,5 +9,5 @@ public:
     TFicheExportation(TdmKestravel& dm, QWidget* parent);
 
 protected:
-    void Travailler(TTableCsv table) override;
+    bool Travailler(TTableCsv table) override;
 };

@@ -81,8 +81,8 @@ void TFicheTables::Lancer(TTableCsv table)
     m_barres[int(table)]->setRange(0, 1);
     m_barres[int(table)]->setValue(0);
     try {
-        Travailler(table);
-        marque->show();
+        if (Travailler(table))
+            marque->show();
     } catch (const EInterchange& e) {
         Prompts().Message(e.Message());
     } catch (const std::exception&) {

@@ -37,8 +37,9 @@ public slots:
 protected:
     TFicheTables(TdmKestravel& dm, QWidget* parent, TTextes textes);
     // Runs the table's export or import with its progress bar reset; errors
-    // are thrown. The table's mark is shown when it returns.
-    virtual void Travailler(TTableCsv table) = 0;
+    // are thrown. The table's mark is shown when it returns true; false: the
+    // user gave up, nothing was done.
+    virtual bool Travailler(TTableCsv table) = 0;
 
     QProgressBar* Barre(TTableCsv table) const { return m_barres[int(table)]; }
     QString Dossier() const;
