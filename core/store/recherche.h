@@ -35,6 +35,15 @@ bool IndexRechercheInstalle(const TBaseSql& base);
 // transaction; nothing when it is there. On a million products this takes
 // tens of seconds: `patience` is called now and then meanwhile.
 void InstallerIndexRecherche(const TBaseSql& base, const std::function<void()>& patience = {});
+// Builds the index in steps, each its own short transaction, so that other
+// writers (tills, the window's own saves) pass between them: the table and
+// its triggers first, then the products in runs of `lot` rows, the rows
+// still to index noted in the table `RechercheProduitConstruction`, dropped
+// at the end. `avancement` gets the percentage done before each step; its
+// `false`, or the connection interrupted, stops the build where it is, and
+// the next call goes on from there. True once the index is complete.
+bool ConstruireIndexRecherche(const TBaseSql& base, const std::function<bool(int pourcent)>& avancement,
+                              qint64 lot = 50000);
 // Drops the index and its triggers. An import or a synchronisation replaces
 // the products wholesale: they drop it in their own transaction, and the
 // next window that searches builds it afresh from the new rows.
@@ -48,6 +57,8 @@ struct TCritereRecherche {
     // for it; products of any other category are left out.
     QHash<qint64, QString> categories;
     int limite = 200;
+    // The index is not complete yet: every product is read.
+    bool sansIndex = false;
 };
 
 inline qint64 CleCategorie(int externe, int idProduitType) { return (qint64(externe) << 32) | quint32(idProduitType); }
@@ -62,6 +73,31 @@ struct TResultatRecherche {
 // Runs one search on its own connection; blocking. Stops early (empty
 // result) when `interrompue` turns true. Used by TRechercheProduits.
 TResultatRecherche Rechercher(const TBaseSql& base, const TCritereRecherche& critere);
+
+// Builds the index on a thread and connection of its own; stopped (to go
+// on another time) when this object goes.
+class TConstructionIndexRecherche {
+public:
+    // `avancement` is called on the build's thread with the percentage
+    // done; `fin` once, with an empty text when the index is complete, or
+    // why it could not be built. Neither is called after a stop.
+    TConstructionIndexRecherche(const QString& cheminBase, std::function<void(int pourcent)> avancement,
+                                std::function<void(QString erreur)> fin);
+    ~TConstructionIndexRecherche();
+    TConstructionIndexRecherche(const TConstructionIndexRecherche&) = delete;
+    TConstructionIndexRecherche& operator=(const TConstructionIndexRecherche&) = delete;
+
+private:
+    void Construire();
+
+    QString m_chemin;
+    std::function<void(int)> m_avancement;
+    std::function<void(QString)> m_fin;
+    std::mutex m_verrou;
+    const TBaseSql* m_base = nullptr;  // the thread's connection, while open
+    bool m_arret = false;
+    std::thread m_fil;
+};
 
 // Searches in a thread of its own, on its own read-only connection, so
 // typing never waits for the catalogue: each new request interrupts the one

@@ -4,19 +4,17 @@
 #include "core/store/erreurs.h"
 #include "gui/common/ergonomie.h"
 
-#include <QApplication>
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProgressDialog>
 #include <QToolButton>
 
 TRechercheListe::TRechercheListe(TdmKestravel& dm, QWidget* fenetre, QLineEdit* champ, QLabel* etat,
                                  std::function<TCritereRecherche(const QString&)> critere)
-    : QObject(fenetre), m_dm(dm), m_fenetre(fenetre), m_critere(std::move(critere)), m_champ(champ), m_etat(etat)
+    : QObject(fenetre), m_dm(dm), m_critere(std::move(critere)), m_champ(champ), m_etat(etat)
 {
     m_champ->setAccessibleName(QStringLiteral("Rechercher"));
-    m_champ->setPlaceholderText(QStringLiteral("Rechercher un produit (libellé, référence, code export)"));
+    m_invite = QStringLiteral("Rechercher un produit (libellé, référence, code export)");
+    m_champ->setPlaceholderText(m_invite);
     m_champ->setClearButtonEnabled(true);
     m_champ->setMaxLength(LongueurRechercheMax);
     for (QToolButton* effacer : m_champ->findChildren<QToolButton*>())
@@ -48,40 +46,63 @@ bool TRechercheListe::Active() const { return !m_champ->text().trimmed().isEmpty
 bool TRechercheListe::Preparer()
 {
     try {
-        if (!IndexRechercheInstalle(m_dm.Connexion())) {
-            // Once per catalogue (and after an import): tens of seconds on a
-            // million products, shown rather than frozen.
-            QProgressDialog attente(QStringLiteral("Préparation de la recherche des produits…"), QString(), 0, 0,
-                                    m_fenetre);
-            attente.setWindowTitle(QStringLiteral("Recherche"));
-            attente.setWindowModality(Qt::WindowModal);
-            attente.setMinimumDuration(500);
-            attente.setValue(0);
-            QElapsedTimer depuis;
-            depuis.start();
-            QApplication::setOverrideCursor(Qt::WaitCursor);
-            try {
-                InstallerIndexRecherche(m_dm.Connexion(), [&] {
-                    if (depuis.elapsed() >= 100) {
-                        attente.setValue(0);
-                        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-                        depuis.restart();
-                    }
-                });
-            } catch (...) {
-                QApplication::restoreOverrideCursor();
-                throw;
-            }
-            QApplication::restoreOverrideCursor();
+        if (IndexRechercheInstalle(m_dm.Connexion())) {
+            m_champ->setEnabled(true);
+            m_champ->setToolTip(QString());
+            return true;
         }
-        m_champ->setEnabled(true);
-        m_champ->setToolTip(QString());
-        return true;
     } catch (const EKestravel& e) {
         m_champ->setEnabled(false);
         m_champ->setToolTip(QStringLiteral("La recherche n'a pas pu être préparée : %1").arg(e.Message()));
         return false;
     }
+    // Once per catalogue (and after an import or a synchronisation): tens of
+    // seconds on a million products, which the window does not wait for.
+    m_champ->setEnabled(true);
+    m_sansIndex = true;
+    if (!m_construction) {
+        Avancement(0);
+        // Back to the window's thread; what arrives after the window is
+        // gone is dropped with it (the build is stopped first).
+        m_construction = std::make_unique<TConstructionIndexRecherche>(
+            m_dm.CheminBase(),
+            [this](int pourcent) {
+                QMetaObject::invokeMethod(
+                    this, [this, pourcent] { Avancement(pourcent); }, Qt::QueuedConnection);
+            },
+            [this](QString erreur) {
+                QMetaObject::invokeMethod(
+                    this, [this, erreur] { FinConstruction(erreur); }, Qt::QueuedConnection);
+            });
+    }
+    return true;
+}
+
+void TRechercheListe::Avancement(int pourcent)
+{
+    m_pourcent = pourcent;
+    const QString texte = QStringLiteral("Index de recherche en construction : %1 %").arg(pourcent);
+    m_champ->setPlaceholderText(texte);
+    m_champ->setToolTip(texte + QStringLiteral(". En attendant, la recherche lit chaque produit."));
+    m_champ->setAccessibleDescription(texte);
+}
+
+void TRechercheListe::FinConstruction(const QString& erreur)
+{
+    m_construction.reset();
+    if (!erreur.isEmpty()) {
+        // Searches keep reading every product.
+        m_champ->setPlaceholderText(m_invite);
+        m_champ->setToolTip(
+            QStringLiteral("L'index de recherche n'a pas pu être construit (la recherche lit chaque produit) : %1")
+                .arg(erreur));
+        m_champ->setAccessibleDescription(QString());
+        return;
+    }
+    m_sansIndex = false;
+    m_champ->setPlaceholderText(m_invite);
+    m_champ->setToolTip(QString());
+    m_champ->setAccessibleDescription(QString());
 }
 
 void TRechercheListe::TexteChange(const QString& texte)
@@ -94,7 +115,9 @@ void TRechercheListe::TexteChange(const QString& texte)
             surEffacement();
         return;
     }
-    m_attendu = m_recherche->Chercher(m_critere(texte));
+    TCritereRecherche critere = m_critere(texte);
+    critere.sansIndex = m_sansIndex;
+    m_attendu = m_recherche->Chercher(std::move(critere));
     m_etat->setText(QStringLiteral("Recherche…"));
 }
 
@@ -130,6 +153,10 @@ void TRechercheListe::Recevoir(quint64 numero, const TResultatRecherche& resulta
     if (resultat.motsIgnores > 0)
         m_etat->setText(m_etat->text()
                         + QStringLiteral(" Seuls les %1 premiers mots sont cherchés.").arg(MotsRechercheMax));
+    // Typed text hides the field's placeholder: the result says it too.
+    if (m_construction)
+        m_etat->setText(m_etat->text()
+                        + QStringLiteral(" (index de recherche en construction : %1 %)").arg(m_pourcent));
     if (surResultats)
         surResultats(resultat.lignes);
 }

@@ -19,7 +19,7 @@ class TRechercheListe : public QObject {
     Q_OBJECT
 public:
     // Works through the window's field `champ` and its result label `etat`
-    // and, when the catalogue has no index yet, builds it with a wait box.
+    // and, when the catalogue has no index yet, builds it in the background.
     // `critere` gives what a text is searched in.
     TRechercheListe(TdmKestravel& dm, QWidget* fenetre, QLineEdit* champ, QLabel* etat,
                     std::function<TCritereRecherche(const QString&)> critere);
@@ -29,9 +29,13 @@ public:
     QLabel* Etat() const { return m_etat; }
     // A text is typed: the list shows search results.
     bool Active() const;
-    // Builds the index when it is missing (after an import). False, with the
-    // field disabled and the reason in its tooltip, when it cannot be built.
+    // Starts building the index when it is missing (after an import); until
+    // it is complete the field says how far it is and a search reads every
+    // product. False, with the field disabled and the reason in its
+    // tooltip, when the catalogue cannot be read.
     bool Preparer();
+    // The index is being built (or could not be): searches read every product.
+    bool SansIndex() const { return m_sansIndex; }
     // Searches the field's text again (after a write).
     void Relancer();
     // Empties the field without giving the list back.
@@ -46,12 +50,17 @@ public:
 private:
     void TexteChange(const QString& texte);
     void Recevoir(quint64 numero, const TResultatRecherche& resultat);
+    void Avancement(int pourcent);
+    void FinConstruction(const QString& erreur);
 
     TdmKestravel& m_dm;
-    QWidget* m_fenetre;
     std::function<TCritereRecherche(const QString&)> m_critere;
     QLineEdit* m_champ;
     QLabel* m_etat;
     quint64 m_attendu = 0;
+    bool m_sansIndex = false;
+    int m_pourcent = 0;  // of the index built, while it is
+    QString m_invite;  // the field's placeholder once the index is there
+    std::unique_ptr<TConstructionIndexRecherche> m_construction;
     std::unique_ptr<TRechercheProduits> m_recherche;  // last: its thread stops first
 };
