@@ -1,7 +1,8 @@
 // CSV export and import of `Produit` against the sqlite3 command-line tool on
 // the same rows, measured in the same run: time and peak memory of each
 // process (through /usr/bin/time), for two catalogue sizes so that memory can
-// be seen not to grow with the file.
+// be seen not to grow with the file. Then the import's preview against the
+// import itself.
 //
 // Usage: bench_csv SCRATCH BUILD [PRODUITS...]   (default 200000 1000000)
 
@@ -104,6 +105,23 @@ void Mesures(const QString& dossier, qint64 produits)
     const TMesure importBase =
         Mesurer("/usr/bin/sqlite3", {videSqlite, ".mode csv", ".separator ;", ".import --skip 1 " + csv + " Produit"});
     Ligne("import", importNous, importBase);
+
+    // The preview of that file against the catalogue it came from (every
+    // row compared, column by column), then the import it announces, into
+    // a copy of that same catalogue: the old rows deleted, the file's
+    // inserted.
+    const QString plein = dossier + "/plein.abs";
+    QFile::copy(base, plein);
+    const TMesure apercu =
+        Mesurer(Outil(), {"import", "--dry-run", base, dossier + "/import", "Produit"}, dossier + "/apercu.txt");
+    const TMesure importPlein = Mesurer(Outil(), {"import", plein, dossier + "/import", "Produit"});
+    auto ratio = [](double a, double b) { return b > 0 ? a / b : 0.0; };
+    std::printf(
+        "  aperçu  kestravel-db %6.2f s (cpu %5.2f s) %6lld Ko | import dans le catalogue plein %6.2f s (cpu %5.2f "
+        "s) | temps x%.2f, cpu x%.2f (cible <= 1,3) ; x%.2f l'import dans un catalogue vide\n",
+        apercu.secondes, apercu.cpu, apercu.memoireKo, importPlein.secondes, importPlein.cpu,
+        ratio(apercu.secondes, importPlein.secondes), ratio(apercu.cpu, importPlein.cpu),
+        ratio(apercu.secondes, importNous.secondes));
 }
 }  // namespace
 
