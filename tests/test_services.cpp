@@ -50,9 +50,9 @@ private slots:
             c.Entier("SELECT COUNT(*) FROM ProduitType WHERE Externe = 0 AND IdProduitType = 6 AND IdParent IS NULL"),
             1);
         // The empty parent is the root: its siblings are there.
-        QVERIFY_THROWS_EXCEPTION(ERefus, RenommerCategorie(*dm, TObjectNoeud(2, 0), "PEINTURE"));
-        QVERIFY_THROWS_EXCEPTION(ERefus, RenommerCategorie(*dm, TObjectNoeud(5, 0), "scies"));
-        RenommerCategorie(*dm, TObjectNoeud(2, 0), "Électricité générale");
+        QVERIFY_THROWS_EXCEPTION(ERefus, RenommerCategorie(*dm, TObjectNoeud(2, 0), "Électricité", "PEINTURE"));
+        QVERIFY_THROWS_EXCEPTION(ERefus, RenommerCategorie(*dm, TObjectNoeud(5, 0), "Marteaux", "scies"));
+        RenommerCategorie(*dm, TObjectNoeud(2, 0), "Électricité", "Électricité générale");
         QCOMPARE(LibelleCategorie(*dm, 0, 2), std::optional<QString>(QStringLiteral("Électricité générale")));
 
         QVERIFY_THROWS_EXCEPTION(ERefus, SupprimerCategorie(*dm, TObjectNoeud(1, 0)));  // subcategories
@@ -109,6 +109,7 @@ private slots:
         m.categorieInitiale = 2;
         m.categorieCible.reset();
         m.caracsDepart = m.caracsTravail;
+        m.ouverture = ValeursStockees(*p);
         m.valeurs.stock = 7;
         QCOMPARE(EnregistrerProduit(*dm, m).issue, TIssueEnregistrement::Enregistre);
         const QVector<TMouvementStock> mouvements = LireMouvementsStock(*dm, 0, 1);
@@ -131,7 +132,7 @@ private slots:
         QCOMPARE(EnregistrerProduit(*dm, m).issue, TIssueEnregistrement::ProduitDisparu);
         QCOMPARE(c.Entier("SELECT COUNT(*) FROM \"Transaction\""), 2);
 
-        ModifierDefinition(*dm, 0, longueur, "Largeur", "mm");
+        ModifierDefinition(*dm, *LireDefinition(*dm, 0, longueur), "Largeur", "mm");
         QCOMPARE(LireDefinition(*dm, 0, longueur)->GetUnite(), QStringLiteral("mm"));
         SupprimerDefinition(*dm, 0, longueur);
         QVERIFY(DefinitionsInternes(*dm).isEmpty());

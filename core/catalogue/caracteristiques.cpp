@@ -1,6 +1,8 @@
 #include "core/catalogue/caracteristiques.h"
 
 #include "core/store/acces.h"
+#include "core/store/dialecte.h"
+#include "core/store/erreurs.h"
 #include "core/store/format.h"
 
 namespace {
@@ -57,9 +59,22 @@ bool DefinitionUtilisee(TdmKestravel& dm, int externe, int idProduitCarac)
         .Etape();
 }
 
+namespace {
+const QString EnDouble = QStringLiteral("Cette caractéristique existe dèja");
+
+void RefuserDouble(TdmKestravel& dm, const QString& libelle, const QString& unite)
+{
+    if (DefinitionEnDouble(dm, libelle, unite))
+        throw ERefus(EnDouble);
+}
+}  // namespace
+
 int AjouterDefinition(TdmKestravel& dm, const QString& libelle, const QString& unite)
 {
+    // The check, the number and the insert in one transaction: another
+    // workstation cannot add the same definition or take the number between.
     TTransaction t(dm);
+    RefuserDouble(dm, libelle, unite);
     const int id = ProchainIdProduitCarac(dm);
     ExecuterInstruction(dm.Connexion(),
                         "INSERT INTO ProduitTypeCarac (Externe, IdProduitCarac, Libelle, Unite) VALUES (0, ?, ?, ?)",
@@ -68,15 +83,55 @@ int AjouterDefinition(TdmKestravel& dm, const QString& libelle, const QString& u
     return id;
 }
 
-void ModifierDefinition(TdmKestravel& dm, int externe, int idProduitCarac, const QString& libelle, const QString& unite)
+TIssueAccord ModifierDefinition(TdmKestravel& dm, const TCaracteristiques& lue, const QString& libelle,
+                                const QString& unite)
 {
-    ExecuterInstruction(dm.Connexion(),
-                        "UPDATE ProduitTypeCarac SET Libelle = ?, Unite = ? WHERE Externe = ? AND IdProduitCarac = ?",
-                        {libelle, unite, externe, idProduitCarac});
+    const QVariantList cle{lue.GetExterne(), lue.GetIdProduitCarac()};
+    std::optional<TCaracteristiques> maintenant;
+    return EcrireAvecAccord(
+        dm,
+        [&] {
+            TInstructionSql q = Interroger(dm.Connexion(),
+                                           QStringLiteral("SELECT Externe, IdProduitCarac, Libelle, Unite"
+                                                          " FROM ProduitTypeCarac WHERE Externe = ?"
+                                                          " AND IdProduitCarac = ?")
+                                               + Dialecte::PourModifier(dm.Connexion()),
+                                           cle);
+            maintenant = q.Etape() ? std::optional(Definition(q)) : std::nullopt;
+            return maintenant.has_value();
+        },
+        [&] {
+            QVector<TConflit> r;
+            NoterConflit(r, QStringLiteral("Le libellé"), lue.GetLibelle(), maintenant->GetLibelle(), libelle);
+            NoterConflit(r, QStringLiteral("L'unité"), lue.GetUnite(), maintenant->GetUnite(), unite);
+            return r;
+        },
+        [&] {
+            // Only what the user changed; the other field stays as stored.
+            const QString l = libelle != lue.GetLibelle() ? libelle : maintenant->GetLibelle();
+            const QString u = unite != lue.GetUnite() ? unite : maintenant->GetUnite();
+            if (l == maintenant->GetLibelle() && u == maintenant->GetUnite())
+                return;
+            RefuserDouble(dm, l, u);
+            ExecuterInstruction(
+                dm.Connexion(),
+                "UPDATE ProduitTypeCarac SET Libelle = ?, Unite = ? WHERE Externe = ? AND IdProduitCarac = ?",
+                QVariantList{l, u} + cle);
+        });
 }
 
 void SupprimerDefinition(TdmKestravel& dm, int externe, int idProduitCarac)
 {
+    // A value given to a product by another workstation meanwhile is seen.
+    TTransaction t(dm);
+    Interroger(dm.Connexion(),
+               QStringLiteral("SELECT 1 FROM ProduitTypeCarac WHERE Externe = ? AND IdProduitCarac = ?")
+                   + Dialecte::PourModifier(dm.Connexion()),
+               {externe, idProduitCarac})
+        .Etape();
+    if (DefinitionUtilisee(dm, externe, idProduitCarac))
+        throw ERefus(QStringLiteral("Impossible de supprimer une caractéristique qui est déja affectée au produit"));
     ExecuterInstruction(dm.Connexion(), "DELETE FROM ProduitTypeCarac WHERE Externe = ? AND IdProduitCarac = ?",
                         {externe, idProduitCarac});
+    t.Commit();
 }

@@ -3,6 +3,7 @@
 // maintain and assign them. Only internal (origin 0) definitions are listed
 // and created; the duplicate check covers every origin.
 
+#include "core/catalogue/concurrence.h"
 #include "core/store/dmkestravel.h"
 #include "core/store/records.h"
 
@@ -19,8 +20,15 @@ bool DefinitionEnDouble(TdmKestravel& dm, const QString& libelle, const QString&
 // True when at least one saved product value refers to the definition.
 bool DefinitionUtilisee(TdmKestravel& dm, int externe, int idProduitCarac);
 
-// Creates an internal definition and returns its number.
+// Creates an internal definition and returns its number; ERefus when one of
+// that label and unit exists (checked inside the insert's transaction).
 int AjouterDefinition(TdmKestravel& dm, const QString& libelle, const QString& unite);
-void ModifierDefinition(TdmKestravel& dm, int externe, int idProduitCarac, const QString& libelle,
-                        const QString& unite);
+// Writes the label and unit the user changed from `lue` (the definition as
+// the window read it) over the row as stored now, asking when another
+// workstation changed the same field meanwhile; ERefus when the result
+// would double another definition.
+TIssueAccord ModifierDefinition(TdmKestravel& dm, const TCaracteristiques& lue, const QString& libelle,
+                                const QString& unite);
+// ERefus when a product has a value of it (checked inside the delete's
+// transaction).
 void SupprimerDefinition(TdmKestravel& dm, int externe, int idProduitCarac);

@@ -2,6 +2,7 @@
 // The writes of category management: add, rename, delete, each checked
 // first. A refusal is thrown as ERefus with the text to show the user.
 
+#include "core/catalogue/concurrence.h"
 #include "core/store/dmkestravel.h"
 #include "core/store/records.h"
 
@@ -20,11 +21,19 @@ void ValiderLibelleCategorie(TdmKestravel& dm, int externe, int idParent, const 
 // returns its new id; ERefus when the label is refused.
 int AjouterCategorie(TdmKestravel& dm, const TObjectNoeud& parent, const QString& libelle);
 
-// Renames a category (not the root) when the label is accepted among its
-// siblings; ERefus otherwise.
-void RenommerCategorie(TdmKestravel& dm, const TObjectNoeud& categorie, const QString& libelle);
+// Renames a category (not the root), read with the label `libelleLu`, when
+// the label is accepted among its siblings (ERefus otherwise). When another
+// workstation renamed it meanwhile the user is asked first.
+TIssueAccord RenommerCategorie(TdmKestravel& dm, const TObjectNoeud& categorie, const QString& libelleLu,
+                               const QString& libelle);
 
 // Deletes a category (not the root) that has neither subcategories nor
 // products and returns its parent id; otherwise throws ERefus saying why
-// (subcategories first). Nothing when the row no longer exists.
+// (subcategories first). Nothing when the row no longer exists. The checks
+// are made inside the delete's transaction.
 std::optional<int> SupprimerCategorie(TdmKestravel& dm, const TObjectNoeud& categorie);
+
+// Inside a write transaction that puts a product into the category: keeps
+// the category from being deleted until the transaction ends (on a server;
+// a file's write transaction holds the whole catalogue already).
+void ReserverCategorie(TdmKestravel& dm, int externe, int idProduitType);

@@ -1,6 +1,7 @@
 #include "core/catalogue/duplication.h"
 
 #include "core/base/chemins.h"
+#include "core/catalogue/categories.h"
 #include "core/store/acces.h"
 #include "core/store/catalogue.h"
 #include "core/store/dates.h"
@@ -25,6 +26,7 @@ int DupliquerProduit(TdmKestravel& dm, int externe, int idProduit, int idProduit
     const std::optional<TProduit> source = LireProduit(dm, externe, idProduit, idProduitType);
     if (!source)
         return 0;
+    ReserverCategorie(dm, source->GetExterne(), source->GetIdProduitType());
     const QString lien = LienCopie(nouveau, source->GetLien());
     const auto valeurs = ChargerCaracValeurs(dm, *source);
 

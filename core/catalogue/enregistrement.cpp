@@ -2,6 +2,9 @@
 
 #include "core/base/chemins.h"
 #include "core/base/prompts.h"
+#include "core/catalogue/categories.h"
+#include "core/catalogue/concurrence.h"
+#include "core/store/catalogue.h"
 #include "core/store/acces.h"
 #include "core/store/dates.h"
 #include "core/store/dialecte.h"
@@ -82,13 +85,6 @@ private:
     QString m_echec;
 };
 
-QString LibelleCategorie(TdmKestravel& dm, int idProduitType)
-{
-    TInstructionSql q = Interroger(
-        dm.Connexion(), "SELECT Libelle FROM ProduitType WHERE Externe = 0 AND IdProduitType = ?", {idProduitType});
-    return q.Etape() ? q.Texte(0) : QString();
-}
-
 bool ValeurPresente(TdmKestravel& dm, int idProduit, int idCarac)
 {
     return Interroger(dm.Connexion(),
@@ -106,9 +102,38 @@ void InsererValeur(TdmKestravel& dm, int idProduit, const TCaracValeur& v)
         {idProduit, v.GetIdProduitCarac(), v.GetValeur()});
 }
 
+// The editor's fields: how a question names each, its column, its value as
+// the controls hold it.
+struct TChampFiche {
+    const char* question;
+    const char* colonne;
+    QVariant (*valeur)(const TValeursProduit&);
+};
+const TChampFiche ChampsFiche[] = {
+    {"La référence", "Reference", [](const TValeursProduit& v) { return QVariant(v.reference); }},
+    {"Le code export", "CodeExport", [](const TValeursProduit& v) { return QVariant(v.codeExport); }},
+    {"Le libellé", "Libelle", [](const TValeursProduit& v) { return QVariant(v.libelle); }},
+    {"La description", "Description", [](const TValeursProduit& v) { return QVariant(v.description); }},
+    {"La date de création", "DateCreation", [](const TValeursProduit& v) { return QVariant(v.dateCreation); }},
+    {"Le prix d'achat", "PrixAchatHT", [](const TValeursProduit& v) { return QVariant(ArrondiMontant(v.prixAchatHT)); }},
+    {"Le prix tarif", "PrixTarifHT", [](const TValeursProduit& v) { return QVariant(ArrondiMontant(v.prixTarifHT)); }},
+    {"Le prix de vente", "PrixVenteHT", [](const TValeursProduit& v) { return QVariant(ArrondiMontant(v.prixVenteHT)); }},
+    {"Le stock", "Stock", [](const TValeursProduit& v) { return QVariant(v.stock); }},
+    {"Le stock minimum", "StockMini", [](const TValeursProduit& v) { return QVariant(v.stockMini); }},
+};
+
+bool Change(const TChampFiche& c, const TDemandeEnregistrement& d) { return c.valeur(d.valeurs) != c.valeur(d.ouverture); }
+
+// A control's value as its column stores it.
+QVariant ValeurColonne(const QVariant& v)
+{
+    return v.typeId() == QMetaType::QDate ? QVariant(DateHeureBase(QDateTime(v.toDate(), QTime(0, 0)))) : v;
+}
+
 int AjouterProduit(TdmKestravel& dm, const TDemandeEnregistrement& d, int categorie, const QString& extension)
 {
     const TValeursProduit& v = d.valeurs;
+    ReserverCategorie(dm, 0, categorie);
     const int id = ProchainIdProduit(dm);
     ExecuterInstruction(
         dm.Connexion(),
@@ -126,23 +151,73 @@ int AjouterProduit(TdmKestravel& dm, const TDemandeEnregistrement& d, int catego
     return id;
 }
 
-// Writes the product row and its stock movement; false when the row is gone.
-bool ModifierProduit(TdmKestravel& dm, const TProduit& p, const TValeursProduit& v, const QString& lien)
+// The value a list gives characteristic `id`, null when none.
+QVariant ValeurCarac(const TListeCaracValeurs& liste, int id)
 {
-    const qint64 ecrites = ExecuterInstruction(
-        dm.Connexion(),
-        "UPDATE Produit SET Reference = ?, CodeExport = ?, Libelle = ?, Description = ?,"
-        " DateCreation = ?, Lien = ?, PrixAchatHT = ?, PrixTarifHT = ?, PrixVenteHT = ?,"
-        " Stock = ?, StockMini = ? WHERE Externe = ? AND IdProduit = ? AND IdProduitType = ?",
-        {v.reference, v.codeExport, v.libelle, v.description, DateHeureBase(QDateTime(v.dateCreation, QTime(0, 0))),
-         lien, ArrondiMontant(v.prixAchatHT), ArrondiMontant(v.prixTarifHT), ArrondiMontant(v.prixVenteHT), v.stock,
-         v.stockMini, p.GetExterne(), p.GetIdProduit(), p.GetIdProduitType()});
-    if (ecrites == 0)
-        return false;
-    if (p.GetStock() != v.stock && v.stock > 0)
-        AjouterMouvementStock(dm.Connexion(), p.GetExterne(), p.GetIdProduit(), QVariant(), p.GetStock(), v.stock,
-                              LibelleMisAJour);
-    return true;
+    for (const TCaracValeurPtr& c : liste)
+        if (c->GetIdProduitCarac() == id)
+            return c->GetValeur();
+    return QVariant();
+}
+
+// Characteristic values the user gave, changed or removed: those whose
+// object is in one list and not in the other.
+QVector<TCaracValeurPtr> ValeursChangees(const TDemandeEnregistrement& d)
+{
+    QVector<TCaracValeurPtr> r;
+    for (const TCaracValeurPtr& c : d.caracsDepart)
+        if (!d.caracsTravail.contains(c))
+            r << c;
+    for (const TCaracValeurPtr& c : d.caracsTravail)
+        if (!d.caracsDepart.contains(c))
+            r << c;
+    return r;
+}
+
+// The fields and characteristic values the user changed that another
+// workstation changed too, as the row `maintenant` and its values show.
+QVector<TConflit> ConflitsProduit(const TDemandeEnregistrement& d, const TProduit& maintenant,
+                                  const TListeCaracValeurs& valeursMaintenant)
+{
+    QVector<TConflit> r;
+    const TValeursProduit avant = ValeursStockees(*d.produit), apres = ValeursStockees(maintenant);
+    for (const TChampFiche& c : ChampsFiche)
+        if (Change(c, d))
+            NoterConflit(r, QString::fromUtf8(c.question), c.valeur(avant), c.valeur(apres), c.valeur(d.valeurs));
+    for (const TCaracValeurPtr& c : ValeursChangees(d)) {
+        const int id = c->GetIdProduitCarac();
+        NoterConflit(r, QStringLiteral("La valeur « %1 »").arg(c->GetLibelle()), ValeurCarac(d.caracsDepart, id),
+                     ValeurCarac(valeursMaintenant, id), ValeurCarac(d.caracsTravail, id));
+    }
+    return r;
+}
+
+// Writes the fields the user changed over the row `maintenant`, read in
+// this transaction, and the stock movement from the stock stored now.
+void ModifierProduit(TdmKestravel& dm, const TDemandeEnregistrement& d, const TProduit& maintenant,
+                     const QString& lien)
+{
+    QStringList affectations;
+    QVariantList valeurs;
+    for (const TChampFiche& c : ChampsFiche)
+        if (Change(c, d)) {
+            affectations << QString::fromLatin1(c.colonne) + " = ?";
+            valeurs << ValeurColonne(c.valeur(d.valeurs));
+        }
+    if (lien != maintenant.GetLien()) {
+        affectations << "Lien = ?";
+        valeurs << lien;
+    }
+    if (!affectations.isEmpty())
+        ExecuterInstruction(dm.Connexion(),
+                            "UPDATE Produit SET " + affectations.join(", ")
+                                + " WHERE Externe = ? AND IdProduit = ? AND IdProduitType = ?",
+                            valeurs + QVariantList{maintenant.GetExterne(), maintenant.GetIdProduit(),
+                                                   maintenant.GetIdProduitType()});
+    const int stock = d.valeurs.stock;
+    if (stock != d.ouverture.stock && stock != maintenant.GetStock() && stock > 0)
+        AjouterMouvementStock(dm.Connexion(), maintenant.GetExterne(), maintenant.GetIdProduit(), QVariant(),
+                              maintenant.GetStock(), stock, LibelleMisAJour);
 }
 
 // Removed values first, so that a value removed and given again ends with
@@ -161,7 +236,101 @@ void SynchroniserValeurs(TdmKestravel& dm, int idProduit, const TDemandeEnregist
         if (!ValeurPresente(dm, idProduit, c->GetIdProduitCarac()))
             InsererValeur(dm, idProduit, *c);
 }
+
+// The checks made before anything else; false (and the issue set) when the
+// save stops there.
+bool DemandeRecevable(const TDemandeEnregistrement& d, TResultatEnregistrement& r)
+{
+    if (d.valeurs.libelle.isEmpty()) {
+        Prompts().Message("Veuillez renseigner un libellé");
+        r.issue = TIssueEnregistrement::LibelleVide;
+        return false;
+    }
+    if (!d.produit && !d.categorieCible) {
+        Prompts().Information("Veuillez choisir la catégorie du produit");
+        r.issue = TIssueEnregistrement::CategorieRefusee;
+        return false;
+    }
+    // With no node selected the product stays where it is.
+    r.categorie = d.categorieCible.value_or(d.categorieInitiale);
+    if (!d.produit && r.categorie == 0) {
+        Prompts().Information(RacineRefusee);
+        r.issue = TIssueEnregistrement::CategorieRefusee;
+        return false;
+    }
+    return true;
+}
+
+// The picked image copied under a temporary name, before any row is
+// written: its extension when ready, otherwise why it failed.
+std::unique_ptr<TImageEnAttente> PreparerImage(const QString& choisie, QString& extension, QString& echec)
+{
+    if (choisie.isEmpty() || !ExtensionImageAcceptee(ExtensionImage(choisie)))
+        return nullptr;
+    auto image = std::make_unique<TImageEnAttente>(choisie);
+    if (image->Prete())
+        extension = ExtensionImage(choisie);
+    else
+        echec = image->Echec();
+    return image;
+}
+
+// What the change of an existing product wrote, for the steps after the
+// commit.
+struct TModification {
+    QString lienAvant;  // `Lien` as stored before the write
+    QString categorieAtteinte;  // label of the category moved into, if moved
+};
+
+// The change of an existing product: the row read again and locked, the
+// questions, then the writes.
+TIssueAccord EcrireModification(TdmKestravel& dm, const TDemandeEnregistrement& d, bool deplacer,
+                                TResultatEnregistrement& r, const QString& extension, TModification& m)
+{
+    const TProduit& p = *d.produit;
+    std::optional<TProduit> maintenant;
+    std::shared_ptr<TListeCaracValeurs> valeurs;
+    return EcrireAvecAccord(
+        dm,
+        [&] {
+            maintenant = LireProduit(dm, p.GetExterne(), p.GetIdProduit(), p.GetIdProduitType(), true);
+            if (maintenant)
+                valeurs = ChargerCaracValeurs(dm, *maintenant);
+            return maintenant.has_value();
+        },
+        [&] { return ConflitsProduit(d, *maintenant, *valeurs); },
+        [&] {
+            m.lienAvant = maintenant->GetLien();
+            r.lien = extension.isEmpty() ? m.lienAvant : QString::number(r.idProduit) + extension;
+            ModifierProduit(dm, d, *maintenant, r.lien);
+            SynchroniserValeurs(dm, r.idProduit, d);
+            if (deplacer) {
+                ReserverCategorie(dm, 0, r.categorie);
+                m.categorieAtteinte = LibelleCategorie(dm, 0, r.categorie).value_or(QString());
+                ExecuterInstruction(dm.Connexion(),
+                                    "UPDATE Produit SET IdProduitType = ? WHERE Externe = ? AND IdProduit = ?"
+                                    " AND IdProduitType = ?",
+                                    {r.categorie, p.GetExterne(), p.GetIdProduit(), p.GetIdProduitType()});
+            }
+        });
+}
 }  // namespace
+
+TValeursProduit ValeursStockees(const TProduit& p)
+{
+    TValeursProduit v;
+    v.reference = p.GetReference();
+    v.codeExport = p.GetCodeExport();
+    v.libelle = p.GetLibelle();
+    v.description = p.GetDescription();
+    v.dateCreation = LireDateCourte(p.GetDateCreation());
+    v.prixAchatHT = ArrondiMontant(p.GetPrixAchatHT());
+    v.prixTarifHT = ArrondiMontant(p.GetPrixTarifHT());
+    v.prixVenteHT = ArrondiMontant(p.GetPrixVenteHT());
+    v.stock = p.GetStock();
+    v.stockMini = p.GetStockMini();
+    return v;
+}
 
 bool ExtensionImageAcceptee(const QString& extension)
 {
@@ -177,71 +346,41 @@ QString ExtensionImage(const QString& chemin)
 TResultatEnregistrement EnregistrerProduit(TdmKestravel& dm, const TDemandeEnregistrement& d)
 {
     TResultatEnregistrement r;
-    if (d.valeurs.libelle.isEmpty()) {
-        Prompts().Message("Veuillez renseigner un libellé");
-        r.issue = TIssueEnregistrement::LibelleVide;
+    if (!DemandeRecevable(d, r))
         return r;
-    }
     const TProduit* p = d.produit;
-    if (!p && !d.categorieCible) {
-        Prompts().Information("Veuillez choisir la catégorie du produit");
-        r.issue = TIssueEnregistrement::CategorieRefusee;
-        return r;
-    }
-    // With no node selected the product stays where it is.
-    const int cible = d.categorieCible.value_or(d.categorieInitiale);
-    r.categorie = cible;
-    if (!p && cible == 0) {
-        Prompts().Information(RacineRefusee);
-        r.issue = TIssueEnregistrement::CategorieRefusee;
-        return r;
-    }
+    const int cible = r.categorie;
 
-    // Every question is asked before the write transaction starts.
+    // The move is asked before the write transaction starts.
     const bool changerCategorie = p && cible != d.categorieInitiale;
     const bool deplacer =
         changerCategorie && cible != 0 && Prompts().Confirmer("Vous voulez vraiment changer l'emplacement du produit?");
 
-    std::unique_ptr<TImageEnAttente> image;
-    QString extension;
-    QString copieEchouee;
-    if (!d.imageChoisie.isEmpty() && ExtensionImageAcceptee(ExtensionImage(d.imageChoisie))) {
-        image = std::make_unique<TImageEnAttente>(d.imageChoisie);
-        if (image->Prete())
-            extension = ExtensionImage(d.imageChoisie);
-        else
-            copieEchouee = image->Echec();
-    }
+    QString extension, copieEchouee;
+    const std::unique_ptr<TImageEnAttente> image = PreparerImage(d.imageChoisie, extension, copieEchouee);
 
-    bool deplace = false;
-    QString libelleCible;
-    {
+    TModification m;
+    if (!p) {
         TTransaction t(dm);
-        if (!p) {
-            r.idProduit = AjouterProduit(dm, d, cible, extension);
-            r.lien = extension.isEmpty() ? QString() : QString::number(r.idProduit) + extension;
-        } else {
-            r.idProduit = p->GetIdProduit();
-            r.lien = extension.isEmpty() ? p->GetLien() : QString::number(r.idProduit) + extension;
-            if (!ModifierProduit(dm, *p, d.valeurs, r.lien)) {
+        r.idProduit = AjouterProduit(dm, d, cible, extension);
+        r.lien = extension.isEmpty() ? QString() : QString::number(r.idProduit) + extension;
+        t.Commit();
+    } else {
+        r.idProduit = p->GetIdProduit();
+        switch (EcrireModification(dm, d, deplacer, r, extension, m)) {
+            case TIssueAccord::Ecrit:
+                break;
+            case TIssueAccord::Disparu:
                 // Deleted by another workstation since the editor opened:
-                // nothing is written (the transaction rolls back, the image
-                // copy goes) and the typed values stay in the window.
+                // nothing is written (the image copy goes) and the typed
+                // values stay in the window.
                 Prompts().Message(ProduitDisparu);
                 r.issue = TIssueEnregistrement::ProduitDisparu;
                 return r;
-            }
-            SynchroniserValeurs(dm, r.idProduit, d);
-            if (deplacer) {
-                libelleCible = LibelleCategorie(dm, cible);
-                ExecuterInstruction(dm.Connexion(),
-                                    "UPDATE Produit SET IdProduitType = ? WHERE Externe = ? AND IdProduit = ?"
-                                    " AND IdProduitType = ?",
-                                    {cible, p->GetExterne(), p->GetIdProduit(), p->GetIdProduitType()});
-                deplace = true;
-            }
+            case TIssueAccord::Annule:
+                r.issue = TIssueEnregistrement::Annule;
+                return r;
         }
-        t.Commit();
     }
 
     // The rows are committed: the image takes its name, then the old file
@@ -249,8 +388,8 @@ TResultatEnregistrement EnregistrerProduit(TdmKestravel& dm, const TDemandeEnreg
     if (!extension.isEmpty()) {
         if (!image->Installer(CheminImagesInterne() + r.lien)) {
             copieEchouee = image->Echec();
-        } else if (p && p->GetLien() != r.lien) {
-            const QString ancien = FichierImage(0, p->GetLien());
+        } else if (p && m.lienAvant != r.lien) {
+            const QString ancien = FichierImage(0, m.lienAvant);
             if (!ancien.isEmpty())
                 QFile::remove(ancien);
         }
@@ -259,7 +398,7 @@ TResultatEnregistrement EnregistrerProduit(TdmKestravel& dm, const TDemandeEnreg
         Prompts().Information(copieEchouee);
     if (changerCategorie && cible == 0)
         Prompts().Information(RacineRefusee);
-    if (deplace)
-        Prompts().Information("Le produit a été déplacé dans la catégorie " + libelleCible);
+    if (deplacer)
+        Prompts().Information("Le produit a été déplacé dans la catégorie " + m.categorieAtteinte);
     return r;
 }

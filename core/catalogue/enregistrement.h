@@ -17,10 +17,17 @@ struct TValeursProduit {
     int stock = 0, stockMini = 0;
 };
 
+// A stored product's values as the editor's controls hold them (amounts to
+// the cent; an unreadable date is invalid).
+TValeursProduit ValeursStockees(const TProduit& produit);
+
 struct TDemandeEnregistrement {
     // The product being changed, as it was when the editor opened; null for
     // a new product.
     const TProduit* produit = nullptr;
+    // The controls' values when the editor opened: a field is written only
+    // when the user changed it from these.
+    TValeursProduit ouverture;
     TValeursProduit valeurs;
     // Full path of the image file picked in the editor; empty when the image
     // is unchanged.
@@ -38,6 +45,7 @@ enum class TIssueEnregistrement {
     LibelleVide,  // nothing written, focus to the label
     CategorieRefusee,  // new product without a category: nothing written
     ProduitDisparu,  // the product was deleted meanwhile: nothing written
+    Annule,  // a change made elsewhere meanwhile was kept: nothing written
 };
 
 struct TResultatEnregistrement {
@@ -54,7 +62,9 @@ bool ExtensionImageAcceptee(const QString& extension);
 QString ExtensionImage(const QString& chemin);
 
 // Runs the save: messages and the move confirmation go through Prompts(),
-// all asked before anything is written. Database errors propagate after the
-// transaction was rolled back, leaving the catalogue and the image folder as
-// they were.
+// all asked before anything is written. A change takes only the fields the
+// user changed, over the row as stored at the write; where another
+// workstation changed one of them too, the user is asked (Cancel: nothing
+// written). Database errors propagate after the transaction was rolled
+// back, leaving the catalogue and the image folder as they were.
 TResultatEnregistrement EnregistrerProduit(TdmKestravel& dm, const TDemandeEnregistrement& demande);

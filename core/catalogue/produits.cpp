@@ -1,6 +1,7 @@
 #include "core/catalogue/produits.h"
 
 #include "core/base/chemins.h"
+#include "core/catalogue/categories.h"
 #include "core/store/acces.h"
 #include "core/store/catalogue.h"
 #include "core/store/erreurs.h"
@@ -12,11 +13,15 @@ bool DeplacerProduit(TdmKestravel& dm, int externe, int idProduit, int idProduit
 {
     if (cible == 0)
         throw ERefus(QStringLiteral("Impossible de placer un produit dans la racine Interne"));
-    return ExecuterInstruction(dm.Connexion(),
-                               "UPDATE Produit SET IdProduitType = ?"
-                               " WHERE Externe = ? AND IdProduit = ? AND IdProduitType = ?",
-                               {cible, externe, idProduit, idProduitType})
+    TTransaction transaction(dm);
+    ReserverCategorie(dm, 0, cible);
+    const bool deplace = ExecuterInstruction(dm.Connexion(),
+                                             "UPDATE Produit SET IdProduitType = ?"
+                                             " WHERE Externe = ? AND IdProduit = ? AND IdProduitType = ?",
+                                             {cible, externe, idProduit, idProduitType})
         > 0;
+    transaction.Commit();
+    return deplace;
 }
 
 bool SupprimerProduit(TdmKestravel& dm, int idProduit, int idProduitType)

@@ -1,6 +1,7 @@
 #include "core/serveur/catalogueserveur.h"
 
 #include "core/catalogue/hausse.h"
+#include "core/serveur/notifications.h"
 #include "core/serveur/stockserveur.h"
 #include "core/store/dialecte.h"
 #include "core/store/dmkestravel.h"
@@ -238,6 +239,7 @@ void CreerTables(TConnexionPg& c)
 {
     for (const QString& sql : InstructionsServeur())
         c.Executer(sql);
+    InstallerNotifications(c);
     DonnerDroits(c);
 }
 

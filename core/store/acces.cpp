@@ -2,6 +2,7 @@
 
 #include "core/store/basesql.h"
 #include "core/store/dates.h"
+#include "core/store/dialecte.h"
 
 #include <QDateTime>
 
@@ -29,7 +30,11 @@ QVariantList ValeursCle(const TCurseur& c, const QVariantList& valeurs)
 
 int ProchainIdentifiant(TdmKestravel& dm, TCurseur& c, const QString& table, const QString& champ)
 {
+    // Read and used inside the inserting transaction: the number is taken by
+    // the insert before anyone else can read the same highest one.
+    Q_ASSERT(dm.Connexion().EnTransaction());
     c.CancelRange();
+    Dialecte::ReserverNumeros(dm.Connexion(), table);
     // Unquoted: a server folds the names of these tables as it created them.
     TInstructionSql q =
         Interroger(dm.Connexion(), QStringLiteral("SELECT MAX(%1) FROM %2 WHERE Externe = 0").arg(champ, table));

@@ -21,7 +21,9 @@ bool AppliquerPlage(TCurseur& curseur, const QVariantList& valeurs);
 // current range; true when found, otherwise the cursor stays where it was.
 bool TrouverCle(TCurseur& curseur, const QVariantList& valeurs);
 
-// Next free internal (origin 0) identifier: the highest one plus 1, 1 when none.
+// Next free internal (origin 0) identifier: the highest one plus 1, 1 when
+// none. Called inside the transaction that inserts the row, which keeps the
+// number from every other process until it ends.
 int ProchainIdProduit(TdmKestravel& dm);
 int ProchainIdProduitType(TdmKestravel& dm);
 int ProchainIdProduitCarac(TdmKestravel& dm);

@@ -16,12 +16,15 @@ QVector<TLigneCategorie> LireCategories(TdmKestravel& dm)
     return lignes;
 }
 
-std::optional<TProduit> LireProduit(TdmKestravel& dm, int externe, int idProduit, int idProduitType)
+std::optional<TProduit> LireProduit(TdmKestravel& dm, int externe, int idProduit, int idProduitType,
+                                    bool verrouiller)
 {
     TInstructionSql q = Interroger(dm.Connexion(),
-                                   "SELECT CodeExport, Libelle, Description, DateCreation, PrixAchatHT, PrixTarifHT,"
-                                   " PrixVenteHT, Reference, Lien, Stock, StockMini FROM Produit"
-                                   " WHERE Externe = ? AND IdProduit = ? AND IdProduitType = ?",
+                                   QStringLiteral("SELECT CodeExport, Libelle, Description, DateCreation, PrixAchatHT,"
+                                                  " PrixTarifHT, PrixVenteHT, Reference, Lien, Stock, StockMini"
+                                                  " FROM Produit WHERE Externe = ? AND IdProduit = ?"
+                                                  " AND IdProduitType = ?")
+                                       + (verrouiller ? Dialecte::PourModifier(dm.Connexion()) : ""),
                                    {externe, idProduit, idProduitType});
     if (!q.Etape())
         return std::nullopt;

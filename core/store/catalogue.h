@@ -25,8 +25,11 @@ struct TLigneCategorie {
 QVector<TLigneCategorie> LireCategories(TdmKestravel& dm);
 
 // The product row with this key, or nothing. `DateCreation` is given as a
-// short date text.
-std::optional<TProduit> LireProduit(TdmKestravel& dm, int externe, int idProduit, int idProduitType);
+// short date text. With `verrouiller`, inside a write transaction, the row
+// stays as read until the transaction ends (on a server other writers wait;
+// a file's write transaction holds the whole catalogue already).
+std::optional<TProduit> LireProduit(TdmKestravel& dm, int externe, int idProduit, int idProduitType,
+                                    bool verrouiller = false);
 
 // The characteristic values of a product, by ascending characteristic number,
 // each completed with its definition's label and unit; a value whose

@@ -19,6 +19,20 @@ const char* DebutLecture(const TBaseSql& base)
     return base.SurServeur() ? "BEGIN ISOLATION LEVEL REPEATABLE READ, READ ONLY" : "BEGIN DEFERRED";
 }
 
+const char* PourModifier(const TBaseSql& base) { return base.SurServeur() ? " FOR UPDATE" : ""; }
+
+const char* PourPartager(const TBaseSql& base) { return base.SurServeur() ? " FOR SHARE" : ""; }
+
+void ReserverNumeros(const TBaseSql& base, const QString& table)
+{
+    if (!base.SurServeur())
+        return;
+    // The module's class of locks, then one per table.
+    TInstructionSql q(base, QStringLiteral("SELECT pg_advisory_xact_lock(1263752022, hashtext(?))"));
+    q.LierTexte(1, table.toLower());
+    q.Etape();
+}
+
 QString InsererOuRemplacer(const QString& table) { return QStringLiteral("INSERT OR REPLACE INTO ") + table; }
 
 QString LireVersion(const TBaseSql& base)

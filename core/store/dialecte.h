@@ -15,6 +15,19 @@ const char* DebutEcriture(const TBaseSql& base);
 // Starts a read-only transaction that sees one moment of the catalogue for
 // all its statements, whatever is committed meanwhile.
 const char* DebutLecture(const TBaseSql& base);
+// Inside a write transaction, keeps every other writer from allocating a
+// number of `table` until it ends, so that the highest number read then is
+// still the highest at the insert. A file's write transaction already holds
+// the whole catalogue; a server's takes a lock of the module's own, which
+// needs no right on the table and blocks no reader nor a till's sale.
+void ReserverNumeros(const TBaseSql& base, const QString& table);
+// Ends a SELECT of rows about to be written back in the same transaction:
+// on a server they are locked against other writers until it ends (a
+// file's write transaction holds the whole catalogue already).
+const char* PourModifier(const TBaseSql& base);
+// Ends a SELECT of a row that must stay (not deleted nor changed by
+// another writer) until the transaction ends; readers still read it.
+const char* PourPartager(const TBaseSql& base);
 // The hidden identifier of every row: breaks ties between rows of equal
 // key and designates one row of a table without a unique key. On a server
 // it is a column of every table that the module's own columns never list.

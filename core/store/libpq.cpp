@@ -62,6 +62,9 @@ TLibpq ChargerLibpq()
     KESTRAVEL_PQ(getCancel, PQgetCancel);
     KESTRAVEL_PQ(cancel, PQcancel);
     KESTRAVEL_PQ(freeCancel, PQfreeCancel);
+    KESTRAVEL_PQ(socket, PQsocket);
+    KESTRAVEL_PQ(consumeInput, PQconsumeInput);
+    KESTRAVEL_PQ(notifies, PQnotifies);
 #undef KESTRAVEL_PQ
     return f;
 }

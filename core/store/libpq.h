@@ -46,6 +46,10 @@ struct TLibpq {
     decltype(&PQgetCancel) getCancel;
     decltype(&PQcancel) cancel;
     decltype(&PQfreeCancel) freeCancel;
+    // Notifications (LISTEN) read from the connection's socket.
+    decltype(&PQsocket) socket;
+    decltype(&PQconsumeInput) consumeInput;
+    decltype(&PQnotifies) notifies;
 };
 
 // Loads libpq once; throws EDatabaseError when it is not installed.

@@ -1,9 +1,23 @@
 #include "core/store/lignesproduits.h"
 
+#include <algorithm>
+
 #include "core/store/dmkestravel.h"
 #include "core/store/format.h"
 
 #include <QStringDecoder>
+
+bool TLignesProduits::MemesLignes(const TLignesProduits& autre) const
+{
+    const auto memes = [](const Ligne& a, const Ligne& b) {
+        return a.externe == b.externe && a.idProduit == b.idProduit && a.idProduitType == b.idProduitType
+            && a.stock == b.stock && a.prixTarifHT == b.prixTarifHT && a.prixAchatHT == b.prixAchatHT
+            && a.prixVenteHT == b.prixVenteHT && a.debut == b.debut && a.lgLibelle == b.lgLibelle
+            && a.lgReference == b.lgReference && a.lgCategorie == b.lgCategorie;
+    };
+    return m_textes == autre.m_textes && m_lignes.size() == autre.m_lignes.size()
+        && std::equal(m_lignes.begin(), m_lignes.end(), autre.m_lignes.begin(), memes);
+}
 
 void TLignesProduits::Reserver(int lignes)
 {

@@ -59,6 +59,9 @@ public:
     // "0.00", the stock empty when it is 0 or below.
     QString Texte(int i, TChampProduit champ) const;
 
+    // Whether both hold the same rows with the same values, in one order.
+    bool MemesLignes(const TLignesProduits& autre) const;
+
     // Bytes held, for the benchmarks.
     size_t Octets() const { return m_lignes.capacity() * sizeof(Ligne) + m_textes.capacity() * sizeof(char16_t); }
 

@@ -2,6 +2,7 @@
 
 #include "core/base/prompts.h"
 #include "core/catalogue/categories.h"
+#include "core/catalogue/veille.h"
 #include "core/catalogue/duplication.h"
 #include "core/catalogue/produits.h"
 #include "core/store/catalogue.h"
@@ -50,7 +51,14 @@ void TFicheParametreProduit::PreparerControles()
 {
     tvProduitType->viewport()->setAcceptDrops(true);
     tvProduitType->viewport()->installEventFilter(this);
+    PreparerListe();
+    PreparerRecherche();
+    ConnecterControles();
+    Centrer();
+}
 
+void TFicheParametreProduit::PreparerListe()
+{
     m_modele = new TModeleProduits(ColonnesParametrage(), this);
     lvProduits->setModel(m_modele);
     lvProduits->viewport()->installEventFilter(this);
@@ -65,7 +73,10 @@ void TFicheParametreProduit::PreparerControles()
         entete->setSectionResizeMode(c, c == ColLibelle ? QHeaderView::Stretch : QHeaderView::Fixed);
     }
     ElargirAuxTitres(entete, ColLibelle + 1);
+}
 
+void TFicheParametreProduit::PreparerRecherche()
+{
     m_recherche = new TRechercheListe(m_dm, this, edtRecherche, lbRecherche, [this](const QString& texte) {
         TCritereRecherche critere;
         critere.texte = texte;
@@ -87,7 +98,10 @@ void TFicheParametreProduit::PreparerControles()
             lvProduits->setCurrentIndex(m_modele->index(0, 0));
         lvProduitsDblClick();
     };
+}
 
+void TFicheParametreProduit::ConnecterControles()
+{
     connect(tvProduitType, &QTreeWidget::currentItemChanged, this, &TFicheParametreProduit::tvProduitTypeChange);
     connect(tvProduitType, &QWidget::customContextMenuRequested, this, &TFicheParametreProduit::tvProduitTypeMenu);
     connect(miHausse, &QAction::triggered, this, &TFicheParametreProduit::miHausseClick);
@@ -99,13 +113,44 @@ void TFicheParametreProduit::PreparerControles()
     connect(btnExport, &QPushButton::clicked, this, &TFicheParametreProduit::btnExportClick);
     connect(btnImport, &QPushButton::clicked, this, &TFicheParametreProduit::btnImportClick);
     connect(lvProduits, &QAbstractItemView::doubleClicked, this, &TFicheParametreProduit::lvProduitsDblClick);
-    connect(entete, &QHeaderView::sectionClicked, this, &TFicheParametreProduit::lvProduitsColumnClick);
+    connect(lvProduits->header(), &QHeaderView::sectionClicked, this, &TFicheParametreProduit::lvProduitsColumnClick);
+    // What the tills and the other workstations change shows in the list.
+    m_veille = new TVeilleCatalogue(m_dm, this);
+    connect(m_veille, &TVeilleCatalogue::changement, this, &TFicheParametreProduit::CatalogueChange);
+}
 
+void TFicheParametreProduit::Centrer()
+{
     // Centred on the owner, or on the screen for the main window.
     const QRect zone =
         parentWidget() ? parentWidget()->window()->geometry() : (screen() ? screen()->availableGeometry() : QRect());
     if (zone.isValid())
         move(zone.center() - rect().center());
+}
+
+void TFicheParametreProduit::CatalogueChange()
+{
+    if (m_ferme)
+        return;
+    if (m_recherche->Active()) {
+        m_actualiserResultats = true;
+        m_recherche->Relancer();
+    } else if (m_categorieAffichee >= 0) {
+        m_modele->Actualiser(LireProduitsCategorie(m_dm, 0, m_categorieAffichee));
+        ActiverBoutonsListe();
+    }
+}
+
+void TFicheParametreProduit::showEvent(QShowEvent* evenement)
+{
+    m_veille->Activer(true);
+    QWidget::showEvent(evenement);
+}
+
+void TFicheParametreProduit::hideEvent(QHideEvent* evenement)
+{
+    m_veille->Activer(false);
+    QWidget::hideEvent(evenement);
 }
 
 void TFicheParametreProduit::FormCreate()
@@ -220,6 +265,11 @@ void TFicheParametreProduit::ActualiserListe(int categorie)
 
 void TFicheParametreProduit::MontrerResultats(TLignesProduits lignes)
 {
+    if (std::exchange(m_actualiserResultats, false) && m_modele->AvecCategorie()) {
+        m_modele->Actualiser(std::move(lignes));
+        ActiverBoutonsListe();
+        return;
+    }
     m_modele->Remplir(std::move(lignes), true);
     lvProduits->setColumnWidth(NbColonnesProduit, 140);
     ActiverBoutonsListe();
@@ -261,7 +311,8 @@ void TFicheParametreProduit::SupprimerProduit()
     const int ligne = LigneSelectionnee(lvProduits);
     if (ligne < 0)
         return;
-    const TLignesProduits::Ligne& l = m_modele->Ligne(ligne);
+    // A copy: the list may be read again while the question is open.
+    const TLignesProduits::Ligne l = m_modele->Ligne(ligne);
     if (!LireProduit(m_dm, 0, l.idProduit, l.idProduitType))
         return;
     if (Prompts().Confirmer(QStringLiteral("Vous voulez vraiment supprimer le produit?")))

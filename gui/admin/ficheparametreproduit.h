@@ -15,6 +15,7 @@ class QTreeWidgetItem;
 class TdmKestravel;
 class TModeleProduits;
 class TRechercheListe;
+class TVeilleCatalogue;
 
 class TFicheParametreProduit : public QWidget, private Ui::TFicheParametreProduit {
     Q_OBJECT
@@ -74,6 +75,8 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* evenement) override;
+    void showEvent(QShowEvent* evenement) override;
+    void hideEvent(QHideEvent* evenement) override;
     bool eventFilter(QObject* objet, QEvent* evenement) override;
 
 private slots:
@@ -83,7 +86,14 @@ private:
     // What the form cannot say: the list's model and columns, the search,
     // the handlers, the place on the screen.
     void PreparerControles();
+    void PreparerListe();
+    void PreparerRecherche();
+    void ConnecterControles();
+    void Centrer();
     void ConfigurerClavier();
+    // Another process changed the catalogue: the list shown is read again,
+    // keeping its sort, selection and scroll position.
+    void CatalogueChange();
     // Category management, opened on category `categorie` (0: the root).
     void OuvrirGestionCategories(int categorie);
     void FormCreate();
@@ -108,6 +118,8 @@ private:
     QHash<qint64, QString> m_categoriesRecherche;  // categories of the tree, for the search
     TRechercheListe* m_recherche = nullptr;
     TModeleProduits* m_modele = nullptr;
+    TVeilleCatalogue* m_veille = nullptr;
+    bool m_actualiserResultats = false;  // the next results refresh those shown
 
     QPoint m_debutGlisser;
     bool m_glisserPossible = false;

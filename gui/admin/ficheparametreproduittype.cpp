@@ -35,8 +35,10 @@ void TFicheParametreProduitType::AfficherLibelle(const QTreeWidgetItem* noeud)
 {
     // The root has no row: the edit then keeps its text.
     if (const TObjectNoeud* objet = ObjetNoeud(noeud))
-        if (const auto libelle = LibelleCategorie(m_dm, objet->GetExterne(), objet->GetIdProduitType()))
+        if (const auto libelle = LibelleCategorie(m_dm, objet->GetExterne(), objet->GetIdProduitType())) {
             edtLibelle->setText(*libelle);
+            m_libelleLu = *libelle;
+        }
 }
 
 void TFicheParametreProduitType::RemplirArbreCategories()
@@ -77,8 +79,17 @@ void TFicheParametreProduitType::btnModifierClick()
         if (EstRacine(categorie)) {
             Prompts().Information(QStringLiteral("Impossible de renommer le dossier racine"));
         } else {
-            InformerSiRefus([&] { RenommerCategorie(m_dm, categorie, edtLibelle->text()); });
+            const QString saisi = edtLibelle->text();
+            TIssueAccord issue = TIssueAccord::Ecrit;
+            InformerSiRefus([&] { issue = RenommerCategorie(m_dm, categorie, m_libelleLu, saisi); });
             m_categorieASelectionner = categorie.GetIdProduitType();
+            if (issue == TIssueAccord::Annule) {
+                // The other workstation's name is kept; the typed one stays
+                // in the edit.
+                RemplirArbreCategories();
+                edtLibelle->setText(saisi);
+                return;
+            }
         }
     }
     RemplirArbreCategories();

@@ -41,5 +41,6 @@ private:
     int m_categorieResultat = 0;
     // Cleared while the load selects a node, so the edit keeps its text.
     bool m_majLibelle = true;
+    QString m_libelleLu;  // the selected category's label as last read
     TTableNoeuds m_noeuds;
 };

@@ -1,6 +1,7 @@
 #include "gui/common/listeproduits.h"
 
 #include <QApplication>
+#include <QHash>
 #include <QHeaderView>
 #include <QPainter>
 #include <QStyledItemDelegate>
@@ -58,6 +59,7 @@ void TModeleProduits::Remplir(TLignesProduits lignes, bool avecCategorie)
     m_avecCategorie = avecCategorie;
     m_ordre.resize(m_lignes.Taille());
     std::iota(m_ordre.begin(), m_ordre.end(), 0);
+    m_colonneTri = -1;
     endResetModel();
 }
 
@@ -71,15 +73,9 @@ QString TModeleProduits::Texte(int ligne, int colonne) const
     return m_lignes.Texte(m_ordre[ligne], Colonne(colonne).champ);
 }
 
-void TModeleProduits::Trier(int colonne)
+void TModeleProduits::TrierOrdre(int colonne)
 {
-    if (colonne < 0 || colonne >= columnCount())
-        return;
     const TChampProduit champ = Colonne(colonne).champ;
-    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
-    const QModelIndexList avant = persistentIndexList();
-    const QVector<int> ancienOrdre = m_ordre;
-
     if (champ == TChampProduit::Libelle || champ == TChampProduit::Reference || champ == TChampProduit::Categorie) {
         // Texts compared where they lie.
         const auto texte = [this, champ](int i) {
@@ -89,25 +85,36 @@ void TModeleProduits::Trier(int colonne)
         };
         std::stable_sort(m_ordre.begin(), m_ordre.end(),
                          [&](int a, int b) { return ComparerTexteTri(texte(a), texte(b)) < 0; });
-    } else {
-        // Numbers and amounts compare as they are shown: formatted once each,
-        // side by side in one buffer (the sort then reads memory in order).
-        const int n = m_lignes.Taille();
-        std::vector<char16_t> textes;
-        textes.reserve(size_t(n) * 8);
-        std::vector<quint32> debuts(size_t(n) + 1);
-        for (int i = 0; i < n; ++i) {
-            debuts[size_t(i)] = quint32(textes.size());
-            const QString t = m_lignes.Texte(i, champ);
-            textes.insert(textes.end(), t.utf16(), t.utf16() + t.size());
-        }
-        debuts[size_t(n)] = quint32(textes.size());
-        const auto texte = [&](int i) {
-            return QStringView(textes.data() + debuts[size_t(i)], debuts[size_t(i) + 1] - debuts[size_t(i)]);
-        };
-        std::stable_sort(m_ordre.begin(), m_ordre.end(),
-                         [&](int a, int b) { return ComparerTexteTri(texte(a), texte(b)) < 0; });
+        return;
     }
+    // Numbers and amounts compare as they are shown: formatted once each,
+    // side by side in one buffer (the sort then reads memory in order).
+    const int n = m_lignes.Taille();
+    std::vector<char16_t> textes;
+    textes.reserve(size_t(n) * 8);
+    std::vector<quint32> debuts(size_t(n) + 1);
+    for (int i = 0; i < n; ++i) {
+        debuts[size_t(i)] = quint32(textes.size());
+        const QString t = m_lignes.Texte(i, champ);
+        textes.insert(textes.end(), t.utf16(), t.utf16() + t.size());
+    }
+    debuts[size_t(n)] = quint32(textes.size());
+    const auto texte = [&](int i) {
+        return QStringView(textes.data() + debuts[size_t(i)], debuts[size_t(i) + 1] - debuts[size_t(i)]);
+    };
+    std::stable_sort(m_ordre.begin(), m_ordre.end(),
+                     [&](int a, int b) { return ComparerTexteTri(texte(a), texte(b)) < 0; });
+}
+
+void TModeleProduits::Trier(int colonne)
+{
+    if (colonne < 0 || colonne >= columnCount())
+        return;
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    const QModelIndexList avant = persistentIndexList();
+    const QVector<int> ancienOrdre = m_ordre;
+    TrierOrdre(colonne);
+    m_colonneTri = colonne;
 
     QVector<int> positions(m_ordre.size());  // row of m_lignes → new display position
     for (int i = 0; i < m_ordre.size(); ++i)
@@ -118,6 +125,59 @@ void TModeleProduits::Trier(int colonne)
         apres << index(positions[ancienOrdre[ancien.row()]], ancien.column());
     changePersistentIndexList(avant, apres);
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
+namespace {
+// A product of a list, whatever its place.
+qint64 Cle(const TLignesProduits::Ligne& l)
+{
+    return (qint64(l.externe) << 58) ^ (qint64(l.idProduitType) << 31) ^ qint64(l.idProduit);
+}
+}  // namespace
+
+void TModeleProduits::Actualiser(TLignesProduits lignes)
+{
+    if (lignes.MemesLignes(m_lignes))
+        return;
+    emit layoutAboutToBeChanged();
+    const QModelIndexList avant = persistentIndexList();
+    QVector<qint64> clesAffichees(m_ordre.size());  // display position → product, before
+    for (int i = 0; i < m_ordre.size(); ++i)
+        clesAffichees[i] = Cle(m_lignes[m_ordre[i]]);
+
+    QHash<qint64, int> nouvelles;  // product → row of the new reading
+    nouvelles.reserve(lignes.Taille());
+    for (int i = 0; i < lignes.Taille(); ++i)
+        nouvelles.insert(Cle(lignes[i]), i);
+    // The products kept in the order shown, then the new ones; the sort
+    // then keeps that order between equal texts, as a click does.
+    QVector<int> ordre;
+    ordre.reserve(lignes.Taille());
+    std::vector<bool> place(size_t(lignes.Taille()), false);
+    for (const qint64 cle : clesAffichees)
+        if (const auto it = nouvelles.constFind(cle); it != nouvelles.cend()) {
+            ordre << *it;
+            place[size_t(*it)] = true;
+        }
+    for (int i = 0; i < lignes.Taille(); ++i)
+        if (!place[size_t(i)])
+            ordre << i;
+    m_lignes = std::move(lignes);
+    m_ordre = std::move(ordre);
+    if (m_colonneTri >= 0)
+        TrierOrdre(m_colonneTri);
+
+    QVector<int> positions(m_ordre.size());
+    for (int i = 0; i < m_ordre.size(); ++i)
+        positions[m_ordre[i]] = i;
+    QModelIndexList apres;
+    apres.reserve(avant.size());
+    for (const QModelIndex& ancien : avant) {
+        const auto it = nouvelles.constFind(clesAffichees[ancien.row()]);
+        apres << (it == nouvelles.cend() ? QModelIndex() : index(positions[*it], ancien.column()));
+    }
+    changePersistentIndexList(avant, apres);
+    emit layoutChanged();
 }
 
 int TModeleProduits::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : int(m_ordre.size()); }

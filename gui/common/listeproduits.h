@@ -25,6 +25,11 @@ public:
     // name (search results span many categories).
     void Remplir(TLignesProduits lignes, bool avecCategorie = false);
     void Vider() { Remplir(TLignesProduits()); }
+    // Replaces the rows by a new reading of the same list: the sort, the
+    // selection and the current row follow their products (a product gone
+    // leaves them), new products come last before the sort. Nothing is
+    // signalled when the rows are the same.
+    void Actualiser(TLignesProduits lignes);
     bool AvecCategorie() const { return m_avecCategorie; }
 
     const TLignesProduits& Lignes() const { return m_lignes; }
@@ -45,12 +50,15 @@ public:
 
 private:
     const TColonneProduit& Colonne(int colonne) const;
+    // Sorts m_ordre by a column, stable, without signals.
+    void TrierOrdre(int colonne);
 
     QVector<TColonneProduit> m_colonnes;
     TColonneProduit m_colonneCategorie{TChampProduit::Categorie, QStringLiteral("Catégorie")};
     bool m_avecCategorie = false;
     TLignesProduits m_lignes;
     QVector<int> m_ordre;  // display position → row of m_lignes
+    int m_colonneTri = -1;  // the column last sorted by, -1 in reading order
 };
 
 // A read-only report list (over a TModeleProduits): whole-row single

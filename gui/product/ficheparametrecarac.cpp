@@ -2,6 +2,7 @@
 
 #include "core/base/prompts.h"
 #include "core/catalogue/caracteristiques.h"
+#include "core/store/erreurs.h"
 #include "gui/product/controles.h"
 
 TFicheParametreCarac::TFicheParametreCarac(TdmKestravel& dm, QWidget* parent) : QDialog(parent), m_dm(dm)
@@ -35,11 +36,11 @@ bool TFicheParametreCarac::SaisieRefusee(const QString& libelle, const QString& 
         Prompts().Information("Le champ Libellé ne doit pas être vide");
         return true;
     }
-    if (DefinitionEnDouble(m_dm, libelle, unite)) {
-        Prompts().Information("Cette caractéristique existe dèja");
-        return true;
-    }
-    return false;
+    // Checked again inside the write, against what is stored then.
+    return !InformerSiRefus([&] {
+        if (DefinitionEnDouble(m_dm, libelle, unite))
+            throw ERefus(QStringLiteral("Cette caractéristique existe dèja"));
+    });
 }
 
 void TFicheParametreCarac::Terminer()
@@ -53,20 +54,24 @@ void TFicheParametreCarac::btnAjouterClick()
 {
     const QString libelle = edtLibelle->text(), unite = edtUnite->text();
     if (!SaisieRefusee(libelle, unite))
-        AjouterDefinition(m_dm, libelle, unite);
+        InformerSiRefus([&] { AjouterDefinition(m_dm, libelle, unite); });
     Terminer();
 }
 
 void TFicheParametreCarac::btnModifierClick()
 {
     if (const QTreeWidgetItem* ligne = LigneChoisie(lvCaracs)) {
-        const int externe = ligne->text(0).toInt(), id = ligne->text(1).toInt();
+        TCaracteristiques lue;  // as the list shows it
+        lue.SetExterne(ligne->text(0).toInt());
+        lue.SetIdProduitCarac(ligne->text(1).toInt());
+        lue.SetLibelle(ligne->text(2));
+        lue.SetUnite(ligne->text(3));
         const QString libelle = edtLibelle->text(), unite = edtUnite->text();
         if (!SaisieRefusee(libelle, unite)
-            && (!DefinitionUtilisee(m_dm, externe, id)
+            && (!DefinitionUtilisee(m_dm, lue.GetExterne(), lue.GetIdProduitCarac())
                 || Prompts().Confirmer("La modification impactera tous les produits utilisant ce type de "
                                        "caractéristique, voulez-vous continuer?")))
-            ModifierDefinition(m_dm, externe, id, libelle, unite);
+            InformerSiRefus([&] { ModifierDefinition(m_dm, lue, libelle, unite); });
     }
     Terminer();
 }
@@ -75,10 +80,7 @@ void TFicheParametreCarac::btnSupprimerClick()
 {
     if (const QTreeWidgetItem* ligne = LigneChoisie(lvCaracs)) {
         const int externe = ligne->text(0).toInt(), id = ligne->text(1).toInt();
-        if (DefinitionUtilisee(m_dm, externe, id))
-            Prompts().Information("Impossible de supprimer une caractéristique qui est déja affectée au produit");
-        else
-            SupprimerDefinition(m_dm, externe, id);
+        InformerSiRefus([&] { SupprimerDefinition(m_dm, externe, id); });
     }
     Terminer();
 }

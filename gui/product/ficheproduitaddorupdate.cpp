@@ -85,6 +85,7 @@ void TFicheProduitAddOrUpdate::FormActivate()
             m_produit->SetCaracValeurs(m_caracsDepart);
         }
         RemplirControles();
+        m_ouverture = ValeursControles();
     } else {
         setWindowTitle("Ajouter un produit");
         dtpProduit->setDate(QDate::currentDate());
@@ -203,28 +204,43 @@ void TFicheProduitAddOrUpdate::btnGestionStocksClick()
     fiche.exec();
 }
 
-void TFicheProduitAddOrUpdate::btnOkClick()
+TValeursProduit TFicheProduitAddOrUpdate::ValeursControles() const
 {
-    TDemandeEnregistrement d;
-    d.produit = m_ajout ? nullptr : m_produit;
-    d.valeurs.reference = edtReference->text();
-    d.valeurs.codeExport = edtCodeExport->text();
-    d.valeurs.libelle = edtLibelle->text();
-    d.valeurs.description = reDescription->toPlainText();
-    d.valeurs.dateCreation = dtpProduit->date();
+    TValeursProduit v;
+    v.reference = edtReference->text();
+    v.codeExport = edtCodeExport->text();
+    v.libelle = edtLibelle->text();
+    v.description = reDescription->toPlainText();
+    v.dateCreation = dtpProduit->date();
+    v.prixAchatHT = edtAchatHT->value();
+    v.prixTarifHT = edtTarifHT->value();
+    v.prixVenteHT = edtVenteHT->value();
+    v.stock = seQuantiteDispo->value();
+    v.stockMini = seQuantiteSeuil->value();
+    return v;
+}
+
+bool TFicheProduitAddOrUpdate::MontantsValides()
+{
     for (const auto& [edition, nom] :
          {std::pair{edtTarifHT, "tarif"}, {edtAchatHT, "d'achat"}, {edtVenteHT, "de vente"}})
         if (!edition->MontantValide()) {
             Prompts().Message(
                 QStringLiteral("Le prix %1 n'est pas un montant : saisissez par exemple 19,90.").arg(nom));
             edition->setFocus();
-            return;
+            return false;
         }
-    d.valeurs.prixAchatHT = edtAchatHT->value();
-    d.valeurs.prixTarifHT = edtTarifHT->value();
-    d.valeurs.prixVenteHT = edtVenteHT->value();
-    d.valeurs.stock = seQuantiteDispo->value();
-    d.valeurs.stockMini = seQuantiteSeuil->value();
+    return true;
+}
+
+void TFicheProduitAddOrUpdate::btnOkClick()
+{
+    if (!MontantsValides())
+        return;
+    TDemandeEnregistrement d;
+    d.produit = m_ajout ? nullptr : m_produit;
+    d.ouverture = m_ouverture;
+    d.valeurs = ValeursControles();
     if (m_imageChangee)
         d.imageChoisie = edtLien->text();
     d.caracsDepart = *m_caracsDepart;
@@ -238,7 +254,11 @@ void TFicheProduitAddOrUpdate::btnOkClick()
                                                               + d.valeurs.libelle + d.valeurs.description);
     if (!horsCodePage.isEmpty() && !Prompts().Confirmer(horsCodePage))
         return;
+    Enregistrer(d);
+}
 
+void TFicheProduitAddOrUpdate::Enregistrer(const TDemandeEnregistrement& d)
+{
     TResultatEnregistrement r;
     try {
         r = EnregistrerProduit(m_dm, d);
@@ -252,6 +272,8 @@ void TFicheProduitAddOrUpdate::btnOkClick()
             edtLibelle->setFocus();
             return;
         case TIssueEnregistrement::ProduitDisparu:
+        case TIssueEnregistrement::Annule:
+            // Nothing written: what was typed stays in the window.
             return;
         case TIssueEnregistrement::CategorieRefusee:
             m_categorieCible = r.categorie;

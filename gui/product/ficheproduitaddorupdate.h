@@ -2,6 +2,7 @@
 // Creation or change of one internal product. Everything stays in the window
 // until "Valider", which writes it in one pass.
 
+#include "core/catalogue/enregistrement.h"
 #include "core/store/records.h"
 #include "ui_ficheproduitaddorupdate.h"
 
@@ -48,6 +49,11 @@ private:
     void AfficherIndicateur();
     void AfficherImage(const QString& chemin);
     void LimiterDescription();
+    // The values the controls hold now.
+    TValeursProduit ValeursControles() const;
+    // False, with a message and the focus on it, when a price is no amount.
+    bool MontantsValides();
+    void Enregistrer(const TDemandeEnregistrement& demande);
 
     TdmKestravel& m_dm;
     std::unique_ptr<TProduit> m_produitPropre;  // add mode: the window's own record
@@ -59,4 +65,5 @@ private:
     int m_categorieCible = 0;
     std::shared_ptr<TListeCaracValeurs> m_caracsDepart;
     TListeCaracValeurs m_caracsTravail;
+    TValeursProduit m_ouverture;  // the controls' values once filled
 };

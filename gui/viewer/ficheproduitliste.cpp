@@ -1,5 +1,6 @@
 #include "gui/viewer/ficheproduitliste.h"
 
+#include "core/catalogue/veille.h"
 #include "core/store/catalogue.h"
 #include "gui/common/ergonomie.h"
 #include "gui/common/listeproduits.h"
@@ -61,6 +62,10 @@ TFicheProduitListe::TFicheProduitListe(TdmKestravel& dm, QWidget* parent)
         return critere;
     });
     m_recherche->surResultats = [this](TLignesProduits lignes) {
+        if (std::exchange(m_actualiserResultats, false) && m_modele->AvecCategorie()) {
+            m_modele->Actualiser(std::move(lignes));
+            return;
+        }
         m_modele->Remplir(std::move(lignes), true);
         lvProduits->setColumnWidth(ListeStock + 1, 160);
     };
@@ -82,6 +87,9 @@ TFicheProduitListe::TFicheProduitListe(TdmKestravel& dm, QWidget* parent)
     LierTouches(lvProduits, {Qt::Key_Return, Qt::Key_Enter}, [this] { lvProduitsDblClick(); });
     // Titles such as "Prix vente HT" are wider than their column in most fonts.
     ElargirAuxTitres(lvProduits->header(), ListeLibelle);
+
+    m_veille = new TVeilleCatalogue(m_dm, this);
+    connect(m_veille, &TVeilleCatalogue::changement, this, &TFicheProduitListe::CatalogueChange);
 
     RemplirArbreVisualisation();
     if (tvVisualisation->topLevelItemCount() > 0)
@@ -126,6 +134,28 @@ void TFicheProduitListe::AfficherProduitsCategorie(int externe, int idProduitTyp
     m_categorieAffichee = idProduitType;
 }
 
+void TFicheProduitListe::CatalogueChange()
+{
+    if (m_recherche->Active()) {
+        m_actualiserResultats = true;
+        m_recherche->Relancer();
+    } else if (m_categorieAffichee >= 0) {
+        m_modele->Actualiser(LireProduitsCategorie(m_dm, m_externeAffiche, m_categorieAffichee));
+    }
+}
+
+void TFicheProduitListe::showEvent(QShowEvent* evenement)
+{
+    m_veille->Activer(true);
+    QWidget::showEvent(evenement);
+}
+
+void TFicheProduitListe::hideEvent(QHideEvent* evenement)
+{
+    m_veille->Activer(false);
+    QWidget::hideEvent(evenement);
+}
+
 int TFicheProduitListe::OrigineSelectionnee() const
 {
     const QTreeWidgetItem* noeud = tvVisualisation->currentItem();
@@ -159,7 +189,7 @@ void TFicheProduitListe::lvProduitsDblClick()
     const int ligne = LigneSelectionnee(lvProduits);
     if (ligne < 0)
         return;
-    const TLignesProduits::Ligne& l = m_modele->Ligne(ligne);
+    const TLignesProduits::Ligne l = m_modele->Ligne(ligne);  // a copy: the list may be read again meanwhile
     std::optional<TProduit> produit = LireProduit(m_dm, l.externe, l.idProduit, l.idProduitType);
     // Deleted since the list was filled: nothing opens.
     if (!produit)
@@ -169,6 +199,13 @@ void TFicheProduitListe::lvProduitsDblClick()
     bool exporte = false;
     {
         TFicheProduitView vue(this, m_cheminExport, *produit);
+        // The view shows the product as the tills leave it.
+        connect(m_veille, &TVeilleCatalogue::changement, &vue, [&] {
+            if (auto maintenant = LireProduit(m_dm, l.externe, l.idProduit, l.idProduitType)) {
+                maintenant->SetCaracValeurs(ChargerCaracValeurs(m_dm, *maintenant));
+                vue.Actualiser(*maintenant);
+            }
+        });
         vue.exec();
         exporte = vue.ExportEffectue();
     }

@@ -14,6 +14,7 @@ class QTreeWidgetItem;
 class TdmKestravel;
 class TModeleProduits;
 class TRechercheListe;
+class TVeilleCatalogue;
 
 class TFicheProduitListe : public QWidget, private Ui::TFicheProduitListe {
     Q_OBJECT
@@ -39,15 +40,24 @@ public:
     // The list's rows, in display order.
     const TModeleProduits& ModeleProduits() const { return *m_modele; }
 
+protected:
+    void showEvent(QShowEvent* evenement) override;
+    void hideEvent(QHideEvent* evenement) override;
+
 private:
     // Origin of the selected node, -1 when none is selected.
     int OrigineSelectionnee() const;
+    // Another process changed the catalogue: the list shown is read again,
+    // keeping its sort, selection and scroll position.
+    void CatalogueChange();
 
     TdmKestravel& m_dm;
     QString m_cheminExport;
     TTableNoeuds m_noeuds;
     TModeleProduits* m_modele;
     TRechercheListe* m_recherche;
+    TVeilleCatalogue* m_veille;
+    bool m_actualiserResultats = false;  // the next results refresh those shown
     QTreeWidgetItem* m_racines[3] = {};
     QHash<qint64, QString> m_categoriesRecherche;  // categories of the tree, for the search
     int m_externeAffiche = -1, m_categorieAffichee = -1;  // category last listed

@@ -61,6 +61,12 @@ void TFicheProduitView::FormActivate()
                                      v->GetLibelle(), v->GetValeur(), v->GetUnite()}));
 }
 
+void TFicheProduitView::Actualiser(const TProduit& produit)
+{
+    m_produit = produit;
+    FormActivate();
+}
+
 void TFicheProduitView::AjusterImage()
 {
     if (m_image.isNull())

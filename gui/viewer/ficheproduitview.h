@@ -19,6 +19,9 @@ public:
 
     // Fills the controls from the record.
     void FormActivate();
+    // Shows the product as stored now (another workstation changed it); the
+    // quantity and comment typed stay.
+    void Actualiser(const TProduit& produit);
     // Opens the picture with the desktop's program.
     void tImageProduitDblClick();
     // Writes the exchange file, then closes the window with the OK result;
