@@ -6,6 +6,7 @@
 
 #include "bench/bench_commun.h"
 #include "core/catalogue/produits.h"
+#include "core/catalogue/veille.h"
 #include "core/store/dmkestravel.h"
 #include "gui/admin/colonnesparametrage.h"
 #include "gui/admin/ficheparametreproduit.h"
@@ -103,6 +104,38 @@ int main(int argc, char* argv[])
             valider = std::min(valider, chrono.nsecsElapsed() / 1e6);
     }
 
+    // Another process's sale seen by the settings window: the check that
+    // runs on a timer while nothing changes, then the refresh of the
+    // biggest category once a stock moved (selection and scroll kept).
+    TVeilleCatalogue veille(dm);
+    constexpr int Verifications = 10000;
+    const double verification = bench::Mesurer(1, [&] {
+                                    for (int i = 0; i < Verifications; ++i)
+                                        veille.Verifier();
+                                })
+        / Verifications;
+    sqlite3* vente = nullptr;
+    sqlite3_open_v2(chemin.toUtf8().constData(), &vente, SQLITE_OPEN_READWRITE, nullptr);
+    sqlite3_busy_timeout(vente, 5000);
+    double rafraichir = 1e300;
+    afficher(1);
+    liste->setCurrentIndex(liste->model()->index(liste->model()->rowCount() / 2, 0));
+    liste->scrollTo(liste->currentIndex());
+    for (int i = 0; i < 10; ++i) {
+        // A sale and its cancellation, alternately: the list differs each time.
+        sqlite3_exec(vente,
+                     i % 2 ? "UPDATE Produit SET Stock = Stock + 1 WHERE rowid = (SELECT MIN(rowid) FROM Produit"
+                             " WHERE Externe = 0 AND IdProduitType = 1)"
+                           : "UPDATE Produit SET Stock = Stock - 1 WHERE rowid = (SELECT MIN(rowid) FROM Produit"
+                             " WHERE Externe = 0 AND IdProduitType = 1)",
+                     nullptr, nullptr, nullptr);
+        rafraichir = std::min(rafraichir, bench::Mesurer(1, [&] {
+                                  fiche.CatalogueChange();
+                                  montrer();
+                              }));
+    }
+    sqlite3_close(vente);
+
     std::printf("catalogue : %s\n", qPrintable(chemin));
     afficher(1);
     std::printf("grande catégorie : %d lignes (base : %lld) ; petite : %lld lignes\n",
@@ -112,6 +145,8 @@ int main(int argc, char* argv[])
     Absolu("tri par libellé de 50 000 lignes", triLibelle, grandeBrut, 50);
     Absolu("tri par prix de vente de 50 000 lignes", triPrix, grandeBrut, 50);
     bench::Ratio("« Valider » dans l'éditeur (un remplissage)", valider, grande, 1.3);
+    Absolu("vérification d'un changement (rien de changé)", verification, 0, 1);
+    bench::Ratio("liste rafraîchie après une vente (un remplissage)", rafraichir, grande, 1.2);
     std::printf("%-46s %9.1f MiB  (repos %.1f MiB, lignes %.1f MiB)   (cible < 30 MiB) %s\n",
                 "mémoire résidente de la liste", chargee - repos, repos, octets / 1048576.0,
                 chargee - repos < 30 ? "OK" : "HORS CIBLE");

@@ -48,10 +48,7 @@ TDemandeEnregistrement Modification(const TProduit& p)
 {
     TDemandeEnregistrement d;
     d.produit = &p;
-    d.valeurs.libelle = p.GetLibelle();
-    d.valeurs.dateCreation = QDate(2024, 3, 18);
-    d.valeurs.stock = p.GetStock();
-    d.valeurs.stockMini = p.GetStockMini();
+    d.valeurs = d.ouverture = ValeursStockees(p);
     d.categorieInitiale = p.GetIdProduitType();
     d.categorieCible = p.GetIdProduitType();
     if (p.GetCaracValeurs())
@@ -182,18 +179,22 @@ private slots:
     {
         TPromptsScriptes prompts;
         Produit(Cat(), 0, 5, 3, 10);
-        const TProduit p = *LireProduit(Cat().Dm(), 0, 5, 3);
-        TDemandeEnregistrement d = Modification(p);
-        EnregistrerProduit(Cat().Dm(), d);  // stock unchanged
+        // Each save from an editor opened on the product as stored then.
+        const auto enregistrer = [&](std::optional<int> stock) {
+            const TProduit p = *LireProduit(Cat().Dm(), 0, 5, 3);
+            TDemandeEnregistrement d = Modification(p);
+            if (stock)
+                d.valeurs.stock = *stock;
+            EnregistrerProduit(Cat().Dm(), d);
+        };
+        enregistrer(std::nullopt);  // stock unchanged
         QCOMPARE(Cat().Entier("SELECT COUNT(*) FROM \"Transaction\""), 0);
-        d.valeurs.stock = 0;
-        EnregistrerProduit(Cat().Dm(), d);  // down to 0: no movement
+        enregistrer(0);  // down to 0: no movement
         QCOMPARE(Cat().Entier("SELECT COUNT(*) FROM \"Transaction\""), 0);
         QCOMPARE(Cat().Entier("SELECT Stock FROM Produit"), 0);
-        d.valeurs.stock = 4;
-        EnregistrerProduit(Cat().Dm(), d);
+        enregistrer(4);
         QCOMPARE(Texte(Cat(), "SELECT Libelle || ' ' || QuantiteOld || ' ' || QuantiteNew FROM \"Transaction\""),
-                 QString("Mis à jour 10 4"));
+                 QString("Mis à jour 0 4"));
         QCOMPARE(Cat().Entier("SELECT Stock FROM Produit"), 4);
         QVERIFY(prompts.Traces().isEmpty());
     }
@@ -287,6 +288,9 @@ private slots:
 
         // The root is refused; the rest is saved.
         Cat().Sql("UPDATE Produit SET IdProduitType = 3");
+        const TProduit relu = *LireProduit(Cat().Dm(), 0, 5, 3);  // an editor opened again
+        d.produit = &relu;
+        d.ouverture = ValeursStockees(relu);
         prompts.Effacer();
         d.categorieCible = 0;
         d.valeurs.libelle = "Encore";

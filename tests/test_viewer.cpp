@@ -4,7 +4,9 @@
 #include "core/base/prompts.h"
 #include "core/exchange/exportproduit.h"
 #include "core/exchange/xmldoc.h"
+#include "core/catalogue/veille.h"
 #include "core/store/dmkestravel.h"
+#include "gui/common/listeproduits.h"
 #include "gui/viewer/ficheproduitliste.h"
 #include "gui/viewer/ficheproduitview.h"
 #include "tests/modale.h"
@@ -18,6 +20,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QSpinBox>
 #include <QStringDecoder>
 #include <QTreeView>
@@ -365,6 +368,50 @@ private slots:
         QCOMPARE(ligne.FindChild("PrixTarifHT").Text(), QString("14,00"));
         QCOMPARE(ligne.FindChild("DateCreation").Text(), QString("02/04/2024"));
         QVERIFY(prompts.Traces().isEmpty());
+    }
+
+    // What another process writes (a till's sale, a product added at
+    // another workstation) shows in the list and in the open product view
+    // without any action, the sort and the selection kept; nothing is read
+    // again while nothing changes.
+    void listeSuitLesAutresPostes()
+    {
+        TCatalogueTest c;
+        Remplir(c);
+        TFicheProduitListe liste(c.Dm());
+        liste.show();
+        QTreeView* lv = ChoisirMarteau(liste);
+        auto& modele = const_cast<TModeleProduits&>(liste.ModeleProduits());
+        modele.Trier(3);  // by label: Maillet, Marteau, Masse
+        lv->setCurrentIndex(modele.index(2, 0));
+        QSignalSpy remises(&modele, &QAbstractItemModel::modelReset);
+        QSignalSpy dispositions(&modele, &QAbstractItemModel::layoutChanged);
+        QTest::qWait(2 * TVeilleCatalogue::Periode + 200);
+        QCOMPARE(dispositions.count(), 0);
+
+        const auto autre = c.AutreConnexion();
+        autre->Connexion().Executer("UPDATE Produit SET Stock = 4 WHERE IdProduit = 12");
+        autre->Connexion().Executer("INSERT INTO Produit (Externe, IdProduit, IdProduitType, Libelle, Reference,"
+                                    " PrixVenteHT, Stock) VALUES (0, 14, 2, 'Marteline', 'M14', 9, 2)");
+        QTRY_COMPARE_WITH_TIMEOUT(modele.rowCount(), 4, 3000);
+        QCOMPARE(Ligne(lv, 3), QStringList({"0", "12", "2", "Masse", "M12", "40,00", "4"}));
+        QCOMPARE(Ligne(lv, 2).value(3), QString("Marteline"));
+        QCOMPARE(LigneSelectionnee(lv), 3);
+        QCOMPARE(remises.count(), 0);
+
+        // The product view follows a sale; what the user typed stays.
+        QString stock;
+        TQuandModale<TFicheProduitView> vue([&](TFicheProduitView* v) {
+            v->findChild<QSpinBox*>("seQuantite")->setValue(2);
+            autre->Connexion().Executer("UPDATE Produit SET Stock = 1 WHERE IdProduit = 12");
+            auto* affiche = v->findChild<QLabel*>("stQuantiteDispo");
+            QTRY_COMPARE_WITH_TIMEOUT(affiche->text(), QString("1"), 3000);
+            stock = affiche->text() + "/" + QString::number(v->findChild<QSpinBox*>("seQuantite")->value());
+            v->findChild<QPushButton*>("btnOk")->click();
+        });
+        liste.lvProduitsDblClick();
+        ATTENDRE_MODALE(vue);
+        QCOMPARE(stock, QString("1/2"));
     }
 
     void produitDisparuNOuvreRien()

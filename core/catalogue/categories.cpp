@@ -85,8 +85,6 @@ TIssueAccord RenommerCategorie(TdmKestravel& dm, const TObjectNoeud& categorie, 
             return r;
         },
         [&] {
-            if (libelle == maintenant)
-                return;
             ValiderLibelleCategorie(dm, categorie.GetExterne(), idParent, libelle);
             ExecuterInstruction(dm.Connexion(),
                                 "UPDATE ProduitType SET Libelle = ? WHERE Externe = ? AND IdProduitType = ?",

@@ -39,6 +39,10 @@ public:
     // `cible`.
     void DeplacerProduit(int ligne, int cible);
 
+    // Another process changed the catalogue: the list shown is read again,
+    // keeping its sort, selection and scroll position.
+    void CatalogueChange();
+
     // Column by which product lists sort, shared by the whole process.
     static int ColonneTri();
 
@@ -91,9 +95,7 @@ private:
     void ConnecterControles();
     void Centrer();
     void ConfigurerClavier();
-    // Another process changed the catalogue: the list shown is read again,
-    // keeping its sort, selection and scroll position.
-    void CatalogueChange();
+
     // Category management, opened on category `categorie` (0: the root).
     void OuvrirGestionCategories(int categorie);
     void FormCreate();
