@@ -4,13 +4,16 @@
 
 #include "core/base/chemins.h"
 #include "core/base/prompts.h"
+#include "core/catalogue/historique.h"
 #include "core/catalogue/produits.h"
+#include "core/store/acces.h"
 #include "core/store/dmkestravel.h"
 #include "core/store/format.h"
 #include "core/store/libpq.h"
 #include "gui/admin/colonnesparametrage.h"
 #include "gui/admin/ficheparametreproduit.h"
 #include "gui/admin/ficheparametreproduittype.h"
+#include "gui/product/ficheproduitaddorupdate.h"
 #include "tests/modale.h"
 #include "tests/serveurtest.h"
 #include "tests/soutien.h"
@@ -22,6 +25,7 @@
 #include <QLabel>
 #include <QProcess>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTreeView>
 #include <QTreeWidget>
 #include <QtTest>
@@ -255,6 +259,66 @@ private slots:
         // The selection follows its product through the sorts.
         QCOMPARE(f.fiche.ProduitSelectionne()->GetIdProduit(), 3);
         QCOMPARE(f.liste->currentIndex().row(), 0);
+    }
+
+    // A till sells while the list is shown and while the product's editor is
+    // open: the sorted list follows with its selection, "Valider" with
+    // nothing touched keeps the sale, a stock typed meanwhile is asked about
+    // (Cancel keeps the editor and what was typed, OK writes it) and the
+    // history adds up.
+    void ventesPendantLaModification()
+    {
+        TCatalogueTest c;
+        Arbre(c);
+        Produit(c, 0, 3, 2, "Marteau", 26, 10);
+        Produit(c, 0, 4, 2, "Clou", 1, 5);
+        Fenetre f(c.Dm());
+        f.fiche.show();
+        f.Choisir("Marteaux");
+        f.fiche.lvProduitsColumnClick(ColLibelle);
+        f.ChoisirProduit(3);
+        const auto caisse = c.AutreConnexion();
+        const auto vendre = [&](int de, int a) {
+            caisse->Connexion().Executer(QStringLiteral("UPDATE Produit SET Stock = %1 WHERE IdProduit = 3").arg(a));
+            AjouterMouvementStock(caisse->Connexion(), 0, 3, QVariant(2), de, a, "Vente");
+        };
+        TPromptsScriptes prompts;
+        vendre(10, 9);
+        QTRY_COMPARE_WITH_TIMEOUT(Colonne(f.liste, ColStock), QStringList({"5", "9"}), 3000);
+        QCOMPARE(Colonne(f.liste, ColId), QStringList({"4", "3"}));
+        QCOMPARE(f.fiche.ProduitSelectionne()->GetIdProduit(), 3);
+
+        TQuandModale<TFicheProduitAddOrUpdate> rien([&](TFicheProduitAddOrUpdate* e) {
+            vendre(9, 6);
+            e->findChild<QPushButton*>("btnOk")->click();
+        });
+        f.fiche.lvProduitsDblClick();
+        ATTENDRE_MODALE(rien);
+        QCOMPARE(c.Entier("SELECT Stock FROM Produit WHERE IdProduit = 3"), 6);
+
+        prompts.RepondreConfirmation(false);
+        prompts.RepondreConfirmation(true);
+        QStringList apresAnnulation;
+        f.ChoisirProduit(3);
+        TQuandModale<TFicheProduitAddOrUpdate> saisie([&](TFicheProduitAddOrUpdate* e) {
+            auto* stock = e->findChild<QSpinBox*>("seQuantiteDispo");
+            stock->setValue(20);
+            vendre(6, 4);
+            e->findChild<QPushButton*>("btnOk")->click();
+            apresAnnulation << QString::number(e->isVisible()) << QString::number(stock->value())
+                            << QString::number(c.Entier("SELECT Stock FROM Produit WHERE IdProduit = 3"));
+            e->findChild<QPushButton*>("btnOk")->click();
+        });
+        f.fiche.lvProduitsDblClick();
+        ATTENDRE_MODALE(saisie);
+        QCOMPARE(apresAnnulation, QStringList({"1", "20", "4"}));
+        const QString question =
+            "Le stock a changé pendant la modification : 6 à l'ouverture, 4 maintenant. Enregistrer 20 ?";
+        QCOMPARE(prompts.Textes(IPrompts::Genre::Confirmation), QStringList({question, question}));
+        QStringList historique;
+        for (const TMouvementStock& m : LireMouvementsStock(c.Dm(), 0, 3))
+            historique << QStringLiteral("%1→%2").arg(m.quantiteOld).arg(m.quantiteNew);
+        QCOMPARE(historique.join(' '), QString("10→9 9→6 6→4 4→20"));
     }
 
     void suppression()
