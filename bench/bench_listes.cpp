@@ -109,10 +109,11 @@ int main(int argc, char* argv[])
     // biggest category once a stock moved (selection and scroll kept).
     TVeilleCatalogue veille(dm);
     constexpr int Verifications = 10000;
-    const double verification = bench::Mesurer(1, [&] {
-                                    for (int i = 0; i < Verifications; ++i)
-                                        veille.Verifier();
-                                })
+    const double verification = bench::Mesurer(1,
+                                               [&] {
+                                                   for (int i = 0; i < Verifications; ++i)
+                                                       veille.Verifier();
+                                               })
         / Verifications;
     sqlite3* vente = nullptr;
     sqlite3_open_v2(chemin.toUtf8().constData(), &vente, SQLITE_OPEN_READWRITE, nullptr);

@@ -154,34 +154,58 @@ private slots:
         QTest::addColumn<QString>("saisie");
         QTest::addColumn<bool>("ok");  // the answer to the question, if any
         QTest::addColumn<QString>("question");
-        QTest::addColumn<QString>("stocke");  // stock/price/label after "Valider"
+        QTest::addColumn<QString>("stocke");  // stock/price/label/value after "Valider"
         QTest::addColumn<QString>("mouvements");
-        const QString vente = "UPDATE Produit SET Stock = %1; INSERT INTO \"Transaction\" (Externe, IdProduit,"
-                              " QuantiteOld, QuantiteNew, Libelle, DateMaj) VALUES (0, 3, 10, %1, 'Vente',"
-                              " '2025-01-01 10:00:00.000')";
-        QTest::newRow("vente, rien touché") << vente.arg(6) << "" << "" << true << "" << "6/26/Produit 3" << "10→6";
+        const QString vente =
+            "UPDATE Produit SET Stock = %1; INSERT INTO \"Transaction\" (Externe, IdProduit,"
+            " QuantiteOld, QuantiteNew, Libelle, DateMaj) VALUES (0, 3, 10, %1, 'Vente',"
+            " '2025-01-01 10:00:00.000')";
+        QTest::newRow("vente, rien touché") << vente.arg(6) << ""
+                                            << "" << true << ""
+                                            << "6/26/Produit 3/2"
+                                            << "10→6";
         QTest::newRow("vente, stock saisi, OK")
-            << vente.arg(8) << "stock" << "20" << true
+            << vente.arg(8) << "stock"
+            << "20" << true
             << "Le stock a changé pendant la modification : 10 à l'ouverture, 8 maintenant. Enregistrer 20 ?"
-            << "20/26/Produit 3" << "10→8 8→20";
+            << "20/26/Produit 3/2"
+            << "10→8 8→20";
         QTest::newRow("vente, stock saisi, Annuler")
-            << vente.arg(8) << "stock" << "20" << false
+            << vente.arg(8) << "stock"
+            << "20" << false
             << "Le stock a changé pendant la modification : 10 à l'ouverture, 8 maintenant. Enregistrer 20 ?"
-            << "8/26/Produit 3" << "10→8";
-        QTest::newRow("prix relevé ailleurs, libellé saisi")
-            << "UPDATE Produit SET PrixVenteHT = 28.6" << "libelle" << "Vis" << true << "" << "10/28.6/Vis" << "";
+            << "8/26/Produit 3/2"
+            << "10→8";
+        QTest::newRow("prix relevé ailleurs, libellé saisi") << "UPDATE Produit SET PrixVenteHT = 28.6"
+                                                             << "libelle"
+                                                             << "Vis" << true << ""
+                                                             << "10/28.6/Vis/2"
+                                                             << "";
         QTest::newRow("libellé changé des deux côtés")
-            << "UPDATE Produit SET Libelle = 'Clou'" << "libelle" << "Vis" << true
+            << "UPDATE Produit SET Libelle = 'Clou'"
+            << "libelle"
+            << "Vis" << true
             << "Le libellé a changé pendant la modification : « Produit 3 » à l'ouverture, « Clou » maintenant."
                " Enregistrer « Vis » ?"
-            << "10/26/Vis" << "";
+            << "10/26/Vis/2"
+            << "";
         QTest::newRow("prix changé des deux côtés, Annuler")
-            << "UPDATE Produit SET PrixVenteHT = 28.6" << "prix" << "30" << false
+            << "UPDATE Produit SET PrixVenteHT = 28.6"
+            << "prix"
+            << "30" << false
             << "Le prix de vente a changé pendant la modification : 26,00 à l'ouverture, 28,60 maintenant."
                " Enregistrer 30,00 ?"
-            << "10/28.6/Produit 3" << "";
-        QTest::newRow("même stock des deux côtés") << vente.arg(20) << "stock" << "20" << true << "" << "20/26/Produit 3"
-                                                  << "10→20";
+            << "10/28.6/Produit 3/2"
+            << "";
+        QTest::newRow("valeur changée des deux côtés")
+            << "UPDATE ProduitCarac SET Valeur = '3'" << "valeur" << "5" << true
+            << "La valeur « Poids » a changé pendant la modification : « 2 » à l'ouverture, « 3 » maintenant."
+               " Enregistrer « 5 » ?"
+            << "10/26/Produit 3/5" << "";
+        QTest::newRow("même stock des deux côtés") << vente.arg(20) << "stock"
+                                                   << "20" << true << ""
+                                                   << "20/26/Produit 3/2"
+                                                   << "10→20";
     }
     void ecritureConcurrente()
     {
@@ -194,20 +218,29 @@ private slots:
         QFETCH(QString, mouvements);
         TCatalogueTest c;
         c.Sql("INSERT INTO ProduitType VALUES (0, 1, NULL, 'Outillage')");
-        c.Sql("INSERT INTO Produit (Externe, IdProduit, IdProduitType, Libelle, PrixVenteHT, Stock, StockMini,"
-              " DateCreation) VALUES (0, 3, 1, 'Produit 3', 26, 10, 0, '2024-03-18 00:00:00.000')");
+        c.Sql(
+            "INSERT INTO Produit (Externe, IdProduit, IdProduitType, Libelle, PrixVenteHT, Stock, StockMini,"
+            " DateCreation) VALUES (0, 3, 1, 'Produit 3', 26, 10, 0, '2024-03-18 00:00:00.000')");
+        c.Sql("INSERT INTO ProduitTypeCarac VALUES (0, 1, 'Poids', 'kg')");
+        c.Sql("INSERT INTO ProduitCarac VALUES (0, 3, 1, '2')");
         const auto poste = c.AutreConnexion();
         const std::optional<TProduit> lu = LireProduit(*poste, 0, 3, 1);
         TDemandeEnregistrement d;
         d.produit = &*lu;
         d.valeurs = d.ouverture = ValeursStockees(*lu);
         d.categorieInitiale = 1;
+        d.caracsDepart = d.caracsTravail = *ChargerCaracValeurs(*poste, *lu);
         if (champ == "stock")
             d.valeurs.stock = saisie.toInt();
         else if (champ == "libelle")
             d.valeurs.libelle = saisie;
         else if (champ == "prix")
             d.valeurs.prixVenteHT = saisie.toDouble();
+        else if (champ == "valeur") {
+            auto v = std::make_shared<TCaracValeur>(*d.caracsTravail.first());
+            v->SetValeur(saisie);
+            d.caracsTravail = {v};
+        }
         for (const QString& sql : autre.split("; "))
             c.Sql(sql);
 
@@ -215,9 +248,14 @@ private slots:
         prompts.RepondreConfirmation(ok);
         QCOMPARE(EnregistrerProduit(*poste, d).issue,
                  ok ? TIssueEnregistrement::Enregistre : TIssueEnregistrement::Annule);
-        QCOMPARE(prompts.Textes(IPrompts::Genre::Confirmation), question.isEmpty() ? QStringList() : QStringList{question});
+        QCOMPARE(prompts.Textes(IPrompts::Genre::Confirmation),
+                 question.isEmpty() ? QStringList() : QStringList{question});
         const std::optional<TProduit> p = LireProduit(*poste, 0, 3, 1);
-        QCOMPARE(QStringLiteral("%1/%2/%3").arg(p->GetStock()).arg(p->GetPrixVenteHT()).arg(p->GetLibelle()), stocke);
+        QCOMPARE(QStringLiteral("%1/%2/%3/%4")
+                     .arg(p->GetStock())
+                     .arg(p->GetPrixVenteHT())
+                     .arg(p->GetLibelle(), ChargerCaracValeurs(*poste, *p)->value(0)->GetValeur()),
+                 stocke);
         QStringList suite;
         for (const TMouvementStock& m : LireMouvementsStock(*poste, 0, 3))
             suite << QStringLiteral("%1→%2").arg(m.quantiteOld).arg(m.quantiteNew);
@@ -276,7 +314,8 @@ private slots:
         for (int i = 0; i < Processus; ++i) {
             auto p = std::make_unique<QProcess>();
             QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-            env.insert("KESTRAVEL_AJOUTS", QStringLiteral("%1;%2;%3").arg(g_serveur ? c.Serveur() : c.Chemin()).arg(i).arg(Ajouts));
+            env.insert("KESTRAVEL_AJOUTS",
+                       QStringLiteral("%1;%2;%3").arg(g_serveur ? c.Serveur() : c.Chemin()).arg(i).arg(Ajouts));
             env.insert("KESTRAVEL_AJOUTS_SERVEUR", g_serveur ? "1" : "0");
             p->setProcessEnvironment(env);
             p->start(QCoreApplication::applicationFilePath(), {});

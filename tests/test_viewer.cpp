@@ -2,9 +2,9 @@
 
 #include "core/base/chemins.h"
 #include "core/base/prompts.h"
+#include "core/catalogue/veille.h"
 #include "core/exchange/exportproduit.h"
 #include "core/exchange/xmldoc.h"
-#include "core/catalogue/veille.h"
 #include "core/store/dmkestravel.h"
 #include "gui/common/listeproduits.h"
 #include "gui/viewer/ficheproduitliste.h"
@@ -391,8 +391,9 @@ private slots:
 
         const auto autre = c.AutreConnexion();
         autre->Connexion().Executer("UPDATE Produit SET Stock = 4 WHERE IdProduit = 12");
-        autre->Connexion().Executer("INSERT INTO Produit (Externe, IdProduit, IdProduitType, Libelle, Reference,"
-                                    " PrixVenteHT, Stock) VALUES (0, 14, 2, 'Marteline', 'M14', 9, 2)");
+        autre->Connexion().Executer(
+            "INSERT INTO Produit (Externe, IdProduit, IdProduitType, Libelle, Reference,"
+            " PrixVenteHT, Stock) VALUES (0, 14, 2, 'Marteline', 'M14', 9, 2)");
         QTRY_COMPARE_WITH_TIMEOUT(modele.rowCount(), 4, 3000);
         QCOMPARE(Ligne(lv, 3), QStringList({"0", "12", "2", "Masse", "M12", "40,00", "4"}));
         QCOMPARE(Ligne(lv, 2).value(3), QString("Marteline"));

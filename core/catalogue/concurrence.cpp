@@ -48,8 +48,7 @@ void NoterConflit(QVector<TConflit>& conflits, const QString& champ, const QVari
 }
 
 TIssueAccord EcrireAvecAccord(TdmKestravel& dm, const std::function<bool()>& lire,
-                              const std::function<QVector<TConflit>()>& conflits,
-                              const std::function<void()>& ecrire)
+                              const std::function<QVector<TConflit>()>& conflits, const std::function<void()>& ecrire)
 {
     QSet<QString> acceptes;
     for (;;) {

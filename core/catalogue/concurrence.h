@@ -50,5 +50,4 @@ enum class TIssueAccord {
 // question, then the whole is tried again: a value changed once more while
 // the question was open is asked about again.
 TIssueAccord EcrireAvecAccord(TdmKestravel& dm, const std::function<bool()>& lire,
-                              const std::function<QVector<TConflit>()>& conflits,
-                              const std::function<void()>& ecrire);
+                              const std::function<QVector<TConflit>()>& conflits, const std::function<void()>& ecrire);

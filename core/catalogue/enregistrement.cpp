@@ -4,8 +4,8 @@
 #include "core/base/prompts.h"
 #include "core/catalogue/categories.h"
 #include "core/catalogue/concurrence.h"
-#include "core/store/catalogue.h"
 #include "core/store/acces.h"
+#include "core/store/catalogue.h"
 #include "core/store/dates.h"
 #include "core/store/dialecte.h"
 #include "core/store/echecs.h"
@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 #include <QTemporaryFile>
 #include <cerrno>
 #include <cstdio>
@@ -115,14 +116,19 @@ const TChampFiche ChampsFiche[] = {
     {"Le libellé", "Libelle", [](const TValeursProduit& v) { return QVariant(v.libelle); }},
     {"La description", "Description", [](const TValeursProduit& v) { return QVariant(v.description); }},
     {"La date de création", "DateCreation", [](const TValeursProduit& v) { return QVariant(v.dateCreation); }},
-    {"Le prix d'achat", "PrixAchatHT", [](const TValeursProduit& v) { return QVariant(ArrondiMontant(v.prixAchatHT)); }},
+    {"Le prix d'achat", "PrixAchatHT",
+     [](const TValeursProduit& v) { return QVariant(ArrondiMontant(v.prixAchatHT)); }},
     {"Le prix tarif", "PrixTarifHT", [](const TValeursProduit& v) { return QVariant(ArrondiMontant(v.prixTarifHT)); }},
-    {"Le prix de vente", "PrixVenteHT", [](const TValeursProduit& v) { return QVariant(ArrondiMontant(v.prixVenteHT)); }},
+    {"Le prix de vente", "PrixVenteHT",
+     [](const TValeursProduit& v) { return QVariant(ArrondiMontant(v.prixVenteHT)); }},
     {"Le stock", "Stock", [](const TValeursProduit& v) { return QVariant(v.stock); }},
     {"Le stock minimum", "StockMini", [](const TValeursProduit& v) { return QVariant(v.stockMini); }},
 };
 
-bool Change(const TChampFiche& c, const TDemandeEnregistrement& d) { return c.valeur(d.valeurs) != c.valeur(d.ouverture); }
+bool Change(const TChampFiche& c, const TDemandeEnregistrement& d)
+{
+    return c.valeur(d.valeurs) != c.valeur(d.ouverture);
+}
 
 // A control's value as its column stores it.
 QVariant ValeurColonne(const QVariant& v)
@@ -184,8 +190,12 @@ QVector<TConflit> ConflitsProduit(const TDemandeEnregistrement& d, const TProdui
     for (const TChampFiche& c : ChampsFiche)
         if (Change(c, d))
             NoterConflit(r, QString::fromUtf8(c.question), c.valeur(avant), c.valeur(apres), c.valeur(d.valeurs));
+    QSet<int> vues;  // a value changed is one removed and one given
     for (const TCaracValeurPtr& c : ValeursChangees(d)) {
         const int id = c->GetIdProduitCarac();
+        if (vues.contains(id))
+            continue;
+        vues.insert(id);
         NoterConflit(r, QStringLiteral("La valeur « %1 »").arg(c->GetLibelle()), ValeurCarac(d.caracsDepart, id),
                      ValeurCarac(valeursMaintenant, id), ValeurCarac(d.caracsTravail, id));
     }
@@ -194,8 +204,7 @@ QVector<TConflit> ConflitsProduit(const TDemandeEnregistrement& d, const TProdui
 
 // Writes the fields the user changed over the row `maintenant`, read in
 // this transaction, and the stock movement from the stock stored now.
-void ModifierProduit(TdmKestravel& dm, const TDemandeEnregistrement& d, const TProduit& maintenant,
-                     const QString& lien)
+void ModifierProduit(TdmKestravel& dm, const TDemandeEnregistrement& d, const TProduit& maintenant, const QString& lien)
 {
     QStringList affectations;
     QVariantList valeurs;
@@ -209,11 +218,11 @@ void ModifierProduit(TdmKestravel& dm, const TDemandeEnregistrement& d, const TP
         valeurs << lien;
     }
     if (!affectations.isEmpty())
-        ExecuterInstruction(dm.Connexion(),
-                            "UPDATE Produit SET " + affectations.join(", ")
-                                + " WHERE Externe = ? AND IdProduit = ? AND IdProduitType = ?",
-                            valeurs + QVariantList{maintenant.GetExterne(), maintenant.GetIdProduit(),
-                                                   maintenant.GetIdProduitType()});
+        ExecuterInstruction(
+            dm.Connexion(),
+            "UPDATE Produit SET " + affectations.join(", ")
+                + " WHERE Externe = ? AND IdProduit = ? AND IdProduitType = ?",
+            valeurs + QVariantList{maintenant.GetExterne(), maintenant.GetIdProduit(), maintenant.GetIdProduitType()});
     const int stock = d.valeurs.stock;
     if (stock != d.ouverture.stock && stock != maintenant.GetStock() && stock > 0)
         AjouterMouvementStock(dm.Connexion(), maintenant.GetExterne(), maintenant.GetIdProduit(), QVariant(),
@@ -314,6 +323,51 @@ TIssueAccord EcrireModification(TdmKestravel& dm, const TDemandeEnregistrement& 
             }
         });
 }
+// The new product, or the change, in one transaction; false (the issue set)
+// when nothing was written.
+bool EcrireLignes(TdmKestravel& dm, const TDemandeEnregistrement& d, bool deplacer, const QString& extension,
+                  TResultatEnregistrement& r, TModification& m)
+{
+    if (!d.produit) {
+        TTransaction t(dm);
+        r.idProduit = AjouterProduit(dm, d, r.categorie, extension);
+        r.lien = extension.isEmpty() ? QString() : QString::number(r.idProduit) + extension;
+        t.Commit();
+        return true;
+    }
+    r.idProduit = d.produit->GetIdProduit();
+    switch (EcrireModification(dm, d, deplacer, r, extension, m)) {
+        case TIssueAccord::Ecrit:
+            return true;
+        case TIssueAccord::Disparu:
+            // Deleted by another workstation since the editor opened: nothing
+            // is written (the image copy goes) and the typed values stay in
+            // the window.
+            Prompts().Message(ProduitDisparu);
+            r.issue = TIssueEnregistrement::ProduitDisparu;
+            return false;
+        case TIssueAccord::Annule:
+            r.issue = TIssueEnregistrement::Annule;
+            return false;
+    }
+    return false;
+}
+
+// Once the rows are committed: the image takes its name, then the old file
+// of another name goes. `echec` receives why the image could not be placed.
+void InstallerImage(TImageEnAttente* image, const QString& lien, const std::optional<QString>& lienAvant,
+                    QString& echec)
+{
+    if (!image || !image->Prete())
+        return;
+    if (!image->Installer(CheminImagesInterne() + lien)) {
+        echec = image->Echec();
+    } else if (lienAvant && *lienAvant != lien) {
+        const QString ancien = FichierImage(0, *lienAvant);
+        if (!ancien.isEmpty())
+            QFile::remove(ancien);
+    }
+}
 }  // namespace
 
 TValeursProduit ValeursStockees(const TProduit& p)
@@ -360,40 +414,10 @@ TResultatEnregistrement EnregistrerProduit(TdmKestravel& dm, const TDemandeEnreg
     const std::unique_ptr<TImageEnAttente> image = PreparerImage(d.imageChoisie, extension, copieEchouee);
 
     TModification m;
-    if (!p) {
-        TTransaction t(dm);
-        r.idProduit = AjouterProduit(dm, d, cible, extension);
-        r.lien = extension.isEmpty() ? QString() : QString::number(r.idProduit) + extension;
-        t.Commit();
-    } else {
-        r.idProduit = p->GetIdProduit();
-        switch (EcrireModification(dm, d, deplacer, r, extension, m)) {
-            case TIssueAccord::Ecrit:
-                break;
-            case TIssueAccord::Disparu:
-                // Deleted by another workstation since the editor opened:
-                // nothing is written (the image copy goes) and the typed
-                // values stay in the window.
-                Prompts().Message(ProduitDisparu);
-                r.issue = TIssueEnregistrement::ProduitDisparu;
-                return r;
-            case TIssueAccord::Annule:
-                r.issue = TIssueEnregistrement::Annule;
-                return r;
-        }
-    }
+    if (!EcrireLignes(dm, d, deplacer, extension, r, m))
+        return r;
 
-    // The rows are committed: the image takes its name, then the old file
-    // of another name goes.
-    if (!extension.isEmpty()) {
-        if (!image->Installer(CheminImagesInterne() + r.lien)) {
-            copieEchouee = image->Echec();
-        } else if (p && m.lienAvant != r.lien) {
-            const QString ancien = FichierImage(0, m.lienAvant);
-            if (!ancien.isEmpty())
-                QFile::remove(ancien);
-        }
-    }
+    InstallerImage(image.get(), r.lien, p ? std::optional(m.lienAvant) : std::nullopt, copieEchouee);
     if (!copieEchouee.isEmpty())
         Prompts().Information(copieEchouee);
     if (changerCategorie && cible == 0)

@@ -5,13 +5,13 @@
 #include "core/store/erreurs.h"
 #include "core/store/libpq.h"
 
+#include <QEvent>
 #include <QTimer>
 
 TVeilleCatalogue::TVeilleCatalogue(TdmKestravel& dm, QObject* parent) : QObject(parent), m_dm(dm)
 {
     if (dm.SurServeur()) {
-        m_ecoute = new TEcouteServeur(dm.ConnexionServeur(),
-                                      Libpq().backendPID(dm.Connexion().Pg()->Handle()), this);
+        m_ecoute = new TEcouteServeur(dm.ConnexionServeur(), Libpq().backendPID(dm.Connexion().Pg()->Handle()), this);
         connect(m_ecoute, &TEcouteServeur::changement, this, &TVeilleCatalogue::Signaler);
         return;
     }
@@ -21,6 +21,15 @@ TVeilleCatalogue::TVeilleCatalogue(TdmKestravel& dm, QObject* parent) : QObject(
     m_minuterie = new QTimer(this);
     m_minuterie->setInterval(Periode);
     connect(m_minuterie, &QTimer::timeout, this, &TVeilleCatalogue::Tic);
+    if (parent)
+        parent->installEventFilter(this);
+}
+
+bool TVeilleCatalogue::eventFilter(QObject* objet, QEvent* evenement)
+{
+    if (objet == parent() && (evenement->type() == QEvent::Show || evenement->type() == QEvent::Hide))
+        Activer(evenement->type() == QEvent::Show);
+    return QObject::eventFilter(objet, evenement);
 }
 
 TVeilleCatalogue::~TVeilleCatalogue() = default;

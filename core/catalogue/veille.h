@@ -16,6 +16,7 @@ class TEcouteServeur;
 class TVeilleCatalogue : public QObject {
     Q_OBJECT
 public:
+    // With a window as `parent`, watches while it is shown.
     explicit TVeilleCatalogue(TdmKestravel& dm, QObject* parent = nullptr);
     ~TVeilleCatalogue() override;
 
@@ -27,6 +28,9 @@ public:
     void Activer(bool actif);
     // File: true when another connection committed since the last call.
     bool Verifier();
+
+protected:
+    bool eventFilter(QObject* objet, QEvent* evenement) override;
 
 signals:
     // Another process changed the catalogue: what is shown may be stale.

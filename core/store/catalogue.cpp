@@ -16,8 +16,7 @@ QVector<TLigneCategorie> LireCategories(TdmKestravel& dm)
     return lignes;
 }
 
-std::optional<TProduit> LireProduit(TdmKestravel& dm, int externe, int idProduit, int idProduitType,
-                                    bool verrouiller)
+std::optional<TProduit> LireProduit(TdmKestravel& dm, int externe, int idProduit, int idProduitType, bool verrouiller)
 {
     TInstructionSql q = Interroger(dm.Connexion(),
                                    QStringLiteral("SELECT CodeExport, Libelle, Description, DateCreation, PrixAchatHT,"

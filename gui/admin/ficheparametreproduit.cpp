@@ -2,9 +2,9 @@
 
 #include "core/base/prompts.h"
 #include "core/catalogue/categories.h"
-#include "core/catalogue/veille.h"
 #include "core/catalogue/duplication.h"
 #include "core/catalogue/produits.h"
+#include "core/catalogue/veille.h"
 #include "core/store/catalogue.h"
 #include "core/store/dmkestravel.h"
 #include "gui/admin/arbreinterne.h"
@@ -139,18 +139,6 @@ void TFicheParametreProduit::CatalogueChange()
         m_modele->Actualiser(LireProduitsCategorie(m_dm, 0, m_categorieAffichee));
         ActiverBoutonsListe();
     }
-}
-
-void TFicheParametreProduit::showEvent(QShowEvent* evenement)
-{
-    m_veille->Activer(true);
-    QWidget::showEvent(evenement);
-}
-
-void TFicheParametreProduit::hideEvent(QHideEvent* evenement)
-{
-    m_veille->Activer(false);
-    QWidget::hideEvent(evenement);
 }
 
 void TFicheParametreProduit::FormCreate()

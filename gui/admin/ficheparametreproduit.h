@@ -79,8 +79,6 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* evenement) override;
-    void showEvent(QShowEvent* evenement) override;
-    void hideEvent(QHideEvent* evenement) override;
     bool eventFilter(QObject* objet, QEvent* evenement) override;
 
 private slots:

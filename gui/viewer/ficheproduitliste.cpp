@@ -144,18 +144,6 @@ void TFicheProduitListe::CatalogueChange()
     }
 }
 
-void TFicheProduitListe::showEvent(QShowEvent* evenement)
-{
-    m_veille->Activer(true);
-    QWidget::showEvent(evenement);
-}
-
-void TFicheProduitListe::hideEvent(QHideEvent* evenement)
-{
-    m_veille->Activer(false);
-    QWidget::hideEvent(evenement);
-}
-
 int TFicheProduitListe::OrigineSelectionnee() const
 {
     const QTreeWidgetItem* noeud = tvVisualisation->currentItem();

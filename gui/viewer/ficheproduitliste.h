@@ -40,10 +40,6 @@ public:
     // The list's rows, in display order.
     const TModeleProduits& ModeleProduits() const { return *m_modele; }
 
-protected:
-    void showEvent(QShowEvent* evenement) override;
-    void hideEvent(QHideEvent* evenement) override;
-
 private:
     // Origin of the selected node, -1 when none is selected.
     int OrigineSelectionnee() const;
