@@ -293,6 +293,8 @@ void RedonnerDroitsCatalogue(const QString& connexion)
     c.Executer("BEGIN");
     if (!CatalogueServeurPresent(c))
         throw EKestravel(QStringLiteral("Le serveur « %1 » n'a pas de catalogue Kestravel.").arg(c.Nom()));
+    // A catalogue created by an earlier version gets its notifications here.
+    InstallerNotifications(c);
     DonnerDroits(c);
     c.Executer("COMMIT");
 }
