@@ -1,10 +1,12 @@
 // Catalogue settings window: tree placement and selection, button states,
 // the product list (content, order, text sort), deleting and moving a
-// product, the import warning, and a picture of the window.
+// product, the import warning, the reorder list, a scanned code in
+// "Rechercher", and a picture of the window.
 
 #include "core/base/chemins.h"
 #include "core/base/prompts.h"
 #include "core/catalogue/historique.h"
+#include "core/catalogue/reapprovisionnement.h"
 #include "core/catalogue/produits.h"
 #include "core/store/acces.h"
 #include "core/store/dmkestravel.h"
@@ -13,6 +15,8 @@
 #include "gui/admin/colonnesparametrage.h"
 #include "gui/admin/ficheparametreproduit.h"
 #include "gui/admin/ficheparametreproduittype.h"
+#include "gui/admin/fichereapprovisionnement.h"
+#include "gui/admin/ficheapercu.h"
 #include "gui/product/ficheproduitaddorupdate.h"
 #include "tests/modale.h"
 #include "tests/serveurtest.h"
@@ -21,8 +25,10 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QSpinBox>
@@ -43,6 +49,18 @@ void Produit(TCatalogueTest& c, int ext, int id, int type, const QString& libell
         "INSERT INTO Produit (Externe, IdProduit, IdProduitType, Libelle, Reference, PrixAchatHT, PrixTarifHT,"
         " PrixVenteHT, Stock, StockMini, Lien) VALUES (?, ?, ?, ?, ?, 1.5, 1234.5, ?, ?, 0, ?)",
         {ext, id, type, libelle, QStringLiteral("R%1").arg(id), vente, stock, lien});
+}
+
+// A product with its stock, minimum and codes, for the reorder list and
+// the scan.
+void ProduitStock(TCatalogueTest& c, int ext, int id, int type, int stock, int mini, const QString& reference,
+                  const QString& code = {}, const QString& libelle = {})
+{
+    c.Sql(
+        "INSERT INTO Produit (Externe, IdProduit, IdProduitType, Libelle, Reference, CodeExport, PrixAchatHT,"
+        " PrixVenteHT, Stock, StockMini) VALUES (?, ?, ?, ?, ?, ?, ?, 1, ?, ?)",
+        {ext, id, type, libelle.isEmpty() ? QStringLiteral("Produit %1").arg(id) : libelle, reference, code,
+         id + 0.25, stock, mini});
 }
 
 QStringList Colonne(const QTreeView* liste, int colonne)
@@ -432,6 +450,149 @@ private slots:
                         + (g_serveur ? NomServeur(c.Serveur()) : QFileInfo(c.Chemin()).absoluteFilePath()) + "\"."});
         QCOMPARE(f.fiche.findChild<QPushButton*>("btnExport")->toolTip(), QStringLiteral("Exporter"));
         QVERIFY(!f.fiche.findChild<QPushButton*>("btnImport")->icon().isNull());
+    }
+
+    // The reorder list of a category takes its subcategories at any depth;
+    // a product is listed when its minimum is set and its stock at or below
+    // it, the biggest shortfall first, the equal ones by number.
+    void reapprovisionnement_data()
+    {
+        QTest::addColumn<QString>("categorie");
+        QTest::addColumn<QList<int>>("produits");
+        QTest::newRow("tout le catalogue") << "Interne" << QList<int>{5, 2, 8, 7, 1};
+        QTest::newRow("catégorie et sous-catégorie") << "Outillage" << QList<int>{2, 8, 1};
+        QTest::newRow("sous-catégorie seule") << "Marteaux" << QList<int>{2, 8};
+        QTest::newRow("descendante sur deux niveaux") << "Bois" << QList<int>{7};
+        QTest::newRow("minimum 0 exclu") << "peinture" << QList<int>{5};
+        QTest::newRow("aucun produit") << "Vide" << QList<int>{};
+    }
+    void reapprovisionnement()
+    {
+        QFETCH(QString, categorie);
+        QFETCH(QList<int>, produits);
+        TCatalogueTest c;
+        Arbre(c);
+        Categorie(c, 0, 8, 0, "Vide");
+        ProduitStock(c, 0, 1, 1, 5, 5, "EGAL");  // stock equal to the minimum
+        ProduitStock(c, 0, 2, 2, 1, 4, "MAR;1", {}, "Marteau; « 500 g » → manche");
+        ProduitStock(c, 0, 3, 1, 6, 5, "AU-DESSUS");
+        ProduitStock(c, 0, 4, 4, -2, 0, "SANS-MINI");  // minimum 0: never listed
+        ProduitStock(c, 0, 5, 4, -3, 2, "NEGATIF");
+        ProduitStock(c, 1, 6, 1, 0, 9, "EXTERNE");  // another origin
+        ProduitStock(c, 0, 7, 7, 0, 1, "LAME");
+        ProduitStock(c, 0, 8, 2, 1, 4, "MAR2");
+        Fenetre f(c.Dm());
+        f.Choisir(categorie);
+        auto* bouton = f.fiche.findChild<QPushButton*>("btnReapprovisionner");
+        QCOMPARE(bouton->shortcut(), QKeySequence(QStringLiteral("Ctrl+R")));
+
+        QList<int> listes;
+        QStringList premiere, portee;
+        bool imprimable = true;
+        TQuandModale<TFicheReapprovisionnement> fiche([&](TFicheReapprovisionnement* w) {
+            const TListeReapprovisionnement& l = w->Modele().Liste();
+            for (int i = 0; i < l.Taille(); ++i)
+                listes << l.Ligne(i).idProduit;
+            for (int col = 0; col < NbColonnesReappro && l.Taille() > 0; ++col)
+                premiere << w->Modele().index(0, col).data().toString();
+            portee << w->Portee();
+            imprimable = w->findChild<QPushButton*>("btnImprimer")->isEnabled();
+        });
+        bouton->click();
+        ATTENDRE_MODALE(fiche);
+        QCOMPARE(listes, produits);
+        QCOMPARE(imprimable, !produits.isEmpty());
+        QVERIFY(portee.value(0).startsWith(categorie == "Interne" ? QStringLiteral("Tout le catalogue")
+                                                                  : "Catégorie « " + categorie + " »"));
+        if (categorie != "Interne")
+            return;
+        // Reference, label, stock, minimum, shortfall, purchase price.
+        QCOMPARE(premiere, (QStringList{"NEGATIF", "Produit 5", "-3", "2", "5", "5,25"}));
+
+        // The CSV file: Windows-1252, every field quoted and followed by a
+        // semicolon, CR LF; a product text loses its semicolons, a character
+        // the code page lacks becomes "?".
+        const QByteArray attendu =
+            "\"R\xe9" "f\xe9rence\";\"Libell\xe9\";\"Stock\";\"Minimum\";\"Manque\";\"Prix achat HT\";\r\n"
+            "\"NEGATIF\";\"Produit 5\";\"-3\";\"2\";\"5\";\"5,25\";\r\n"
+            "\"MAR1\";\"Marteau \xab 500 g \xbb ? manche\";\"1\";\"4\";\"3\";\"2,25\";\r\n"
+            "\"MAR2\";\"Produit 8\";\"1\";\"4\";\"3\";\"8,25\";\r\n"
+            "\"LAME\";\"Produit 7\";\"0\";\"1\";\"1\";\"7,25\";\r\n"
+            "\"EGAL\";\"Produit 1\";\"5\";\"5\";\"0\";\"1,25\";\r\n";
+        QTemporaryDir dossier;
+        const QString chemin = dossier.filePath("reappro");
+        TPromptsScriptes prompts;
+        prompts.RepondreFichier(chemin);
+        int pages = 0, enregistrements = 0;
+        TQuandModale<TFicheReapprovisionnement> exporter([&](TFicheReapprovisionnement* w) {
+            w->btnExporterCsvClick();
+            TQuandModale<TFicheApercu> apercu([&](TFicheApercu* a) { pages = a->Vue()->NombrePages(); });
+            w->btnImprimerClick();
+            apercu.Attendre();
+            enregistrements = TRapportReapprovisionnement(w->Modele().Liste(), w->Portee()).donnees.RangeEndCount;
+        });
+        QTest::keyClick(bouton, Qt::Key_Space);
+        ATTENDRE_MODALE(exporter);
+        QFile fichier(chemin + ".csv");
+        QVERIFY(fichier.open(QIODevice::ReadOnly));
+        QCOMPARE(fichier.readAll(), attendu);
+        QCOMPARE(pages, 1);
+        QCOMPARE(enregistrements, 5);
+    }
+
+    // A code read by a scanner, then Enter: one product opens in the editor,
+    // several are listed, none is said and the text stays selected. Letter
+    // case and blanks around do not matter; other origins are not searched.
+    void codeLu_data()
+    {
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<QString>("ouvert");
+        QTest::addColumn<QStringList>("liste");
+        QTest::addColumn<QString>("etat");
+        // After the editor the search of the text is shown again.
+        QTest::newRow("référence") << "mar500" << "Marteau 500" << QStringList{} << "1 produit trouvé.";
+        QTest::newRow("code export") << " k0-0002 " << "Tournevis" << QStringList{} << "1 produit trouvé.";
+        QTest::newRow("plusieurs") << "DOUBLE" << QString() << QStringList{"3", "4"}
+                                   << "2 produits ont la référence ou le code export « DOUBLE ».";
+        QTest::newRow("aucun") << "MAR50" << QString() << QStringList{}
+                               << "Aucun produit n'a la référence ou le code export « MAR50 ».";
+        QTest::newRow("autre origine") << "JARDIN1" << QString() << QStringList{}
+                                       << "Aucun produit n'a la référence ou le code export « JARDIN1 ».";
+    }
+    void codeLu()
+    {
+        QFETCH(QString, code);
+        QFETCH(QString, ouvert);
+        QFETCH(QStringList, liste);
+        QFETCH(QString, etat);
+        TCatalogueTest c;
+        Arbre(c);
+        ProduitStock(c, 0, 1, 2, 3, 0, "MAR500", "K0-0001", "Marteau 500");
+        ProduitStock(c, 0, 2, 1, 3, 0, "TRV", "K0-0002", "Tournevis");
+        ProduitStock(c, 0, 3, 4, 3, 0, "double", "K0-0003");
+        ProduitStock(c, 0, 4, 6, 3, 0, "X4", "Double");
+        ProduitStock(c, 1, 5, 1, 3, 0, "JARDIN1");
+        Fenetre f(c.Dm());
+        f.Choisir("peinture");
+        auto* champ = f.fiche.findChild<QLineEdit*>("edtRecherche");
+        QString lu;
+        TQuandModale<TFicheProduitAddOrUpdate> editeur([&](TFicheProduitAddOrUpdate* w) {
+            lu = w->findChild<QLineEdit*>("edtLibelle")->text();
+            w->reject();
+        });
+        QTest::keyClicks(champ, code);
+        QTest::keyClick(champ, Qt::Key_Return);
+        if (ouvert.isEmpty())
+            QVERIFY(editeur.PasOuverte());
+        else
+            ATTENDRE_MODALE(editeur);
+        QCOMPARE(lu, ouvert);
+        QTRY_COMPARE(f.fiche.findChild<QLabel*>("lbRecherche")->text(), etat);
+        if (!liste.isEmpty())
+            QCOMPARE(Colonne(f.liste, ColId), liste);
+        // Ready for the next scan: typing replaces the text.
+        QCOMPARE(champ->selectedText(), champ->text());
+        QCOMPARE(champ->text(), code);
     }
 
     // Category management reports its selection; the main window selects it.

@@ -619,6 +619,34 @@ private slots:
         fiche.hide();
         fiche.show();  // filled once
         QCOMPARE(liste->topLevelItemCount(), 3);
+
+        // The chart: the stock before the first movement, a step at each,
+        // the last level held until now; the movement in effect at a date.
+        Sql("INSERT INTO Produit (Externe, IdProduit, IdProduitType, Libelle, Stock, StockMini)"
+            " VALUES (0, 5, 3, 'Vis', 3, 5)");
+        const TCourbeStock& courbe = fiche.Courbe();
+        const QDateTime janvier(QDate(2025, 1, 15), QTime(0, 0)), fevrier(QDate(2025, 2, 1), QTime(14, 5, 9, 250));
+        const QList<std::tuple<QDateTime, int, int>> attendus = {
+            {janvier, 0, 0}, {janvier, 10, 0}, {fevrier, 10, 1}, {fevrier, 4, 1}, {fevrier, 4, 2}, {fevrier, 3, 2}};
+        QCOMPARE(courbe.points.size(), attendus.size() + 1);
+        for (int i = 0; i < attendus.size(); ++i)
+            QCOMPARE(std::tuple(courbe.points[i].date, courbe.points[i].quantite, courbe.points[i].mouvement),
+                     attendus[i]);
+        QCOMPARE(courbe.points.last().quantite, 3);
+        QVERIFY(courbe.points.last().date > fevrier);
+        QCOMPARE(MouvementA(courbe, janvier.addDays(3)), 0);
+        QCOMPARE(MouvementA(courbe, janvier.addDays(-1)), -1);
+        QCOMPARE(MouvementA(courbe, fevrier.addDays(30)), 2);
+        // Read for screen readers: dates, lowest and current stock.
+        auto* vue = fiche.findChild<QWidget*>("grStock");
+        QVERIFY(vue->isVisible());
+        QCOMPARE(vue->accessibleName(), QString("Courbe du stock"));
+        TFicheStockHistorique avecMinimum(Dm());
+        avecMinimum.SetIdProduit(5);
+        avecMinimum.show();
+        const QString resume = "Stock du 15/01/2025 au 01/02/2025 : le plus bas 3, actuel 3, minimum 5.";
+        QCOMPARE(Controle<QLabel>(&avecMinimum, "lbResumeStock")->text(), resume);
+        QCOMPARE(avecMinimum.findChild<QWidget*>("grStock")->accessibleDescription(), resume);
     }
 
     void historiqueDepuisEditeur()
@@ -631,15 +659,21 @@ private slots:
         fiche.show();
         QString titre;
         int lignes = -1;
+        QString resume;
+        bool courbe = true;
         TQuandModale<TFicheStockHistorique> historique([&](TFicheStockHistorique* f) {
             titre = f->windowTitle();
             lignes = Controle<QTreeWidget>(f, "lvStock")->topLevelItemCount();
+            resume = Controle<QLabel>(f, "lbResumeStock")->text();
+            courbe = f->findChild<QWidget*>("grStock")->isVisible();
             f->accept();
         });
         Cliquer(&fiche, "btnGestionStocks");
         ATTENDRE_MODALE(historique);
         QCOMPARE(titre, QString("Historique du stock - "));
         QCOMPARE(lignes, 0);
+        QCOMPARE(resume, QString("Aucun mouvement"));
+        QVERIFY(!courbe);
     }
 };
 

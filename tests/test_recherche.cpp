@@ -16,6 +16,7 @@
 #include "gui/admin/ficheparametreproduit.h"
 #include "gui/product/ficheproduitaddorupdate.h"
 #include "gui/viewer/ficheproduitliste.h"
+#include "gui/viewer/ficheproduitview.h"
 #include "tests/modale.h"
 #include "tests/soutien.h"
 
@@ -242,8 +243,10 @@ private slots:
         QCOMPARE(liste->model()->headerData(NbColonnesProduit, Qt::Horizontal).toString(), QString("Catégorie"));
         QCOMPARE(fiche.findChild<QLabel*>("lbRecherche")->text(), QString("1 produit trouvé."));
 
-        // Enter opens the product found, in its own category, and the list
-        // shows the search again afterwards.
+        // Enter on a product's code opens it, in its own category, and the
+        // list shows the search again afterwards.
+        champ->clear();
+        QTest::keyClicks(champ, "pr16");
         TPromptsScriptes prompts;
         QString ouvert;
         TQuandModale<TFicheProduitAddOrUpdate> editeur([&](TFicheProduitAddOrUpdate* w) {
@@ -256,7 +259,7 @@ private slots:
         QCOMPARE(ouvert, QString("Prise 16 A encastrée"));
         QCOMPARE(c.Entier("SELECT IdProduitType FROM Produit WHERE IdProduit = 1"), 1);
         QTRY_COMPARE(Colonne(liste, ColLibelle), QStringList{"Prise 16 A saillie"});
-        QCOMPARE(champ->text(), QString("prise"));
+        QCOMPARE(champ->text(), QString("pr16"));
 
         // Clearing gives the category list back.
         champ->clear();
@@ -288,6 +291,17 @@ private slots:
         // A root: its origin only.
         arbre->setCurrentItem(arbre->topLevelItem(1));
         QTRY_COMPARE(Colonne(liste, 1), QStringList{"4"});
+        // Enter on an export code opens the product view.
+        QString vu;
+        TQuandModale<TFicheProduitView> vue([&](TFicheProduitView* w) {
+            vu = w->findChild<QLabel*>("stLibelle")->text();
+            w->reject();
+        });
+        champ->clear();
+        QTest::keyClicks(champ, "STD-PR");
+        QTest::keyClick(champ, Qt::Key_Return);
+        ATTENDRE_MODALE(vue);
+        QCOMPARE(vu, QString("Prise standard"));
         champ->clear();
         QCOMPARE(liste->model()->rowCount(), 0);
     }

@@ -98,6 +98,25 @@ const Valeur Valeurs[] = {
     {2, 1, 1, "120"},
 };
 
+// The hammer's stock over a few months, which its history window draws: it
+// fell below its minimum once before being restocked, and ends at its
+// current stock.
+struct Mouvement {
+    int jour, heure, minute;  // days after 2024-03-21
+    int ancienne, nouvelle;  // -1: none (a new product's first stock)
+    const char* libelle;
+};
+const Mouvement HistoriqueMarteau[] = {
+    {0, 9, 0, -1, 20, "Ajout"},
+    {15, 14, 12, 20, 14, "Passage en commande"},
+    {37, 10, 40, 14, 9, "Passage en commande"},
+    {56, 16, 5, 9, 3, "Passage en commande"},
+    {58, 8, 30, 3, 18, "Mis à jour"},
+    {82, 11, 20, 18, 15, "Passage en commande"},
+    {103, 15, 45, 15, 16, "Commande annulée"},
+    {120, 9, 55, 16, 12, "Passage en commande"},
+};
+
 void Dessiner(const QString& chemin, const QColor& couleur, const QString& texte)
 {
     QImage image(320, 240, QImage::Format_RGB32);
@@ -152,6 +171,17 @@ void RemplirCatalogueDemo(const QString& cheminBase)
                              QStringLiteral("K%1-%2").arg(p.externe).arg(p.id, 4, 10, QLatin1Char('0')), p.achat,
                              p.tarif, p.vente, QString::fromUtf8(p.libelle), DateHeureBase(creation.addDays(p.id * 3)),
                              QString::fromUtf8(p.reference), QString::fromUtf8(p.lien), p.stock, p.stockMini});
+        if (p.externe == 0 && p.id == 1) {
+            for (const Mouvement& m : HistoriqueMarteau)
+                ExecuterInstruction(db,
+                                    "INSERT INTO \"Transaction\" (Externe, IdProduit, IdProduitType, QuantiteOld,"
+                                    " QuantiteNew, Libelle, DateMaj) VALUES (0, 1, ?, ?, ?, ?, ?)",
+                                    {p.categorie, m.ancienne < 0 ? QVariant() : QVariant(m.ancienne), m.nouvelle,
+                                     QString::fromUtf8(m.libelle),
+                                     DateHeureBase(QDateTime(QDate(2024, 3, 21).addDays(m.jour),
+                                                             QTime(m.heure, m.minute)))});
+            continue;
+        }
         if (p.stock > 0)
             ExecuterInstruction(db,
                                 "INSERT INTO \"Transaction\" (Externe, IdProduit, IdProduitType, QuantiteOld,"

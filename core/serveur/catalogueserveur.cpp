@@ -7,6 +7,7 @@
 #include "core/store/dmkestravel.h"
 #include "core/store/echecs.h"
 #include "core/store/erreurs.h"
+#include "core/store/indexannexes.h"
 #include "core/store/libpq.h"
 #include "core/store/schema.h"
 #include "core/store/basesql.h"
@@ -237,7 +238,7 @@ void DonnerDroits(TConnexionPg& c)
 // The tables and the roles' rights, in the caller's transaction.
 void CreerTables(TConnexionPg& c)
 {
-    for (const QString& sql : InstructionsServeur())
+    for (const QString& sql : InstructionsServeur() + InstructionsIndexAnnexes())
         c.Executer(sql);
     InstallerNotifications(c);
     DonnerDroits(c);

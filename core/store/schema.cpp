@@ -3,6 +3,7 @@
 #include "core/store/basesql.h"
 #include "core/store/dialecte.h"
 #include "core/store/erreurs.h"
+#include "core/store/indexannexes.h"
 
 #include <QFile>
 #include <QHash>
@@ -65,7 +66,7 @@ QStringList InstructionsSchema()
 void CreerSchema(const TBaseSql& base)
 {
     TTransactionSql transaction(base);
-    for (const QString& sql : InstructionsSchema())
+    for (const QString& sql : InstructionsSchema() + InstructionsIndexAnnexes())
         base.Executer(sql);
     base.Executer(Dialecte::EcrireVersion(base, VersionSchema));
     transaction.Commit();

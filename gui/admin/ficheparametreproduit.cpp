@@ -11,6 +11,7 @@
 #include "gui/admin/colonnesparametrage.h"
 #include "gui/admin/fichehaussecategorie.h"
 #include "gui/admin/ficheparametreproduittype.h"
+#include "gui/admin/fichereapprovisionnement.h"
 #include "gui/admin/impression.h"
 #include "gui/common/attente.h"
 #include "gui/common/ergonomie.h"
@@ -93,11 +94,7 @@ void TFicheParametreProduit::PreparerRecherche()
             ActiverBoutonsListe();
         }
     };
-    m_recherche->surValidation = [this] {
-        if (LigneSelectionnee(lvProduits) < 0 && m_modele->rowCount() > 0)
-            lvProduits->setCurrentIndex(m_modele->index(0, 0));
-        lvProduitsDblClick();
-    };
+    m_recherche->surCodeLu = [this](const TLignesProduits::Ligne& l) { ModifierProduit(ProduitDeLigne(l)); };
 }
 
 void TFicheParametreProduit::ConnecterControles()
@@ -112,6 +109,7 @@ void TFicheParametreProduit::ConnecterControles()
     connect(btnSupprimer, &QPushButton::clicked, this, &TFicheParametreProduit::btnSupprimerClick);
     connect(btnExport, &QPushButton::clicked, this, &TFicheParametreProduit::btnExportClick);
     connect(btnImport, &QPushButton::clicked, this, &TFicheParametreProduit::btnImportClick);
+    connect(btnReapprovisionner, &QPushButton::clicked, this, &TFicheParametreProduit::btnReapprovisionnerClick);
     connect(lvProduits, &QAbstractItemView::doubleClicked, this, &TFicheParametreProduit::lvProduitsDblClick);
     connect(lvProduits->header(), &QHeaderView::sectionClicked, this, &TFicheParametreProduit::lvProduitsColumnClick);
     // What the tills and the other workstations change shows in the list.
@@ -283,7 +281,11 @@ std::optional<TProduit> TFicheParametreProduit::ProduitSelectionne() const
     const int ligne = LigneSelectionnee(lvProduits);
     if (ligne < 0)
         return std::nullopt;
-    const TLignesProduits::Ligne& l = m_modele->Ligne(ligne);
+    return ProduitDeLigne(m_modele->Ligne(ligne));
+}
+
+TProduit TFicheParametreProduit::ProduitDeLigne(const TLignesProduits::Ligne& l) const
+{
     TProduit produit;
     produit.SetExterne(l.externe);
     produit.SetIdProduit(l.idProduit);
@@ -347,15 +349,18 @@ void TFicheParametreProduit::btnAjouterProduitClick()
 
 void TFicheParametreProduit::lvProduitsDblClick()
 {
-    std::optional<TProduit> produit = ProduitSelectionne();
-    if (!produit)
-        return;
+    if (std::optional<TProduit> produit = ProduitSelectionne())
+        ModifierProduit(std::move(*produit));
+}
+
+void TFicheParametreProduit::ModifierProduit(TProduit produit)
+{
     int cible;
     {
-        TFicheProduitAddOrUpdate fiche(m_dm, &*produit, this);
+        TFicheProduitAddOrUpdate fiche(m_dm, &produit, this);
         // A product found by a search may be in another category than the
         // selected one: the editor starts on its own.
-        fiche.SetCategorieInitiale(m_recherche->Active() ? produit->GetIdProduitType() : CategorieSelectionnee());
+        fiche.SetCategorieInitiale(m_recherche->Active() ? produit.GetIdProduitType() : CategorieSelectionnee());
         fiche.exec();
         cible = fiche.GetCategorieCible();
     }
@@ -423,6 +428,16 @@ void TFicheParametreProduit::btnImportClick()
     m_recherche->Preparer();
     const QTreeWidgetItem* noeud = NoeudSelectionne();
     RechargerArbreEtListe(noeud != tvProduitType->topLevelItem(0) ? CategorieSelectionnee() : 0);
+}
+
+void TFicheParametreProduit::btnReapprovisionnerClick()
+{
+    // The selected category and those below it; the root, or no category,
+    // the whole catalogue.
+    const QTreeWidgetItem* noeud = NoeudSelectionne();
+    const int categorie = CategorieSelectionnee();
+    TFicheReapprovisionnement fiche(m_dm, categorie, categorie != 0 && noeud ? noeud->text(0) : QString(), this);
+    fiche.exec();
 }
 
 void TFicheParametreProduit::tvProduitTypeMenu(const QPoint& position)

@@ -57,6 +57,7 @@ public slots:
     void miHausseClick();
     void btnExportClick();
     void btnImportClick();
+    void btnReapprovisionnerClick();
     void lvProduitsColumnClick(int colonne);
 
 public:
@@ -98,6 +99,10 @@ private:
     void OuvrirGestionCategories(int categorie);
     void FormCreate();
     void FormClose();
+    // The product of a list row, read from the catalogue by its keys.
+    TProduit ProduitDeLigne(const TLignesProduits::Ligne& l) const;
+    // Opens the editor on the product, then lists the category it ends in.
+    void ModifierProduit(TProduit produit);
     void CommencerGlisser();
     // After an action: the tree is read again selecting `categorie`, then
     // the list of that category is filled, once.

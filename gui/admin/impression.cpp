@@ -17,32 +17,11 @@ struct TVariableListe {
 const TVariableListe Variables[] = {
     {"libelle", 3}, {"reference", 4}, {"prix_tarif_ht", 5}, {"prix_achat_ht", 6}, {"prix_vente_ht", 7}, {"stock", 8},
 };
-
-QFont Police(double points, bool gras = false)
-{
-    QFont f(QStringLiteral("Arial"));
-    f.setStyleHint(QFont::SansSerif);
-    f.setPointSizeF(points);
-    f.setBold(gras);
-    return f;
-}
-
-TBoiteTexte Boite(double gauche, double haut, double largeur, double hauteur, const QString& texte, const QFont& police)
-{
-    TBoiteTexte b;
-    b.gauche = gauche;
-    b.haut = haut;
-    b.largeur = largeur;
-    b.hauteur = hauteur;
-    b.texte = texte;
-    b.police = police;
-    return b;
-}
 }  // namespace
 
 TRapportListeProduits::TRapportListeProduits(const QAbstractItemModel* lvProduits) : m_liste(lvProduits)
 {
-    TBoiteTexte titre = Boite(0, 4, 132, 7, QString::fromUtf8(TitreListeProduits), Police(14.25, true));
+    TBoiteTexte titre = BoiteTexte(0, 4, 132, 7, QString::fromUtf8(TitreListeProduits), PoliceRapport(14.25, true));
     titre.centree = true;
     titre.elargir = true;
     frxReport1.TitreRapport.hauteur = 20;
@@ -50,17 +29,17 @@ TRapportListeProduits::TRapportListeProduits(const QAbstractItemModel* lvProduit
 
     // The report's default font: small enough for a label and a price to
     // share a 35 mm box.
-    const QFont normale = Police(8);
-    TBoiteTexte libelle = Boite(0, 2, 101, 6, QStringLiteral("Libellé : [libelle]"), normale);
+    const QFont normale = PoliceRapport(8);
+    TBoiteTexte libelle = BoiteTexte(0, 2, 101, 6, QStringLiteral("Libellé : [libelle]"), normale);
     libelle.elargir = true;
     frxReport1.DonneesMaitre.hauteur = 16;
     frxReport1.DonneesMaitre.boites = {
         libelle,
-        Boite(0, 7, 50, 6, QStringLiteral("Référence : [reference]"), normale),
-        Boite(51, 7, 35, 6, QStringLiteral("Prix tarif HT : [prix_tarif_ht]"), normale),
-        Boite(88, 7, 35, 6, QStringLiteral("Prix achat HT : [prix_achat_ht]"), normale),
-        Boite(126, 7, 35, 6, QStringLiteral("Prix vente HT : [prix_vente_ht]"), normale),
-        Boite(164, 7, 25, 6, QStringLiteral("Stock : [stock]"), normale),
+        BoiteTexte(0, 7, 50, 6, QStringLiteral("Référence : [reference]"), normale),
+        BoiteTexte(51, 7, 35, 6, QStringLiteral("Prix tarif HT : [prix_tarif_ht]"), normale),
+        BoiteTexte(88, 7, 35, 6, QStringLiteral("Prix achat HT : [prix_achat_ht]"), normale),
+        BoiteTexte(126, 7, 35, 6, QStringLiteral("Prix vente HT : [prix_vente_ht]"), normale),
+        BoiteTexte(164, 7, 25, 6, QStringLiteral("Stock : [stock]"), normale),
     };
 
     frxUserDataSet1.RangeEndCount = m_liste->rowCount();
@@ -86,19 +65,26 @@ void ImprimerListe(const QAbstractItemModel* lvProduits, QWidget* parent)
     std::optional<TCurseurOccupe> occupe(std::in_place);
     // Prepared afresh for each preview: the list may have changed since.
     TRapportListeProduits rapport(lvProduits);
+    occupe.reset();
+    AfficherApercu(rapport.frxReport1, QString::fromUtf8(TitreListeProduits), QStringLiteral("Liste des produits.pdf"),
+                   QStringLiteral("apercuListeProduits"), parent);
+}
+
+void AfficherApercu(TRapport& rapport, const QString& titre, const QString& fichierPdf, const QString& nom,
+                    QWidget* parent)
+{
     QPrinter imprimante(QPrinter::HighResolution);
     imprimante.setPageLayout(TRapport::MiseEnPageA4());
-    imprimante.setDocName(QString::fromUtf8(TitreListeProduits));
+    imprimante.setDocName(titre);
 
-    TFicheApercu apercu(rapport.frxReport1, imprimante, parent);
-    apercu.setObjectName("apercuListeProduits");
-    apercu.SetFichierPdf(QStringLiteral("Liste des produits.pdf"));
+    TFicheApercu apercu(rapport, imprimante, parent);
+    apercu.setObjectName(nom);
+    apercu.SetFichierPdf(fichierPdf);
     // Large enough for a page at actual size where the screen allows it.
     if (const QScreen* ecran = parent ? parent->screen() : QGuiApplication::primaryScreen()) {
         const QRect dispo = ecran->availableGeometry();
         apercu.resize(qMin(1000, dispo.width() * 9 / 10), dispo.height() * 9 / 10);
     }
-    occupe.reset();
     apercu.exec();
 }
 

@@ -35,6 +35,12 @@ private:
 // navigation, export to PDF). Nothing when the list is empty.
 void ImprimerListe(const QAbstractItemModel* lvProduits, QWidget* parent);
 
+// Shows a report in the module's preview, on A4 with the printer's best
+// resolution; `fichierPdf` is the name "Exporter en PDF" proposes, `nom` the
+// preview's object name.
+void AfficherApercu(TRapport& rapport, const QString& titre, const QString& fichierPdf, const QString& nom,
+                    QWidget* parent);
+
 // Writes the same report as a PDF file (the old file stays intact on
 // failure). False with a French message in `erreur`.
 bool ExporterListePdf(const QAbstractItemModel* lvProduits, const QString& chemin, QString* erreur = nullptr);

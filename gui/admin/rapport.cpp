@@ -426,3 +426,25 @@ TRapport::TResultatPdf TRapport::ExporterPdf(const QString& chemin, const QStrin
         return echec(MessageFichier(fichier, chemin, true, contexte));
     return TResultatPdf::Ecrit;
 }
+
+TBoiteTexte BoiteTexte(double gauche, double haut, double largeur, double hauteur, const QString& texte,
+                       const QFont& police)
+{
+    TBoiteTexte b;
+    b.gauche = gauche;
+    b.haut = haut;
+    b.largeur = largeur;
+    b.hauteur = hauteur;
+    b.texte = texte;
+    b.police = police;
+    return b;
+}
+
+QFont PoliceRapport(double points, bool gras)
+{
+    QFont f(QStringLiteral("Arial"));
+    f.setStyleHint(QFont::SansSerif);
+    f.setPointSizeF(points);
+    f.setBold(gras);
+    return f;
+}

@@ -29,6 +29,11 @@ struct TBoiteTexte {
     bool elargir = false;  // widens to fit its text, up to the printable width
 };
 
+// A box of the report's usual font (Arial, or the system's sans serif).
+TBoiteTexte BoiteTexte(double gauche, double haut, double largeur, double hauteur, const QString& texte,
+                       const QFont& police);
+QFont PoliceRapport(double points, bool gras = false);
+
 struct TBande {
     double hauteur = 0;  // millimetres
     QVector<TBoiteTexte> boites;

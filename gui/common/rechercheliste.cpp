@@ -2,7 +2,9 @@
 
 #include "core/store/dmkestravel.h"
 #include "core/store/erreurs.h"
+#include "core/store/lecturecode.h"
 #include "gui/common/ergonomie.h"
+#include "gui/common/indexcatalogue.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -23,10 +25,7 @@ TRechercheListe::TRechercheListe(TdmKestravel& dm, QWidget* fenetre, QLineEdit* 
     LierTouches(m_champ, {Qt::Key_Escape}, [this] { m_champ->clear(); });
     m_etat->setAccessibleName(QStringLiteral("Résultat de la recherche"));
     connect(m_champ, &QLineEdit::textChanged, this, &TRechercheListe::TexteChange);
-    connect(m_champ, &QLineEdit::returnPressed, this, [this] {
-        if (surValidation && Active())
-            surValidation();
-    });
+    connect(m_champ, &QLineEdit::returnPressed, this, &TRechercheListe::Valider);
     Preparer();
     m_recherche = std::make_unique<TRechercheProduits>(
         dm.CheminBase(),
@@ -107,6 +106,7 @@ void TRechercheListe::FinConstruction(const QString& erreur)
 
 void TRechercheListe::TexteChange(const QString& texte)
 {
+    m_codeInconnu.clear();
     if (texte.trimmed().isEmpty()) {
         m_recherche->Annuler();
         m_attendu = 0;
@@ -136,12 +136,51 @@ void TRechercheListe::Effacer()
     m_etat->clear();
 }
 
+void TRechercheListe::Valider()
+{
+    if (!Active())
+        return;
+    if (!m_indexCodes) {
+        m_indexCodes = true;
+        PreparerIndexCatalogue(m_dm, m_fenetre);
+    }
+    const QString code = m_champ->text().trimmed();
+    TResultatRecherche trouves = ChercherCode(m_dm.Connexion(), m_critere(code));
+    m_champ->selectAll();
+    if (!trouves.erreur.isEmpty()) {
+        m_etat->setText(QStringLiteral("Recherche impossible : %1").arg(trouves.erreur));
+        return;
+    }
+    const int n = trouves.lignes.Taille();
+    if (n == 0) {
+        // The search of the text goes on: its products are listed, and
+        // this message stays.
+        m_codeInconnu = code;
+        m_etat->setText(QStringLiteral("Aucun produit n'a la référence ou le code export « %1 ».").arg(code));
+        return;
+    }
+    // The products of the code replace the search still running.
+    m_recherche->Annuler();
+    m_attendu = 0;
+    if (n == 1 && surCodeLu) {
+        m_etat->setText(QStringLiteral("Produit de code « %1 » ouvert.").arg(code));
+        surCodeLu(trouves.lignes[0]);
+        m_champ->selectAll();
+        return;
+    }
+    m_etat->setText(QStringLiteral("%1 produits ont la référence ou le code export « %2 ».").arg(n).arg(code));
+    if (surResultats)
+        surResultats(std::move(trouves.lignes));
+}
+
 void TRechercheListe::Recevoir(quint64 numero, const TResultatRecherche& resultat)
 {
     if (numero != m_attendu)
         return;
     const int n = resultat.lignes.Taille();
-    if (!resultat.erreur.isEmpty())
+    if (!m_codeInconnu.isEmpty()) {
+        // The unknown code stays said.
+    } else if (!resultat.erreur.isEmpty())
         m_etat->setText(QStringLiteral("Recherche impossible : %1").arg(resultat.erreur));
     else if (resultat.tronque)
         m_etat->setText(

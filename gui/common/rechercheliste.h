@@ -44,8 +44,15 @@ public:
     // Called with each result, and when the field is cleared.
     std::function<void(TLignesProduits)> surResultats;
     std::function<void()> surEffacement;
-    // Enter pressed in the field.
-    std::function<void()> surValidation;
+    // Enter on the code of exactly one product (a barcode scanner types the
+    // code, then Enter): the window opens it.
+    std::function<void(const TLignesProduits::Ligne&)> surCodeLu;
+
+    // Enter pressed in the field: the products whose reference or export
+    // code is the text. One is opened; several are listed; none is said in
+    // the result label. The text is left selected, so the next scan
+    // replaces it.
+    void Valider();
 
 private:
     void TexteChange(const QString& texte);
@@ -62,5 +69,7 @@ private:
     int m_pourcent = 0;  // of the index built, while it is
     QString m_invite;  // the field's placeholder once the index is there
     std::unique_ptr<TConstructionIndexRecherche> m_construction;
+    QString m_codeInconnu;  // the last code read that no product has
+    bool m_indexCodes = false;  // the scan's indexes were looked for
     std::unique_ptr<TRechercheProduits> m_recherche;  // last: its thread stops first
 };

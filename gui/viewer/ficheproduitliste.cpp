@@ -75,11 +75,7 @@ TFicheProduitListe::TFicheProduitListe(TdmKestravel& dm, QWidget* parent)
         else
             m_modele->Vider();
     };
-    m_recherche->surValidation = [this] {
-        if (LigneSelectionnee(lvProduits) < 0 && m_modele->rowCount() > 0)
-            lvProduits->setCurrentIndex(m_modele->index(0, 0));
-        lvProduitsDblClick();
-    };
+    m_recherche->surCodeLu = [this](const TLignesProduits::Ligne& l) { OuvrirProduit(l); };
 
     connect(tvVisualisation, &QTreeWidget::currentItemChanged, this, &TFicheProduitListe::tvVisualisationChange);
     connect(lvProduits, &QAbstractItemView::doubleClicked, this, &TFicheProduitListe::lvProduitsDblClick);
@@ -177,7 +173,11 @@ void TFicheProduitListe::lvProduitsDblClick()
     const int ligne = LigneSelectionnee(lvProduits);
     if (ligne < 0)
         return;
-    const TLignesProduits::Ligne l = m_modele->Ligne(ligne);  // a copy: the list may be read again meanwhile
+    OuvrirProduit(m_modele->Ligne(ligne));
+}
+
+void TFicheProduitListe::OuvrirProduit(TLignesProduits::Ligne l)
+{
     std::optional<TProduit> produit = LireProduit(m_dm, l.externe, l.idProduit, l.idProduitType);
     // Deleted since the list was filled: nothing opens.
     if (!produit)

@@ -3,6 +3,7 @@
 // three origins, the products of the selected category, and the product view
 // from which one product is exported to the host.
 
+#include "core/store/lignesproduits.h"
 #include "gui/common/arbrecategories.h"
 #include "ui_ficheproduitliste.h"
 
@@ -41,6 +42,8 @@ public:
     const TModeleProduits& ModeleProduits() const { return *m_modele; }
 
 private:
+    // The product view of the product of a list row.
+    void OuvrirProduit(TLignesProduits::Ligne l);  // a copy: the list may be read again meanwhile
     // Origin of the selected node, -1 when none is selected.
     int OrigineSelectionnee() const;
     // Another process changed the catalogue: the list shown is read again,
