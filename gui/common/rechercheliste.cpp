@@ -142,7 +142,7 @@ void TRechercheListe::Valider()
         return;
     if (!m_indexCodes) {
         m_indexCodes = true;
-        PreparerIndexCatalogue(m_dm, m_fenetre);
+        PreparerIndexCatalogue(m_dm, m_champ->window());
     }
     const QString code = m_champ->text().trimmed();
     TResultatRecherche trouves = ChercherCode(m_dm.Connexion(), m_critere(code));
