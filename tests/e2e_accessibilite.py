@@ -273,11 +273,11 @@ def scenario(process):
 
     # Tab goes round the window in visual order back to the tree; F2 there
     # opens category management on the selected category.
-    for _ in range(8):
+    for _ in range(9):
         press("Tab", 0.3)
     tree = find(main, lambda n: n.name == "Catégories de produits")
     check(wait_for("the tree focused", lambda: focused(tree), 10),
-          "Tab goes through the four bottom buttons and the top ones back to the tree")
+          "Tab goes through the four bottom buttons, the reorder list's and the top ones back to the tree")
     press("F2", 1.0)
     gestion = wait_for("category management", lambda: window("Gestion des catégories produits"), 10)
     if check(gestion is not None, "F2 on a category opens category management"):

@@ -138,8 +138,8 @@ private slots:
         {
             f.arbre->setCurrentItem(f.arbre->findItems("Marteaux", Qt::MatchExactly | Qt::MatchRecursive).first());
             f.liste->setCurrentIndex(f.liste->model()->index(0, 0));
-            TCompteurLectures compteur(f.c.Dm().Handle());
             f.fiche->show();
+            TCompteurLectures compteur(f.c.Dm().Handle());
             const QTreeWidgetItem* outillage =
                 f.arbre->findItems("Outillage", Qt::MatchExactly | Qt::MatchRecursive).first();
             f.fiche->tvProduitTypeDragDrop(f.liste, f.arbre->visualItemRect(outillage).center());

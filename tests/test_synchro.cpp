@@ -211,6 +211,7 @@ private slots:
         QCOMPARE(Catalogue(cible), avant);
 
         TInstallation ancienne;
+        Sql(ancienne, "DROP INDEX IF EXISTS ProduitParCodeExport");
         Sql(ancienne, "ALTER TABLE Produit DROP COLUMN CodeExport");
         r = cible.Lancer({"SYNCHRO", ancienne.Racine(), cible.Racine()});
         QCOMPARE(r.code, 1);
