@@ -28,20 +28,7 @@ TResultatRecherche ChercherCode(const TBaseSql& base, const TCritereRecherche& c
             if (critere.externe >= 0)
                 q.LierEntier(++n, critere.externe);
         }
-        while (q.Etape()) {
-            QString categorie;
-            if (!critere.categories.isEmpty()) {
-                const auto c = critere.categories.constFind(CleCategorie(int(q.Entier(0)), int(q.Entier(2))));
-                if (c == critere.categories.constEnd())
-                    continue;
-                categorie = *c;
-            }
-            if (resultat.lignes.Taille() == critere.limite) {
-                resultat.tronque = true;
-                break;
-            }
-            AjouterLigneProduit(resultat.lignes, q, categorie);
-        }
+        GarderLignes(q, critere, resultat);
     } catch (const EDatabaseError& e) {
         resultat.erreur = e.Message();
         resultat.lignes = TLignesProduits();

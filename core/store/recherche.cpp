@@ -275,6 +275,24 @@ QString RequeteParcours(qsizetype nombreMots, bool externe)
 }
 }  // namespace
 
+void GarderLignes(TInstructionSql& q, const TCritereRecherche& critere, TResultatRecherche& resultat)
+{
+    while (q.Etape()) {
+        QString categorie;
+        if (!critere.categories.isEmpty()) {
+            const auto c = critere.categories.constFind(CleCategorie(int(q.Entier(0)), int(q.Entier(2))));
+            if (c == critere.categories.constEnd())
+                continue;
+            categorie = *c;
+        }
+        if (resultat.lignes.Taille() == critere.limite) {
+            resultat.tronque = true;
+            break;
+        }
+        AjouterLigneProduit(resultat.lignes, q, categorie);
+    }
+}
+
 TResultatRecherche Rechercher(const TBaseSql& base, const TCritereRecherche& critere)
 {
     TResultatRecherche resultat;
@@ -338,20 +356,7 @@ TResultatRecherche Rechercher(const TBaseSql& base, const TCritereRecherche& cri
         if (base.SurServeur())
             q.LierEntier(++n, critere.limite + 1);
 
-        while (q.Etape()) {
-            QString categorie;
-            if (!critere.categories.isEmpty()) {
-                const auto c = critere.categories.constFind(CleCategorie(int(q.Entier(0)), int(q.Entier(2))));
-                if (c == critere.categories.constEnd())
-                    continue;
-                categorie = *c;
-            }
-            if (resultat.lignes.Taille() == critere.limite) {
-                resultat.tronque = true;
-                break;
-            }
-            AjouterLigneProduit(resultat.lignes, q, categorie);
-        }
+        GarderLignes(q, critere, resultat);
     } catch (const EDatabaseError& e) {
         resultat.erreur = e.Message();
         resultat.lignes = TLignesProduits();

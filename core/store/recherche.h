@@ -73,6 +73,10 @@ struct TResultatRecherche {
 // Runs one search on its own connection; blocking. Stops early (empty
 // result) when `interrompue` turns true. Used by TRechercheProduits.
 TResultatRecherche Rechercher(const TBaseSql& base, const TCritereRecherche& critere);
+// Adds the rows of a product query (key columns first, as the lists read
+// them) that fall in the criterion's categories, up to its limit; marks the
+// result cut short beyond it. Shared by the search and the code lookup.
+void GarderLignes(TInstructionSql& q, const TCritereRecherche& critere, TResultatRecherche& resultat);
 
 // Builds the index on a thread and connection of its own; stopped (to go
 // on another time) when this object goes.
