@@ -575,6 +575,9 @@ private slots:
         Fenetre f(c.Dm());
         f.Choisir("peinture");
         auto* champ = f.fiche.findChild<QLineEdit*>("edtRecherche");
+        // The new catalogue's search index is built in the background; the
+        // status line names it until then.
+        QTRY_VERIFY_WITH_TIMEOUT(!champ->placeholderText().startsWith("Index de recherche"), 30000);
         QString lu;
         TQuandModale<TFicheProduitAddOrUpdate> editeur([&](TFicheProduitAddOrUpdate* w) {
             lu = w->findChild<QLineEdit*>("edtLibelle")->text();
