@@ -55,7 +55,7 @@ bool EcrireTout(int fd, const QByteArray& contenu)
 }
 }  // namespace
 
-int EcrireTemporaire(const QString& cible, const QByteArray& contenu, QString& temporaire)
+int EcrireTemporaire(const QString& cible, const QByteArray& contenu, QString& temporaire, Vidage vidage)
 {
     const QFileInfo info(cible);
     const QByteArray chemin = QFile::encodeName(info.absoluteFilePath());
@@ -74,7 +74,8 @@ int EcrireTemporaire(const QString& cible, const QByteArray& contenu, QString& t
         ::umask(masque);
         mode = 0666 & ~masque;
     }
-    const bool ok = ::fchmod(fd, mode) == 0 && EcrireTout(fd, contenu) && ::fsync(fd) == 0;
+    const bool ok =
+        ::fchmod(fd, mode) == 0 && EcrireTout(fd, contenu) && (vidage == Vidage::Differe || ::fsync(fd) == 0);
     const int erreur = errno;
     if (::close(fd) != 0 || !ok) {
         const int cause = ok ? errno : erreur;
@@ -84,16 +85,28 @@ int EcrireTemporaire(const QString& cible, const QByteArray& contenu, QString& t
     temporaire = QFile::decodeName(modele);
     // Its name too, so that after a power cut it is there if the caller
     // recorded it.
-    SynchroniserDossier(cible);
+    if (vidage == Vidage::Immediat)
+        SynchroniserDossier(cible);
     return 0;
 }
 
-int Renommer(const QString& de, const QString& vers)
+int Vider(const QString& chemin)
+{
+    const int fd = ::open(QFile::encodeName(chemin).constData(), O_WRONLY | O_CLOEXEC);
+    const bool ok = fd >= 0 && ::fsync(fd) == 0;
+    const int erreur = errno;
+    if (fd >= 0)
+        ::close(fd);
+    return ok ? 0 : erreur;
+}
+
+int Renommer(const QString& de, const QString& vers, Vidage vidage)
 {
     if (::rename(QFile::encodeName(de).constData(), QFile::encodeName(vers).constData()) != 0)
         return errno;
     // The rename is in the folder's entry: flushed too.
-    SynchroniserDossier(vers);
+    if (vidage == Vidage::Immediat)
+        SynchroniserDossier(vers);
     return 0;
 }
 

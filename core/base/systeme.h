@@ -23,15 +23,26 @@ int Remplacer(const QString& chemin, char* argv[]);
 // file created or renamed there survives a power cut.
 void SynchroniserDossier(const QString& chemin);
 
-// Writes `contenu` to a new hidden file beside `cible` and flushes it to
-// disk; the file gets the permissions of `cible` when it exists, the
-// default ones otherwise. Returns 0 and the file's path in `temporaire`, or
-// the error number (no file is left then). An existing `cible` this process
-// may not write is refused (EACCES and the like).
-int EcrireTemporaire(const QString& cible, const QByteArray& contenu, QString& temporaire);
+// Whether a write or a rename waits for the disk before returning.
+enum class Vidage {
+    Immediat,  // flushed to disk, its folder's entry too
+    Differe,   // left to the system; the caller flushes later or never needs to
+};
 
-// Renames `de` over `vers` and flushes the folder. 0 or the error number.
-int Renommer(const QString& de, const QString& vers);
+// Writes `contenu` to a new hidden file beside `cible` (flushed to disk with
+// Vidage::Immediat); the file gets the permissions of `cible` when it
+// exists, the default ones otherwise. Returns 0 and the file's path in
+// `temporaire`, or the error number (no file is left then). An existing
+// `cible` this process may not write is refused (EACCES and the like).
+int EcrireTemporaire(const QString& cible, const QByteArray& contenu, QString& temporaire,
+                     Vidage vidage = Vidage::Immediat);
+
+// Flushes a file written earlier to disk. 0 or the error number.
+int Vider(const QString& chemin);
+
+// Renames `de` over `vers`, replacing a file of that name, and with
+// Vidage::Immediat flushes the folder. 0 or the error number.
+int Renommer(const QString& de, const QString& vers, Vidage vidage = Vidage::Immediat);
 
 // Removes a file, ignoring a failure.
 void Supprimer(const QString& chemin);

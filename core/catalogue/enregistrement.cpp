@@ -1,6 +1,7 @@
 #include "core/catalogue/enregistrement.h"
 
 #include "core/base/chemins.h"
+#include "core/base/systeme.h"
 #include "core/base/prompts.h"
 #include "core/catalogue/categories.h"
 #include "core/catalogue/concurrence.h"
@@ -17,7 +18,6 @@
 #include <QSet>
 #include <QTemporaryFile>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -69,9 +69,7 @@ public:
     bool Installer(const QString& destination)
     {
         m_copie.close();
-        const QByteArray de = QFile::encodeName(m_copie.fileName()), vers = QFile::encodeName(destination);
-        if (std::rename(de.constData(), vers.constData()) != 0) {
-            const int erreur = errno;
+        if (const int erreur = Systeme::Renommer(m_copie.fileName(), destination, Systeme::Vidage::Differe)) {
             m_echec = ComposerMessage(ImageNonCopiee, PhraseFichier(CauseFichier(destination, true, erreur)),
                                       QString::fromLocal8Bit(std::strerror(erreur)));
             return false;

@@ -1,6 +1,8 @@
 #include "core/exchange/controlestock.h"
 
+#include "core/base/systeme.h"
 #include "core/exchange/fichierechange.h"
+#include "core/exchange/remplacementfichier.h"
 #include "core/exchange/xmldoc.h"
 #include "core/store/acces.h"
 #include "core/store/basesql.h"
@@ -8,17 +10,11 @@
 #include "core/store/dialecte.h"
 #include "core/store/erreurs.h"
 
-#include "core/exchange/remplacementfichier.h"
-
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
-#include <cerrno>
 #include <limits>
 
 namespace {
@@ -279,23 +275,12 @@ class TVerrouDemandes {
 public:
     explicit TVerrouDemandes(const QString& chemin)
     {
-        m_fd = ::open(QFile::encodeName(chemin).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-        if (m_fd < 0)
-            throw EKestravel(MessageEcritureImpossible(chemin, errno));
-        while (::flock(m_fd, LOCK_EX) != 0) {
-            if (errno != EINTR) {
-                const int erreur = errno;
-                ::close(m_fd);
-                throw EKestravel(MessageEcritureImpossible(chemin, erreur));
-            }
-        }
+        if (const int erreur = m_verrou.Prendre(chemin))
+            throw EKestravel(MessageEcritureImpossible(chemin, erreur));
     }
-    ~TVerrouDemandes() { ::close(m_fd); }
-    TVerrouDemandes(const TVerrouDemandes&) = delete;
-    TVerrouDemandes& operator=(const TVerrouDemandes&) = delete;
 
 private:
-    int m_fd = -1;
+    Systeme::TVerrouExclusif m_verrou;
 };
 
 // A row of an earlier version, whose outcomes wait in a temporary file:

@@ -2,6 +2,7 @@
 
 #include "core/base/chemins.h"
 #include "core/base/emplacement.h"
+#include "core/base/systeme.h"
 #include "core/store/dialecte.h"
 #include "core/store/dmkestravel.h"
 #include "core/store/erreurs.h"
@@ -114,12 +115,10 @@ void CopierImage(const QString& source, const QString& cible, QSet<QString>& dos
     }
     namespace fs = std::filesystem;
     std::error_code ec;
-    const fs::path cheminCible(cible.toStdString());
-    const fs::path temporaire(QFile::encodeName(ImageEnCours(infoCible)).toStdString());
+    const QString enCours = ImageEnCours(infoCible);
+    const fs::path temporaire(QFile::encodeName(enCours).toStdString());
     fs::copy_file(fs::path(source.toStdString()), temporaire, fs::copy_options::overwrite_existing, ec);
-    if (!ec)
-        fs::rename(temporaire, cheminCible, ec);
-    if (ec)
+    if (ec || Systeme::Renommer(enCours, cible, Systeme::Vidage::Differe) != 0)
         fs::remove(temporaire, ec);
 }
 
