@@ -1,12 +1,15 @@
 #!/usr/bin/python3
 """The real CONFIG window read and driven through the accessibility bus, the
-way a screen reader and a keyboard-only user meet it.
+way a screen reader and a keyboard-only user meet it; then its product editor
+and list beside tills (the real CONTROLE) and another workstation, on a file
+and on a server.
 
-Usage: e2e_accessibilite.py KESTRAVEL_BINARY INSTALLATION_ROOT
+Usage: e2e_accessibilite.py INSTALLATION SERVER_INSTALLATION SERVER_URI
 Runs inside an X server and a D-Bus session. Exit 0: passed, 1: failed,
 77: the accessibility bus could not be reached (test skipped).
 """
 import os
+import sqlite3
 import subprocess
 import sys
 import time
@@ -20,8 +23,8 @@ except Exception as e:  # pragma: no cover - depends on the machine
     print(f"SKIP: python3-pyatspi unavailable ({e})")
     sys.exit(SKIP)
 
-KEYS = {"Tab": 0xFF09, "Return": 0xFF0D, "Escape": 0xFF1B, "Home": 0xFF50, "Delete": 0xFFFF, "F2": 0xFFBF,
-        "space": 0x20}
+KEYS = {"Tab": 0xFF09, "Return": 0xFF0D, "Escape": 0xFF1B, "Home": 0xFF50, "Down": 0xFF54, "Delete": 0xFFFF,
+        "F2": 0xFFBF, "space": 0x20}
 failures = []
 
 
@@ -151,8 +154,13 @@ def list_rows(product_list):
     return [n for n in find_all(product_list, lambda n: role(n) == "table cell")]
 
 
+def binary_of(root):
+    return os.path.join(root, "Modules", "Kestravel", "kestravel")
+
+
 def main():
-    binary, root = sys.argv[1], sys.argv[2]
+    root, server_root, uri = sys.argv[1:4]
+    binary = binary_of(root)
     # The bus and its registry start on first use; give them a moment.
     error = None
     for _ in range(20):
@@ -179,6 +187,8 @@ def main():
         process.kill()
         process.wait(timeout=10)
     browser(binary, root, env)
+    beside_tills(root, env)
+    beside_tills(server_root, env, uri)
     return finish()
 
 
@@ -340,6 +350,154 @@ def browser(binary, root, env):
             press("Escape", 1.0)
             check(wait_for("the view closed", lambda: window("Détails du produit") is None, 10)
                   and window(title) is not None, "Escape closes the view as 'Annuler' does; the browser stays")
+    finally:
+        process.kill()
+        process.wait(timeout=10)
+
+
+class Catalogue:
+    """The installation's catalogue as another workstation reaches it: the
+    file through sqlite3, the server through psql."""
+
+    def __init__(self, root, uri):
+        self.path = os.path.join(root, "Modules", "Kestravel", "Kestravel.abs")
+        self.uri = uri
+
+    def rows(self, sql):
+        if self.uri:
+            # The server's tables are named in lower case.
+            run = subprocess.run(["psql", self.uri, "-XAtq", "-v", "ON_ERROR_STOP=1", "-F", "|", "-c",
+                                  sql.replace('"Transaction"', "transaction")], capture_output=True, text=True)
+            if run.returncode != 0:
+                raise RuntimeError(run.stderr)
+            return [line.split("|") for line in run.stdout.splitlines()]
+        con = sqlite3.connect(self.path, timeout=10)
+        try:
+            with con:
+                return [[str(v) for v in row] for row in con.execute(sql)]
+        finally:
+            con.close()
+
+    def product(self, number):
+        """Stock, sale price and label of an internal product."""
+        stock, price, label = self.rows("SELECT Stock, PrixVenteHT, Libelle FROM Produit"
+                                        f" WHERE Externe = 0 AND IdProduit = {number}")[0]
+        return int(stock), round(float(price), 2), label
+
+    def history(self, number):
+        """The product's stock movements, "old>new" in their order."""
+        return [f"{old}>{new}" for old, new in self.rows(
+            'SELECT QuantiteOld, QuantiteNew FROM "Transaction" WHERE Externe = 0'
+            f" AND IdProduit = {number} ORDER BY IdTransaction")]
+
+
+def till_sells(root, env, number, category, quantity):
+    """A till's stock request through the real CONTROLE; true when its line is done."""
+    request = os.path.join(root, "Echange", "vente.xml")
+    with open(request, "w", encoding="cp1252") as f:
+        f.write('<?xml version="1.0" encoding="windows-1252"?>\r\n<Kestravel><Produit Type="Commander" Externe="0"'
+                f' IdProduit="{number}" IdProduitType="{category}" Quantite="{quantity}"/></Kestravel>\r\n')
+    run = subprocess.run([binary_of(root), "CONTROLE", os.path.join(root, "Administration", "Kestravel.ini"), request],
+                         env=env, capture_output=True, text=True, timeout=60)
+    with open(request, encoding="cp1252") as f:
+        return run.returncode == 0 and 'Etat="Ok"' in f.read()
+
+
+def beside_tills(root, env, uri=None):
+    """The product editor and the list while tills sell and another workstation
+    edits: the editor writes only what the user changed, over what is stored
+    at that moment, and asks when both changed the same field; the list shows
+    the sales without any action."""
+    engine = "server" if uri else "file"
+    base = Catalogue(root, uri)
+    visserie, first, second = 5, 7, 8  # the two products of 'Visserie', listed in that order
+    base.rows(f"UPDATE Produit SET Stock = 10 WHERE Externe = 0 AND IdProduit IN ({first}, {second})")
+    title = "Parametrage des produits - Version du 02/04/2024"
+    process = subprocess.Popen([binary_of(root), "CONFIG", os.path.join(root, "Administration", "Kestravel.ini")],
+                               env=env)
+    try:
+        main = wait_for("the settings window on the bus", lambda: window(title), 40)
+        if not check(main is not None, f"{engine}: the settings window appears"):
+            return
+        # The keyboard only, as the views take no focus from the bus: the
+        # tree third in the Tab order, then the search field and the list.
+        wait_for("the focus in the window", lambda: find(main, lambda n: focused(n)), 10)
+        for _ in range(3):
+            press("Tab")
+        type_text("Visserie")
+        press("Tab")
+        press("Tab")
+
+        def stock_shown(label):
+            cells = list_rows(find(window(title), lambda n: n.name == "Produits de la catégorie"))
+            names = [c.name or "" for c in cells]
+            # Libellé is the fourth of the row's columns, Stock the ninth.
+            return next((names[i + 5] for i, n in enumerate(names) if n.startswith(label)), None)
+
+        check(wait_for("the products listed", lambda: stock_shown("Vis à bois 5x60") == "10", 10),
+              f"{engine}: typing 'Visserie' lists its two products")
+
+        def open_editor(row):
+            wait_for("the list focused", lambda: focused(find(window(title),
+                                                              lambda n: n.name == "Produits de la catégorie")), 10)
+            press("Home")
+            for _ in range(row):
+                press("Down")
+            press("Return", 1.0)
+            return wait_for("the product editor", lambda: window("Modifier un produit"), 15)
+
+        def field(editor, name):
+            return find(editor, lambda n: n.name == name and role(n) in ("text", "spin button"))
+
+        def validate():
+            find(window("Modifier un produit"), lambda n: role(n) == "push button" and n.name == "Valider") \
+                .queryComponent().grabFocus()
+            time.sleep(0.3)
+            press("space", 1.0)
+
+        def closed():
+            return wait_for("the editor closed", lambda: window("Modifier un produit") is None, 10)
+
+        # Untouched editor: the till's sale stays.
+        editor = open_editor(0)
+        if check(editor is not None, f"{engine}: Enter opens the first product's editor"):
+            sold = till_sells(root, env, first, visserie, 4)
+            check(sold, f"{engine}: the till sells 4 while the editor is open")
+            validate()
+            check(closed() and base.product(first)[0] == 6 and base.history(first)[-1] == "10>6",
+                  f"{engine}: 'Valider' on an untouched editor keeps the till's sale ({base.history(first)[-2:]})")
+
+        # Stock typed while a till sold: asked, then written over what the till left.
+        editor = open_editor(1)
+        if check(editor is not None, f"{engine}: Enter opens the second product's editor"):
+            field(editor, "Stock").queryValue().currentValue = 20
+            check(till_sells(root, env, second, visserie, 2), f"{engine}: the till sells 2 while 20 is typed")
+            validate()
+            box = wait_for("the conflict question", lambda: window_starting("Kestravel"), 10)
+            question = "Le stock a changé pendant la modification : 10 à l'ouverture, 8 maintenant. Enregistrer 20 ?"
+            if check(box is not None and find(box, lambda n: n.name == question) is not None,
+                     f"{engine}: 'Valider' asks about the stock, naming both values"):
+                press("Return", 1.0)
+            check(closed() and base.product(second)[0] == 20 and base.history(second)[-2:] == ["10>8", "8>20"],
+                  f"{engine}: OK writes 20 and its movement from what the till left ({base.history(second)[-2:]})")
+
+        # Only the label edited while another workstation raised the price.
+        editor = open_editor(0)
+        if check(editor is not None, f"{engine}: the first product's editor opens again"):
+            label = "Vis à bois 4x40 (200 pièces)"
+            field(editor, "Libellé").queryEditableText().setTextContents(label)
+            base.rows(f"UPDATE Produit SET PrixVenteHT = 7.59 WHERE Externe = 0 AND IdProduit = {first}")
+            validate()
+            check(closed() and window_starting("Kestravel") is None and base.product(first) == (6, 7.59, label),
+                  f"{engine}: the label is written, the price raised elsewhere kept ({base.product(first)})")
+
+        # The list follows a till's sale by itself.
+        check(stock_shown("Vis à bois 5x60") == "20", f"{engine}: the list shows the stock written")
+        if check(till_sells(root, env, second, visserie, 1), f"{engine}: the till sells 1"):
+            start = time.time()
+            shown = wait_for("the sale in the list", lambda: stock_shown("Vis à bois 5x60") == "19", 5)
+            check(shown and time.time() - start < 2.5,
+                  f"{engine}: the list shows the sale within 2.5 s ({time.time() - start:.1f} s)")
     finally:
         process.kill()
         process.wait(timeout=10)

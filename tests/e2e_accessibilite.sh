@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Runs the accessibility end-to-end test: a demo installation, a virtual X
-# server and a private D-Bus session with the accessibility bus. Exit 77
-# (skipped) only when that environment cannot be set up.
+# Runs the accessibility end-to-end test: a demo installation on a file and
+# one on a server, a virtual X server and a private D-Bus session with the
+# accessibility bus. The server is the run's (KESTRAVEL_PG), or one of its own
+# when run by hand. Exit 77 (skipped) only when that environment cannot be set up.
 set -uo pipefail
 kestravel=$1 kestraveldb=$2
 script="$(dirname "$0")/e2e_accessibilite.py"
@@ -16,13 +17,24 @@ if ! /usr/bin/python3 -c 'import pyatspi' 2>/dev/null; then
   exit 77
 fi
 dossier=$(mktemp -d)
-serveur=
+serveur= pg= base=
 fin() {
   [ -n "$serveur" ] && kill "$serveur" 2>/dev/null && wait "$serveur" 2>/dev/null
+  [ -n "$base" ] && psql "$KESTRAVEL_PG" -Xqc "DROP DATABASE IF EXISTS $base WITH (FORCE)" >/dev/null 2>&1
+  [ -n "$pg" ] && "$(dirname "$0")/../scripts/serveur-pg" arreter "$pg"
   rm -rf "$dossier"
 }
 trap fin EXIT
 "$kestraveldb" demo "$dossier/inst" --bin "$kestravel" >/dev/null || { echo "FAIL: demo installation"; exit 1; }
+if [ -z "${KESTRAVEL_PG:-}" ]; then
+  pg=/tmp/kestravel-pg-e2e-$$
+  KESTRAVEL_PG=$("$(dirname "$0")/../scripts/serveur-pg" demarrer "$pg" --sans-fsync) || { echo "FAIL: no server"; exit 1; }
+fi
+base=kestravel_e2e_$$
+psql "$KESTRAVEL_PG" -Xqc "CREATE DATABASE $base" || { echo "FAIL: server database"; exit 1; }
+uri=${KESTRAVEL_PG/dbname=postgres/dbname=$base}
+"$kestraveldb" demo "$dossier/inst-serveur" --bin "$kestravel" --server "$uri" >/dev/null \
+  || { echo "FAIL: demo installation on the server"; exit 1; }
 
 # A private X server without access control (local socket only), so that
 # every process of the session, the accessibility daemons included, can open it.
@@ -46,7 +58,7 @@ fi
 export DISPLAY=$ecran XDG_RUNTIME_DIR="$dossier/run" HOME="$dossier"
 unset XAUTHORITY WAYLAND_DISPLAY DBUS_SESSION_BUS_ADDRESS AT_SPI_BUS_ADDRESS
 mkdir -m 700 -p "$XDG_RUNTIME_DIR"
-timeout 240 dbus-run-session -- /usr/bin/python3 "$script" "$dossier/inst/Modules/Kestravel/kestravel" "$dossier/inst"
+timeout 400 dbus-run-session -- /usr/bin/python3 "$script" "$dossier/inst" "$dossier/inst-serveur" "$uri"
 code=$?
-[ $code -eq 124 ] && echo "FAIL: the test did not finish within 240 s"
+[ $code -eq 124 ] && echo "FAIL: the test did not finish within 400 s"
 exit $code
