@@ -280,7 +280,8 @@ private slots:
     }
 
     // A till sells while the list is shown and while the product's editor is
-    // open: the sorted list follows with its selection, "Valider" with
+    // open (then other workstations change categories): the sorted list
+    // follows with its selection, "Valider" with
     // nothing touched keeps the sale, a stock typed meanwhile is asked about
     // (Cancel keeps the editor and what was typed, OK writes it) and the
     // history adds up.
@@ -337,6 +338,27 @@ private slots:
         for (const TMouvementStock& m : LireMouvementsStock(c.Dm(), 0, 3))
             historique << QStringLiteral("%1→%2").arg(m.quantiteOld).arg(m.quantiteNew);
         QCOMPARE(historique.join(' '), QString("10→9 9→6 6→4 4→20"));
+
+        // Another workstation adds and renames categories: the tree follows
+        // as the user left it, the list keeps its rows and selection; a
+        // category deleted elsewhere while shown leaves nothing selected.
+        f.ChoisirProduit(3);
+        f.arbre->collapseItem(Noeud(f.arbre, "Outillage"));
+        QSignalSpy remplissages(f.liste->model(), &QAbstractItemModel::modelReset);
+        caisse->Connexion().Executer("INSERT INTO ProduitType VALUES (0, 8, 1, 'Pinces')");
+        caisse->Connexion().Executer("UPDATE ProduitType SET Libelle = 'Peintures' WHERE IdProduitType = 4");
+        QTRY_VERIFY_WITH_TIMEOUT(Noeud(f.arbre, "Peintures"), 3000);
+        QCOMPARE(Plan(f.arbre->topLevelItem(0)),
+                 QStringList({"Interne", " Bois", " Outillage", "  Marteaux", "  Pinces", " Peintures"}));
+        QCOMPARE(f.arbre->currentItem()->text(0), QString("Marteaux"));
+        QVERIFY(!Noeud(f.arbre, "Outillage")->isExpanded());
+        QCOMPARE(f.fiche.ProduitSelectionne()->GetIdProduit(), 3);
+        QCOMPARE(remplissages.count(), 0);
+        f.Choisir("Peintures");
+        caisse->Connexion().Executer("DELETE FROM ProduitType WHERE IdProduitType = 4");
+        QTRY_VERIFY_WITH_TIMEOUT(!Noeud(f.arbre, "Peintures"), 3000);
+        QVERIFY(f.arbre->selectedItems().isEmpty());
+        QVERIFY(!f.Hausse() && !f.Actif("btnImprimer"));
     }
 
     void suppression()

@@ -130,6 +130,7 @@ void TFicheParametreProduit::CatalogueChange()
 {
     if (m_ferme)
         return;
+    ActualiserArbre();
     if (m_recherche->Active()) {
         m_actualiserResultats = true;
         m_recherche->Relancer();
@@ -205,6 +206,31 @@ void TFicheParametreProduit::RechargerArbreEtListe(int categorie)
     // Selecting the category during the load has listed it already.
     if (m_remplissages == avant)
         AfficherProduits(0, categorie);
+}
+
+void TFicheParametreProduit::ActualiserArbre()
+{
+    // A sale leaves the categories as they are: one read, nothing rebuilt.
+    if (LireCategories(m_dm) == m_categoriesLues)
+        return;
+    const TVueArbre vue = VueArbre(tvProduitType, m_noeuds);
+    m_categorieASelectionner = NoeudSelectionne() ? CategorieSelectionnee() : -1;
+    {
+        // The same category selected again must not fill the list anew:
+        // the caller refreshes it, keeping its selection and scroll.
+        const QSignalBlocker bloque(tvProduitType);
+        RemplirArbreCategories();
+    }
+    RetablirVueArbre(tvProduitType, m_noeuds, vue);
+    if (NoeudSelectionne() || m_categorieAffichee < 0)
+        return;
+    // The category shown was deleted elsewhere: nothing is selected.
+    tvProduitTypeChange(nullptr);
+    if (!m_recherche->Active()) {
+        m_categorieAffichee = -1;
+        m_modele->Vider();
+        ActiverBoutonsListe();
+    }
 }
 
 QTreeWidgetItem* TFicheParametreProduit::NoeudSelectionne() const

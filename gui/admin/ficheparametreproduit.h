@@ -107,6 +107,9 @@ private:
     // After an action: the tree is read again selecting `categorie`, then
     // the list of that category is filled, once.
     void RechargerArbreEtListe(int categorie);
+    // After another workstation's change: the tree built again when its
+    // categories differ, as the user left it; the list is not filled anew.
+    void ActualiserArbre();
     // After a write: the search results when a search is typed, otherwise
     // the products of `categorie`.
     void ActualiserListe(int categorie);
