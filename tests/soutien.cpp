@@ -1,6 +1,7 @@
 #include "tests/soutien.h"
 
 #include "core/base/emplacement.h"
+#include "core/catalogue/veille.h"
 #include "core/serveur/catalogueserveur.h"
 #include "core/store/dmkestravel.h"
 #include "core/store/echecs.h"
@@ -8,11 +9,15 @@
 #include "core/store/schema.h"
 #include "tests/serveurtest.h"
 
+#include <sqlite3.h>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QLocale>
 #include <QProcess>
+#include <QtTest>
+#include <cstring>
 #include <stdexcept>
 
 void LocaleFrancaise() { QLocale::setDefault(QLocale(QLocale::French, QLocale::France)); }
@@ -164,4 +169,35 @@ void EcrireFichier(const QString& chemin, const QByteArray& contenu)
     if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
         throw std::runtime_error("écriture impossible");
     f.write(contenu);
+}
+
+TCompteurInstructions::TCompteurInstructions(sqlite3* base, const char* fragment) : m_base(base), m_fragment(fragment)
+{
+    if (m_base)
+        sqlite3_trace_v2(m_base, SQLITE_TRACE_STMT, &TCompteurInstructions::Trace, this);
+}
+
+TCompteurInstructions::~TCompteurInstructions()
+{
+    if (m_base)
+        sqlite3_trace_v2(m_base, 0, nullptr, nullptr);
+}
+
+int TCompteurInstructions::Trace(unsigned, void* moi, void* instruction, void*)
+{
+    auto* compteur = static_cast<TCompteurInstructions*>(moi);
+    const char* sql = sqlite3_sql(static_cast<sqlite3_stmt*>(instruction));
+    if (sql && std::strstr(sql, compteur->m_fragment))
+        ++compteur->m_nombre;
+    return 0;
+}
+
+bool AttendreIndexRecherche(QWidget* fenetre)
+{
+    const auto* champ = fenetre->findChild<QLineEdit*>("edtRecherche");
+    const bool construit = champ && QTest::qWaitFor([&] {
+        return !champ->placeholderText().startsWith(QLatin1String("Index de recherche en construction"));
+    });
+    QTest::qWait(TVeilleCatalogue::Periode + 100);
+    return construit;
 }

@@ -9,12 +9,37 @@
 #include <QTemporaryDir>
 #include <memory>
 
+class QWidget;
 class TdmKestravel;
+struct sqlite3;
 
 // Pins the French locale, as the users have it.
 void LocaleFrancaise();
 
 class TBaseServeurTest;
+
+// A window opened on a catalogue without a search index builds it in the
+// background, on a connection of its own whose commits the window's change
+// check sees: waits until it is built and taken in, so that what follows
+// starts while nobody changes the catalogue. False when it is not built.
+bool AttendreIndexRecherche(QWidget* fenetre);
+
+// Counts the statements SQLite runs on a catalogue file's connection whose
+// text contains `fragment` (on a server's connection, none are counted).
+class TCompteurInstructions {
+public:
+    TCompteurInstructions(sqlite3* base, const char* fragment);
+    ~TCompteurInstructions();
+    TCompteurInstructions(const TCompteurInstructions&) = delete;
+    TCompteurInstructions& operator=(const TCompteurInstructions&) = delete;
+    int Nombre() const { return m_nombre; }
+
+private:
+    static int Trace(unsigned, void* moi, void* instruction, void*);
+    sqlite3* m_base;
+    const char* m_fragment;
+    int m_nombre = 0;
+};
 
 // A fresh empty catalogue in its own temporary folder: a file, or, while a
 // suite runs on the server (serveurtest.h), a database of its own there.

@@ -3,19 +3,18 @@
 
 #include "core/base/chemins.h"
 #include "core/base/prompts.h"
+#include "core/catalogue/veille.h"
 #include "core/store/dmkestravel.h"
 #include "gui/admin/ficheparametreproduit.h"
 #include "tests/modale.h"
 #include "tests/soutien.h"
 
-#include <sqlite3.h>
 #include <QAction>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTreeView>
 #include <QTreeWidget>
 #include <QtTest>
-#include <cstring>
 
 class TestAdminCablage : public QObject {
     Q_OBJECT
@@ -53,21 +52,10 @@ class TestAdminCablage : public QObject {
 
     // Counts the statements that read a category's product list, as SQLite
     // runs them on the window's connection.
-    struct TCompteurLectures {
-        sqlite3* base;
-        int listes = 0;
-        explicit TCompteurLectures(sqlite3* b) : base(b)
-        {
-            sqlite3_trace_v2(base, SQLITE_TRACE_STMT, &TCompteurLectures::Trace, this);
-        }
-        ~TCompteurLectures() { sqlite3_trace_v2(base, 0, nullptr, nullptr); }
-        static int Trace(unsigned, void* moi, void* instruction, void*)
-        {
-            const char* sql = sqlite3_sql(static_cast<sqlite3_stmt*>(instruction));
-            if (sql && std::strstr(sql, "FROM Produit p WHERE Externe = ? AND IdProduitType = ?"))
-                ++static_cast<TCompteurLectures*>(moi)->listes;
-            return 0;
-        }
+    struct TCompteurLectures : TCompteurInstructions {
+        explicit TCompteurLectures(sqlite3* b)
+            : TCompteurInstructions(b, "FROM Produit p WHERE Externe = ? AND IdProduitType = ?")
+        {}
     };
 
 private slots:
@@ -109,13 +97,23 @@ private slots:
         Fenetre f;
         TPromptsScriptes prompts;
         {
+            // Shown while nobody changes the catalogue: the change check on
+            // the timer reads nothing.
+            f.fiche->show();
+            QVERIFY(AttendreIndexRecherche(f.fiche.get()));
+            TCompteurInstructions lectures(f.c.Dm().Handle(), "Produit");
+            QTest::qWait(2 * TVeilleCatalogue::Periode + 200);
+            QCOMPARE(lectures.Nombre(), 0);
+            f.fiche->hide();
+        }
+        {
             // Saving in the editor reloads the tree on the product's category,
             // which lists it: no second read.
             TCompteurLectures compteur(f.c.Dm().Handle());
             TQuandModale<> editeur([](QWidget* w) { Cliquer(w, "btnOk"); });
             f.fiche->lvProduitsDblClick();
             ATTENDRE_MODALE(editeur);
-            QCOMPARE(compteur.listes, 1);
+            QCOMPARE(compteur.Nombre(), 1);
             QCOMPARE(f.arbre->currentItem()->text(0), QString("Marteaux"));
         }
         {
@@ -126,14 +124,14 @@ private slots:
             });
             Cliquer(f.fiche.get(), "btnAjouterProduit");
             ATTENDRE_MODALE(ajout);
-            QCOMPARE(compteur.listes, 1);
+            QCOMPARE(compteur.Nombre(), 1);
         }
         {
             TCompteurLectures compteur(f.c.Dm().Handle());
             TQuandModale<> gestion;
             Cliquer(f.fiche.get(), "btnAjouterProduitType");
             ATTENDRE_MODALE(gestion);
-            QCOMPARE(compteur.listes, 1);
+            QCOMPARE(compteur.Nombre(), 1);
         }
         {
             f.arbre->setCurrentItem(f.arbre->findItems("Marteaux", Qt::MatchExactly | Qt::MatchRecursive).first());
@@ -143,7 +141,7 @@ private slots:
             const QTreeWidgetItem* outillage =
                 f.arbre->findItems("Outillage", Qt::MatchExactly | Qt::MatchRecursive).first();
             f.fiche->tvProduitTypeDragDrop(f.liste, f.arbre->visualItemRect(outillage).center());
-            QCOMPARE(compteur.listes, 1);
+            QCOMPARE(compteur.Nombre(), 1);
             QCOMPARE(f.Colonne(3), QStringList{"Maillet"});
         }
     }
@@ -165,7 +163,7 @@ private slots:
         QCOMPARE(importation.Classe(), QString("TFicheImportation"));
         QCOMPARE(f.arbre->currentItem()->text(0), QString("Marteaux et masses"));
         QCOMPARE(f.Colonne(3), (QStringList{"Marteau", "Masse"}));
-        QCOMPARE(compteur.listes, 1);
+        QCOMPARE(compteur.Nombre(), 1);
 
         // The listed category is gone after the import: nothing is selected.
         TQuandModale<> suppression([&](QWidget*) { f.c.Sql("DELETE FROM ProduitType WHERE IdProduitType = 2"); });

@@ -386,8 +386,11 @@ private slots:
         lv->setCurrentIndex(modele.index(2, 0));
         QSignalSpy remises(&modele, &QAbstractItemModel::modelReset);
         QSignalSpy dispositions(&modele, &QAbstractItemModel::layoutChanged);
+        QVERIFY(AttendreIndexRecherche(&liste));
+        TCompteurInstructions lectures(c.Dm().Handle(), "Produit");
         QTest::qWait(2 * TVeilleCatalogue::Periode + 200);
         QCOMPARE(dispositions.count(), 0);
+        QCOMPARE(lectures.Nombre(), 0);
 
         const auto autre = c.AutreConnexion();
         autre->Connexion().Executer("UPDATE Produit SET Stock = 4 WHERE IdProduit = 12");
