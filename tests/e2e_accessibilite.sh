@@ -20,7 +20,12 @@ dossier=$(mktemp -d)
 serveur= pg= base=
 fin() {
   [ -n "$serveur" ] && kill "$serveur" 2>/dev/null && wait "$serveur" 2>/dev/null
-  [ -n "$base" ] && psql "$KESTRAVEL_PG" -Xqc "DROP DATABASE IF EXISTS $base WITH (FORCE)" >/dev/null 2>&1
+  if [ -n "$base" ]; then
+    psql "$KESTRAVEL_PG" -Xqc "DROP DATABASE IF EXISTS $base WITH (FORCE)" >/dev/null 2>&1
+    for role in bureau_$base caisse_$base kestravel_bureau_$base kestravel_vente_$base; do
+      psql "$KESTRAVEL_PG" -Xqc "DROP ROLE IF EXISTS $role" >/dev/null 2>&1
+    done
+  fi
   [ -n "$pg" ] && "$(dirname "$0")/../scripts/serveur-pg" arreter "$pg"
   rm -rf "$dossier"
 }
@@ -35,6 +40,16 @@ psql "$KESTRAVEL_PG" -Xqc "CREATE DATABASE $base" || { echo "FAIL: server databa
 uri=${KESTRAVEL_PG/dbname=postgres/dbname=$base}
 "$kestraveldb" demo "$dossier/inst-serveur" --bin "$kestravel" --server "$uri" >/dev/null \
   || { echo "FAIL: demo installation on the server"; exit 1; }
+# The office workstation and a till log in with the roles their kind of
+# workstation is given; the till is an installation of its own.
+psql "$uri" -Xq -v ON_ERROR_STOP=1 -c "CREATE ROLE bureau_$base LOGIN IN ROLE kestravel_bureau_$base" \
+  -c "CREATE ROLE caisse_$base LOGIN IN ROLE kestravel_vente_$base" || { echo "FAIL: server roles"; exit 1; }
+cp -r "$dossier/inst-serveur" "$dossier/inst-caisse"
+for poste in bureau caisse; do
+  [ $poste = bureau ] && installation="$dossier/inst-serveur" || installation="$dossier/inst-$poste"
+  printf '[Catalogue]\nServeur=%s\n' "${uri/user=postgres/user=${poste}_$base}" \
+    >"$installation/Modules/Kestravel/Kestravel.conf"
+done
 
 # A private X server without access control (local socket only), so that
 # every process of the session, the accessibility daemons included, can open it.
@@ -58,7 +73,7 @@ fi
 export DISPLAY=$ecran XDG_RUNTIME_DIR="$dossier/run" HOME="$dossier"
 unset XAUTHORITY WAYLAND_DISPLAY DBUS_SESSION_BUS_ADDRESS AT_SPI_BUS_ADDRESS
 mkdir -m 700 -p "$XDG_RUNTIME_DIR"
-timeout 400 dbus-run-session -- /usr/bin/python3 "$script" "$dossier/inst" "$dossier/inst-serveur" "$uri"
+timeout 400 dbus-run-session -- /usr/bin/python3 "$script" "$dossier/inst" "$dossier/inst-serveur" "$dossier/inst-caisse" "$uri"
 code=$?
 [ $code -eq 124 ] && echo "FAIL: the test did not finish within 400 s"
 exit $code
