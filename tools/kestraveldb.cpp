@@ -251,9 +251,6 @@ std::unique_ptr<QCoreApplication> Application(int& argc, char* argv[], bool dess
         return std::make_unique<QCoreApplication>(argc, argv);
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    // The demo runs no event loop: Qt's own dispatcher is enough, and GLib's
-    // thread-local state (which leak checkers cannot walk) is never set up.
-    qputenv("QT_NO_GLIB", "1");
     g_messagesQt = qInstallMessageHandler(FiltrerDemarrage);
     auto app = std::make_unique<QGuiApplication>(argc, argv);
     qInstallMessageHandler(g_messagesQt);
