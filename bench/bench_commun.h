@@ -59,17 +59,21 @@ inline TDossiers Dossiers(int argc, char* argv[], const QString& sousDossier = Q
 }
 
 // One line of run-all's table: the benchmark, our figure, the baseline's,
-// the ratio, the target as written, and whether it is met.
+// the ratio, the target as written, and whether it is met. The numbers are
+// written with a point whatever the program's locale (Qt's application
+// object takes the user's, a comma in French), so that the table is the
+// same under any LANG.
 inline void Consigner(const char* quoi, double nous, double base, const QString& cible, bool atteinte)
 {
     const QByteArray fichier = qgetenv("KESTRAVEL_BENCH_RESULTATS");
     if (fichier.isEmpty())
         return;
-    if (FILE* f = std::fopen(fichier.constData(), "a")) {
-        std::fprintf(f, "%s\t%.2f\t%.2f\t%.2f\t%s\t%s\n", quoi, nous, base, base > 0 ? nous / base : 0.0,
-                     qPrintable(cible), atteinte ? "oui" : "non");
-        std::fclose(f);
-    }
+    const auto nombre = [](double v) { return QByteArray::number(v, 'f', 2); };
+    const QByteArray ligne = QByteArray(quoi) + '\t' + nombre(nous) + '\t' + nombre(base) + '\t'
+        + nombre(base > 0 ? nous / base : 0.0) + '\t' + cible.toUtf8() + '\t' + (atteinte ? "oui" : "non") + '\n';
+    QFile f(QFile::decodeName(fichier));
+    if (f.open(QIODevice::WriteOnly | QIODevice::Append))
+        f.write(ligne);
 }
 
 struct Mesure {
