@@ -114,8 +114,7 @@ const char* const Somme = "SELECT SUM(Stock) FROM Produit";
 int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
-    const QString dossier = QDir(argc > 1 ? argv[1] : "bench-data").absolutePath();
-    const QString build = QDir(argc > 2 ? argv[2] : "build").absolutePath();
+    const auto [dossier, build] = bench::Dossiers(argc, argv);
     const QString genere = bench::Catalogue(dossier, build, "journee-10k.abs",
                                             {"--products", QString::number(NbProduits), "--categories", "100"});
     const QString racine = dossier + "/journee/";
