@@ -182,6 +182,19 @@ inline double MemoireMax() { return Memoire("VmHWM:"); }
 // Resident memory of the process now, in MiB.
 inline double MemoireActuelle() { return Memoire("VmRSS:"); }
 
+// Builds what `construire` adds to a catalogue (an index) unless
+// `deja` says it is there, and tells how long that one-off step took: it is
+// no figure of the benchmark, which measures the catalogue as used daily.
+inline void ConstruireUneFois(const char* quoi, bool deja, const std::function<void()>& construire)
+{
+    if (deja)
+        return;
+    QElapsedTimer t;
+    t.start();
+    construire();
+    std::printf("construction %s (une fois par catalogue) : %.1f s\n", quoi, t.nsecsElapsed() / 1e9);
+}
+
 // The window benchmarks' start: the offscreen platform unless another is
 // asked for, and the catalogue `nom` made in the scratch folder of the
 // command line (arguments: scratch folder, build folder).

@@ -170,7 +170,11 @@ int main(int argc, char* argv[])
     Afficher("fichier", fichier);
     Afficher("serveur", serveur);
     const double ratio = serveur.parSeconde / fichier.parSeconde;
+    const bool atteinte = ratio >= 0.6 && serveur.p95 < 1000;
     std::printf("%-28s %7.2f× le fichier (cible ≥ 0.6×) %s ; 95 %% %s 1 s\n", "débit du serveur", ratio,
-                ratio >= 0.6 && serveur.p95 < 1000 ? "OK" : "HORS CIBLE", serveur.p95 < 1000 ? "sous" : "au-delà de");
+                atteinte ? "OK" : "HORS CIBLE", serveur.p95 < 1000 ? "sous" : "au-delà de");
+    // In the table as time per request, the file's being the baseline.
+    bench::Consigner("journée de caisses : temps par demande, serveur", 1000 / serveur.parSeconde,
+                     1000 / fichier.parSeconde, QStringLiteral("≤ 1.67× (débit ≥ 0.6×), 95 % < 1 s"), atteinte);
     return 0;
 }

@@ -23,26 +23,14 @@
 #include <QTimer>
 #include <QTreeView>
 
-namespace {
-void Absolu(const char* quoi, double ms, double baseMs, double cibleMs)
-{
-    std::printf("%-52s %9.2f ms   base %9.2f ms   ratio %5.2f×  (cible < %.0f ms) %s\n", quoi, ms, baseMs, ms / baseMs,
-                cibleMs, ms < cibleMs ? "OK" : "HORS CIBLE");
-}
-}  // namespace
-
 int main(int argc, char* argv[])
 {
     bench::PlateformeHorsEcran();
     QApplication app(argc, argv);
     const QString chemin = bench::CatalogueGrandeCategorie(argc, argv);
     TdmKestravel dm(chemin);
-    if (!IndexAnnexesInstalles(dm.Connexion())) {
-        QElapsedTimer t;
-        t.start();
-        InstallerIndexAnnexes(dm.Connexion());
-        std::printf("construction des index (une fois par catalogue) : %.1f s\n", t.nsecsElapsed() / 1e9);
-    }
+    bench::ConstruireUneFois("des index", IndexAnnexesInstalles(dm.Connexion()),
+                             [&] { InstallerIndexAnnexes(dm.Connexion()); });
     std::printf("catalogue : %s\n", qPrintable(chemin));
 
     sqlite3* brut = nullptr;
@@ -57,7 +45,7 @@ int main(int argc, char* argv[])
     int lignes = 0;
     const double tout = bench::Mesurer(5, [&] { lignes = LireProduitsAReapprovisionner(dm, 0).Taille(); });
     std::printf("tout le catalogue : %d produits à réapprovisionner (base : %lld)\n", lignes, lignesTout);
-    Absolu("liste, tout le catalogue", tout, toutBrut, 100);
+    bench::Duree("liste, tout le catalogue", tout, toutBrut, 100);
 
     QStringList ids{"1"};
     for (int id : CollecterDescendants(dm, 1))
@@ -73,7 +61,7 @@ int main(int argc, char* argv[])
     const double categorie = bench::Mesurer(5, [&] { lignes = LireProduitsAReapprovisionner(dm, 1).Taille(); });
     std::printf("catégorie 1 et ses %lld sous-catégories : %d produits (base : %lld)\n", qlonglong(ids.size() - 1),
                 lignes, lignesCategorie);
-    Absolu("liste, la plus grande catégorie et ses descendantes", categorie, categorieBrut, 100);
+    bench::Duree("liste, la plus grande catégorie et ses descendantes", categorie, categorieBrut, 100);
 
     const double fenetre = bench::Mesurer(3, [&] {
         TFicheReapprovisionnement f(dm, 0, QString());
@@ -82,7 +70,7 @@ int main(int argc, char* argv[])
         liste->doItemsLayout();
         liste->viewport()->repaint();
     });
-    Absolu("fenêtre ouverte et peinte, tout le catalogue", fenetre, toutBrut, 100);
+    bench::Duree("fenêtre ouverte et peinte, tout le catalogue", fenetre, toutBrut, 100);
     const TListeReapprovisionnement liste = LireProduitsAReapprovisionner(dm, 0);
     qsizetype octets = 0;
     const double csv = bench::Mesurer(3, [&] { octets = CsvReapprovisionnement(liste).size(); });
@@ -114,7 +102,7 @@ int main(int argc, char* argv[])
         scanBrut += bench::RequeteBrute(brut, sqlCode, lignesCode, 1, PlierCode(codes(i)).toUtf8());
     scanBrut /= n;
     std::printf("%d codes lus, %d produits trouvés\n", n, trouves);
-    Absolu("code lu (référence ou code export), moyenne", scan, scanBrut, 20);
+    bench::Duree("code lu (référence ou code export), moyenne", scan, scanBrut, 20);
     sqlite3_close(brut);
 
     // From Enter in "Rechercher" to the editor of the product shown.
@@ -138,6 +126,6 @@ int main(int argc, char* argv[])
         if (ms >= 0)
             ouverture = std::min(ouverture, ms);
     }
-    Absolu("Entrée sur un code : éditeur du produit ouvert", ouverture, scanBrut, 100);
+    bench::Duree("Entrée sur un code : éditeur du produit ouvert", ouverture, scanBrut, 100);
     return 0;
 }

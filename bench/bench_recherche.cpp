@@ -28,12 +28,8 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     const QString chemin = bench::CatalogueGrandeCategorie(argc, argv);
     TdmKestravel dm(chemin);
-    if (!IndexRechercheInstalle(dm.Connexion())) {
-        QElapsedTimer t;
-        t.start();
-        InstallerIndexRecherche(dm.Connexion());
-        std::printf("construction de l'index (une fois par catalogue) : %.1f s\n", t.nsecsElapsed() / 1e9);
-    }
+    bench::ConstruireUneFois("de l'index", IndexRechercheInstalle(dm.Connexion()),
+                             [&] { InstallerIndexRecherche(dm.Connexion()); });
 
     TFicheParametreProduit fiche(dm);
     fiche.show();
