@@ -26,7 +26,7 @@ void SynchroniserDossier(const QString& chemin);
 // Whether a write or a rename waits for the disk before returning.
 enum class Vidage {
     Immediat,  // flushed to disk, its folder's entry too
-    Differe,   // left to the system; the caller flushes later or never needs to
+    Differe,  // left to the system; the caller flushes later or never needs to
 };
 
 // Writes `contenu` to a new hidden file beside `cible` (flushed to disk with

@@ -1,8 +1,8 @@
 #include "core/catalogue/enregistrement.h"
 
 #include "core/base/chemins.h"
-#include "core/base/systeme.h"
 #include "core/base/prompts.h"
+#include "core/base/systeme.h"
 #include "core/catalogue/categories.h"
 #include "core/catalogue/concurrence.h"
 #include "core/store/acces.h"

@@ -26,9 +26,9 @@ QString MessageEcritureImpossible(const QString& chemin, int erreur)
 TRemplacementFichier::TRemplacementFichier(const QString& chemin, const QByteArray& contenu, Vidage vidage)
     : m_chemin(chemin), m_vidage(vidage)
 {
-    const int erreur = Systeme::EcrireTemporaire(
-        chemin, contenu, m_temporaire,
-        vidage == Vidage::Immediat ? Systeme::Vidage::Immediat : Systeme::Vidage::Differe);
+    const int erreur =
+        Systeme::EcrireTemporaire(chemin, contenu, m_temporaire,
+                                  vidage == Vidage::Immediat ? Systeme::Vidage::Immediat : Systeme::Vidage::Differe);
     if (erreur != 0)
         Echec(chemin, erreur);
 }
