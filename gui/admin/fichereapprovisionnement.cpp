@@ -59,30 +59,21 @@ QVariant TModeleReapprovisionnement::headerData(int section, Qt::Orientation ori
     return {};
 }
 
-TRapportReapprovisionnement::TRapportReapprovisionnement(const TListeReapprovisionnement& liste,
-                                                         const QString& portee)
+TRapportReapprovisionnement::TRapportReapprovisionnement(const TListeReapprovisionnement& liste, const QString& portee)
     : m_liste(liste), m_portee(portee)
 {
-    TBoiteTexte titre = BoiteTexte(0, 2, 132, 7, QString::fromUtf8(TitreReappro), PoliceRapport(14.25, true));
-    titre.centree = true;
-    titre.elargir = true;
     TBoiteTexte sousTitre = BoiteTexte(0, 11, 190, 5, QStringLiteral("[portee]"), PoliceRapport(9));
     sousTitre.centree = true;
     rapport.TitreRapport.hauteur = 20;
-    rapport.TitreRapport.boites = {titre, sousTitre};
-
-    const QFont normale = PoliceRapport(8);
-    TBoiteTexte libelle = BoiteTexte(0, 1, 130, 5, QStringLiteral("Libellé : [libelle]"), normale);
-    libelle.elargir = true;
-    rapport.DonneesMaitre.hauteur = 12;
-    rapport.DonneesMaitre.boites = {
-        libelle,
-        BoiteTexte(0, 6, 45, 5, QStringLiteral("Référence : [reference]"), normale),
-        BoiteTexte(46, 6, 25, 5, QStringLiteral("Stock : [stock]"), normale),
-        BoiteTexte(72, 6, 28, 5, QStringLiteral("Minimum : [minimum]"), normale),
-        BoiteTexte(101, 6, 28, 5, QStringLiteral("Manque : [manque]"), normale),
-        BoiteTexte(130, 6, 45, 5, QStringLiteral("Prix achat HT : [prix_achat_ht]"), normale),
-    };
+    rapport.TitreRapport.boites = {TitreListe(2, QString::fromUtf8(TitreReappro)), sousTitre};
+    rapport.DonneesMaitre = BandeProduitListe(12, 1, 130, 5,
+                                              {
+                                                  {0, 45, QStringLiteral("Référence : [reference]")},
+                                                  {46, 25, QStringLiteral("Stock : [stock]")},
+                                                  {72, 28, QStringLiteral("Minimum : [minimum]")},
+                                                  {101, 28, QStringLiteral("Manque : [manque]")},
+                                                  {130, 45, QStringLiteral("Prix achat HT : [prix_achat_ht]")},
+                                              });
     donnees.RangeEndCount = m_liste.Taille();
     rapport.JeuDonnees = &donnees;
     rapport.OnGetValue = [this](const QString& nom) { return Valeur(nom); };
@@ -124,7 +115,7 @@ TFicheReapprovisionnement::TFicheReapprovisionnement(TdmKestravel& dm, int idPro
         m_modele->Remplir(LireProduitsAReapprovisionner(m_dm, idProduitType));
     }
     const int n = m_modele->rowCount();
-    lbResume->setText(n == 0   ? QStringLiteral("Aucun produit à réapprovisionner.")
+    lbResume->setText(n == 0       ? QStringLiteral("Aucun produit à réapprovisionner.")
                           : n == 1 ? QStringLiteral("1 produit à réapprovisionner.")
                                    : QStringLiteral("%1 produits à réapprovisionner.").arg(n));
     btnImprimer->setEnabled(n > 0);
@@ -167,5 +158,6 @@ void TFicheReapprovisionnement::btnExporterCsvClick()
         Prompts().Erreur(e.Message());
         return;
     }
-    Prompts().Information(QStringLiteral("La liste a été enregistrée dans « %1 ».").arg(QDir::toNativeSeparators(chemin)));
+    Prompts().Information(
+        QStringLiteral("La liste a été enregistrée dans « %1 ».").arg(QDir::toNativeSeparators(chemin)));
 }

@@ -21,26 +21,16 @@ const TVariableListe Variables[] = {
 
 TRapportListeProduits::TRapportListeProduits(const QAbstractItemModel* lvProduits) : m_liste(lvProduits)
 {
-    TBoiteTexte titre = BoiteTexte(0, 4, 132, 7, QString::fromUtf8(TitreListeProduits), PoliceRapport(14.25, true));
-    titre.centree = true;
-    titre.elargir = true;
     frxReport1.TitreRapport.hauteur = 20;
-    frxReport1.TitreRapport.boites = {titre};
-
-    // The report's default font: small enough for a label and a price to
-    // share a 35 mm box.
-    const QFont normale = PoliceRapport(8);
-    TBoiteTexte libelle = BoiteTexte(0, 2, 101, 6, QStringLiteral("Libellé : [libelle]"), normale);
-    libelle.elargir = true;
-    frxReport1.DonneesMaitre.hauteur = 16;
-    frxReport1.DonneesMaitre.boites = {
-        libelle,
-        BoiteTexte(0, 7, 50, 6, QStringLiteral("Référence : [reference]"), normale),
-        BoiteTexte(51, 7, 35, 6, QStringLiteral("Prix tarif HT : [prix_tarif_ht]"), normale),
-        BoiteTexte(88, 7, 35, 6, QStringLiteral("Prix achat HT : [prix_achat_ht]"), normale),
-        BoiteTexte(126, 7, 35, 6, QStringLiteral("Prix vente HT : [prix_vente_ht]"), normale),
-        BoiteTexte(164, 7, 25, 6, QStringLiteral("Stock : [stock]"), normale),
-    };
+    frxReport1.TitreRapport.boites = {TitreListe(4, QString::fromUtf8(TitreListeProduits))};
+    frxReport1.DonneesMaitre = BandeProduitListe(16, 2, 101, 6,
+                                                 {
+                                                     {0, 50, QStringLiteral("Référence : [reference]")},
+                                                     {51, 35, QStringLiteral("Prix tarif HT : [prix_tarif_ht]")},
+                                                     {88, 35, QStringLiteral("Prix achat HT : [prix_achat_ht]")},
+                                                     {126, 35, QStringLiteral("Prix vente HT : [prix_vente_ht]")},
+                                                     {164, 25, QStringLiteral("Stock : [stock]")},
+                                                 });
 
     frxUserDataSet1.RangeEndCount = m_liste->rowCount();
     frxReport1.JeuDonnees = &frxUserDataSet1;

@@ -440,6 +440,30 @@ TBoiteTexte BoiteTexte(double gauche, double haut, double largeur, double hauteu
     return b;
 }
 
+TBoiteTexte TitreListe(double haut, const QString& texte)
+{
+    TBoiteTexte titre = BoiteTexte(0, haut, 132, 7, texte, PoliceRapport(14.25, true));
+    titre.centree = true;
+    titre.elargir = true;
+    return titre;
+}
+
+TBande BandeProduitListe(double hauteur, double hautLibelle, double largeurLibelle, double hauteurBoite,
+                         const QVector<TChampListe>& champs)
+{
+    // Small enough for a label and a price to share a 35 mm box.
+    const QFont normale = PoliceRapport(8);
+    TBande bande;
+    bande.hauteur = hauteur;
+    TBoiteTexte libelle =
+        BoiteTexte(0, hautLibelle, largeurLibelle, hauteurBoite, QStringLiteral("Libellé : [libelle]"), normale);
+    libelle.elargir = true;
+    bande.boites = {libelle};
+    for (const TChampListe& c : champs)
+        bande.boites << BoiteTexte(c.gauche, hautLibelle + 5, c.largeur, hauteurBoite, c.texte, normale);
+    return bande;
+}
+
 QFont PoliceRapport(double points, bool gras)
 {
     QFont f(QStringLiteral("Arial"));

@@ -39,6 +39,18 @@ struct TBande {
     QVector<TBoiteTexte> boites;
 };
 
+// The module's lists of products print alike: a bold title centred at
+// `haut`, then per product its label alone on a first line (`hautLibelle`,
+// widened to its text), the other fields side by side 5 mm below, in the
+// report's 8-point font, each box `hauteurBoite` high.
+TBoiteTexte TitreListe(double haut, const QString& texte);
+struct TChampListe {
+    double gauche, largeur;
+    QString texte;
+};
+TBande BandeProduitListe(double hauteur, double hautLibelle, double largeurLibelle, double hauteurBoite,
+                         const QVector<TChampListe>& champs);
+
 // Holds no data: only how many records there are and which one is current.
 struct TJeuDonneesUtilisateur {
     int RangeEndCount = 0;
