@@ -636,21 +636,28 @@ private slots:
             QCOMPARE(LancerAvec(*m_inst, controle + QStringList{a}, Arret("KESTRAVEL_ARRET_RENOMMAGE")).code, -3);
             QCOMPARE(Octets(a), un);
         }
-        if (cas == "renvoi") {
-            QProcess renvoi;
-            Demarrer(renvoi, *m_inst, controle + QStringList{a}, Arret("KESTRAVEL_PAUSE_VERROU", point));
+        // The request `a` held at `pause` while `lancer` sends the other
+        // product's; `aPendant` is what `a` holds meanwhile. Each sale is
+        // made once and `a` ends answered.
+        const auto pendantLaPause = [&](const char* pause, auto lancer, const QByteArray& aPendant) {
+            QProcess premiere;
+            Demarrer(premiere, *m_inst, controle + QStringList{a}, Arret(pause, point));
             QVERIFY(PauseAtteinte(point));
             EcrireFichier(b, deux);
-            const auto autre = m_inst->Lancer(controle + QStringList{b});
-            QVERIFY2(autre.code == 0, qPrintable(autre.erreurs));
-            QCOMPARE(Octets(a), unFait);
-            EcrireFichier(point, "");
-            const auto r = Attendre(renvoi);
+            const auto r = lancer();
             QVERIFY2(r.code == 0, qPrintable(r.erreurs));
+            QCOMPARE(Octets(a), aPendant);
+            EcrireFichier(point, "");
+            const auto r1 = Attendre(premiere);
+            QVERIFY2(r1.code == 0, qPrintable(r1.erreurs));
             QCOMPARE(Octets(a), unFait);
             TBase base(m_inst->Base());
             QCOMPARE(base.Historique(0, 1, 1), QStringList{"120>119"});
             QCOMPARE(base.Historique(0, 2, 1), QStringList{"50>49"});
+        };
+        if (cas == "renvoi") {
+            pendantLaPause(
+                "KESTRAVEL_PAUSE_VERROU", [&] { return m_inst->Lancer(controle + QStringList{b}); }, unFait);
         } else if (cas == "identiques") {
             EcrireFichier(b, un);
             const auto r = m_inst->Lancer(controle + QStringList{b});
@@ -703,20 +710,8 @@ private slots:
         } else {
             TInstallation autre(false);
             EcrireEmplacementServeur(autre.Module(), g_connexion);
-            QProcess premiere;
-            Demarrer(premiere, *m_inst, controle + QStringList{a}, Arret("KESTRAVEL_PAUSE_RENOMMAGE", point));
-            QVERIFY(PauseAtteinte(point));
-            EcrireFichier(b, deux);
-            const auto r = autre.Lancer({"CONTROLE", autre.Ini(), b});
-            QVERIFY2(r.code == 0, qPrintable(r.erreurs));
-            QCOMPARE(Octets(a), un);
-            EcrireFichier(point, "");
-            const auto r1 = Attendre(premiere);
-            QVERIFY2(r1.code == 0, qPrintable(r1.erreurs));
-            QCOMPARE(Octets(a), unFait);
-            TBase base(m_inst->Base());
-            QCOMPARE(base.Historique(0, 1, 1), QStringList{"120>119"});
-            QCOMPARE(base.Historique(0, 2, 1), QStringList{"50>49"});
+            pendantLaPause(
+                "KESTRAVEL_PAUSE_RENOMMAGE", [&] { return autre.Lancer({"CONTROLE", autre.Ini(), b}); }, un);
         }
     }
 
