@@ -656,8 +656,8 @@ private slots:
             QCOMPARE(base.Historique(0, 2, 1), QStringList{"50>49"});
         };
         if (cas == "renvoi") {
-            pendantLaPause(
-                "KESTRAVEL_PAUSE_VERROU", [&] { return m_inst->Lancer(controle + QStringList{b}); }, unFait);
+            const auto memeInstallation = [&] { return m_inst->Lancer(controle + QStringList{b}); };
+            pendantLaPause("KESTRAVEL_PAUSE_VERROU", memeInstallation, unFait);
         } else if (cas == "identiques") {
             EcrireFichier(b, un);
             const auto r = m_inst->Lancer(controle + QStringList{b});
@@ -710,8 +710,8 @@ private slots:
         } else {
             TInstallation autre(false);
             EcrireEmplacementServeur(autre.Module(), g_connexion);
-            pendantLaPause(
-                "KESTRAVEL_PAUSE_RENOMMAGE", [&] { return autre.Lancer({"CONTROLE", autre.Ini(), b}); }, un);
+            const auto autreInstallation = [&] { return autre.Lancer({"CONTROLE", autre.Ini(), b}); };
+            pendantLaPause("KESTRAVEL_PAUSE_RENOMMAGE", autreInstallation, un);
         }
     }
 
