@@ -506,8 +506,9 @@ def beside_tills(root, till, env, uri=None):
         if check(till_sells(till, env, second, visserie, 1), f"{engine}: the till sells 1"):
             start = time.time()
             shown = wait_for("the sale in the list", lambda: stock_shown("Vis à bois 5x60") == "19", 5)
-            check(shown and time.time() - start < 2.5,
-                  f"{engine}: the list shows the sale within 2.5 s ({time.time() - start:.1f} s)")
+            # A check a second, then the refresh; the margin is for a loaded machine.
+            check(shown and time.time() - start < 3,
+                  f"{engine}: the list shows the sale within about 2 s ({time.time() - start:.1f} s)")
     finally:
         process.kill()
         process.wait(timeout=10)

@@ -416,6 +416,20 @@ private slots:
         liste.lvProduitsDblClick();
         ATTENDRE_MODALE(vue);
         QCOMPARE(stock, QString("1/2"));
+
+        // Categories renamed and added elsewhere: the tree follows, with the
+        // category listed still current and a root the user collapsed kept
+        // so; the list is not filled anew.
+        auto* tv = liste.findChild<QTreeWidget*>("tvVisualisation");
+        tv->collapseItem(Noeud(tv, "Standard"));
+        const int ligne = LigneSelectionnee(lv);
+        autre->Connexion().Executer("UPDATE ProduitType SET Libelle = 'Marteaux et masses' WHERE IdProduitType = 2");
+        autre->Connexion().Executer("INSERT INTO ProduitType VALUES (0, 5, 1, 'Pinces')");
+        QTRY_VERIFY_WITH_TIMEOUT(Noeud(tv, "Pinces") && Noeud(tv, "Marteaux et masses"), 3000);
+        QCOMPARE(tv->currentItem()->text(0), QString("Marteaux et masses"));
+        QVERIFY(!Noeud(tv, "Standard")->isExpanded() && Noeud(tv, "Outils")->isExpanded());
+        QCOMPARE(LigneSelectionnee(lv), ligne);
+        QCOMPARE(remises.count(), 0);
     }
 
     void produitDisparuNOuvreRien()

@@ -2,8 +2,6 @@
 
 #include "core/store/catalogue.h"
 
-#include <QScrollBar>
-
 TArbreCategories::TArbreCategories(QWidget* parent) : QTreeWidget(parent)
 {
     setHeaderHidden(true);
@@ -44,26 +42,4 @@ QTreeWidgetItem* ChargerArbreInterne(TdmKestravel& dm, QTreeWidget* arbre, TTabl
     if (dernierChargement)
         *dernierChargement = std::move(lignes);
     return selection;
-}
-
-TVueArbre VueArbre(const QTreeWidget* arbre, const TTableNoeuds& table)
-{
-    TVueArbre vue;
-    vue.defilement = arbre->verticalScrollBar()->value();
-    if (const QTreeWidgetItem* racine = arbre->topLevelItem(0); racine && !racine->isExpanded())
-        vue.replies.insert(0);
-    for (const TEntreeNoeud& e : table.Entrees())
-        if (e.noeud && e.noeud->childCount() > 0 && !e.noeud->isExpanded())
-            vue.replies.insert(e.objet.GetIdProduitType());
-    return vue;
-}
-
-void RetablirVueArbre(QTreeWidget* arbre, const TTableNoeuds& table, const TVueArbre& vue)
-{
-    if (QTreeWidgetItem* racine = arbre->topLevelItem(0); racine && vue.replies.contains(0))
-        racine->setExpanded(false);
-    for (const TEntreeNoeud& e : table.Entrees())
-        if (e.noeud && vue.replies.contains(e.objet.GetIdProduitType()))
-            e.noeud->setExpanded(false);
-    arbre->verticalScrollBar()->setValue(vue.defilement);
 }

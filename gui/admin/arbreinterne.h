@@ -4,7 +4,6 @@
 #include "core/store/dmkestravel.h"
 #include "gui/common/arbrecategories.h"
 
-#include <QSet>
 #include <QTreeWidget>
 
 // The category tree of the administration windows: read-only, no header,
@@ -25,13 +24,3 @@ public:
 // thousand nodes costs far more than reading them.
 QTreeWidgetItem* ChargerArbreInterne(TdmKestravel& dm, QTreeWidget* arbre, TTableNoeuds& table,
                                      int categorieASelectionner, QVector<TLigneCategorie>* dernierChargement = nullptr);
-
-// What the user made of a shown tree, by category (0: the root): the nodes
-// collapsed and the scroll position, so that a tree built again after
-// another workstation's change looks as the user left it.
-struct TVueArbre {
-    QSet<int> replies;
-    int defilement = 0;
-};
-TVueArbre VueArbre(const QTreeWidget* arbre, const TTableNoeuds& table);
-void RetablirVueArbre(QTreeWidget* arbre, const TTableNoeuds& table, const TVueArbre& vue);

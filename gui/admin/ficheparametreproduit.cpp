@@ -213,7 +213,7 @@ void TFicheParametreProduit::ActualiserArbre()
     // A sale leaves the categories as they are: one read, nothing rebuilt.
     if (LireCategories(m_dm) == m_categoriesLues)
         return;
-    const TVueArbre vue = VueArbre(tvProduitType, m_noeuds);
+    const TVueArbre vue = VueArbre(tvProduitType);
     m_categorieASelectionner = NoeudSelectionne() ? CategorieSelectionnee() : -1;
     {
         // The same category selected again must not fill the list anew:
@@ -221,8 +221,7 @@ void TFicheParametreProduit::ActualiserArbre()
         const QSignalBlocker bloque(tvProduitType);
         RemplirArbreCategories();
     }
-    RetablirVueArbre(tvProduitType, m_noeuds, vue);
-    if (NoeudSelectionne() || m_categorieAffichee < 0)
+    if (RetablirVueArbre(tvProduitType, vue) || m_categorieAffichee < 0)
         return;
     // The category shown was deleted elsewhere: nothing is selected.
     tvProduitTypeChange(nullptr);

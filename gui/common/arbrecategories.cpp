@@ -1,10 +1,19 @@
 #include "gui/common/arbrecategories.h"
 
+#include <QScrollBar>
 #include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 
 namespace {
 constexpr int TypeNoeudCategorie = QTreeWidgetItem::UserType + 1;
 qint64 Cle(int id, int externe) { return (qint64(externe) << 32) | quint32(id); }
+
+QString CleVue(const QTreeWidgetItem* noeud)
+{
+    if (const TObjectNoeud* objet = ObjetNoeud(noeud))
+        return QStringLiteral("%1/%2").arg(objet->GetExterne()).arg(objet->GetIdProduitType());
+    return QLatin1Char('#') + noeud->text(0);
+}
 }  // namespace
 
 TNoeudCategorie::TNoeudCategorie(const QString& libelle, const TObjectNoeud& objet)
@@ -70,4 +79,34 @@ void TerminerArbre(QTreeWidget* arbre)
 {
     arbre->sortItems(0, Qt::AscendingOrder);
     arbre->expandAll();
+}
+
+TVueArbre VueArbre(const QTreeWidget* arbre)
+{
+    TVueArbre vue;
+    vue.defilement = arbre->verticalScrollBar()->value();
+    if (arbre->currentItem())
+        vue.courant = CleVue(arbre->currentItem());
+    for (QTreeWidgetItemIterator it(const_cast<QTreeWidget*>(arbre)); *it; ++it)
+        if ((*it)->childCount() > 0 && !(*it)->isExpanded())
+            vue.replies.insert(CleVue(*it));
+    return vue;
+}
+
+bool RetablirVueArbre(QTreeWidget* arbre, const TVueArbre& vue)
+{
+    QTreeWidgetItem* courant = nullptr;
+    for (QTreeWidgetItemIterator it(arbre); *it; ++it) {
+        const QString cle = CleVue(*it);
+        if (vue.replies.contains(cle))
+            (*it)->setExpanded(false);
+        if (!vue.courant.isEmpty() && cle == vue.courant)
+            courant = *it;
+    }
+    {
+        const QSignalBlocker bloque(arbre);
+        arbre->setCurrentItem(courant);
+    }
+    arbre->verticalScrollBar()->setValue(vue.defilement);
+    return courant || vue.courant.isEmpty();
 }

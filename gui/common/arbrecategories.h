@@ -8,6 +8,7 @@
 #include "core/store/records.h"
 
 #include <QHash>
+#include <QSet>
 #include <QTreeWidgetItem>
 #include <QVector>
 #include <functional>
@@ -58,3 +59,17 @@ void PlacerCategories(QTreeWidgetItem* racine, const QVector<TLigneCategorie>& l
 
 // Sorts every level alphabetically and expands every node.
 void TerminerArbre(QTreeWidget* arbre);
+
+// What the user made of a shown tree: the nodes collapsed, the current node
+// and the scroll position, each node known by its category (a root without
+// one by its label), so that a tree built again after another
+// workstation's change looks as the user left it.
+struct TVueArbre {
+    QSet<QString> replies;
+    QString courant;  // empty: no current node
+    int defilement = 0;
+};
+TVueArbre VueArbre(const QTreeWidget* arbre);
+// Applies it to the rebuilt tree, the current node set without signals.
+// False when the current node is gone.
+bool RetablirVueArbre(QTreeWidget* arbre, const TVueArbre& vue);

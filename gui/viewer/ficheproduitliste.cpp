@@ -101,7 +101,8 @@ void TFicheProduitListe::RemplirArbreVisualisation()
     tvVisualisation->clear();
     std::fill(std::begin(m_racines), std::end(m_racines), nullptr);
 
-    const QVector<TLigneCategorie> lignes = LireCategories(m_dm);
+    m_categoriesLues = LireCategories(m_dm);
+    const QVector<TLigneCategorie>& lignes = m_categoriesLues;
     for (int externe = 0; externe < 3; ++externe) {
         const bool presente = std::any_of(lignes.begin(), lignes.end(),
                                           [externe](const TLigneCategorie& l) { return l.externe == externe; });
@@ -132,12 +133,27 @@ void TFicheProduitListe::AfficherProduitsCategorie(int externe, int idProduitTyp
 
 void TFicheProduitListe::CatalogueChange()
 {
+    ActualiserArbre();
     if (m_recherche->Active()) {
         m_actualiserResultats = true;
         m_recherche->Relancer();
     } else if (m_categorieAffichee >= 0) {
         m_modele->Actualiser(LireProduitsCategorie(m_dm, m_externeAffiche, m_categorieAffichee));
     }
+}
+
+void TFicheProduitListe::ActualiserArbre()
+{
+    // A sale leaves the categories as they are: one read, nothing rebuilt.
+    if (LireCategories(m_dm) == m_categoriesLues)
+        return;
+    const TVueArbre vue = VueArbre(tvVisualisation);
+    RemplirArbreVisualisation();
+    if (RetablirVueArbre(tvVisualisation, vue) || m_categorieAffichee < 0 || m_recherche->Active())
+        return;
+    // The category shown was deleted elsewhere.
+    m_categorieAffichee = -1;
+    m_modele->Vider();
 }
 
 int TFicheProduitListe::OrigineSelectionnee() const

@@ -46,13 +46,16 @@ private:
     void OuvrirProduit(TLignesProduits::Ligne l);  // a copy: the list may be read again meanwhile
     // Origin of the selected node, -1 when none is selected.
     int OrigineSelectionnee() const;
-    // Another process changed the catalogue: the list shown is read again,
-    // keeping its sort, selection and scroll position.
+    // Another process changed the catalogue: the tree and the list shown
+    // are read again, keeping what the user selected, sorted and scrolled.
     void CatalogueChange();
+    // The tree built again when its categories differ, as the user left it.
+    void ActualiserArbre();
 
     TdmKestravel& m_dm;
     QString m_cheminExport;
     TTableNoeuds m_noeuds;
+    QVector<TLigneCategorie> m_categoriesLues;  // rows of the tree as shown
     TModeleProduits* m_modele;
     TRechercheListe* m_recherche;
     TVeilleCatalogue* m_veille;
