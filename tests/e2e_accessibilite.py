@@ -509,6 +509,15 @@ def beside_tills(root, till, env, uri=None):
             # A check a second, then the refresh; the margin is for a loaded machine.
             check(shown and time.time() - start < 3,
                   f"{engine}: the list shows the sale within about 2 s ({time.time() - start:.1f} s)")
+
+        # A category renamed at another workstation: the tree follows, still
+        # on it; the list stays.
+        renamed = "Visserie et boulonnerie"
+        base.rows(f"UPDATE ProduitType SET Libelle = '{renamed}' WHERE Externe = 0 AND IdProduitType = {visserie}")
+        node = wait_for("the category renamed", lambda: find(window(title), lambda n: n.name == renamed), 5)
+        check(node is not None and node.getState().contains(pyatspi.STATE_SELECTED)
+              and stock_shown("Vis à bois 5x60") == "19",
+              f"{engine}: the tree shows a category renamed elsewhere, still selected, the list kept")
     finally:
         process.kill()
         process.wait(timeout=10)
