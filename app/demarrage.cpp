@@ -21,16 +21,12 @@ namespace {
 const QString MessageParametres = QStringLiteral("Erreur : impossible d'éxécuter Kestravel.\nVérifier vos paramètres.");
 const QString MessageVersion = QStringLiteral("Veuillez mettre à jour le module Kestravel.");
 
-int ExecuterMode(const QStringList& args, const TOuvertureFenetre& fenetre)
+// Step 2: the catalogue is opened in every mode; a sale's request on a
+// server opens its own connection, the one its row locks need, and one on a
+// file needs no cursor: the connection alone (`base`).
+void OuvrirPourLeMode(const TEmplacementCatalogue& catalogue, const QString& mode, std::optional<TdmKestravel>& dm,
+                      TBaseSql& base)
 {
-    // Step 2: the catalogue is opened in every mode; a sale's request on a
-    // server opens its own connection, the one its row locks need.
-    const QString dossier = QCoreApplication::applicationDirPath();
-    const TEmplacementCatalogue catalogue = EmplacementCatalogue(dossier);
-    const QString mode = args.value(1).toUpper();
-    // A sale's request on a file needs no cursor: the connection alone.
-    std::optional<TdmKestravel> dm;
-    TBaseSql base;
     if (catalogue.SurServeur()) {
         if (mode != "CONTROLE")
             dm.emplace(catalogue.serveur, TdmKestravel::Serveur::Oui);
@@ -39,40 +35,42 @@ int ExecuterMode(const QStringList& args, const TOuvertureFenetre& fenetre)
     } else {
         dm.emplace(catalogue.fichier);
     }
-    if (mode == "SYNCHRO") {
-        Synchroniser(*dm, args.value(2), args.value(3));
-        return 0;
-    }
+}
 
-    const TParametres parametres(args.value(2));
+// The host's settings: false (told) when its version is not this module's.
+bool LireParametresHote(const QString& fichier)
+{
+    const TParametres parametres(fichier);
     const QString version = parametres.Lire("General", "Version", "0");
     SetDossierAdministration(parametres.Lire("General", "Administration", QString()));
     VerifierDossiersImages();
     if (version != VersionModule) {
         Prompts().Message(MessageVersion);
-        return 1;
+        return false;
     }
+    return true;
+}
 
-    const int nbArguments = int(args.size()) - 1;
-    if (mode == "CONTROLE" && nbArguments == 3) {
-        if (base.Ouverte()) {
-            ControlerStock(base, catalogue.fichier, args.value(3));
-        } else {
-            // The schema version is checked as in every mode, on the
-            // connection the sale then uses.
-            const TBaseSql serveur = OuvrirCatalogueServeur(catalogue.serveur);
-            ControlerStockServeur(*serveur.Pg(), QDir(dossier).filePath("Kestravel.abs-controle"), args.value(3));
-        }
-        return 0;
+void Controler(const TEmplacementCatalogue& catalogue, const TBaseSql& base, const QString& dossier,
+               const QString& demande)
+{
+    if (base.Ouverte()) {
+        ControlerStock(base, catalogue.fichier, demande);
+        return;
     }
-    const bool modeFenetre = mode == "CONFIG" || (mode == "VOIR" && nbArguments == 3);
-    if (!modeFenetre) {
-        Prompts().Message(MessageParametres);
-        return 1;
-    }
-    if (mode == "CONFIG" && !PeutModifierCatalogue(dm->Connexion())) {
-        Prompts().Erreur(QStringLiteral("Cet identifiant du serveur du catalogue ne peut que vendre : la configuration "
-                                        "du catalogue demande l'identifiant du bureau. Rien n'a été modifié."));
+    // The schema version is checked as in every mode, on the connection the
+    // sale then uses.
+    const TBaseSql serveur = OuvrirCatalogueServeur(catalogue.serveur);
+    ControlerStockServeur(*serveur.Pg(), QDir(dossier).filePath("Kestravel.abs-controle"), demande);
+}
+
+// CONFIG or VOIR, once the login may do it and there is a screen.
+int OuvrirFenetre(const QString& mode, TdmKestravel& dm, const QStringList& args, const TOuvertureFenetre& fenetre)
+{
+    if (mode == "CONFIG" && !PeutModifierCatalogue(dm.Connexion())) {
+        Prompts().Erreur(
+            QStringLiteral("Cet identifiant du serveur du catalogue ne peut que vendre : la configuration "
+                           "du catalogue demande l'identifiant du bureau. Rien n'a été modifié."));
         return 1;
     }
     if (!fenetre) {
@@ -82,7 +80,34 @@ int ExecuterMode(const QStringList& args, const TOuvertureFenetre& fenetre)
     // Said on standard error when connecting; once more where it is seen.
     if (const QString avertissement = AvertissementConnexion(); !avertissement.isEmpty())
         Prompts().Information(avertissement);
-    return fenetre(*dm, args);
+    return fenetre(dm, args);
+}
+
+int ExecuterMode(const QStringList& args, const TOuvertureFenetre& fenetre)
+{
+    const QString dossier = QCoreApplication::applicationDirPath();
+    const TEmplacementCatalogue catalogue = EmplacementCatalogue(dossier);
+    const QString mode = args.value(1).toUpper();
+    std::optional<TdmKestravel> dm;
+    TBaseSql base;
+    OuvrirPourLeMode(catalogue, mode, dm, base);
+    if (mode == "SYNCHRO") {
+        Synchroniser(*dm, args.value(2), args.value(3));
+        return 0;
+    }
+    if (!LireParametresHote(args.value(2)))
+        return 1;
+
+    const int nbArguments = int(args.size()) - 1;
+    if (mode == "CONTROLE" && nbArguments == 3) {
+        Controler(catalogue, base, dossier, args.value(3));
+        return 0;
+    }
+    if (mode != "CONFIG" && !(mode == "VOIR" && nbArguments == 3)) {
+        Prompts().Message(MessageParametres);
+        return 1;
+    }
+    return OuvrirFenetre(mode, *dm, args, fenetre);
 }
 }  // namespace
 
