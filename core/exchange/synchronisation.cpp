@@ -225,24 +225,10 @@ QString CheminImageInstallation(const QString& racine, int externe, const QStrin
     return racine + "Administration" + Sep + "Images" + Sep + origine + lien;
 }
 
-void Synchroniser(TdmKestravel& dm, const QString& racineSource, const QString& racineCible)
+namespace {
+// The source catalogue, read-only, checked to be one.
+TBaseSql OuvrirSource(const TEmplacementCatalogue& source, const QString& baseSource)
 {
-    // Each installation names its catalogue as the program does: its
-    // Kestravel.conf, else its file.
-    const QString baseSource = CheminBaseInstallation(racineSource);
-    const QString baseCible = CheminBaseInstallation(racineCible);
-    const TEmplacementCatalogue source = EmplacementCatalogue(QFileInfo(baseSource).path());
-    const TEmplacementCatalogue cible = EmplacementCatalogue(QFileInfo(baseCible).path());
-    if (!source.SurServeur() && !QFileInfo(baseSource).isFile())
-        throw EDatabaseError(QStringLiteral("La base de données source « %1 » est introuvable ; "
-                                            "le catalogue n'a pas été modifié.")
-                                 .arg(baseSource));
-    const QString canonSource = QFileInfo(baseSource).canonicalFilePath();
-    const QString canonCible = QFileInfo(baseCible).canonicalFilePath();
-    if (source.SurServeur() ? source.serveur == cible.serveur : (!cible.SurServeur() && canonSource == canonCible))
-        throw EKestravel(QStringLiteral("La source et la cible de la synchronisation sont la même base « %1 ».")
-                             .arg(NomCatalogue(source)));
-
     const QString ouverture = QStringLiteral("Impossible d'ouvrir la base de données source « %1 ».");
     TBaseSql baseLue;
     try {
@@ -255,11 +241,17 @@ void Synchroniser(TdmKestravel& dm, const QString& racineSource, const QString& 
         throw EDatabaseError(ouverture.arg(NomCatalogue(source)) + '\n' + e.Message());
     }
     VerifierSource(baseLue, NomCatalogue(source));
+    return baseLue;
+}
 
-    // In an installation the target is the program's own catalogue: it is
-    // written through the data module's connection, whose cursors are closed
-    // meanwhile. Another target gets a connection of its own, and the
-    // program's catalogue is then left alone.
+// In an installation the target is the program's own catalogue: it is
+// written through the data module's connection, whose cursors are closed
+// meanwhile. Another target gets a connection of its own, and the
+// program's catalogue is then left alone.
+void RemplacerCible(TdmKestravel& dm, const TBaseSql& baseLue, const TEmplacementCatalogue& cible,
+                    const QString& baseCible)
+{
+    const QString canonCible = QFileInfo(baseCible).canonicalFilePath();
     const bool catalogueDuProgramme = cible.SurServeur()
         ? cible.serveur == dm.ConnexionServeur()
         : !canonCible.isEmpty() && canonCible == QFileInfo(dm.CheminBase()).canonicalFilePath();
@@ -281,5 +273,28 @@ void Synchroniser(TdmKestravel& dm, const QString& racineSource, const QString& 
         Copier(baseLue, autre, NomCatalogue(cible));
         OublierIndex(autre);
     }
+}
+}  // namespace
+
+void Synchroniser(TdmKestravel& dm, const QString& racineSource, const QString& racineCible)
+{
+    // Each installation names its catalogue as the program does: its
+    // Kestravel.conf, else its file.
+    const QString baseSource = CheminBaseInstallation(racineSource);
+    const QString baseCible = CheminBaseInstallation(racineCible);
+    const TEmplacementCatalogue source = EmplacementCatalogue(QFileInfo(baseSource).path());
+    const TEmplacementCatalogue cible = EmplacementCatalogue(QFileInfo(baseCible).path());
+    if (!source.SurServeur() && !QFileInfo(baseSource).isFile())
+        throw EDatabaseError(QStringLiteral("La base de données source « %1 » est introuvable ; "
+                                            "le catalogue n'a pas été modifié.")
+                                 .arg(baseSource));
+    const QString canonSource = QFileInfo(baseSource).canonicalFilePath();
+    const QString canonCible = QFileInfo(baseCible).canonicalFilePath();
+    if (source.SurServeur() ? source.serveur == cible.serveur : (!cible.SurServeur() && canonSource == canonCible))
+        throw EKestravel(QStringLiteral("La source et la cible de la synchronisation sont la même base « %1 ».")
+                             .arg(NomCatalogue(source)));
+
+    const TBaseSql baseLue = OuvrirSource(source, baseSource);
+    RemplacerCible(dm, baseLue, cible, baseCible);
     CopierImages(baseLue, racineSource, racineCible);
 }
