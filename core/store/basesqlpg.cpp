@@ -20,9 +20,8 @@ TBaseSql TBaseSql::Serveur(const QString& connexion)
     TBaseSql b;
     b.m_moteur = new TBaseSqlPg(connexion);
     b.m_proprietaire = true;
-    // Texts travel in UTF-8 whatever the server's or the machine's settings.
-    b.Executer(QStringLiteral("SET client_encoding = 'UTF8'"));
-    b.SetAttente(10000);
+    // The encoding and the 10 s lock wait are already the session's own
+    // (TConnexionPg): no further round trip at each sale's connection.
     return b;
 }
 
