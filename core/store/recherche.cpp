@@ -293,17 +293,62 @@ void GarderLignes(TInstructionSql& q, const TCritereRecherche& critere, TResulta
     }
 }
 
-TResultatRecherche Rechercher(const TBaseSql& base, const TCritereRecherche& critere)
+namespace {
+// The words typed, folded; beyond the first ones they are left out (the
+// window says so): the cost of a search grows with its words.
+QStringList MotsRecherche(const QString& texte, TResultatRecherche& resultat)
 {
-    TResultatRecherche resultat;
-    // The cost of a search grows with its words: beyond the first ones,
-    // they are left out (the window says so).
-    QStringList mots = PlierRecherche(critere.texte.left(LongueurRechercheMax))
+    QStringList mots = PlierRecherche(texte.left(LongueurRechercheMax))
                            .split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
     if (mots.size() > MotsRechercheMax) {
         resultat.motsIgnores = int(mots.size()) - MotsRechercheMax;
         mots.resize(MotsRechercheMax);
     }
+    return mots;
+}
+
+// The search's values, in the order of its statement's parameters.
+void LierRecherche(TInstructionSql& q, const TBaseSql& base, const TCritereRecherche& critere, const QStringList& longs,
+                   const QStringList& courts)
+{
+    int n = 0;
+    if (!longs.isEmpty()) {
+        QStringList phrases;
+        for (QString mot : longs)
+            phrases << '"' + mot.replace('"', "\"\"") + '"';
+        q.LierTexte(++n, phrases.join(" AND "));
+    }
+    if (base.SurServeur()) {
+        // The words' patterns in one value, the categories as arrays.
+        QStringList motifs;
+        for (const QString& mot : courts)
+            motifs << Motif(mot);
+        q.LierTexte(++n, motifs.join('\n'));
+        if (!critere.categories.isEmpty()) {
+            QStringList externes, ids;
+            for (auto c = critere.categories.cbegin(); c != critere.categories.cend(); ++c) {
+                externes << QString::number(c.key() >> 32);
+                ids << QString::number(qint32(c.key() & 0xffffffff));
+            }
+            q.LierTexte(++n, '{' + externes.join(',') + '}');
+            q.LierTexte(++n, '{' + ids.join(',') + '}');
+        }
+    } else {
+        for (const QString& mot : courts)
+            for (int i = 0; i < 3; ++i)
+                q.LierTexte(++n, Motif(mot));
+    }
+    if (critere.externe >= 0)
+        q.LierEntier(++n, critere.externe);
+    if (base.SurServeur())
+        q.LierEntier(++n, critere.limite + 1);
+}
+}  // namespace
+
+TResultatRecherche Rechercher(const TBaseSql& base, const TCritereRecherche& critere)
+{
+    TResultatRecherche resultat;
+    const QStringList mots = MotsRecherche(critere.texte, resultat);
     // In a file, words of three letters or more go through the index (each
     // may be in any of the three texts); shorter ones are checked on the
     // rows found, or on every row when the query has no longer word. A
@@ -324,38 +369,7 @@ TResultatRecherche Rechercher(const TBaseSql& base, const TCritereRecherche& cri
         TInstructionSql q(
             base,
             parcours ? RequeteParcours(courts.size(), requete.externe) : Dialecte::RequeteRecherche(base, requete));
-        int n = 0;
-        if (!longs.isEmpty()) {
-            QStringList phrases;
-            for (QString mot : longs)
-                phrases << '"' + mot.replace('"', "\"\"") + '"';
-            q.LierTexte(++n, phrases.join(" AND "));
-        }
-        if (base.SurServeur()) {
-            // The words' patterns in one value, the categories as arrays.
-            QStringList motifs;
-            for (const QString& mot : courts)
-                motifs << Motif(mot);
-            q.LierTexte(++n, motifs.join('\n'));
-            if (requete.categories) {
-                QStringList externes, ids;
-                for (auto c = critere.categories.cbegin(); c != critere.categories.cend(); ++c) {
-                    externes << QString::number(c.key() >> 32);
-                    ids << QString::number(qint32(c.key() & 0xffffffff));
-                }
-                q.LierTexte(++n, '{' + externes.join(',') + '}');
-                q.LierTexte(++n, '{' + ids.join(',') + '}');
-            }
-        } else {
-            for (const QString& mot : courts)
-                for (int i = 0; i < 3; ++i)
-                    q.LierTexte(++n, Motif(mot));
-        }
-        if (critere.externe >= 0)
-            q.LierEntier(++n, critere.externe);
-        if (base.SurServeur())
-            q.LierEntier(++n, critere.limite + 1);
-
+        LierRecherche(q, base, critere, longs, courts);
         GarderLignes(q, critere, resultat);
     } catch (const EDatabaseError& e) {
         resultat.erreur = e.Message();
