@@ -31,6 +31,7 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSpinBox>
 #include <QTreeView>
 #include <QTreeWidget>
@@ -344,6 +345,9 @@ private slots:
         // category deleted elsewhere while shown leaves nothing selected.
         f.ChoisirProduit(3);
         f.arbre->collapseItem(Noeud(f.arbre, "Outillage"));
+        f.arbre->setFixedHeight(40);
+        QTRY_VERIFY(f.arbre->verticalScrollBar()->maximum() > 0);
+        f.arbre->verticalScrollBar()->setValue(1);
         QSignalSpy remplissages(f.liste->model(), &QAbstractItemModel::modelReset);
         caisse->Connexion().Executer("INSERT INTO ProduitType VALUES (0, 8, 1, 'Pinces')");
         caisse->Connexion().Executer("UPDATE ProduitType SET Libelle = 'Peintures' WHERE IdProduitType = 4");
@@ -352,6 +356,7 @@ private slots:
                  QStringList({"Interne", " Bois", " Outillage", "  Marteaux", "  Pinces", " Peintures"}));
         QCOMPARE(f.arbre->currentItem()->text(0), QString("Marteaux"));
         QVERIFY(!Noeud(f.arbre, "Outillage")->isExpanded());
+        QCOMPARE(f.arbre->verticalScrollBar()->value(), 1);
         QCOMPARE(f.fiche.ProduitSelectionne()->GetIdProduit(), 3);
         QCOMPARE(remplissages.count(), 0);
         f.Choisir("Peintures");
