@@ -546,6 +546,15 @@ private slots:
                            QString::fromUtf8("Externe 0, IdProduit 1, IdProduitType 2 : Libelle : « Vis » → « Vis é »"),
                            QString::fromUtf8("Externe 0, IdProduit 1, IdProduitType 2 : DateCreation : « 2024-04-02 "
                                              "10:15:30.250 » → « 2024-04-02 00:00:00.000 »")};
+        // A price stored with a difference below the cent shows it.
+        QTest::newRow("sous le centime")
+            << int(TTableCsv::Produit)
+            << QStringList{"INSERT INTO Produit VALUES (0, 1, 2, 'Desc', 'C1', 1.5, 2, 4.800000000000001, 'Vis', "
+                           "'2024-04-02 10:15:30.250', 'R1', NULL, 5, 0)"}
+            << QByteArray("0;1;2;Desc;C1;1,5;2;4,8;Vis;2024-04-02 10:15:30.250;R1;;5;0\r\n")
+            << QList<qint64>{0, 1, 0, 0}
+            << QStringList{QString::fromUtf8("Externe 0, IdProduit 1, IdProduitType 2 : PrixVenteHT : "
+                                             "« 4,800000000000001 » → « 4,8 »")};
         // A movement without a number is a new one.
         QTest::newRow("mouvements")
             << int(TTableCsv::Transaction)

@@ -49,8 +49,9 @@ struct TDesordre {};
 
 QString Prix(double v, double autre)
 {
-    // Two amounts that differ below the cent are shown in full.
-    return Montant(v) == Montant(autre) ? QLocale().toString(v, 'g', 15) : Montant(v);
+    // Two amounts that differ below the cent are shown in full: with every
+    // digit that tells them apart, or both would read the same.
+    return Montant(v) == Montant(autre) ? QLocale().toString(v, 'g', QLocale::FloatingPointShortest) : Montant(v);
 }
 
 // Walks the table in key order beside the file's rows, which come in the
