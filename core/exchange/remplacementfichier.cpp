@@ -35,7 +35,7 @@ TRemplacementFichier::TRemplacementFichier(const QString& chemin, const QByteArr
 
 TRemplacementFichier::~TRemplacementFichier()
 {
-    if (!m_garde && !m_temporaire.isEmpty())
+    if (!m_temporaire.isEmpty())
         Systeme::Supprimer(m_temporaire);
 }
 

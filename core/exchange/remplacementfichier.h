@@ -21,21 +21,17 @@ public:
     };
     // Throws EKestravel (disk full, file not writable, folder missing…).
     TRemplacementFichier(const QString& chemin, const QByteArray& contenu, Vidage vidage = Vidage::Immediat);
-    // Removes the temporary file, unless it was published or kept.
+    // Removes the temporary file, unless it was published.
     ~TRemplacementFichier();
     TRemplacementFichier(const TRemplacementFichier&) = delete;
     TRemplacementFichier& operator=(const TRemplacementFichier&) = delete;
 
-    const QString& Temporaire() const { return m_temporaire; }
-    // The temporary file is recorded elsewhere from now on: leave it on disk.
-    void Garder() { m_garde = true; }
     // Renames the temporary file over the file. Throws EKestravel.
     void Publier();
 
 private:
     QString m_chemin, m_temporaire;
     Vidage m_vidage;
-    bool m_garde = false;
 };
 
 // Whether `temporaire` is a name TRemplacementFichier gives to the new

@@ -34,8 +34,6 @@ public:
     // product. False, with the field disabled and the reason in its
     // tooltip, when the catalogue cannot be read.
     bool Preparer();
-    // The index is being built (or could not be): searches read every product.
-    bool SansIndex() const { return m_sansIndex; }
     // Searches the field's text again (after a write).
     void Relancer();
     // Empties the field without giving the list back.
