@@ -491,22 +491,22 @@ private slots:
         const QVector<TLigneCategorie> lignes = {
             {0, 1, 0, "Zinc"}, {0, 2, 1, "Acier"},  {0, 3, 5, "Orphelin"}, {0, 4, 3, "Petit-fils"},
             {0, 5, 0, "Bois"}, {0, 6, 99, "Perdu"}, {1, 7, 0, "Externe"},  {0, 8, 0, "Émail"},
+            {0, 9, 1, "aber"},
         };
         QTreeWidget arbre;
         auto* racine = new TNoeudCategorie("Interne", TObjectNoeud(0, 0));
-        arbre.addTopLevelItem(racine);
         TTableNoeuds table;
-        int vus = 0;
-        PlacerCategories(racine, lignes, 0, table, [&](const TEntreeNoeud&) { ++vus; });
-        TerminerArbre(&arbre);
-        QCOMPARE(vus, 7);
-        QCOMPARE(table.Entrees().size(), 7);
+        PlacerCategories(racine, lignes, 0, table);
+        MontrerArbre(&arbre, {racine});
+        QCOMPARE(table.Entrees().size(), 8);
         QVERIFY(!table.NoeudDe(3, 0) && !table.NoeudDe(4, 0) && !table.NoeudDe(6, 0));
         QCOMPARE(racine->childCount(), 3);
         QCOMPARE(racine->child(0)->text(0), QString("Bois"));
         QCOMPARE(racine->child(1)->text(0), QString("Émail"));  // locale order, not code order
         QCOMPARE(racine->child(2)->text(0), QString("Zinc"));
-        QCOMPARE(table.CategorieDe(racine->child(2)->child(0)), 2);
+        // Every level is sorted, not only the first, whatever the case.
+        QCOMPARE(table.CategorieDe(racine->child(2)->child(0)), 9);
+        QCOMPARE(table.CategorieDe(racine->child(2)->child(1)), 2);
         QCOMPARE(table.CategorieDe(racine), -1);
         QVERIFY(racine->child(2)->isExpanded());
         QCOMPARE(ObjetNoeud(racine)->GetIdProduitType(), 0);

@@ -24,8 +24,7 @@ QTreeWidgetItem* ChargerArbreInterne(TdmKestravel& dm, QTreeWidget* arbre, TTabl
         // adding thousands of nodes one by one to a shown tree costs far more.
         racine = new TNoeudCategorie(QStringLiteral("Interne"), TObjectNoeud(0, 0));
         PlacerCategories(racine, lignes, 0, table);
-        arbre->addTopLevelItem(racine);
-        TerminerArbre(arbre);
+        MontrerArbre(arbre, {racine});
     }
 
     QTreeWidgetItem* selection = nullptr;

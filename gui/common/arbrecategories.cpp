@@ -1,12 +1,17 @@
 #include "gui/common/arbrecategories.h"
 
+#include <QHeaderView>
 #include <QScrollBar>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
+#include <algorithm>
 
 namespace {
 constexpr int TypeNoeudCategorie = QTreeWidgetItem::UserType + 1;
 qint64 Cle(int id, int externe) { return (qint64(externe) << 32) | quint32(id); }
+
+// The order of the labels of one level.
+bool LibelleAvant(const QString& a, const QString& b) { return QString::localeAwareCompare(a, b) < 0; }
 
 QString CleVue(const QTreeWidgetItem* noeud)
 {
@@ -20,10 +25,7 @@ TNoeudCategorie::TNoeudCategorie(const QString& libelle, const TObjectNoeud& obj
     : QTreeWidgetItem(QStringList{libelle}, TypeNoeudCategorie), m_objet(objet)
 {}
 
-bool TNoeudCategorie::operator<(const QTreeWidgetItem& autre) const
-{
-    return QString::localeAwareCompare(text(0), autre.text(0)) < 0;
-}
+bool TNoeudCategorie::operator<(const QTreeWidgetItem& autre) const { return LibelleAvant(text(0), autre.text(0)); }
 
 const TObjectNoeud* ObjetNoeud(const QTreeWidgetItem* noeud)
 {
@@ -37,6 +39,13 @@ void TTableNoeuds::Vider()
     m_entrees.clear();
     m_parCategorie.clear();
     m_parNoeud.clear();
+}
+
+void TTableNoeuds::Reserver(qsizetype nombre)
+{
+    m_entrees.reserve(nombre);
+    m_parCategorie.reserve(nombre);
+    m_parNoeud.reserve(nombre);
 }
 
 void TTableNoeuds::Ajouter(const TEntreeNoeud& e)
@@ -55,9 +64,19 @@ QTreeWidgetItem* TTableNoeuds::NoeudDe(int idProduitType, int externe) const
 
 int TTableNoeuds::CategorieDe(const QTreeWidgetItem* noeud) const { return m_parNoeud.value(noeud, -1); }
 
-void PlacerCategories(QTreeWidgetItem* racine, const QVector<TLigneCategorie>& lignes, int externe, TTableNoeuds& table,
-                      const std::function<void(const TEntreeNoeud&)>& apresChaque)
+void PlacerCategories(QTreeWidgetItem* racine, const QVector<TLigneCategorie>& lignes, int externe, TTableNoeuds& table)
 {
+    // The nodes are made in key order, which decides what is placed; each
+    // parent then takes its children at once, sorted by label (a stable sort
+    // of the rows in key order, as a tree widget's own sort would order
+    // them), so that no level is sorted again once in a tree.
+    struct TEnfant {
+        const TLigneCategorie* ligne;
+        QTreeWidgetItem* noeud;
+    };
+    QHash<QTreeWidgetItem*, QVector<TEnfant>> enfants;
+    QVector<QTreeWidgetItem*> parents;  // in the order they get their first child
+    table.Reserver(table.Entrees().size() + lignes.size());
     for (const TLigneCategorie& l : lignes) {
         if (l.externe != externe)
             continue;
@@ -66,18 +85,31 @@ void PlacerCategories(QTreeWidgetItem* racine, const QVector<TLigneCategorie>& l
         QTreeWidgetItem* noeud = nullptr;
         if (parent) {
             noeud = new TNoeudCategorie(l.libelle, objet);
-            parent->addChild(noeud);
+            QVector<TEnfant>& freres = enfants[parent];
+            if (freres.isEmpty())
+                parents.push_back(parent);
+            freres.push_back({&l, noeud});
         }
-        const TEntreeNoeud e{objet, noeud};
-        table.Ajouter(e);
-        if (apresChaque)
-            apresChaque(e);
+        table.Ajouter({objet, noeud});
+    }
+    for (QTreeWidgetItem* parent : parents) {
+        QVector<TEnfant>& freres = enfants[parent];
+        std::stable_sort(freres.begin(), freres.end(),
+                         [](const TEnfant& a, const TEnfant& b) { return LibelleAvant(a.ligne->libelle, b.ligne->libelle); });
+        QList<QTreeWidgetItem*> noeuds;
+        noeuds.reserve(freres.size());
+        for (const TEnfant& e : freres)
+            noeuds.push_back(e.noeud);
+        parent->addChildren(noeuds);
     }
 }
 
-void TerminerArbre(QTreeWidget* arbre)
+void MontrerArbre(QTreeWidget* arbre, QList<QTreeWidgetItem*> racines)
 {
-    arbre->sortItems(0, Qt::AscendingOrder);
+    std::stable_sort(racines.begin(), racines.end(), [](const QTreeWidgetItem* a, const QTreeWidgetItem* b) { return *a < *b; });
+    arbre->addTopLevelItems(racines);
+    // The tree reads as sorted on its first column, as after sortItems.
+    arbre->header()->setSortIndicator(0, Qt::AscendingOrder);
     arbre->expandAll();
 }
 

@@ -3,6 +3,7 @@
 // key order, each under the node already made for its parent in the same
 // origin, or under the origin's root when its parent is 0. A row whose parent
 // has no node yet (missing, or read later) is left out with its descendants.
+// Every level shows its nodes by label in the user's locale.
 
 #include "core/store/catalogue.h"
 #include "core/store/records.h"
@@ -11,7 +12,6 @@
 #include <QSet>
 #include <QTreeWidgetItem>
 #include <QVector>
-#include <functional>
 
 // A tree node that carries its category payload for its whole life and sorts
 // its children by label in the user's locale.
@@ -38,6 +38,7 @@ struct TEntreeNoeud {
 class TTableNoeuds {
 public:
     void Vider();
+    void Reserver(qsizetype nombre);
     void Ajouter(const TEntreeNoeud& e);
     const QVector<TEntreeNoeud>& Entrees() const { return m_entrees; }
     // Node of the category, or nullptr.
@@ -51,14 +52,14 @@ private:
     QHash<const QTreeWidgetItem*, int> m_parNoeud;
 };
 
-// Places the rows of origin `externe` under `racine`, in the order of
-// `lignes`, recording each in `table`; `apresChaque` runs after each row
-// (windows select nodes while they load).
-void PlacerCategories(QTreeWidgetItem* racine, const QVector<TLigneCategorie>& lignes, int externe, TTableNoeuds& table,
-                      const std::function<void(const TEntreeNoeud&)>& apresChaque = {});
+// Places the rows of origin `externe` under `racine`, each level sorted,
+// recording each row in `table` in the order of `lignes`. `racine` is best
+// not yet in a tree: the nodes are then made and ordered away from any view.
+void PlacerCategories(QTreeWidgetItem* racine, const QVector<TLigneCategorie>& lignes, int externe, TTableNoeuds& table);
 
-// Sorts every level alphabetically and expands every node.
-void TerminerArbre(QTreeWidget* arbre);
+// Hands the built roots to the empty `arbre`, sorted as their levels are,
+// and expands every node.
+void MontrerArbre(QTreeWidget* arbre, QList<QTreeWidgetItem*> racines);
 
 // What the user made of a shown tree: the nodes collapsed, the current node
 // and the scroll position, each node known by its category (a root without

@@ -101,17 +101,16 @@ void TFicheProduitAddOrUpdate::RemplirArbre()
 {
     tvProduitType->clear();
     auto* racine = new TNoeudCategorie("Interne", TObjectNoeud(0, 0));
-    tvProduitType->addTopLevelItem(racine);
     const QVector<TLigneCategorie> lignes = LireCategories(m_dm);
-    // The root when asked for, or when no internal row comes first.
+    TTableNoeuds noeuds;
+    PlacerCategories(racine, lignes, 0, noeuds);
+    MontrerArbre(tvProduitType, {racine});
+    // The root when asked for, or when no internal row comes first; the
+    // product's category when it is placed.
     if (!lignes.isEmpty() && (m_categorieInitiale == 0 || lignes.first().externe != 0))
         tvProduitType->setCurrentItem(racine);
-    TTableNoeuds noeuds;
-    PlacerCategories(racine, lignes, 0, noeuds, [this](const TEntreeNoeud& e) {
-        if (e.noeud && e.objet.GetIdProduitType() == m_categorieInitiale)
-            tvProduitType->setCurrentItem(e.noeud);
-    });
-    TerminerArbre(tvProduitType);
+    if (QTreeWidgetItem* noeud = noeuds.NoeudDe(m_categorieInitiale, 0))
+        tvProduitType->setCurrentItem(noeud);
     if (tvProduitType->currentItem())
         tvProduitType->scrollToItem(tvProduitType->currentItem());
 }

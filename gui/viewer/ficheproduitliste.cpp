@@ -103,22 +103,23 @@ void TFicheProduitListe::RemplirArbreVisualisation()
 
     m_categoriesLues = LireCategories(m_dm);
     const QVector<TLigneCategorie>& lignes = m_categoriesLues;
+    QList<QTreeWidgetItem*> racines;
     for (int externe = 0; externe < 3; ++externe) {
         const bool presente = std::any_of(lignes.begin(), lignes.end(),
                                           [externe](const TLigneCategorie& l) { return l.externe == externe; });
         if (!presente)
             continue;
         auto* racine = new QTreeWidgetItem(QStringList{LibellesRacines[externe]});
-        tvVisualisation->addTopLevelItem(racine);
         m_racines[externe] = racine;
         PlacerCategories(racine, lignes, externe, m_noeuds);
+        racines.push_back(racine);
     }
     m_categoriesRecherche.clear();
     for (const TEntreeNoeud& e : m_noeuds.Entrees())
         if (e.noeud)
             m_categoriesRecherche.insert(CleCategorie(e.objet.GetExterne(), e.objet.GetIdProduitType()),
                                          e.noeud->text(0));
-    TerminerArbre(tvVisualisation);
+    MontrerArbre(tvVisualisation, racines);
     tvVisualisation->setCurrentItem(nullptr);
 }
 
