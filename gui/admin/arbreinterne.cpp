@@ -2,6 +2,8 @@
 
 #include "core/store/catalogue.h"
 
+#include <optional>
+
 TArbreCategories::TArbreCategories(QWidget* parent) : QTreeWidget(parent)
 {
     setHeaderHidden(true);
@@ -10,20 +12,43 @@ TArbreCategories::TArbreCategories(QWidget* parent) : QTreeWidget(parent)
     setSelectionMode(QAbstractItemView::SingleSelection);
 }
 
-QTreeWidgetItem* ChargerArbreInterne(TdmKestravel& dm, QTreeWidget* arbre, TTableNoeuds& table,
-                                     int categorieASelectionner, QVector<TLigneCategorie>* dernierChargement)
+namespace {
+TArbreInterne ConstruireArbreInterne(QVector<TLigneCategorie> lignes)
 {
-    QVector<TLigneCategorie> lignes = LireCategories(dm);
+    TArbreInterne a;
+    a.racine = std::make_unique<TNoeudCategorie>(QStringLiteral("Interne"), TObjectNoeud(0, 0));
+    PlacerCategories(a.racine.get(), lignes, 0, a.table);
+    a.lignes = std::move(lignes);
+    return a;
+}
+}  // namespace
+
+std::future<TArbreInterne> PreparerArbreInterne(TdmKestravel& dm)
+{
+    // Only the nodes are made on the other thread: the catalogue's
+    // connection stays with the thread of the windows.
+    return std::async(std::launch::async, ConstruireArbreInterne, LireCategories(dm));
+}
+
+QTreeWidgetItem* ChargerArbreInterne(TdmKestravel& dm, QTreeWidget* arbre, TTableNoeuds& table,
+                                     int categorieASelectionner, QVector<TLigneCategorie>* dernierChargement,
+                                     std::future<TArbreInterne>* prepare)
+{
+    std::optional<TArbreInterne> construit;
+    if (prepare && prepare->valid())
+        construit = prepare->get();
+    QVector<TLigneCategorie> lignes = construit ? construit->lignes : LireCategories(dm);
     QTreeWidgetItem* racine;
     if (dernierChargement && arbre->topLevelItemCount() == 1 && *dernierChargement == lignes) {
         racine = arbre->topLevelItem(0);
     } else {
         arbre->clear();
-        table.Vider();
         // The tree is built away from the widget and handed over whole:
         // adding thousands of nodes one by one to a shown tree costs far more.
-        racine = new TNoeudCategorie(QStringLiteral("Interne"), TObjectNoeud(0, 0));
-        PlacerCategories(racine, lignes, 0, table);
+        if (!construit)
+            construit = ConstruireArbreInterne(lignes);
+        table = std::move(construit->table);
+        racine = construit->racine.release();
         MontrerArbre(arbre, {racine});
     }
 

@@ -34,7 +34,8 @@ int ColonneTriProduits = 0;
 const char* const FormatGlisser = "application/x-kestravel-produit";
 }  // namespace
 
-TFicheParametreProduit::TFicheParametreProduit(TdmKestravel& dm, QWidget* parent) : QWidget(parent), m_dm(dm)
+TFicheParametreProduit::TFicheParametreProduit(TdmKestravel& dm, QWidget* parent)
+    : QWidget(parent), m_dm(dm), m_arbrePrepare(PreparerArbreInterne(dm))
 {
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                    | Qt::WindowCloseButtonHint);
@@ -174,7 +175,8 @@ void TFicheParametreProduit::RemplirArbreCategories()
     m_chargementArbre = true;
     {
         const QSignalBlocker bloque(tvProduitType);
-        selection = ChargerArbreInterne(m_dm, tvProduitType, m_noeuds, m_categorieASelectionner, &m_categoriesLues);
+        selection = ChargerArbreInterne(m_dm, tvProduitType, m_noeuds, m_categorieASelectionner, &m_categoriesLues,
+                                        &m_arbrePrepare);
         // A kept tree still has its former selection: the load starts from
         // none, as a rebuilt one does.
         tvProduitType->setCurrentItem(nullptr);

@@ -5,7 +5,7 @@
 
 #include "core/store/lignesproduits.h"
 #include "core/store/records.h"
-#include "gui/common/arbrecategories.h"
+#include "gui/admin/arbreinterne.h"
 #include "ui_ficheparametreproduit.h"
 
 #include <QWidget>
@@ -117,6 +117,8 @@ private:
     void ActiverBoutonsListe();
 
     TdmKestravel& m_dm;
+    // The tree's first load, made while the controls are built.
+    std::future<TArbreInterne> m_arbrePrepare;
     int m_categorieASelectionner = 0;
     TTableNoeuds m_noeuds;
     QVector<TLigneCategorie> m_categoriesLues;  // rows of the tree as shown
