@@ -305,20 +305,26 @@ inline QString Installation(const QString& racine, const QString& build, const Q
     return module + "kestravel";
 }
 
-// The benchmarks' private PostgreSQL server, in `dossier`/pg (durable
-// writes on), kept between runs: started, it gives its administration
-// connection string; the program stops when it cannot start.
-inline QString DemarrerServeur(const QString& dossier)
+// Runs scripts/serveur-pg ACTION on the benchmarks' server folder and gives
+// the connection string it prints; the program stops when it fails.
+inline QString ServeurPg(const char* action, const QString& dossier)
 {
-    QProcess demarrage;
-    demarrage.start(QStringLiteral(KESTRAVEL_SOURCE) + "/scripts/serveur-pg", {"demarrer", dossier + "/pg"});
-    if (!demarrage.waitForFinished(120000) || demarrage.exitCode() != 0) {
-        std::fprintf(stderr, "serveur PostgreSQL : %s\n", demarrage.readAllStandardError().constData());
+    QProcess p;
+    p.start(QStringLiteral(KESTRAVEL_SOURCE) + "/scripts/serveur-pg", {action, dossier + "/pg"});
+    if (!p.waitForFinished(120000) || p.exitCode() != 0) {
+        std::fprintf(stderr, "serveur-pg %s : %s\n", action, p.readAllStandardError().constData());
         std::exit(1);
     }
-    return QString::fromUtf8(demarrage.readAllStandardOutput()).trimmed();
+    return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
 }
-// Stops it, keeping its databases for the next run.
+// The benchmarks' private PostgreSQL server, in `dossier`/pg (durable
+// writes on), kept between runs: started, it gives its administration
+// connection string.
+inline QString DemarrerServeur(const QString& dossier) { return ServeurPg("demarrer", dossier); }
+// A PgBouncer in front of that server, in session pooling (the recipe of
+// docs/serveur.md).
+inline QString DemarrerRegroupeur(const QString& dossier) { return ServeurPg("regroupeur", dossier); }
+// Stops it (and its PgBouncer), keeping its databases for the next run.
 inline void ArreterServeur(const QString& dossier)
 {
     QProcess::execute(QStringLiteral(KESTRAVEL_SOURCE) + "/scripts/serveur-pg",
