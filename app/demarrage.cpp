@@ -11,6 +11,7 @@
 #include "core/store/dmkestravel.h"
 #include "core/store/format.h"
 #include "core/store/libpq.h"
+#include "core/store/pglocal.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -59,7 +60,9 @@ void Controler(const TEmplacementCatalogue& catalogue, const TBaseSql& base, con
         return;
     }
     // The schema version is checked as in every mode, on the connection the
-    // sale then uses.
+    // sale then uses; a connection that needs nothing but statements, which
+    // may skip loading libpq.
+    PermettreClientLocal();
     const TBaseSql serveur = OuvrirCatalogueServeur(catalogue.serveur);
     ControlerStockServeur(*serveur.Pg(), QDir(dossier).filePath("Kestravel.abs-controle"), demande);
 }

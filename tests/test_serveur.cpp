@@ -8,6 +8,7 @@
 #include "core/store/dmkestravel.h"
 #include "core/store/erreurs.h"
 #include "core/store/libpq.h"
+#include "core/store/pglocal.h"
 #include "core/store/recherche.h"
 #include "core/store/schema.h"
 #include "tests/serveurtest.h"
@@ -704,6 +705,70 @@ private slots:
         } catch (const EDatabaseError& e) {
             QVERIFY2(attendu == "!", qPrintable(e.Message()));
         }
+    }
+
+    // A sale's connection on a socket folder goes without libpq, reading
+    // what libpq reads; a connection string it cannot read for sure, or PG…
+    // variables, leave the connection to libpq.
+    void clientDuModule_data()
+    {
+        QTest::addColumn<QString>("connexion");  // %1: the catalogue's own string
+        QTest::addColumn<QByteArray>("variable");  // set in the environment while connecting
+        QTest::addColumn<bool>("local");
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<QVariantList>("valeurs");
+        const QString lignes = "SELECT * FROM (VALUES (1, NULL::text, 2.5::float8, true), (2, 'é''\\\"', NULL, NULL))"
+                               " v(a, b, c, d) ORDER BY a";
+        QTest::newRow("lignes et nuls") << "%1" << QByteArray() << true << lignes << QVariantList{};
+        QTest::newRow("paramètres") << "%1" << QByteArray() << true << "SELECT $1::text || 'x', $2::int + 1, $3::text"
+                                    << QVariantList{"l'é\"", 41, QVariant()};
+        QTest::newRow("aucune ligne") << "%1" << QByteArray() << true << "SELECT 1 AS a WHERE false" << QVariantList{};
+        QTest::newRow("lignes touchées") << "%1" << QByteArray() << true
+                                         << "UPDATE KestravelSchema SET Version = Version" << QVariantList{};
+        QTest::newRow("plus qu'un tampon") << "%1 port=5432" << QByteArray() << true
+                                           << "SELECT g, repeat('x', g % 997) FROM generate_series(1, 3000) g"
+                                           << QVariantList{};
+        QTest::newRow("erreur") << "%1" << QByteArray() << true << "SELECT 1 / $1::int" << QVariantList{0};
+        QTest::newRow("mot de passe") << "%1 password=x" << QByteArray() << false << lignes << QVariantList{};
+        QTest::newRow("tls demandé") << "%1 sslmode=disable" << QByteArray() << false << lignes << QVariantList{};
+        QTest::newRow("guillemets") << "%1 user='postgres'" << QByteArray() << true << lignes << QVariantList{};
+        QTest::newRow("variable PG") << "%1" << QByteArray("PGAPPNAME") << false << lignes << QVariantList{};
+    }
+    void clientDuModule()
+    {
+        QFETCH(QString, connexion);
+        QFETCH(QByteArray, variable);
+        QFETCH(bool, local);
+        QFETCH(QString, sql);
+        QFETCH(QVariantList, valeurs);
+        const QString chaine = connexion.arg(m_roles->base.Connexion());
+        if (!variable.isEmpty())
+            qputenv(variable.constData(), "caisse");
+        PermettreClientLocal();
+        TConnexionPg module(chaine);
+        PermettreClientLocal(false);
+        if (!variable.isEmpty())
+            qunsetenv(variable.constData());
+        QCOMPARE(&module.Pq() == &LibpqLocal(), local);
+        TConnexionPg libpq(chaine);
+        QVERIFY(&libpq.Pq() != &LibpqLocal());
+        // What each one reads, rows and nulls, rows touched, or the error.
+        const auto lire = [&](TConnexionPg& c) {
+            QStringList lu;
+            try {
+                const TResultatPg r = c.Executer(sql, valeurs);
+                lu << QString::number(r.LignesTouchees()) << QString::number(r.Colonnes());
+                for (int l = 0; l < r.Lignes(); ++l)
+                    for (int k = 0; k < r.Colonnes(); ++k)
+                        lu << (r.Nul(l, k) ? QStringLiteral("∅") : r.Texte(l, k));
+            } catch (const EDatabaseError& e) {
+                lu << e.Message().section('\n', 0, 0);
+            }
+            return lu;
+        };
+        const QStringList attendu = lire(libpq);
+        QCOMPARE(lire(module), attendu);
+        QCOMPARE(module.Pq().transactionStatus(module.Handle()), PQTRANS_IDLE);
     }
 
     // libpq, the C library and the server speak the workstation's or the

@@ -11,7 +11,7 @@
 TVeilleCatalogue::TVeilleCatalogue(TdmKestravel& dm, QObject* parent) : QObject(parent), m_dm(dm)
 {
     if (dm.SurServeur()) {
-        m_ecoute = new TEcouteServeur(dm.ConnexionServeur(), Libpq().backendPID(dm.Connexion().Pg()->Handle()), this);
+        m_ecoute = new TEcouteServeur(dm.ConnexionServeur(), dm.Connexion().Pg()->Pq().backendPID(dm.Connexion().Pg()->Handle()), this);
         connect(m_ecoute, &TEcouteServeur::changement, this, &TVeilleCatalogue::Signaler);
         return;
     }

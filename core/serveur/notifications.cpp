@@ -52,21 +52,21 @@ void TEcouteServeur::Connecter()
         QTimer::singleShot(DelaiReconnexion, this, &TEcouteServeur::Connecter);
         return;
     }
-    m_socket = new QSocketNotifier(qintptr(Libpq().socket(m_c->Handle())), QSocketNotifier::Read, this);
+    m_socket = new QSocketNotifier(qintptr(m_c->Pq().socket(m_c->Handle())), QSocketNotifier::Read, this);
     connect(m_socket, &QSocketNotifier::activated, this, &TEcouteServeur::Lire);
 }
 
 void TEcouteServeur::Lire()
 {
     PGconn* c = m_c->Handle();
-    if (!Libpq().consumeInput(c)) {
+    if (!m_c->Pq().consumeInput(c)) {
         Perdue();
         return;
     }
     bool autre = false;
-    while (PGnotify* n = Libpq().notifies(c)) {
+    while (PGnotify* n = m_c->Pq().notifies(c)) {
         autre = autre || n->be_pid != m_ignore;
-        Libpq().freemem(n);
+        m_c->Pq().freemem(n);
     }
     if (autre && !m_regroupement->isActive())
         m_regroupement->start();

@@ -7,7 +7,8 @@
 // Callers see values (integers, reals, UTF-8 texts, nulls) and positions,
 // never the engine's handles. Two engines sit behind these members, each in
 // its own unit: SQLite for the catalogue file (basesqlite.*), PostgreSQL for
-// a catalogue on a server (basesqlpg.*, over libpq.*). The statements whose
+// a catalogue on a server (basesqlpg.*, over libpq.*, or for a sale on a
+// local socket over the module's own client, pglocal.*). The statements whose
 // text differs from one engine to the other are named in dialecte.*; the
 // search index's own objects are in recherche.*, and the server's
 // administration (roles, tables, functions) in core/serveur/. No other unit

@@ -44,8 +44,8 @@ QString TBaseSqlPg::MessageEchec(const QString& contexte) const
 void TBaseSqlPg::Executer(const QString& sql, const QString& contexte)
 {
     m_c.AvantInstruction();
-    const TLibpq& pq = Libpq();
-    TResultatPg r(pq.exec(m_c.Handle(), TraduireSqlPg(QByteArrayView(sql.toUtf8())).first.constData()));
+    const TLibpq& pq = m_c.Pq();
+    TResultatPg r(pq, pq.exec(m_c.Handle(), TraduireSqlPg(QByteArrayView(sql.toUtf8())).first.constData()));
     const ExecStatusType etat = r.Handle() ? pq.resultStatus(r.Handle()) : PGRES_FATAL_ERROR;
     if (etat != PGRES_COMMAND_OK && etat != PGRES_TUPLES_OK) {
         const QByteArray raison = r.Handle() ? QByteArray(pq.resultErrorMessage(r.Handle())) : QByteArray();
@@ -56,7 +56,7 @@ void TBaseSqlPg::Executer(const QString& sql, const QString& contexte)
     m_c.CompterModifications(r.Handle());
 }
 
-bool TBaseSqlPg::EnTransaction() const { return Libpq().transactionStatus(m_c.Handle()) != PQTRANS_IDLE; }
+bool TBaseSqlPg::EnTransaction() const { return m_c.Pq().transactionStatus(m_c.Handle()) != PQTRANS_IDLE; }
 
 void TBaseSqlPg::SetAttente(int millisecondes)
 {
@@ -64,7 +64,7 @@ void TBaseSqlPg::SetAttente(int millisecondes)
     Executer(QStringLiteral("SET lock_timeout = %1").arg(std::max(millisecondes, 1)), {});
 }
 
-void TBaseSqlPg::AnnulerTransaction() noexcept { TResultatPg(Libpq().exec(m_c.Handle(), "ROLLBACK")); }
+void TBaseSqlPg::AnnulerTransaction() noexcept { TResultatPg(m_c.Pq(), m_c.Pq().exec(m_c.Handle(), "ROLLBACK")); }
 
 // ---------------------------------------------------------------------------
 // Statement
@@ -116,12 +116,12 @@ bool TInstructionPg::Etape()
 {
     if (!m_execute) {
         m_c.AvantInstruction();
-        const TLibpq& pq = Libpq();
+        const TLibpq& pq = m_c.Pq();
         std::vector<const char*> valeurs(m_parametres.size());
         for (size_t i = 0; i < m_parametres.size(); ++i)
             valeurs[i] = m_parametres[i].isNull() ? nullptr : m_parametres[i].constData();
-        m_resultat = TResultatPg(pq.execParams(m_c.Handle(), m_sql.constData(), int(valeurs.size()), nullptr,
-                                               valeurs.data(), nullptr, nullptr, 0));
+        m_resultat = TResultatPg(pq, pq.execParams(m_c.Handle(), m_sql.constData(), int(valeurs.size()), nullptr,
+                                                   valeurs.data(), nullptr, nullptr, 0));
         PGresult* r = m_resultat.Handle();
         const ExecStatusType etat = r ? pq.resultStatus(r) : PGRES_FATAL_ERROR;
         if (etat != PGRES_COMMAND_OK && etat != PGRES_TUPLES_OK) {
@@ -160,11 +160,11 @@ void TInstructionPg::Rembobiner()
     m_lignes = 0;
 }
 
-const char* TInstructionPg::Brut(int colonne) const { return Libpq().getvalue(m_resultat.Handle(), m_ligne, colonne); }
+const char* TInstructionPg::Brut(int colonne) const { return m_c.Pq().getvalue(m_resultat.Handle(), m_ligne, colonne); }
 
 bool TInstructionPg::EstNul(int colonne) const
 {
-    return m_ligne < 0 || m_ligne >= m_lignes || Libpq().getisnull(m_resultat.Handle(), m_ligne, colonne) != 0;
+    return m_ligne < 0 || m_ligne >= m_lignes || m_c.Pq().getisnull(m_resultat.Handle(), m_ligne, colonne) != 0;
 }
 
 qint64 TInstructionPg::Entier(int colonne) const
@@ -194,7 +194,7 @@ QByteArrayView TInstructionPg::Octets(int colonne) const
 {
     if (EstNul(colonne))
         return {};
-    return QByteArrayView(Brut(colonne), Libpq().getlength(m_resultat.Handle(), m_ligne, colonne));
+    return QByteArrayView(Brut(colonne), m_c.Pq().getlength(m_resultat.Handle(), m_ligne, colonne));
 }
 
 QVariant TInstructionPg::Valeur(int colonne) const

@@ -349,7 +349,7 @@ void TChargementSql::Abandonner() noexcept
     m_ouverte = false;
     TConnexionPg& c = *m_base.Pg();
     c.finCopie = nullptr;
-    const TLibpq& pq = Libpq();
+    const TLibpq& pq = c.Pq();
     pq.putCopyEnd(c.Handle(), "abandon");
     while (PGresult* r = pq.getResult(c.Handle()))
         pq.clear(r);

@@ -2,6 +2,7 @@
 
 #include "core/store/echecs.h"
 #include "core/store/erreurs.h"
+#include "core/store/pglocal.h"
 
 #include <dlfcn.h>
 #include <QHash>
@@ -161,16 +162,7 @@ std::optional<TOptionsConnexion> LireOptions(const QString& connexion)
     return o;
 }
 
-QString Nom(const TOptionsConnexion& o)
-{
-    QString hote = o.hote.isEmpty() ? o.adresse : o.hote;
-    if (hote.isEmpty())
-        hote = QStringLiteral("serveur local");
-    QString nom = o.port.isEmpty() ? hote : hote + ':' + o.port;
-    if (!o.base.isEmpty())
-        nom += QStringLiteral(", base ") + o.base;
-    return nom;
-}
+QString Nom(const TOptionsConnexion& o) { return NomServeur(o.hote.isEmpty() ? o.adresse : o.hote, o.port, o.base); }
 
 // Reached over the network (a host that is not a socket folder, or an
 // address) without checking the server's certificate.
@@ -213,6 +205,16 @@ QString BaseServeur(const QString& connexion)
 {
     const std::optional<TOptionsConnexion> o = LireOptions(connexion);
     return o ? o->base : QString();
+}
+
+QString NomServeur(QString hote, const QString& port, const QString& base)
+{
+    if (hote.isEmpty())
+        hote = QStringLiteral("serveur local");
+    QString nom = port.isEmpty() ? hote : hote + ':' + port;
+    if (!base.isEmpty())
+        nom += QStringLiteral(", base ") + base;
+    return nom;
 }
 
 QString NomServeur(const QString& connexion)
@@ -387,30 +389,31 @@ std::pair<QByteArray, int> TraduireSqlPg(QByteArrayView sql, QHash<QByteArray, i
 TResultatPg::~TResultatPg()
 {
     if (m_r)
-        Libpq().clear(m_r);
+        m_pq->clear(m_r);
 }
 
 TResultatPg& TResultatPg::operator=(TResultatPg&& autre) noexcept
 {
     if (this != &autre) {
         if (m_r)
-            Libpq().clear(m_r);
+            m_pq->clear(m_r);
+        m_pq = autre.m_pq;
         m_r = autre.m_r;
         autre.m_r = nullptr;
     }
     return *this;
 }
 
-int TResultatPg::Lignes() const { return m_r ? Libpq().ntuples(m_r) : 0; }
-int TResultatPg::Colonnes() const { return m_r ? Libpq().nfields(m_r) : 0; }
-bool TResultatPg::Nul(int ligne, int colonne) const { return Libpq().getisnull(m_r, ligne, colonne) != 0; }
+int TResultatPg::Lignes() const { return m_r ? m_pq->ntuples(m_r) : 0; }
+int TResultatPg::Colonnes() const { return m_r ? m_pq->nfields(m_r) : 0; }
+bool TResultatPg::Nul(int ligne, int colonne) const { return m_pq->getisnull(m_r, ligne, colonne) != 0; }
 
 QString TResultatPg::Texte(int ligne, int colonne) const
 {
-    return QString::fromUtf8(Libpq().getvalue(m_r, ligne, colonne), Libpq().getlength(m_r, ligne, colonne));
+    return QString::fromUtf8(m_pq->getvalue(m_r, ligne, colonne), m_pq->getlength(m_r, ligne, colonne));
 }
 
-qint64 TResultatPg::LignesTouchees() const { return m_r ? QByteArray(Libpq().cmdTuples(m_r)).toLongLong() : 0; }
+qint64 TResultatPg::LignesTouchees() const { return m_r ? QByteArray(m_pq->cmdTuples(m_r)).toLongLong() : 0; }
 
 // ---- connection ------------------------------------------------------------
 
@@ -426,6 +429,21 @@ const char* const Session =
 
 TConnexionPg::TConnexionPg(const QString& connexion)
 {
+    m_c = ConnecterLocal(connexion, m_nom);
+    if (m_c)
+        m_pq = &LibpqLocal();
+    else
+        ConnecterLibpq(connexion);
+    const TLibpq& pq = *m_pq;
+    pq.setNoticeProcessor(m_c, Silence, nullptr);
+    m_annulation = pq.getCancel(m_c);
+    const TResultatPg r(pq, pq.exec(m_c, Session));
+    if (!r.Handle() || pq.resultStatus(r.Handle()) != PGRES_COMMAND_OK)
+        Echec(QStringLiteral("la préparation de la session"), r.Handle() ? pq.resultErrorMessage(r.Handle()) : nullptr);
+}
+
+void TConnexionPg::ConnecterLibpq(const QString& connexion)
+{
     const std::optional<TOptionsConnexion> options = LireOptions(connexion);
     if (!options)
         throw EDatabaseError(QStringLiteral(
@@ -436,6 +454,7 @@ TConnexionPg::TConnexionPg(const QString& connexion)
     if (SansVerification(*options))
         Avertir(m_nom);
     const TLibpq& pq = Libpq();
+    m_pq = &pq;
     // The waits come first, so that the string may shorten them; the
     // encoding comes after it, so that nothing overrides it.
     const QByteArray texte = connexion.toUtf8();
@@ -453,24 +472,19 @@ TConnexionPg::TConnexionPg(const QString& connexion)
         throw EDatabaseError(
             QStringLiteral("Connexion impossible au serveur du catalogue « %1 » : %2").arg(m_nom, raison));
     }
-    pq.setNoticeProcessor(m_c, Silence, nullptr);
-    m_annulation = pq.getCancel(m_c);
-    const TResultatPg r(pq.exec(m_c, Session));
-    if (!r.Handle() || pq.resultStatus(r.Handle()) != PGRES_COMMAND_OK)
-        Echec(QStringLiteral("la préparation de la session"), r.Handle() ? pq.resultErrorMessage(r.Handle()) : nullptr);
 }
 
 TConnexionPg::~TConnexionPg()
 {
     if (m_annulation)
-        Libpq().freeCancel(m_annulation);
+        m_pq->freeCancel(m_annulation);
     if (m_c)
-        Libpq().finish(m_c);
+        m_pq->finish(m_c);
 }
 
 void TConnexionPg::CompterModifications(PGresult* resultat)
 {
-    const char* touchees = Libpq().cmdTuples(resultat);
+    const char* touchees = m_pq->cmdTuples(resultat);
     if (touchees && *touchees) {
         lignesModifiees = QByteArray(touchees).toLongLong();
         modifications += lignesModifiees;
@@ -481,12 +495,12 @@ void TConnexionPg::Annuler() const
 {
     char erreur[256];
     if (m_annulation)
-        Libpq().cancel(m_annulation, erreur, int(sizeof erreur));
+        m_pq->cancel(m_annulation, erreur, int(sizeof erreur));
 }
 
 QString TConnexionPg::Message(const QString& quoi, const char* raison) const
 {
-    const QString detail = RaisonServeur(raison ? raison : Libpq().errorMessage(m_c));
+    const QString detail = RaisonServeur(raison ? raison : m_pq->errorMessage(m_c));
     return QStringLiteral("Le serveur du catalogue « %1 » a refusé %2 : %3").arg(m_nom, quoi, detail);
 }
 
@@ -505,7 +519,7 @@ TResultatPg TConnexionPg::ExecuterTelQuel(const QString& sql, const QVariantList
 TResultatPg TConnexionPg::Envoyer(const QByteArray& sql, const QVariantList& valeurs)
 {
     AvantInstruction();
-    const TLibpq& pq = Libpq();
+    const TLibpq& pq = *m_pq;
     std::vector<QByteArray> textes;
     std::vector<const char*> pointeurs;
     textes.reserve(size_t(valeurs.size()));
@@ -518,8 +532,8 @@ TResultatPg TConnexionPg::Envoyer(const QByteArray& sql, const QVariantList& val
                                                          : v.toString().toUtf8());
         pointeurs.push_back(textes.back().constData());
     }
-    TResultatPg r(pq.execParams(m_c, sql.constData(), int(pointeurs.size()), nullptr, pointeurs.data(), nullptr,
-                                nullptr, 0));
+    TResultatPg r(pq, pq.execParams(m_c, sql.constData(), int(pointeurs.size()), nullptr, pointeurs.data(),
+                                    nullptr, nullptr, 0));
     const ExecStatusType etat = r.Handle() ? pq.resultStatus(r.Handle()) : PGRES_FATAL_ERROR;
     if (etat != PGRES_COMMAND_OK && etat != PGRES_TUPLES_OK && etat != PGRES_COPY_IN)
         Echec(QStringLiteral("une instruction"), r.Handle() ? pq.resultErrorMessage(r.Handle()) : nullptr);
@@ -528,17 +542,17 @@ TResultatPg TConnexionPg::Envoyer(const QByteArray& sql, const QVariantList& val
 
 void TConnexionPg::EnvoyerCopie(const QByteArray& lignes)
 {
-    if (Libpq().putCopyData(m_c, lignes.constData(), int(lignes.size())) != 1)
+    if (m_pq->putCopyData(m_c, lignes.constData(), int(lignes.size())) != 1)
         Echec(QStringLiteral("le chargement des lignes"));
 }
 
 void TConnexionPg::TerminerCopie()
 {
-    const TLibpq& pq = Libpq();
+    const TLibpq& pq = *m_pq;
     if (pq.putCopyEnd(m_c, nullptr) != 1)
         Echec(QStringLiteral("le chargement des lignes"));
     // The outcome of the copy, then the end of the exchange.
-    TResultatPg fin(pq.getResult(m_c));
+    TResultatPg fin(pq, pq.getResult(m_c));
     const bool ok = fin.Handle() && pq.resultStatus(fin.Handle()) == PGRES_COMMAND_OK;
     const QByteArray raison = ok ? QByteArray() : QByteArray(fin.Handle() ? pq.resultErrorMessage(fin.Handle()) : "");
     const QByteArray etat =

@@ -59,6 +59,8 @@ const TLibpq& Libpq();
 // its connection string (host or socket folder, port when given, database).
 // Never the string itself, which may hold a password.
 QString NomServeur(const QString& connexion);
+// The same from its parts (a part not given is empty).
+QString NomServeur(QString hote, const QString& port, const QString& base);
 // The database a connection string names (or libpq's default from the
 // environment); empty when the string cannot be read or names none.
 QString BaseServeur(const QString& connexion);
@@ -87,11 +89,14 @@ std::pair<QByteArray, int> TraduireSqlPg(QByteArrayView sql, QHash<QByteArray, i
 // null).
 void AjouterChampCopie(QByteArray& tampon, QByteArrayView texte);
 
+// A result, freed by the client that made it (libpq or the module's own,
+// core/store/pglocal.h).
 class TResultatPg {
 public:
-    explicit TResultatPg(PGresult* r = nullptr) : m_r(r) {}
+    TResultatPg() = default;
+    TResultatPg(const TLibpq& pq, PGresult* r) : m_pq(&pq), m_r(r) {}
     ~TResultatPg();
-    TResultatPg(TResultatPg&& autre) noexcept : m_r(autre.m_r) { autre.m_r = nullptr; }
+    TResultatPg(TResultatPg&& autre) noexcept : m_pq(autre.m_pq), m_r(autre.m_r) { autre.m_r = nullptr; }
     TResultatPg& operator=(TResultatPg&& autre) noexcept;
     TResultatPg(const TResultatPg&) = delete;
     TResultatPg& operator=(const TResultatPg&) = delete;
@@ -106,7 +111,8 @@ public:
     PGresult* Handle() const { return m_r; }
 
 private:
-    PGresult* m_r;
+    const TLibpq* m_pq = nullptr;
+    PGresult* m_r = nullptr;
 };
 
 class TConnexionPg {
@@ -137,6 +143,9 @@ public:
     void EnvoyerCopie(const QByteArray& lignes);
     void TerminerCopie();
     PGconn* Handle() const { return m_c; }
+    // The client the connection goes through: libpq, or for a sale on a
+    // local socket the module's own (core/store/pglocal.h).
+    const TLibpq& Pq() const { return *m_pq; }
     const QString& Nom() const { return m_nom; }
     // Asks the server to stop the statement running (from any thread).
     void Annuler() const;
@@ -162,6 +171,8 @@ public:
 
 private:
     TResultatPg Envoyer(const QByteArray& sql, const QVariantList& valeurs);
+    void ConnecterLibpq(const QString& connexion);
+    const TLibpq* m_pq = nullptr;
     PGconn* m_c = nullptr;
     PGcancel* m_annulation = nullptr;
     QString m_nom;
