@@ -41,9 +41,20 @@ QByteArray Octets(const QString& chemin)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-// The suite runs twice: on a catalogue file, then on the run's PostgreSQL
-// server (the installation's Kestravel.conf names it).
+// The suite runs three times: on a catalogue file, then on the run's
+// PostgreSQL server (the installation's Kestravel.conf names it), then with
+// the tills reaching that server through PgBouncer, as busy shops do.
 QString g_connexion;  // the server database of the current test
+bool g_regroupeur = false;
+
+// The tills' connection string to the current test's database.
+QString ConnexionDesCaisses()
+{
+    if (!g_regroupeur)
+        return g_connexion;
+    const QString dossier = ServeurTest().section(' ', 0, 0);  // host=DOSSIER
+    return QString(g_connexion).replace(dossier + ' ', dossier + "/regroupeur ");
+}
 
 // The catalogue of an installation, seen from the test: the file at
 // `chemin`, or the current test's server database.
@@ -240,7 +251,7 @@ private slots:
             g_connexion = m_baseServeur->Connexion();
             CreerCatalogueServeur(g_connexion);
             m_inst = std::make_unique<TInstallation>(false);
-            EcrireEmplacementServeur(m_inst->Module(), g_connexion);
+            EcrireEmplacementServeur(m_inst->Module(), ConnexionDesCaisses());
         } else {
             m_inst = std::make_unique<TInstallation>();
         }
@@ -709,7 +720,7 @@ private slots:
             admin.Executer("DROP ROLE " + intrus);
         } else {
             TInstallation autre(false);
-            EcrireEmplacementServeur(autre.Module(), g_connexion);
+            EcrireEmplacementServeur(autre.Module(), ConnexionDesCaisses());
             const auto autreInstallation = [&] { return autre.Lancer({"CONTROLE", autre.Ini(), b}); };
             pendantLaPause("KESTRAVEL_PAUSE_RENOMMAGE", autreInstallation, un);
         }
@@ -949,10 +960,14 @@ private slots:
     }
 };
 
-// The whole suite on a catalogue file, then again on the server.
+// The whole suite on a catalogue file, then again on the server, then once
+// more through PgBouncer.
 int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
-    return ExecuterSurLesDeuxMoteurs<TestControle>(argc, argv);
+    int echecs = ExecuterSurLesDeuxMoteurs<TestControle>(argc, argv);
+    g_regroupeur = true;
+    TestControle parRegroupeur;
+    return echecs + QTest::qExec(&parRegroupeur, argc, argv);
 }
 #include "test_controle.moc"
