@@ -168,6 +168,7 @@ void Couper(TConnexionLocale* c, const char* raison)
     c->etat = CONNECTION_BAD;
     c->transaction = PQTRANS_UNKNOWN;
     c->erreur = raison;
+    c->lu.clear();
 }
 
 bool Envoyer(TConnexionLocale* c, const QByteArray& m)
@@ -244,26 +245,39 @@ void LireErreur(TResultatLocal& r, const QByteArray& corps)
         r.message += "HINT:  " + r.champs.value('H') + '\n';
 }
 
-void LireColonnes(TResultatLocal& r, const QByteArray& corps)
+// A message shorter than its fields say ends the connection, as libpq does.
+void LireColonnes(TConnexionLocale* c, TResultatLocal& r, const QByteArray& corps)
 {
     r.etat = PGRES_TUPLES_OK;
-    const int n = qFromBigEndian<qint16>(corps.constData());
     r.types.clear();
+    const int n = corps.size() >= 2 ? qFromBigEndian<qint16>(corps.constData()) : -1;
     qsizetype i = 2;
-    for (int k = 0; k < n && i < corps.size(); ++k) {
-        i = corps.indexOf('\0', i) + 1;  // the column's name
+    for (int k = 0; k < n; ++k) {
+        i = corps.indexOf('\0', i) + 1;  // after the column's name
+        if (i <= 0 || i + 18 > corps.size())
+            break;
         r.types.push_back(qFromBigEndian<quint32>(corps.constData() + i + 6));
         i += 18;
     }
+    if (n < 0 || r.types.size() != size_t(n))
+        Couper(c, "invalid message from the server\n");
 }
 
-void LireLigne(TResultatLocal& r, const QByteArray& corps)
+void LireLigne(TConnexionLocale* c, TResultatLocal& r, const QByteArray& corps)
 {
-    const int n = qFromBigEndian<qint16>(corps.constData());
+    const int n = corps.size() >= 2 ? qFromBigEndian<qint16>(corps.constData()) : -1;
+    if (n != int(r.types.size())) {
+        Couper(c, "invalid message from the server\n");
+        return;
+    }
     qsizetype i = 2;
     for (int k = 0; k < n; ++k) {
-        const qint32 longueur = qFromBigEndian<qint32>(corps.constData() + i);
+        const qint32 longueur = i + 4 <= corps.size() ? qFromBigEndian<qint32>(corps.constData() + i) : -2;
         i += 4;
+        if (longueur < -1 || i + std::max(longueur, 0) > corps.size()) {
+            Couper(c, "invalid message from the server\n");
+            return;
+        }
         r.debuts.push_back(int(r.valeurs.size()));
         r.longueurs.push_back(longueur);
         if (longueur > 0) {
@@ -303,13 +317,13 @@ PGresult* Conclure(TConnexionLocale* c)
             case 'T':
                 if (!erreur) {
                     *r = TResultatLocal();
-                    LireColonnes(*r, corps);
+                    LireColonnes(c, *r, corps);
                     enCours = true;
                 }
                 break;
             case 'D':
                 if (!erreur)
-                    LireLigne(*r, corps);
+                    LireLigne(c, *r, corps);
                 break;
             case 'C':
                 if (!erreur) {
@@ -340,9 +354,11 @@ PGresult* Conclure(TConnexionLocale* c)
                 break;
         }
     }
-    *r = TResultatLocal();
+    // The connection is gone: after the server's own reason, when it gave one.
+    if (!erreur)
+        *r = TResultatLocal();
     r->etat = PGRES_FATAL_ERROR;
-    r->message = c->erreur;
+    r->message += c->erreur;
     return Publier(r);
 }
 
