@@ -20,6 +20,9 @@ struct TLigneCategorie {
             && libelle == autre.libelle;
     }
 };
+// Moved as plain memory when a list of rows grows: ten thousand categories
+// are read at every start of a window.
+Q_DECLARE_TYPEINFO(TLigneCategorie, Q_RELOCATABLE_TYPE);
 
 // Every category row in key order (origin, then category number).
 QVector<TLigneCategorie> LireCategories(TdmKestravel& dm);
