@@ -98,8 +98,14 @@ void PlacerCategories(QTreeWidgetItem* racine, const QVector<TLigneCategorie>& l
                          [](const TEnfant& a, const TEnfant& b) { return LibelleAvant(a.ligne->libelle, b.ligne->libelle); });
         QList<QTreeWidgetItem*> noeuds;
         noeuds.reserve(freres.size());
-        for (const TEnfant& e : freres)
+        for (const TEnfant& e : freres) {
+            // A category without subcategories says so: expanding the tree
+            // then passes over it rather than recording it as expanded.
+            // Trees are built again, never grown, when categories change.
+            if (!enfants.contains(e.noeud))
+                e.noeud->setFlags(e.noeud->flags() | Qt::ItemNeverHasChildren);
             noeuds.push_back(e.noeud);
+        }
         parent->addChildren(noeuds);
     }
 }
