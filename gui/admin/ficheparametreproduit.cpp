@@ -182,6 +182,7 @@ void TFicheParametreProduit::RemplirArbreCategories()
         tvProduitType->setCurrentItem(nullptr);
     }
     m_categoriesRecherche.clear();
+    m_categoriesRecherche.reserve(m_noeuds.Entrees().size() + 1);
     m_categoriesRecherche.insert(CleCategorie(0, 0), QStringLiteral("Interne"));
     for (const TEntreeNoeud& e : m_noeuds.Entrees())
         if (e.noeud)

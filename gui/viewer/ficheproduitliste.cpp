@@ -115,6 +115,7 @@ void TFicheProduitListe::RemplirArbreVisualisation()
         racines.push_back(racine);
     }
     m_categoriesRecherche.clear();
+    m_categoriesRecherche.reserve(m_noeuds.Entrees().size());
     for (const TEntreeNoeud& e : m_noeuds.Entrees())
         if (e.noeud)
             m_categoriesRecherche.insert(CleCategorie(e.objet.GetExterne(), e.objet.GetIdProduitType()),
