@@ -247,6 +247,17 @@ private slots:
         ascii.LoadFromMemory("<?xml version=\"1.0\" encoding=\"US-ASCII\"?><Kestravel/>", "ascii.xml");
         ascii.Root().WriteChildString("Libelle", "Clé à 5 €");
         QVERIFY(ascii.Contenu().contains("Cl&#233; &#224; 5 &#8364;"));
+        // The hosts' encoding: what it lacks, in a text or an attribute,
+        // comes back the same.
+        TXmlDoc hote("Kestravel");
+        hote.LoadFromMemory("<?xml version=\"1.0\" encoding=\"windows-1252\"?><Kestravel/>", "hote.xml");
+        const QString absents = QString::fromUtf8("Clé Ω ő \xF0\x9F\x94\xA7 € 5 &<>\"'");
+        hote.Root().WriteChildString("Libelle", absents);
+        hote.Root().WriteAttribute("Etat", absents);
+        TXmlDoc relu("Kestravel");
+        relu.LoadFromMemory(hote.Contenu(), "relu.xml");
+        QCOMPARE(relu.Root().FindChild("Libelle").Text(), absents);
+        QCOMPARE(relu.Root().ReadAttributeString("Etat", ""), absents);
 
         const QByteArray declare = "<?xml version=\"1.\" encoding=\"windows20127\"?><Kestravel><Produit/></Kestravel>";
         const QString chemin = Fichier("windows20127.xml", declare);
