@@ -113,7 +113,9 @@ public:
                                      .arg(externe)
                                      .arg(idProduit)
                                      .arg(idProduitType));
-        AjouterMouvementStock(m_base, externe, idProduit, idProduitType, avant, apres, libelle);
+        TInstructionSql& m = Preparee(m_mouvement, InsertionMouvementStock);
+        LierMouvementStock(m, externe, idProduit, idProduitType, avant, apres, libelle);
+        m.Executer();
     }
 
     QList<TDemandeEnCours> EnCours() override
@@ -230,7 +232,7 @@ private:
 
     const TBaseSql& m_base;
     std::optional<TTransactionSql> m_transaction;
-    std::optional<TInstructionSql> m_lecture, m_ecriture;
+    std::optional<TInstructionSql> m_lecture, m_ecriture, m_mouvement;
 };
 
 // The products the request names, each once, in key order.

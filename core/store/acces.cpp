@@ -88,11 +88,15 @@ void AjouterMouvementStock(const TBaseSql& base, int externe, int idProduit, con
 void AjouterMouvementStock(const TBaseSql& base, int externe, int idProduit, const QVariant& idProduitType,
                            const QVariant& quantiteOld, int quantiteNew, const QString& libelle)
 {
-    TInstructionSql q(base,
-                      QByteArrayView("INSERT INTO \"Transaction\" (Externe, IdProduit, IdProduitType, QuantiteOld,"
-                                     " QuantiteNew, Libelle, DateMaj) VALUES (?, ?, ?, ?, ?, ?, ?)"));
+    TInstructionSql q(base, QByteArrayView(InsertionMouvementStock));
+    LierMouvementStock(q, externe, idProduit, idProduitType, quantiteOld, quantiteNew, libelle);
+    q.Executer();
+}
+
+void LierMouvementStock(TInstructionSql& q, int externe, int idProduit, const QVariant& idProduitType,
+                        const QVariant& quantiteOld, int quantiteNew, const QString& libelle)
+{
     q.Lier({externe, idProduit, idProduitType.isNull() ? QVariant() : QVariant(idProduitType.toInt()),
             quantiteOld.isNull() ? QVariant() : QVariant(quantiteOld.toInt()), quantiteNew, libelle,
             DateHeureBase(QDateTime::currentDateTime())});
-    q.Executer();
 }

@@ -42,6 +42,13 @@ void AjouterMouvementStock(const TBaseSql& base, int externe, int idProduit, con
 // `QuantiteOld` empty, as a new product's first stock does).
 void AjouterMouvementStock(const TBaseSql& base, int externe, int idProduit, const QVariant& idProduitType,
                            const QVariant& quantiteOld, int quantiteNew, const QString& libelle);
+// The statement behind them, for a writer of thousands of movements that
+// prepares it once (a stock request): bound by LierMouvementStock.
+inline const char* const InsertionMouvementStock =
+    "INSERT INTO \"Transaction\" (Externe, IdProduit, IdProduitType, QuantiteOld, QuantiteNew, Libelle, DateMaj)"
+    " VALUES (?, ?, ?, ?, ?, ?, ?)";
+void LierMouvementStock(TInstructionSql& q, int externe, int idProduit, const QVariant& idProduitType,
+                        const QVariant& quantiteOld, int quantiteNew, const QString& libelle);
 
 // One write transaction on the catalogue (TTransactionSql): committed by
 // Commit(), rolled back when it goes out of scope without it. Inside an open
