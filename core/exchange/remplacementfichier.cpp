@@ -5,8 +5,8 @@
 #include "core/store/erreurs.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <cstring>
 
 namespace {
@@ -54,9 +54,16 @@ const QString SuffixeTemporaire = QStringLiteral(".kestravel-");
 
 bool NomTemporaireDe(const QString& nom, const QString& nomFichier)
 {
-    static const QRegularExpression aleatoire(QStringLiteral("^[A-Za-z0-9]{6}$"));
     const QString debut = '.' + nomFichier + SuffixeTemporaire;
-    return nom.startsWith(debut) && aleatoire.match(nom.mid(debut.size())).hasMatch();
+    if (nom.size() != debut.size() + 6 || !nom.startsWith(debut))
+        return false;
+    // Six random letters or digits, as mkstemp makes them.
+    for (qsizetype i = debut.size(); i < nom.size(); ++i) {
+        const char16_t c = nom[i].unicode();
+        if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')))
+            return false;
+    }
+    return true;
 }
 }  // namespace
 
@@ -69,16 +76,14 @@ bool TemporaireDe(const QString& chemin, const QString& temporaire)
 void SupprimerTemporairesDe(const QString& chemin)
 {
     const QFileInfo f(chemin);
-    // The file's name as a pattern: its own wildcard characters match
-    // themselves among others, the exact test follows.
-    QString motif = '.' + f.fileName() + SuffixeTemporaire + "??????";
-    for (int i = 0; i < f.fileName().size(); ++i)
-        if (QStringLiteral("*?[]\\").contains(motif[i + 1]))
-            motif[i + 1] = '?';
-    const QDir dossier = f.absoluteDir();
-    for (const QString& nom : dossier.entryList({motif}, QDir::Files | QDir::Hidden | QDir::System))
-        if (NomTemporaireDe(nom, f.fileName()))
-            Systeme::Supprimer(dossier.filePath(nom));
+    // Names compared as they are (a name filter would compile a pattern at
+    // every sale).
+    QDirIterator entrees(f.absolutePath(), QDir::Files | QDir::Hidden | QDir::System);
+    while (entrees.hasNext()) {
+        entrees.next();
+        if (NomTemporaireDe(entrees.fileName(), f.fileName()))
+            Systeme::Supprimer(entrees.filePath());
+    }
 }
 
 void Renommer(const QString& de, const QString& vers)
