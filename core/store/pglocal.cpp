@@ -1,15 +1,15 @@
 #include "core/store/pglocal.h"
 
-#include <QtEndian>
-#include <atomic>
-#include <cerrno>
-#include <cstring>
-#include <optional>
 #include <poll.h>
 #include <pwd.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
+#include <QtEndian>
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <optional>
 #include <vector>
 
 // The protocol (version 3): every message is a type byte and a 32-bit
@@ -25,7 +25,7 @@ struct TResultatLocal {
     std::vector<Oid> types;
     std::vector<int> debuts, longueurs;  // per value, row after row; -1: null
     QByteArray valeurs;
-    QByteArray etiquette, touchees, message;
+    QByteArray touchees, message;
     QHash<char, QByteArray> champs;  // of an error
     int lignes = 0;
 };
@@ -35,7 +35,10 @@ struct TConnexionLocale {
     ConnStatusType etat = CONNECTION_BAD;
     PGTransactionStatusType transaction = PQTRANS_IDLE;
     int pid = 0;
-    QByteArray erreur, lu;
+    QByteArray erreur;
+    // Bytes received; those before `traites` are messages already read.
+    QByteArray lu;
+    qsizetype traites = 0;
 };
 
 TConnexionLocale* C(const PGconn* c) { return reinterpret_cast<TConnexionLocale*>(const_cast<PGconn*>(c)); }
@@ -169,6 +172,7 @@ void Couper(TConnexionLocale* c, const char* raison)
     c->transaction = PQTRANS_UNKNOWN;
     c->erreur = raison;
     c->lu.clear();
+    c->traites = 0;
 }
 
 bool Envoyer(TConnexionLocale* c, const QByteArray& m)
@@ -191,21 +195,27 @@ bool Envoyer(TConnexionLocale* c, const QByteArray& m)
 bool Recevoir(TConnexionLocale* c, char& type, QByteArray& corps, int attenteMs = -1)
 {
     while (true) {
-        if (c->lu.size() >= 5) {
-            const qint32 longueur = qFromBigEndian<qint32>(c->lu.constData() + 1);
+        const qsizetype reste = c->lu.size() - c->traites;
+        if (reste >= 5) {
+            const char* message = c->lu.constData() + c->traites;
+            const qint32 longueur = qFromBigEndian<qint32>(message + 1);
             if (longueur < 4) {
                 Couper(c, "invalid message from the server\n");
                 return false;
             }
-            if (c->lu.size() >= 1 + longueur) {
-                type = c->lu[0];
-                corps = c->lu.mid(5, longueur - 4);
-                c->lu.remove(0, 1 + longueur);
+            if (reste >= 1 + longueur) {
+                type = message[0];
+                corps = QByteArray(message + 5, longueur - 4);
+                c->traites += 1 + longueur;
                 return true;
             }
         }
         if (c->socket < 0)
             return false;
+        // The messages read leave the buffer at once, not one by one: a
+        // result of thousands of rows is that many messages.
+        c->lu.remove(0, c->traites);
+        c->traites = 0;
         if (attenteMs >= 0) {
             pollfd p{c->socket, POLLIN, 0};
             const int n = ::poll(&p, 1, attenteMs);
@@ -291,16 +301,15 @@ void LireLigne(TConnexionLocale* c, TResultatLocal& r, const QByteArray& corps)
 
 void LireEtiquette(TResultatLocal& r, const QByteArray& corps)
 {
-    r.etiquette = QByteArray(corps.constData());
+    const QByteArray etiquette(corps.constData());
     // INSERT 0 3, UPDATE 3, DELETE 3, SELECT 3…: the last word, a count.
-    const qsizetype espace = r.etiquette.lastIndexOf(' ');
-    const QByteArray dernier = espace < 0 ? QByteArray() : r.etiquette.mid(espace + 1);
+    const qsizetype espace = etiquette.lastIndexOf(' ');
+    const QByteArray dernier = espace < 0 ? QByteArray() : etiquette.mid(espace + 1);
     bool nombre = false;
     dernier.toLongLong(&nombre);
-    const bool compte = r.etiquette.startsWith("INSERT ") || r.etiquette.startsWith("UPDATE ") ||
-                        r.etiquette.startsWith("DELETE ") || r.etiquette.startsWith("SELECT ") ||
-                        r.etiquette.startsWith("MERGE ") || r.etiquette.startsWith("MOVE ") ||
-                        r.etiquette.startsWith("FETCH ") || r.etiquette.startsWith("COPY ");
+    bool compte = false;
+    for (const char* commande : {"INSERT ", "UPDATE ", "DELETE ", "SELECT ", "MERGE ", "MOVE ", "FETCH ", "COPY "})
+        compte = compte || etiquette.startsWith(commande);
     r.touchees = nombre && compte ? dernier : QByteArray();
 }
 
@@ -345,9 +354,9 @@ PGresult* Conclure(TConnexionLocale* c)
                 }
                 break;
             case 'Z':
-                c->transaction = corps.startsWith('T')   ? PQTRANS_INTRANS
-                                 : corps.startsWith('E') ? PQTRANS_INERROR
-                                                         : PQTRANS_IDLE;
+                c->transaction = corps.startsWith('T') ? PQTRANS_INTRANS
+                    : corps.startsWith('E')            ? PQTRANS_INERROR
+                                                       : PQTRANS_IDLE;
                 return Publier(r);
             default:
                 // Parse, bind, no data, notices, parameters: nothing to keep.
@@ -370,24 +379,21 @@ PGresult* Echec(TConnexionLocale* c)
     return Publier(r);
 }
 
-// ---- the functions of the table --------------------------------------------
-
-PGresult* Exec(PGconn* conn, const char* sql)
+// Sends the messages of one exchange and reads its answer.
+PGresult* Echanger(TConnexionLocale* c, const QByteArray& messages)
 {
-    TConnexionLocale* c = C(conn);
-    if (c->socket < 0)
-        return Echec(c);
-    if (!Envoyer(c, Message('Q', QByteArray(sql) + '\0')))
+    if (c->socket < 0 || !Envoyer(c, messages))
         return Echec(c);
     return Conclure(c);
 }
 
+// ---- the functions of the table --------------------------------------------
+
+PGresult* Exec(PGconn* conn, const char* sql) { return Echanger(C(conn), Message('Q', QByteArray(sql) + '\0')); }
+
 PGresult* ExecParams(PGconn* conn, const char* sql, int n, const Oid*, const char* const* valeurs, const int*,
                      const int*, int)
 {
-    TConnexionLocale* c = C(conn);
-    if (c->socket < 0)
-        return Echec(c);
     QByteArray analyse("\0", 1);
     analyse += QByteArray(sql) + '\0';
     Entier16(analyse, 0);
@@ -406,11 +412,9 @@ PGresult* ExecParams(PGconn* conn, const char* sql, int n, const Oid*, const cha
     Entier16(liaison, 0);  // every column in text
     QByteArray execution("\0", 1);
     Entier32(execution, 0);
-    const QByteArray m = Message('P', analyse) + Message('B', liaison) + Message('D', QByteArray("P\0", 2)) +
-                         Message('E', execution) + Message('S', {});
-    if (!Envoyer(c, m))
-        return Echec(c);
-    return Conclure(c);
+    return Echanger(C(conn),
+                    Message('P', analyse) + Message('B', liaison) + Message('D', QByteArray("P\0", 2))
+                        + Message('E', execution) + Message('S', {}));
 }
 
 ConnStatusType Status(const PGconn* c) { return C(c)->etat; }
@@ -418,10 +422,9 @@ char* ErrorMessage(const PGconn* c) { return Texte(C(c)->erreur); }
 void Finish(PGconn* conn)
 {
     TConnexionLocale* c = C(conn);
-    if (c->socket >= 0) {
+    if (c->socket >= 0)
         Envoyer(c, Message('X', {}));
-        ::close(c->socket);
-    }
+    Couper(c, "");
     delete c;
 }
 PGTransactionStatusType TransactionStatus(const PGconn* c) { return C(c)->transaction; }
@@ -508,14 +511,9 @@ bool Ouvrir(TConnexionLocale* c, const TCible& cible)
         return false;
     QByteArray depart;
     Entier32(depart, 3 << 16);  // protocol 3.0
-    depart += "user";
-    depart += '\0' + cible.utilisateur + '\0';
-    depart += "database";
-    depart += '\0' + cible.base + '\0';
-    depart += "client_encoding";
-    depart += '\0';
-    depart += "UTF8";
-    depart += '\0';
+    for (const QByteArray& champ : {QByteArray("user"), cible.utilisateur, QByteArray("database"), cible.base,
+                                    QByteArray("client_encoding"), QByteArray("UTF8")})
+        depart += champ + '\0';
     depart += '\0';
     QByteArray m;
     Entier32(m, qint32(depart.size() + 4));
