@@ -3,9 +3,10 @@
 // after the other, every request a whole `CONTROLE` process as the host
 // starts it; 512 requests in all. On a catalogue file (one installation
 // whose tills share it) and on a server (each till its own installation),
-// connecting to it directly and through PgBouncer. Prints the requests per second and the median and 95th percentile of a
-// request's time, then the server's throughput against the file's; checks
-// that every request succeeded and that the stock adds up to the movements.
+// connecting to it directly and through PgBouncer. Prints the requests per
+// second and the median and 95th percentile of a request's time, then the
+// server's throughput against the file's; checks that every request
+// succeeded and that the stock adds up to the movements.
 //
 // Usage: bench_journee SCRATCH BUILD
 

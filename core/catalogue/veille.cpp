@@ -11,7 +11,8 @@
 TVeilleCatalogue::TVeilleCatalogue(TdmKestravel& dm, QObject* parent) : QObject(parent), m_dm(dm)
 {
     if (dm.SurServeur()) {
-        m_ecoute = new TEcouteServeur(dm.ConnexionServeur(), dm.Connexion().Pg()->Pq().backendPID(dm.Connexion().Pg()->Handle()), this);
+        const TConnexionPg& c = *dm.Connexion().Pg();
+        m_ecoute = new TEcouteServeur(dm.ConnexionServeur(), c.Pq().backendPID(c.Handle()), this);
         connect(m_ecoute, &TEcouteServeur::changement, this, &TVeilleCatalogue::Signaler);
         return;
     }

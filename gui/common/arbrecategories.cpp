@@ -94,8 +94,9 @@ void PlacerCategories(QTreeWidgetItem* racine, const QVector<TLigneCategorie>& l
     }
     for (QTreeWidgetItem* parent : parents) {
         QVector<TEnfant>& freres = enfants[parent];
-        std::stable_sort(freres.begin(), freres.end(),
-                         [](const TEnfant& a, const TEnfant& b) { return LibelleAvant(a.ligne->libelle, b.ligne->libelle); });
+        std::stable_sort(freres.begin(), freres.end(), [](const TEnfant& a, const TEnfant& b) {
+            return LibelleAvant(a.ligne->libelle, b.ligne->libelle);
+        });
         QList<QTreeWidgetItem*> noeuds;
         noeuds.reserve(freres.size());
         for (const TEnfant& e : freres) {
@@ -112,7 +113,8 @@ void PlacerCategories(QTreeWidgetItem* racine, const QVector<TLigneCategorie>& l
 
 void MontrerArbre(QTreeWidget* arbre, QList<QTreeWidgetItem*> racines)
 {
-    std::stable_sort(racines.begin(), racines.end(), [](const QTreeWidgetItem* a, const QTreeWidgetItem* b) { return *a < *b; });
+    std::stable_sort(racines.begin(), racines.end(),
+                     [](const QTreeWidgetItem* a, const QTreeWidgetItem* b) { return *a < *b; });
     arbre->addTopLevelItems(racines);
     // The tree reads as sorted on its first column, as after sortItems.
     arbre->header()->setSortIndicator(0, Qt::AscendingOrder);

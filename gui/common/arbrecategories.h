@@ -55,7 +55,8 @@ private:
 // Places the rows of origin `externe` under `racine`, each level sorted,
 // recording each row in `table` in the order of `lignes`. `racine` is best
 // not yet in a tree: the nodes are then made and ordered away from any view.
-void PlacerCategories(QTreeWidgetItem* racine, const QVector<TLigneCategorie>& lignes, int externe, TTableNoeuds& table);
+void PlacerCategories(QTreeWidgetItem* racine, const QVector<TLigneCategorie>& lignes, int externe,
+                      TTableNoeuds& table);
 
 // Hands the built roots to the empty `arbre`, sorted as their levels are,
 // and expands every node.
