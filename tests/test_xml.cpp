@@ -8,6 +8,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <iconv.h>
 
 class TestXml : public QObject {
     Q_OBJECT
@@ -18,6 +19,17 @@ class TestXml : public QObject {
         const QString chemin = m_dossier.filePath(nom);
         EcrireFichier(chemin, contenu);
         return chemin;
+    }
+    // What the system's converter reads in windows-1252 bytes.
+    static QString SelonIconv(QByteArray octets)
+    {
+        iconv_t cd = iconv_open("UTF-8", "CP1252");
+        QByteArray utf8(octets.size() * 3, '\0');
+        char *e = octets.data(), *s = utf8.data();
+        size_t resteE = size_t(octets.size()), resteS = size_t(utf8.size());
+        const bool ok = iconv(cd, &e, &resteE, &s, &resteS) != size_t(-1);
+        iconv_close(cd);
+        return ok ? QString::fromUtf8(utf8.left(utf8.size() - qsizetype(resteS))) : QString();
     }
     static QByteArray Octets(const QString& chemin)
     {
@@ -151,6 +163,26 @@ private slots:
         QCOMPARE(doc2.Root().FindChild("Produit").ReadAttributeString("Libelle", ""), QString("été"));
         doc2.SaveToFile(chemin2);
         QCOMPARE(Octets(chemin2), cp1252);
+
+        // Every byte of the code page reads as the system's converter reads
+        // it and is written back the same; its five unassigned bytes are
+        // refused, as that converter refuses them.
+        const QByteArray nonAttribues = "\x81\x8D\x8F\x90\x9D";
+        QByteArray octets;
+        for (int o = 0x80; o <= 0xFF; ++o)
+            if (!nonAttribues.contains(char(o)))
+                octets += char(o);
+        const auto document = [](const QByteArray& libelle) {
+            return "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\n<Kestravel><Produit Libelle=\"" + libelle
+                + "\"/></Kestravel>\n";
+        };
+        const QString chemin3 = Fichier("tous.xml", document(octets));
+        TXmlDoc doc3("Kestravel");
+        doc3.LoadFromFile(chemin3);
+        QCOMPARE(doc3.Root().FindChild("Produit").ReadAttributeString("Libelle", ""), SelonIconv(octets));
+        QCOMPARE(doc3.Contenu(), document(octets));
+        for (const char o : nonAttribues)
+            QVERIFY_THROWS_EXCEPTION(EKestravel, doc3.LoadFromMemory(document(QByteArray(1, o)), "hote.xml"));
     }
 
     void fichierMalFormeOuAbsent()

@@ -1,9 +1,11 @@
 #include "core/exchange/xmldoc.h"
 
 #include "core/exchange/remplacementfichier.h"
+#include "core/store/codepage.h"
 #include "core/store/echecs.h"
 #include "core/store/erreurs.h"
 
+#include <libxml/encoding.h>
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 #include <libxml/xmlerror.h>
@@ -27,6 +29,82 @@ struct LibererXml {
 using XmlTexte = std::unique_ptr<xmlChar, LibererXml>;
 using XmlDocument = std::unique_ptr<xmlDoc, void (*)(xmlDocPtr)>;
 using XmlContexte = std::unique_ptr<xmlParserCtxt, void (*)(xmlParserCtxtPtr)>;
+
+// libxml2 converts windows-1252, the hosts' encoding, through the system's
+// iconv, which loads a converter module at each sale's first document: the
+// code page's own table does it here, with the same refusals (the five
+// unassigned bytes are an error when read; a character it lacks is
+// written as a character reference, as libxml2 does for any encoding).
+// Both return the bytes written and leave in `lu` the bytes consumed; -2
+// stops at a byte or character that has no counterpart.
+int LireWindows1252(unsigned char* sortie, int* ecrits, const unsigned char* entree, int* lu)
+{
+    const unsigned char *e = entree, *const finE = entree + *lu;
+    unsigned char *s = sortie, *const finS = sortie + *ecrits;
+    int code = 0;
+    for (; e < finE; ++e) {
+        const char32_t c = DepuisWindows1252(*e);
+        const int taille = c < 0x80 ? 1 : c < 0x800 ? 2 : 3;
+        if (c == 0 && *e != 0) {
+            code = -2;
+            break;
+        }
+        if (finS - s < taille)
+            break;
+        if (taille == 1) {
+            *s++ = static_cast<unsigned char>(c);
+        } else if (taille == 2) {
+            *s++ = static_cast<unsigned char>(0xC0 | (c >> 6));
+            *s++ = static_cast<unsigned char>(0x80 | (c & 0x3F));
+        } else {
+            *s++ = static_cast<unsigned char>(0xE0 | (c >> 12));
+            *s++ = static_cast<unsigned char>(0x80 | ((c >> 6) & 0x3F));
+            *s++ = static_cast<unsigned char>(0x80 | (c & 0x3F));
+        }
+    }
+    *ecrits = int(s - sortie);
+    *lu = int(e - entree);
+    return code == 0 ? *ecrits : code;
+}
+
+int EcrireWindows1252(unsigned char* sortie, int* ecrits, const unsigned char* entree, int* lu)
+{
+    if (!entree) {  // libxml2's opening call: nothing to write
+        *ecrits = 0;
+        *lu = 0;
+        return 0;
+    }
+    const unsigned char *e = entree, *const finE = entree + *lu;
+    unsigned char *s = sortie, *const finS = sortie + *ecrits;
+    int code = 0;
+    while (e < finE && s < finS) {
+        // libxml2's buffers hold valid UTF-8; a sequence cut at the end of
+        // this chunk waits for the next one.
+        const int taille = *e < 0x80 ? 1 : *e < 0xE0 ? 2 : *e < 0xF0 ? 3 : 4;
+        if (finE - e < taille)
+            break;
+        char32_t c = taille == 1 ? *e : (*e & (0xFF >> (taille + 1)));
+        for (int i = 1; i < taille; ++i)
+            c = (c << 6) | (e[i] & 0x3F);
+        const int octet = VersWindows1252(c);
+        if (octet < 0) {
+            code = -2;
+            break;
+        }
+        *s++ = static_cast<unsigned char>(octet);
+        e += taille;
+    }
+    *ecrits = int(s - sortie);
+    *lu = int(e - entree);
+    return code == 0 ? *ecrits : code;
+}
+
+// Once per process, before the first document.
+void PreparerLibxml()
+{
+    static const bool pret = xmlNewCharEncodingHandler(EncodageCree, LireWindows1252, EcrireWindows1252) != nullptr;
+    (void)pret;
+}
 
 // The host's file is untrusted: no network, no DTD loaded, no entity
 // substituted, libxml2's limits on sizes and depth kept; nothing printed.
@@ -310,6 +388,7 @@ TXmlNodeRef TXmlNodeRefList::Get(int indice) const
 
 TXmlDoc::TXmlDoc(const QString& nomRacine) : m_nomRacine(nomRacine)
 {
+    PreparerLibxml();
     m_doc = xmlNewDoc(reinterpret_cast<const xmlChar*>("1.0"));
     if (!m_doc)
         throw EKestravel(QStringLiteral("Mémoire insuffisante pour créer un document XML."));

@@ -2,45 +2,38 @@
 
 #include <QList>
 
+namespace {
+// The characters of bytes 0x80 to 0x9F; 0 for the five bytes the code page
+// leaves unassigned.
+constexpr char16_t Haut[32] = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178,
+};
+}  // namespace
+
+char32_t DepuisWindows1252(unsigned char octet)
+{
+    return octet >= 0x80 && octet < 0xA0 ? Haut[octet - 0x80] : octet;
+}
+
+int VersWindows1252(char32_t c)
+{
+    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
+        return int(c);
+    if (c > 0xFFFF)
+        return -1;
+    for (int i = 0; i < 32; ++i)
+        if (Haut[i] == c)
+            return 0x80 + i;
+    return -1;
+}
+
 bool DansWindows1252Hors8Bits(char32_t c)
 {
-    switch (c) {
-        case 0x81:
-        case 0x8D:
-        case 0x8F:
-        case 0x90:
-        case 0x9D:
-        case 0x20AC:
-        case 0x201A:
-        case 0x0192:
-        case 0x201E:
-        case 0x2026:
-        case 0x2020:
-        case 0x2021:
-        case 0x02C6:
-        case 0x2030:
-        case 0x0160:
-        case 0x2039:
-        case 0x0152:
-        case 0x017D:
-        case 0x2018:
-        case 0x2019:
-        case 0x201C:
-        case 0x201D:
-        case 0x2022:
-        case 0x2013:
-        case 0x2014:
-        case 0x02DC:
-        case 0x2122:
-        case 0x0161:
-        case 0x203A:
-        case 0x0153:
-        case 0x017E:
-        case 0x0178:
-            return true;
-        default:
-            return false;
-    }
+    if (c >= 0x80 && c < 0xA0)
+        return DepuisWindows1252(uchar(c)) == 0;
+    return VersWindows1252(c) >= 0;
 }
 
 QStringList CaracteresHorsWindows1252(QStringView texte)

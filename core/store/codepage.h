@@ -21,6 +21,12 @@ inline bool DansWindows1252(char32_t c)
     return DansWindows1252Hors8Bits(c);
 }
 
+// The character of a byte, 0 for an unassigned one; the byte of a
+// character, -1 when the code page lacks it (the five unassigned bytes
+// have no character here: the system's converter refuses them both ways).
+char32_t DepuisWindows1252(unsigned char octet);
+int VersWindows1252(char32_t c);
+
 // The characters of `texte` the code page lacks, each once, in order of
 // appearance; empty when it has them all.
 QStringList CaracteresHorsWindows1252(QStringView texte);
