@@ -623,6 +623,9 @@ private slots:
         // installation and a file of its own with its fingerprint: the file
         // is left alone, the sale applied.
         QTest::newRow("ligne plantée") << "plantee";
+        // Outcomes large enough to be kept compressed, killed after the
+        // commit: sent again, the request is answered from the catalogue.
+        QTest::newRow("grande demande renvoyée") << "grande";
     }
 
     void exactementUneFois()
@@ -690,6 +693,20 @@ private slots:
             QCOMPARE(TBase(m_inst->Base()).Historique(0, 1, 1), QStringList{"120>119"});
             QStringList restants = Temporaires(m_inst->Racine()) << "caisse1.xml.kestravel-abcdef";
             QCOMPARE(QSet<QString>(restants.begin(), restants.end()), QSet<QString>(etrangers.begin(), etrangers.end()));
+        } else if (cas == "grande") {
+            QByteArray grande = Declaration + "<Kestravel>" + Ligne("Commander", 0, 1, 1, "1");
+            for (int i = 0; i < 40; ++i)
+                grande += Ligne("Actualiser", 0, 2, 1, "1");
+            grande += "</Kestravel>\n";
+            EcrireFichier(a, grande);
+            QCOMPARE(LancerAvec(*m_inst, controle + QStringList{a}, Arret("KESTRAVEL_ARRET_RENOMMAGE")).code, -3);
+            QCOMPARE(Octets(a), grande);
+            const auto r = m_inst->Lancer(controle + QStringList{a});
+            QVERIFY2(r.code == 0, qPrintable(r.erreurs));
+            const QByteArray repondue = Octets(a);
+            QVERIFY(repondue.size() > 4096);
+            QCOMPARE(repondue.count("Etat=\"Actualiser\""), 40);
+            QCOMPARE(TBase(m_inst->Base()).Historique(0, 1, 1), QStringList{"120>119"});
         } else if (cas == "plantee") {
             const QString victime = m_inst->Administration() + "victime.txt";
             EcrireFichier(victime, "à garder");

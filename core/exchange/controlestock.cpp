@@ -266,6 +266,21 @@ QByteArray Empreinte(const QByteArray& contenu)
     return QCryptographicHash::hash(contenu, QCryptographicHash::Blake2b_256);
 }
 
+// The outcomes kept with the commit. A sale's few lines are kept as they
+// are: compressing them would cost more than writing them (zlib sets up a
+// quarter of a megabyte for each stream). The mark in front cannot begin
+// compressed data, whose first four bytes are its length (big-endian).
+const QByteArray NonCompresse = QByteArrayLiteral("\xFF\xFF\xFF\xFF");
+QByteArray Garder(const QByteArray& resultat)
+{
+    return resultat.size() < 4096 ? NonCompresse + resultat : qCompress(resultat, 1);
+}
+
+QByteArray Relire(const QByteArray& garde)
+{
+    return garde.startsWith(NonCompresse) ? garde.mid(NonCompresse.size()) : qUncompress(garde);
+}
+
 // A request answered is remembered this long, for a host that sends it
 // again; rows of closed requests older than that go with the next request.
 QString DatePeremption() { return DateHeureBase(QDateTime::currentDateTime().addDays(-7)); }
@@ -332,7 +347,7 @@ bool ReprendreInterrompues(IStockDemande& stock, const QString& chemin, const QB
             continue;
         }
         try {
-            TRemplacementFichier(d.chemin, qUncompress(stock.Resultat(d.id))).Publier();
+            TRemplacementFichier(d.chemin, Relire(stock.Resultat(d.id))).Publier();
         } catch (const EKestravel&) {
             // Another request's file that cannot be written now must not
             // stop this sale: it is finished when it can be.
@@ -424,7 +439,7 @@ void AppliquerDemande(IStockDemande& stock, const QString& verrouDemandes, const
     demande.chemin = chemin;
     demande.empreinte = empreinte;
     demande.empreinteResultat = Empreinte(resultat);
-    stock.Noter(demande, qCompress(resultat, 1), DateHeureBase(QDateTime::currentDateTime()), DatePeremption());
+    stock.Noter(demande, Garder(resultat), DateHeureBase(QDateTime::currentDateTime()), DatePeremption());
     try {
         stock.Valider();
     } catch (const ECommitIncertain& e) {
