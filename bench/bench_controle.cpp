@@ -2,7 +2,9 @@
 // one-line order (what a sale costs the host) on a generated 100,000-product
 // catalogue, through the real binary, against the sqlite3 CLI running the
 // same lookups, updates and inserts in one transaction on a copy of the same
-// data.
+// data. Beside the one-line order, a program that only starts and ends on
+// Qt Core (noyauvide.cpp) shows what any sale of this module spends before
+// its own work.
 //
 // Usage: bench_controle SCRATCH BUILD
 
@@ -150,7 +152,7 @@ int main(int argc, char* argv[])
     }
 
     // The one-line order, repeated on one fresh copy.
-    std::vector<double> nousUne, referenceUne;
+    std::vector<double> nousUne, referenceUne, noyauVide;
     bench::Copier(genere, module + "Kestravel.abs");
     bench::Copier(genere, copieSql);
     Lancer({"/usr/bin/sqlite3", copieSql, "PRAGMA journal_mode=WAL;"});
@@ -165,6 +167,13 @@ int main(int argc, char* argv[])
         nousUne.push_back(m.secondes);
         referenceUne.push_back(Lancer({"/usr/bin/sqlite3", copieSql}, fichierScriptUneLigne).secondes);
     }
+    // Apart, not between the sales: run between them, another Qt program
+    // slows each next sale by a few milliseconds on this machine.
+    std::vector<double> referenceVide;
+    for (int essai = 0; essai < NbEssaisUneLigne; ++essai) {
+        noyauVide.push_back(Lancer({build + "/bench/kestravel-noyau-vide"}).secondes);
+        referenceVide.push_back(Lancer({"/usr/bin/sqlite3", copieSql}, fichierScriptUneLigne).secondes);
+    }
 
     const auto mediane = [](std::vector<double>& v) {
         std::sort(v.begin(), v.end());
@@ -178,5 +187,9 @@ int main(int argc, char* argv[])
     std::printf("mémoire de pointe de kestravel        : %.1f Mo\n", double(pointe) / 1024.0);
     std::printf("CONTROLE une ligne : médiane de %d\n", NbEssaisUneLigne);
     bench::Ratio("CONTROLE d'une ligne contre sqlite3", n1 * 1000, r1 * 1000, 2);
+    const double v = mediane(noyauVide);
+    const double rv = mediane(referenceVide);
+    std::printf("démarrage d'un programme vide sur Qt Core : %.1f ms, soit %.2f× la vente de sqlite3 (%.1f ms)\n",
+                v * 1000, v / rv, rv * 1000);
     return 0;
 }

@@ -6,8 +6,6 @@
 #include "core/store/libpq.h"
 #include "core/store/schema.h"
 
-#include <QCoreApplication>
-#include <QDir>
 #include <QFileInfo>
 
 TBaseSql OuvrirCatalogue(const QString& chemin)
@@ -69,11 +67,6 @@ TdmKestravel::~TdmKestravel()
 {
     DataModuleDestroy();
     Fermer();
-}
-
-QString TdmKestravel::CheminBaseProgramme()
-{
-    return QDir(QCoreApplication::applicationDirPath()).filePath("Kestravel.abs");
 }
 
 QString TdmKestravel::NomCatalogue() const { return SurServeur() ? NomServeur(m_serveur) : m_chemin; }

@@ -33,9 +33,6 @@ public:
     TdmKestravel(const TdmKestravel&) = delete;
     TdmKestravel& operator=(const TdmKestravel&) = delete;
 
-    // Path of the database file beside the program.
-    static QString CheminBaseProgramme();
-
     // The catalogue file's path (empty on a server), the server's
     // connection string (empty for a file).
     const QString& CheminBase() const { return m_chemin; }
