@@ -4,6 +4,7 @@
 #include "core/base/emplacement.h"
 #include "core/base/parametres.h"
 #include "core/base/prompts.h"
+#include "core/base/systeme.h"
 #include "core/exchange/controlestock.h"
 #include "core/exchange/synchronisation.h"
 #include "core/serveur/catalogueserveur.h"
@@ -15,6 +16,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QLocale>
 #include <optional>
 
@@ -36,6 +38,15 @@ void OuvrirPourLeMode(const TEmplacementCatalogue& catalogue, const QString& mod
     } else {
         dm.emplace(catalogue.fichier);
     }
+}
+
+// The folder of the running program, which holds the catalogue or says
+// where it is; read from the system, as the modes without a window have no
+// application object to ask.
+QString DossierProgramme()
+{
+    const QString programme = Systeme::CheminProgramme();
+    return programme.isEmpty() ? QCoreApplication::applicationDirPath() : QFileInfo(programme).path();
 }
 
 // The host's settings: false (told) when its version is not this module's.
@@ -88,7 +99,7 @@ int OuvrirFenetre(const QString& mode, TdmKestravel& dm, const QStringList& args
 
 int ExecuterMode(const QStringList& args, const TOuvertureFenetre& fenetre)
 {
-    const QString dossier = QCoreApplication::applicationDirPath();
+    const QString dossier = DossierProgramme();
     const TEmplacementCatalogue catalogue = EmplacementCatalogue(dossier);
     const QString mode = args.value(1).toUpper();
     std::optional<TdmKestravel> dm;

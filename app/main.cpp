@@ -5,9 +5,10 @@
 #include "app/demarrage.h"
 #include "core/base/systeme.h"
 
-#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QStringList>
+#include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -37,14 +38,16 @@ int main(int argc, char* argv[])
 {
     if (!ModeSansFenetre(argc, argv))
         return LancerFenetres(argv);
+    // These modes run no event loop and need nothing an application object
+    // sets up but the system's regional settings, taken here as it takes
+    // them: a sale is a process the host waits for, and the object was half
+    // a millisecond of it.
+    std::setlocale(LC_ALL, "");
     ChoisirFormatsRegionaux();
-    // These modes run no event loop worth GLib's: Qt's own dispatcher is
-    // quicker to set up, and the host waits for a sale's whole process.
-    qputenv("QT_NO_GLIB", "1");
-    const int code = [&] {
-        QCoreApplication app(argc, argv);
-        return Executer(QCoreApplication::arguments(), nullptr);
-    }();
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const int code = Executer(arguments, nullptr);
     // Everything is written and closed by now; the libraries' teardown
     // would only keep the host waiting longer.
     std::fflush(nullptr);
