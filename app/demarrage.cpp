@@ -40,15 +40,6 @@ void OuvrirPourLeMode(const TEmplacementCatalogue& catalogue, const QString& mod
     }
 }
 
-// The folder of the running program, which holds the catalogue or says
-// where it is; read from the system, as the modes without a window have no
-// application object to ask.
-QString DossierProgramme()
-{
-    const QString programme = Systeme::CheminProgramme();
-    return programme.isEmpty() ? QCoreApplication::applicationDirPath() : QFileInfo(programme).path();
-}
-
 // The host's settings: false (told) when its version is not this module's.
 bool LireParametresHote(const QString& fichier)
 {
@@ -99,7 +90,7 @@ int OuvrirFenetre(const QString& mode, TdmKestravel& dm, const QStringList& args
 
 int ExecuterMode(const QStringList& args, const TOuvertureFenetre& fenetre)
 {
-    const QString dossier = DossierProgramme();
+    const QString dossier = DossierProgramme(args.value(0));
     const TEmplacementCatalogue catalogue = EmplacementCatalogue(dossier);
     const QString mode = args.value(1).toUpper();
     std::optional<TdmKestravel> dm;
@@ -125,8 +116,15 @@ int ExecuterMode(const QStringList& args, const TOuvertureFenetre& fenetre)
 }
 }  // namespace
 
-// `CONTROLE` and `SYNCHRO` run on a core application in every environment:
-// a display that does not answer must not stop a sale's request.
+QString DossierProgramme(const QString& argument0)
+{
+    const QString programme = Systeme::CheminProgramme();
+    return QFileInfo(programme.isEmpty() ? argument0 : programme).absolutePath();
+}
+
+// `CONTROLE` and `SYNCHRO` run in `kestravel`, without windows, in every
+// environment: a display that does not answer must not stop a sale's
+// request.
 bool ModeSansFenetre(int argc, char* argv[])
 {
     if (argc < 2)

@@ -15,6 +15,11 @@ inline constexpr const char* VersionModule = "1";
 // True for the mode words that never open a window (`CONTROLE`, `SYNCHRO`).
 bool ModeSansFenetre(int argc, char* argv[]);
 
+// The folder of the running program, which holds the catalogue or says
+// where it is: read from the system, else from the command line's first
+// word (the modes without a window have no application object to ask).
+QString DossierProgramme(const QString& argument0);
+
 // A process without regional settings gets the French formats.
 void ChoisirFormatsRegionaux();
 
@@ -22,7 +27,7 @@ void ChoisirFormatsRegionaux();
 // runs it; returns the exit status.
 using TOuvertureFenetre = std::function<int(TdmKestravel& dm, const QStringList& args)>;
 
-// Runs the command line on the application object the caller made; a
-// windowed mode goes to `fenetre`, or is refused when there is none (no
-// screen). Returns the process exit status: 0 on success, 1 on failure.
+// Runs the command line (the windowed program makes its application object
+// first; the modes without a window need none); a windowed mode goes to
+// `fenetre`, or is refused when there is none (no screen). Returns the process exit status: 0 on success, 1 on failure.
 int Executer(const QStringList& args, const TOuvertureFenetre& fenetre);

@@ -6,7 +6,6 @@
 #include "core/base/systeme.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QStringList>
 #include <clocale>
 #include <cstdio>
@@ -16,10 +15,7 @@
 namespace {
 int LancerFenetres(char* argv[])
 {
-    QString programme = Systeme::CheminProgramme();
-    if (programme.isEmpty())
-        programme = QFile::decodeName(argv[0]);
-    programme = QFileInfo(programme).path() + "/kestravel-fenetres";
+    const QString programme = DossierProgramme(QFile::decodeName(argv[0])) + "/kestravel-fenetres";
     // The windows build tens of thousands of small objects at start (the
     // category tree of a big catalogue): with the allocator's heap in large
     // pages, grown 16 MB at a time rather than a few pages, they start with
