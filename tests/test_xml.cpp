@@ -183,6 +183,15 @@ private slots:
         QCOMPARE(doc3.Contenu(), document(octets));
         for (const char o : nonAttribues)
             QVERIFY_THROWS_EXCEPTION(EKestravel, doc3.LoadFromMemory(document(QByteArray(1, o)), "hote.xml"));
+
+        // A text longer than libxml2's chunks, its characters of two and
+        // three bytes (and one the code page lacks) cut at every place.
+        const QString long_ = QString("é€Ω").repeated(5000);
+        TXmlDoc doc4("Kestravel");
+        doc4.Root().WriteChildString("Libelle", long_);
+        TXmlDoc relu("Kestravel");
+        relu.LoadFromMemory(doc4.Contenu(), "long.xml");
+        QCOMPARE(relu.Root().FindChild("Libelle").Text(), long_);
     }
 
     void fichierMalFormeOuAbsent()

@@ -7,6 +7,7 @@
 
 #include <libxml/encoding.h>
 #include <libxml/parser.h>
+#include <libxml/parserInternals.h>
 #include <libxml/tree.h>
 #include <libxml/xmlerror.h>
 #include <libxml/xmlsave.h>
@@ -51,16 +52,7 @@ int LireWindows1252(unsigned char* sortie, int* ecrits, const unsigned char* ent
         }
         if (finS - s < taille)
             break;
-        if (taille == 1) {
-            *s++ = static_cast<unsigned char>(c);
-        } else if (taille == 2) {
-            *s++ = static_cast<unsigned char>(0xC0 | (c >> 6));
-            *s++ = static_cast<unsigned char>(0x80 | (c & 0x3F));
-        } else {
-            *s++ = static_cast<unsigned char>(0xE0 | (c >> 12));
-            *s++ = static_cast<unsigned char>(0x80 | ((c >> 6) & 0x3F));
-            *s++ = static_cast<unsigned char>(0x80 | (c & 0x3F));
-        }
+        s += xmlCopyCharMultiByte(s, int(c));
     }
     *ecrits = int(s - sortie);
     *lu = int(e - entree);
@@ -80,13 +72,11 @@ int EcrireWindows1252(unsigned char* sortie, int* ecrits, const unsigned char* e
     while (e < finE && s < finS) {
         // libxml2's buffers hold valid UTF-8; a sequence cut at the end of
         // this chunk waits for the next one.
-        const int taille = *e < 0x80 ? 1 : *e < 0xE0 ? 2 : *e < 0xF0 ? 3 : 4;
-        if (finE - e < taille)
+        int taille = int(finE - e);
+        const int c = xmlGetUTF8Char(e, &taille);
+        if (c < 0)
             break;
-        char32_t c = taille == 1 ? *e : (*e & (0xFF >> (taille + 1)));
-        for (int i = 1; i < taille; ++i)
-            c = (c << 6) | (e[i] & 0x3F);
-        const int octet = VersWindows1252(c);
+        const int octet = VersWindows1252(char32_t(c));
         if (octet < 0) {
             code = -2;
             break;

@@ -21,8 +21,6 @@ int VersWindows1252(char32_t c)
 {
     if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
         return int(c);
-    if (c > 0xFFFF)
-        return -1;
     for (int i = 0; i < 32; ++i)
         if (Haut[i] == c)
             return 0x80 + i;
