@@ -175,20 +175,15 @@ int main(int argc, char* argv[])
         referenceVide.push_back(Lancer({"/usr/bin/sqlite3", copieSql}, fichierScriptUneLigne).secondes);
     }
 
-    const auto mediane = [](std::vector<double>& v) {
-        std::sort(v.begin(), v.end());
-        return v[v.size() / 2];
-    };
-    const double n = mediane(nous), r = mediane(reference);
-    const double n1 = mediane(nousUne), r1 = mediane(referenceUne);
+    const double n = bench::Mediane(nous), r = bench::Mediane(reference);
+    const double n1 = bench::Mediane(nousUne), r1 = bench::Mediane(referenceUne);
     std::printf("CONTROLE %d lignes sur %d produits, médiane de %d ; base : sqlite3, même SQL, une transaction\n",
                 NbLignes, NbProduits, NbEssais);
     bench::Ratio("CONTROLE de 10 000 lignes contre sqlite3", n * 1000, r * 1000, 2);
     std::printf("mémoire de pointe de kestravel        : %.1f Mo\n", double(pointe) / 1024.0);
     std::printf("CONTROLE une ligne : médiane de %d\n", NbEssaisUneLigne);
     bench::Ratio("CONTROLE d'une ligne contre sqlite3", n1 * 1000, r1 * 1000, 2);
-    const double v = mediane(noyauVide);
-    const double rv = mediane(referenceVide);
+    const double v = bench::Mediane(noyauVide), rv = bench::Mediane(referenceVide);
     std::printf("démarrage d'un programme vide sur Qt Core : %.1f ms, soit %.2f× la vente de sqlite3 (%.1f ms)\n",
                 v * 1000, v / rv, rv * 1000);
     return 0;
