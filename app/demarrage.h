@@ -29,5 +29,6 @@ using TOuvertureFenetre = std::function<int(TdmKestravel& dm, const QStringList&
 
 // Runs the command line (the windowed program makes its application object
 // first; the modes without a window need none); a windowed mode goes to
-// `fenetre`, or is refused when there is none (no screen). Returns the process exit status: 0 on success, 1 on failure.
+// `fenetre`, or is refused when there is none (no screen). Returns the
+// process exit status: 0 on success, 1 on failure.
 int Executer(const QStringList& args, const TOuvertureFenetre& fenetre);

@@ -152,7 +152,7 @@ int main(int argc, char* argv[])
     }
 
     // The one-line order, repeated on one fresh copy.
-    std::vector<double> nousUne, referenceUne, noyauVide;
+    std::vector<double> nousUne, referenceUne;
     bench::Copier(genere, module + "Kestravel.abs");
     bench::Copier(genere, copieSql);
     Lancer({"/usr/bin/sqlite3", copieSql, "PRAGMA journal_mode=WAL;"});
@@ -169,7 +169,7 @@ int main(int argc, char* argv[])
     }
     // Apart, not between the sales: run between them, another Qt program
     // slows each next sale by a few milliseconds on this machine.
-    std::vector<double> referenceVide;
+    std::vector<double> noyauVide, referenceVide;
     for (int essai = 0; essai < NbEssaisUneLigne; ++essai) {
         noyauVide.push_back(Lancer({build + "/bench/kestravel-noyau-vide"}).secondes);
         referenceVide.push_back(Lancer({"/usr/bin/sqlite3", copieSql}, fichierScriptUneLigne).secondes);

@@ -45,11 +45,11 @@ int LireWindows1252(unsigned char* sortie, int* ecrits, const unsigned char* ent
     int code = 0;
     for (; e < finE; ++e) {
         const char32_t c = DepuisWindows1252(*e);
-        const int taille = c < 0x80 ? 1 : c < 0x800 ? 2 : 3;
         if (c == 0 && *e != 0) {
             code = -2;
             break;
         }
+        const int taille = c < 0x80 ? 1 : c < 0x800 ? 2 : 3;
         if (finS - s < taille)
             break;
         s += xmlCopyCharMultiByte(s, int(c));
